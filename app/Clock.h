@@ -1,0 +1,27 @@
+// Local wall-clock time as the rows, the log and the export need it.
+#pragma once
+
+namespace qzx {
+
+/// A local calendar date and time of day, to the second.
+struct LocalTime {
+    int year = 1970;
+    int month = 1;  // 1..12
+    int day = 1;    // 1..31
+    int hour = 0;   // 0..23
+    int minute = 0;
+    int second = 0;
+};
+
+/// Source of the current local time; a fake in tests, the system clock in the program.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    /// Any thread may call it.
+    virtual LocalTime Now() const = 0;
+};
+
+/// The system's local time (defined in the platform layer).
+const Clock& SystemClock();
+
+}  // namespace qzx

@@ -1,0 +1,30 @@
+// One change as a change source reports it, before any recording rule applies.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qzx {
+
+/// Change kinds, numbered as the rows' rules expect them.
+enum ChangeAction : int {
+    kActionAdded = 1,
+    kActionRemoved = 2,
+    kActionModified = 3,
+    kActionRenamedOld = 4,
+    kActionRenamedNew = 5,
+    kActionOther = 6,  // any value outside 1..5 is "other"
+};
+
+/// A change below the watched folder.
+struct ChangeRecord {
+    int action = kActionOther;
+    /// Path relative to the watched folder, raw bytes (UTF-8 expected, not guaranteed),
+    /// joined with the platform's separator. A rename is two records: old name (4) directly
+    /// followed by new name (5).
+    std::string name;
+};
+
+using ChangeBatch = std::vector<ChangeRecord>;
+
+}  // namespace qzx
