@@ -1,0 +1,33 @@
+// One recorded change as the list keeps it, and the texts shown for it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qzx {
+
+/// A row of the event list. The texts of its four columns are made on demand, which keeps a
+/// row small: the only text stored is the details.
+struct EventRow {
+    int id = 0;
+    std::uint8_t hour = 0;
+    std::uint8_t minute = 0;
+    std::uint8_t second = 0;
+    std::uint8_t action = 0;  // a ChangeAction value
+    /// The full path, or for a rename: old path, " 命名为 ", new path. Raw bytes, UTF-8 expected.
+    std::string details;
+};
+
+/// Type name of a change action: 1 "新增", 2 "删除", 3 "修改", 4 and 5 "命名", else "其他".
+const char* ChangeTypeName(int action);
+
+/// Column 0 "ID": the ID in decimal.
+std::string IdText(const EventRow& row);
+/// Column 1 "时间": hour:minute:second without leading zeros, as 9:5:3.
+std::string TimeText(const EventRow& row);
+/// Text of column 0..3 (ID, time, type, details); empty for another column.
+std::string ColumnText(const EventRow& row, int column);
+/// The text handed to the daily log: ID, type name and details joined by TABs.
+std::string LogText(const EventRow& row);
+
+}  // namespace qzx
