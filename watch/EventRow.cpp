@@ -47,12 +47,33 @@ std::string ColumnText(const EventRow& row, int column) {
     }
 }
 
+std::string FieldText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
 std::string LogText(const EventRow& row) {
     std::string text = IdText(row);
     text += '\t';
     text += ChangeTypeName(row.action);
     text += '\t';
-    text += row.details;
+    text += FieldText(row.details);
     return text;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace qzx {
 
@@ -27,6 +28,9 @@ std::string IdText(const EventRow& row);
 std::string TimeText(const EventRow& row);
 /// Text of column 0..3 (ID, time, type, details); empty for another column.
 std::string ColumnText(const EventRow& row, int column);
+/// A text made safe for one field of a tab-separated line: TAB, CR and LF become the two
+/// characters \t, \r and \n, so that one row always stays one line of four fields.
+std::string FieldText(std::string_view text);
 /// The text handed to the daily log: ID, type name and details joined by TABs.
 std::string LogText(const EventRow& row);
 
