@@ -1,0 +1,77 @@
+// The monitoring controls: Browse, Start, Stop and the option boxes, with their states and
+// status texts, independent of any window toolkit.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/Prompts.h"
+#include "watch/ChangeSource.h"
+#include "watch/EventRecorder.h"
+
+namespace qzx {
+
+enum class MonitorState { Idle, Monitoring, Stopped };
+
+/// What the window shows for the monitoring controls.
+struct ControlStates {
+    bool startEnabled = true;
+    bool stopEnabled = false;
+    bool browseEnabled = true;
+    bool pathEnabled = true;
+    std::string status;        // the status line
+    std::string statusDetail;  // a longer explanation (tooltip); empty when all is well
+};
+
+/// Runs monitoring for one window. GUI thread only, except where a function says otherwise.
+class MonitorController {
+public:
+    using SourceFactory = std::function<std::unique_ptr<ChangeSource>()>;
+
+    MonitorController(EventRecorder& recorder, SourceFactory factory, Prompts& prompts);
+    /// Stops a running watcher (joins it); nothing is killed.
+    ~MonitorController();
+    MonitorController(const MonitorController&) = delete;
+    MonitorController& operator=(const MonitorController&) = delete;
+
+    /// Folder dialog; true with the chosen folder in pathText, false (pathText untouched) else.
+    bool Browse(std::string& pathText);
+    /// Starts watching pathText (as typed). Refuses, with the message and no change of state,
+    /// a path shorter than 2 bytes, a relative path and a folder that cannot be watched.
+    bool StartMonitor(const std::string& pathText);
+    /// Stops watching. After return no row and no log line of the run appears.
+    void StopMonitor();
+    /// The option boxes as they stand; they act from the next batch on.
+    void SetOptions(const MonitorOptions& options);
+    /// Empties the list and restarts the IDs, without a question.
+    void ClearEvents();
+
+    /// Applies what the watcher reported since the last call (ended by itself, lost changes,
+    /// unwatched parts, failing log lines). Call every ~50 ms; true when States() changed.
+    bool Poll();
+
+    MonitorState State() const { return state; }
+    ControlStates States() const;
+    /// The folder being watched, with its trailing separator; empty before the first Start.
+    const std::string& FolderPath() const { return folderPath; }
+
+private:
+    class Sink;
+
+    EventRecorder& recorder;
+    SourceFactory factory;
+    Prompts& prompts;
+    std::unique_ptr<Sink> sink;
+    std::unique_ptr<ChangeSource> source;
+    MonitorState state = MonitorState::Idle;
+    std::string folderPath;
+    std::string notice;        // short addition to the status line
+    std::string noticeDetail;  // its explanation
+    int knownLogFailures = 0;
+};
+
+}  // namespace qzx

@@ -1,0 +1,103 @@
+// The recording rules: which change becomes a row, its ID and wording, the duplicate window,
+// the pause and the automatic clearing.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "app/Clock.h"
+#include "watch/ChangeRecord.h"
+#include "watch/EventList.h"
+
+namespace qzx {
+
+/// The seven check boxes; 0 clear, 1 ticked.
+struct MonitorOptions {
+    int optAdded = 0;
+    int optDeleted = 0;
+    int optModified = 0;
+    int optRenamed = 0;
+    int optOther = 0;
+    int optAutoClear = 0;
+    int optRecordLog = 0;
+};
+
+/// The options a fresh window starts with.
+MonitorOptions DefaultOptions();
+
+/// Turns batches of changes into rows of an EventList and lines for the daily log.
+/// Thread-safe: the watcher records while the GUI thread clears, pauses and changes options.
+class EventRecorder {
+public:
+    /// Writes one log line (UTF-8 text of ID, type and details); returns 1 when written, else 0.
+    using LogWriter = std::function<int(const std::string& logText)>;
+
+    /// Above this many rows automatic clearing empties the list.
+    static constexpr std::size_t kAutoClearLimit = 10000;
+
+    EventRecorder(EventList& list, const Clock& clock);
+
+    /// Options take effect from the next batch on. Any thread.
+    void SetOptions(const MonitorOptions& options);
+    MonitorOptions Options() const;
+    /// Where log lines go while optRecordLog is set. Call before monitoring starts.
+    void SetLogWriter(LogWriter writer);
+
+    /// Opens a monitoring run on folderPath (ending with the separator); returns its token.
+    int BeginRun(const std::string& folderPath);
+    /// Ends the current run: after return no batch of it adds a row, and a batch waiting for the
+    /// pause gives up. Log lines of a batch already recorded may still be under way on the
+    /// watcher's thread; joining that thread finishes them.
+    void EndRun();
+    /// Records a batch of the run with the given token; returns the number of rows made. While
+    /// the recorder is paused it waits (a list-wide operation is running) rather than dropping
+    /// the batch. Watcher thread.
+    std::size_t RecordBatch(int run, const ChangeBatch& batch);
+
+    /// Empties the list and restarts the IDs. Waits for a batch being recorded. Any thread.
+    void ClearEvents();
+    /// Ends the duplicate window: the next added or modified change is recorded even when its
+    /// name equals the last one. Called on every tick of the five-second timer.
+    void EndDuplicateWindow();
+    /// Holds the watcher still for a list-wide operation; batches wait until Resume.
+    void Pause();
+    void Resume();
+
+    int EventCount() const;
+    std::string LastName() const;
+    /// Log lines that could not be written since start-up. Any thread.
+    int LogFailures() const;
+
+private:
+    EventList& list;
+    const Clock& clock;
+    LogWriter logWriter;
+
+    mutable std::mutex mutex;
+    std::condition_variable resumed;
+    MonitorOptions options;
+    std::string folderPath;
+    int currentRun = 0;
+    int lastRun = 0;
+    int g_paused = 0;
+    int g_eventCount = 0;
+    std::string g_lastName;
+    int logFailures = 0;
+};
+
+/// Pauses a recorder for the lifetime of the scope.
+class PauseScope {
+public:
+    explicit PauseScope(EventRecorder& r) : recorder(r) { recorder.Pause(); }
+    ~PauseScope() { recorder.Resume(); }
+    PauseScope(const PauseScope&) = delete;
+    PauseScope& operator=(const PauseScope&) = delete;
+
+private:
+    EventRecorder& recorder;
+};
+
+}  // namespace qzx
