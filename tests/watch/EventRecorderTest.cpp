@@ -1,0 +1,251 @@
+// The recording rules on synthetic batches: no folder, no thread of the platform.
+#include "watch/EventRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "tests/support/FakeClock.h"
+
+namespace qzx {
+namespace {
+
+using test::FakeClock;
+
+struct RecorderFixture : ::testing::Test {
+    EventList list;
+    FakeClock clock;
+    EventRecorder recorder{list, clock};
+    std::vector<std::string> logLines;
+    int run = 0;
+
+    void SetUp() override {
+        MonitorOptions all = DefaultOptions();
+        all.optOther = 1;
+        all.optAutoClear = 0;
+        all.optRecordLog = 1;
+        recorder.SetOptions(all);
+        recorder.SetLogWriter([this](const std::string& text) {
+            logLines.push_back(text);
+            return 1;
+        });
+        run = recorder.BeginRun("/data/");
+    }
+    std::size_t Record(ChangeBatch batch) { return recorder.RecordBatch(run, batch); }
+    EventRow Newest() {
+        auto rows = list.Snapshot();
+        return rows.empty() ? EventRow{} : rows.back();
+    }
+    void SetOption(int MonitorOptions::*opt, int value) {
+        MonitorOptions o = recorder.Options();
+        o.*opt = value;
+        recorder.SetOptions(o);
+    }
+};
+
+// Every row of the change-kind table: type name, gate, details and what the duplicate window
+// remembers afterwards.
+TEST_F(RecorderFixture, ChangeKindTable) {
+    struct Case {
+        int action;
+        int MonitorOptions::*gate;
+        const char* type;
+        const char* details;
+        const char* lastName;  // nullptr: unchanged
+    };
+    const Case cases[] = {
+        {1, &MonitorOptions::optAdded, "新增", "/data/a.txt", "a.txt"},
+        {2, &MonitorOptions::optDeleted, "删除", "/data/a.txt", "a.txt"},
+        {3, &MonitorOptions::optModified, "修改", "/data/a.txt", "a.txt"},
+        {4, &MonitorOptions::optRenamed, "命名", "/data/a.txt 命名为 /data/", ""},
+        {5, &MonitorOptions::optRenamed, "命名", "/data/a.txt 命名为 /data/", ""},
+        {6, &MonitorOptions::optOther, "其他", "/data/a.txt", nullptr},
+        {77, &MonitorOptions::optOther, "其他", "/data/a.txt", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.action);
+        recorder.EndDuplicateWindow();
+        Record({{kActionRemoved, "before"}});
+        const std::size_t before = list.Size();
+
+        SetOption(c.gate, 0);
+        EXPECT_EQ(Record({{c.action, "a.txt"}}), 0u) << "gate closed";
+        EXPECT_EQ(recorder.LastName(), "before");
+        SetOption(c.gate, 1);
+
+        ASSERT_EQ(Record({{c.action, "a.txt"}}), 1u);
+        ASSERT_EQ(list.Size(), before + 1);
+        const EventRow row = Newest();
+        EXPECT_EQ(ColumnText(row, 2), c.type);
+        EXPECT_EQ(ColumnText(row, 3), c.details);
+        EXPECT_EQ(row.id, recorder.EventCount());
+        EXPECT_EQ(recorder.LastName(), c.lastName ? c.lastName : "before");
+        EXPECT_EQ(logLines.back(), std::to_string(row.id) + "\t" + c.type + "\t" + c.details);
+    }
+}
+
+TEST_F(RecorderFixture, RenamePairMakesOneRowAndLoneHalvesStillShow) {
+    EXPECT_EQ(Record({{4, "a.txt"}, {5, "sub/b.txt"}}), 1u);
+    EXPECT_EQ(Newest().details, "/data/a.txt 命名为 /data/sub/b.txt");
+    EXPECT_EQ(recorder.LastName(), "sub/b.txt");
+    // The new name is the last name, so its modification right after is a duplicate.
+    EXPECT_EQ(Record({{3, "sub/b.txt"}}), 0u);
+
+    // A new name without its old half, then an old half followed by something else.
+    EXPECT_EQ(Record({{5, "c.txt"}, {4, "d.txt"}, {1, "e.txt"}}), 3u);
+    auto rows = list.Snapshot();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[1].details, "/data/c.txt 命名为 /data/");
+    EXPECT_EQ(rows[2].details, "/data/d.txt 命名为 /data/");
+    EXPECT_EQ(rows[3].details, "/data/e.txt");
+
+    // Unticked, a whole pair is dropped and the duplicate window keeps its name.
+    SetOption(&MonitorOptions::optRenamed, 0);
+    EXPECT_EQ(Record({{4, "x"}, {5, "y"}}), 0u);
+    EXPECT_EQ(recorder.LastName(), "e.txt");
+}
+
+// The original recorded only the first record of a batch; every record counts here.
+TEST_F(RecorderFixture, EveryRecordOfABatchIsRecorded) {
+    ChangeBatch batch;
+    for (int i = 0; i < 500; ++i) batch.push_back({1, "f" + std::to_string(i)});
+    EXPECT_EQ(Record(batch), 500u);
+    auto rows = list.Snapshot();
+    ASSERT_EQ(rows.size(), 500u);
+    for (int i = 0; i < 500; ++i) {
+        EXPECT_EQ(rows[i].id, i + 1);
+        EXPECT_EQ(rows[i].details, "/data/f" + std::to_string(i));
+    }
+    EXPECT_EQ(logLines.size(), 500u);
+}
+
+TEST_F(RecorderFixture, DuplicateWindowSuppressesAddedAndModifiedUntilATick) {
+    EXPECT_EQ(Record({{1, "a.txt"}}), 1u);
+    EXPECT_EQ(Record({{3, "a.txt"}}), 0u) << "added then modified in one window";
+    EXPECT_EQ(Record({{3, "a.txt"}, {3, "a.txt"}}), 0u);
+    EXPECT_EQ(Record({{3, "A.txt"}}), 1u) << "letter case counts";
+    recorder.EndDuplicateWindow();
+    EXPECT_EQ(Record({{3, "A.txt"}}), 1u) << "a tick came between";
+    EXPECT_EQ(Record({{2, "A.txt"}, {2, "A.txt"}}), 2u) << "deletions are never suppressed";
+    EXPECT_EQ(Record({{1, "A.txt"}}), 0u) << "a deletion still sets the last name";
+    EXPECT_EQ(recorder.EventCount(), 5);
+}
+
+TEST_F(RecorderFixture, TimeTextHasNoLeadingZeros) {
+    clock.Set({2026, 12, 8, 0, 0, 5});
+    Record({{1, "a"}});
+    EXPECT_EQ(ColumnText(Newest(), 1), "0:0:5");
+    clock.Set({2026, 12, 8, 14, 7, 9});
+    Record({{1, "b"}});
+    EXPECT_EQ(ColumnText(Newest(), 1), "14:7:9");
+}
+
+TEST_F(RecorderFixture, AutomaticClearingAtTheRowPastTheLimit) {
+    SetOption(&MonitorOptions::optAutoClear, 1);
+    ChangeBatch batch;
+    for (int i = 0; i < 9999; ++i) batch.push_back({2, "f"});
+    Record(batch);
+    Record({{2, "g"}});
+    EXPECT_EQ(list.Size(), 10000u);
+    const auto generation = list.Generation();
+    Record({{2, "h"}});
+    EXPECT_EQ(list.Size(), 0u) << "the 10,001st row is removed with the others";
+    EXPECT_NE(list.Generation(), generation);
+    EXPECT_EQ(logLines.back(), "10001\t删除\t/data/h") << "its log line was written";
+    Record({{2, "i"}});
+    EXPECT_EQ(Newest().id, 1);
+
+    // Crossing the limit in the middle of one batch keeps the rows after it.
+    batch.resize(10003);
+    Record(batch);
+    EXPECT_EQ(list.Size(), 3u);
+    EXPECT_EQ(Newest().id, 3);
+
+    SetOption(&MonitorOptions::optAutoClear, 0);
+    Record(batch);
+    Record(batch);
+    EXPECT_EQ(list.Size(), 20009u);
+}
+
+TEST_F(RecorderFixture, IdsRunOnAcrossRunsAndRestartAfterAClear) {
+    Record({{1, "a"}, {1, "b"}});
+    recorder.EndRun();
+    EXPECT_EQ(Record({{1, "late"}}), 0u) << "a batch of an ended run adds nothing";
+    run = recorder.BeginRun("/other/");
+    Record({{1, "c"}});
+    EXPECT_EQ(Newest().id, 3);
+    EXPECT_EQ(Newest().details, "/other/c");
+    recorder.ClearEvents();
+    EXPECT_EQ(list.Size(), 0u);
+    Record({{1, "d"}});
+    EXPECT_EQ(Newest().id, 1);
+}
+
+// A list-wide operation makes the watcher wait: the batch is recorded afterwards, not lost;
+// ending the run releases a waiting batch without recording it.
+TEST_F(RecorderFixture, PauseHoldsBatchesInsteadOfDroppingThem) {
+    std::atomic<int> made{-1};
+    recorder.Pause();
+    std::thread watcher([&] { made = static_cast<int>(Record({{1, "a"}})); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(made.load(), -1) << "still waiting while paused";
+    EXPECT_EQ(list.Size(), 0u);
+    recorder.Resume();
+    watcher.join();
+    EXPECT_EQ(made.load(), 1);
+
+    recorder.Pause();
+    std::thread late([&] { made = static_cast<int>(Record({{1, "b"}})); });
+    recorder.EndRun();
+    late.join();
+    EXPECT_EQ(made.load(), 0);
+    recorder.Resume();
+    EXPECT_EQ(list.Size(), 1u);
+}
+
+// Clearing from the GUI thread while the watcher records: no row lost, none doubled, and the
+// IDs in the list always run 1..n without a gap.
+TEST_F(RecorderFixture, ClearWhileRecordingKeepsIdsConsistent) {
+    std::atomic<bool> done{false};
+    std::thread watcher([&] {
+        for (int i = 0; i < 2000; ++i) Record({{2, "x"}, {2, "y"}});
+        done = true;
+    });
+    int clears = 0;
+    while (!done) {
+        recorder.ClearEvents();
+        ++clears;
+        std::this_thread::yield();
+    }
+    watcher.join();
+    auto rows = list.Snapshot();
+    for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].id, static_cast<int>(i + 1));
+    EXPECT_EQ(recorder.EventCount(), static_cast<int>(rows.size()));
+    EXPECT_EQ(logLines.size(), 4000u);
+    EXPECT_GT(clears, 0);
+}
+
+TEST_F(RecorderFixture, NamesOfAnyLengthAndBytesAreKeptWhole) {
+    const std::string longName(5000, 'n');
+    const std::string invalid = "bad\xff\xfe\x80name";
+    Record({{1, longName}, {1, invalid}, {1, "tab\there"}});
+    auto rows = list.Snapshot();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].details, "/data/" + longName);
+    EXPECT_EQ(rows[1].details, "/data/" + invalid);
+    EXPECT_EQ(logLines[2], "3\t新增\t/data/tab\\there") << "one log line stays one line";
+}
+
+TEST_F(RecorderFixture, FailedLogLinesAreCounted) {
+    recorder.SetLogWriter([](const std::string&) { return 0; });
+    Record({{1, "a"}, {1, "b"}});
+    EXPECT_EQ(recorder.LogFailures(), 2);
+    SetOption(&MonitorOptions::optRecordLog, 0);
+    Record({{1, "c"}});
+    EXPECT_EQ(recorder.LogFailures(), 2) << "nothing is written while logging is off";
+}
+
+}  // namespace
+}  // namespace qzx
