@@ -1,0 +1,68 @@
+// The main window: the monitoring controls, the event list and the ticker line.
+#pragma once
+
+#include <QDialog>
+#include <QHash>
+#include <QTimer>
+
+#include "app/MonitorController.h"
+#include "app/Prompts.h"
+#include "watch/EventRecorder.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace qzx {
+
+class EventListModel;
+
+/// Everything the window works with; owned by the caller and outliving the window.
+struct MonitorDialogDeps {
+    EventList& list;
+    EventRecorder& recorder;
+    MonitorController& controller;
+    Prompts& prompts;
+    std::string makerAddress;
+};
+
+class MonitorDialog final : public QDialog {
+    Q_OBJECT
+public:
+    explicit MonitorDialog(MonitorDialogDeps deps, QWidget* parent = nullptr);
+    ~MonitorDialog() override;
+
+    /// The control with the given template ID, or nullptr.
+    QWidget* Control(int id) const { return controls.value(id, nullptr); }
+    QTableView* ListView() const { return eventList; }
+    EventListModel* Model() const { return model; }
+
+    /// Runs one tick of the five-second timer at once (tests drive time through this).
+    void TickTimer1();
+    /// Takes in new rows and watcher reports at once, as the 50 ms timer does.
+    void PollNow();
+
+private:
+    void CreateControls();
+    void OnBrowse();
+    void OnStartMonitor();
+    void OnStopMonitor();
+    void OnOptionChanged();
+    void OnClearEvents();
+    void ApplyStates();
+    MonitorOptions OptionsOnScreen() const;
+    void SetOptionsOnScreen(const MonitorOptions& options);
+
+    MonitorDialogDeps deps;
+    QHash<int, QWidget*> controls;
+    QLineEdit* pathEdit = nullptr;
+    QTableView* eventList = nullptr;
+    EventListModel* model = nullptr;
+    QLabel* status = nullptr;
+    QTimer timer1;
+    QTimer pollTimer;
+};
+
+}  // namespace qzx

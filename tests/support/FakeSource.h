@@ -1,0 +1,57 @@
+// A change source that tests feed by hand, from their own thread if they like.
+#pragma once
+
+#include <mutex>
+
+#include "watch/ChangeSource.h"
+
+namespace qzx::test {
+
+struct FakeSourceState {
+    std::mutex mutex;
+    ChangeSink* sink = nullptr;
+    std::string folder;
+    bool refuse = false;
+    int starts = 0;
+    int stops = 0;
+
+    /// Delivers a batch as the source's thread would; false when not running.
+    bool Deliver(const ChangeBatch& batch) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!sink) return false;
+        sink->OnBatch(batch);
+        return true;
+    }
+    template <class F>
+    bool WithSink(F f) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!sink) return false;
+        f(*sink);
+        return true;
+    }
+};
+
+class FakeSource final : public ChangeSource {
+public:
+    explicit FakeSource(FakeSourceState& s) : state(s) {}
+    ~FakeSource() override { Stop(); }
+    bool Start(const std::string& folder, ChangeSink& sink) override {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        state.folder = folder;
+        ++state.starts;
+        if (state.refuse) return false;
+        state.sink = &sink;
+        return true;
+    }
+    void Stop() override {
+        // Taking the lock waits for a delivery under way, as joining a real thread would.
+        std::lock_guard<std::mutex> lock(state.mutex);
+        if (state.sink) ++state.stops;
+        state.sink = nullptr;
+    }
+
+private:
+    FakeSourceState& state;
+};
+
+}  // namespace qzx::test
