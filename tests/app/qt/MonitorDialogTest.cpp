@@ -1,0 +1,153 @@
+// The main window offscreen: defaults, the empty-path message, Start and Stop, rows arriving.
+#include "app/qt/MonitorDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include "app/qt/EventListModel.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakePrompts.h"
+#include "tests/support/FakeSource.h"
+
+namespace qzx {
+namespace {
+
+struct WindowFixture : ::testing::Test {
+    EventList list;
+    test::FakeClock clock{{2026, 12, 8, 14, 7, 9}};
+    EventRecorder recorder{list, clock};
+    test::FakePrompts prompts;
+    test::FakeSourceState source;
+    MonitorController controller{
+        recorder, [this] { return std::make_unique<test::FakeSource>(source); }, prompts};
+    MonitorDialog window{{list, recorder, controller, prompts, "http://maker.example/"}};
+
+    template <class T>
+    T* Get(int id) {
+        return qobject_cast<T*>(window.Control(id));
+    }
+    QString Cell(int row, int column) {
+        return window.Model()->index(row, column).data().toString();
+    }
+};
+
+TEST_F(WindowFixture, FreshWindowShowsTheDefaults) {
+    window.show();
+    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("翠鸮文件之哨 Ver1.2 - http://maker.example/"));
+    EXPECT_EQ(window.size(), QSize(636, 455));
+    for (int id : {1007, 1008, 1009, 1010, 1026}) EXPECT_TRUE(Get<QCheckBox>(id)->isChecked()) << id;
+    for (int id : {1015, 1028}) EXPECT_FALSE(Get<QCheckBox>(id)->isChecked()) << id;
+    EXPECT_TRUE(Get<QLineEdit>(1002)->text().isEmpty());
+    EXPECT_TRUE(Get<QPushButton>(1000)->isEnabled());
+    EXPECT_FALSE(Get<QPushButton>(1001)->isEnabled());
+    EXPECT_TRUE(Get<QPushButton>(1000)->isDefault());
+    EXPECT_EQ(Get<QLabel>(1027)->text(), QString::fromUtf8("监控状态"));
+    EXPECT_EQ(Get<QLabel>(1019)->text(), QString("http://maker.example/"));
+
+    QTableView* view = window.ListView();
+    const char* titles[] = {"ID", "时间", "类型", "详细"};
+    const int widths[] = {40, 60, 40, 393};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(window.Model()->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString(),
+                  QString::fromUtf8(titles[i]));
+        EXPECT_EQ(view->columnWidth(i), widths[i]);
+    }
+    EXPECT_TRUE(view->showGrid());
+    EXPECT_EQ(view->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_FALSE(view->horizontalHeader()->sectionsMovable());
+}
+
+// The path box has the focus; Tab walks the template's order.
+TEST_F(WindowFixture, KeyboardFollowsTheTemplate) {
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_EQ(QApplication::focusWidget(), window.Control(1002));
+    const int order[] = {1003, 1007, 1008, 1009, 1010, 1004, 1015, 1000};
+    for (int id : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), window.Control(id)) << id;
+    }
+}
+
+TEST_F(WindowFixture, EmptyPathGivesTheMessageAndEnterPressesStart) {
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(window.Control(1002), Qt::Key_Return);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "监控路径不正确，请选择正确的路径！");
+    EXPECT_TRUE(Get<QPushButton>(1000)->isEnabled());
+    EXPECT_EQ(Get<QLabel>(1027)->text(), QString::fromUtf8("监控状态"));
+}
+
+TEST_F(WindowFixture, StartStopAndRowsArrivingNewestOnTop) {
+    window.show();
+    Get<QLineEdit>(1002)->setText("/data");
+    Get<QPushButton>(1000)->click();
+    EXPECT_EQ(source.folder, "/data/");
+    EXPECT_FALSE(Get<QPushButton>(1000)->isEnabled());
+    EXPECT_TRUE(Get<QPushButton>(1001)->isEnabled());
+    EXPECT_FALSE(Get<QLineEdit>(1002)->isEnabled());
+    EXPECT_FALSE(Get<QPushButton>(1003)->isEnabled());
+    EXPECT_EQ(Get<QLabel>(1027)->text(), QString::fromUtf8("监控中.."));
+    EXPECT_EQ(Get<QLineEdit>(1002)->text(), QString("/data")) << "the edit keeps the typed path";
+
+    source.Deliver({{kActionAdded, "a.txt"}, {kActionRenamedOld, "a.txt"}, {kActionRenamedNew, "b.txt"}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Model()->rowCount() == 2; }, 5000));
+    EXPECT_EQ(Cell(0, 0), "2");
+    EXPECT_EQ(Cell(0, 1), "14:7:9");
+    EXPECT_EQ(Cell(0, 2), QString::fromUtf8("命名"));
+    EXPECT_EQ(Cell(0, 3), QString::fromUtf8("/data/a.txt 命名为 /data/b.txt"));
+    EXPECT_EQ(Cell(1, 3), QString("/data/a.txt"));
+
+    // Unticking "文件新增" while monitoring acts from the next change on.
+    Get<QCheckBox>(1007)->click();
+    source.Deliver({{kActionAdded, "c.txt"}});
+    window.PollNow();
+    EXPECT_EQ(window.Model()->rowCount(), 2);
+
+    Get<QPushButton>(1001)->click();
+    EXPECT_TRUE(Get<QPushButton>(1000)->isEnabled());
+    EXPECT_EQ(Get<QLabel>(1027)->text(), QString::fromUtf8("已停止.."));
+
+    Get<QPushButton>(1023)->click();
+    EXPECT_EQ(window.Model()->rowCount(), 0);
+    EXPECT_EQ(recorder.EventCount(), 0);
+}
+
+TEST_F(WindowFixture, TimerTickEndsTheDuplicateWindow) {
+    Get<QLineEdit>(1002)->setText("/data");
+    Get<QPushButton>(1000)->click();
+    source.Deliver({{kActionModified, "a"}, {kActionModified, "a"}});
+    window.TickTimer1();
+    source.Deliver({{kActionModified, "a"}});
+    window.PollNow();
+    EXPECT_EQ(window.Model()->rowCount(), 2);
+}
+
+TEST_F(WindowFixture, EscapeClosesTheWindowWhileMonitoring) {
+    window.show();
+    Get<QLineEdit>(1002)->setText("/data");
+    Get<QPushButton>(1000)->click();
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
+}
+
+}  // namespace
+}  // namespace qzx
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
