@@ -68,9 +68,9 @@ void BM_MemoryPerRow(benchmark::State& state) {
         const int run = recorder.BeginRun("/home/user/watched/");
         const qzx::ChangeBatch batch = MakeBatch(1000, qzx::kActionRemoved);
         malloc_trim(0);
-        const std::size_t before = mallinfo2().uordblks;
+        const std::size_t before = mallinfo2().uordblks + mallinfo2().hblkhd;
         for (int i = 0; i < 1000; ++i) recorder.RecordBatch(run, batch);
-        const std::size_t after = mallinfo2().uordblks;
+        const std::size_t after = mallinfo2().uordblks + mallinfo2().hblkhd;
         state.counters["bytes_per_row"] = static_cast<double>(after - before) / static_cast<double>(list.Size());
         state.counters["rows"] = static_cast<double>(list.Size());
     }

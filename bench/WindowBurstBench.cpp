@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     window.PollNow();
 
     std::size_t added = 0;
-    list.Read([&](const std::vector<qzx::EventRow>& rows) {
+    list.Read([&](const qzx::EventList::Rows& rows) {
         for (const qzx::EventRow& r : rows) added += r.action == qzx::kActionAdded ? 1 : 0;
     });
     const qzx::ControlStates states = controller.States();

@@ -8,19 +8,15 @@ namespace qzx {
 void EventList::Append(std::vector<EventRow>&& added) {
     if (added.empty()) return;
     std::unique_lock<std::shared_mutex> lock(mutex);
-    if (rows.empty()) {
-        rows = std::move(added);
-    } else {
-        rows.insert(rows.end(), std::make_move_iterator(added.begin()),
-                    std::make_move_iterator(added.end()));
-    }
+    rows.insert(rows.end(), std::make_move_iterator(added.begin()),
+                std::make_move_iterator(added.end()));
     size.store(rows.size(), std::memory_order_release);
 }
 
 void EventList::Clear() {
     std::unique_lock<std::shared_mutex> lock(mutex);
     // Swap rather than clear(): a cleared list should give its memory back.
-    std::vector<EventRow>().swap(rows);
+    Rows().swap(rows);
     size.store(0, std::memory_order_release);
     generation.fetch_add(1, std::memory_order_acq_rel);
 }
@@ -34,7 +30,7 @@ bool EventList::RowAt(std::uint64_t gen, std::size_t index, EventRow& out) const
 
 std::vector<EventRow> EventList::Snapshot() const {
     std::shared_lock<std::shared_mutex> lock(mutex);
-    return rows;
+    return std::vector<EventRow>(rows.begin(), rows.end());
 }
 
 }  // namespace qzx

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <shared_mutex>
 #include <vector>
 
@@ -29,16 +30,19 @@ public:
     bool RowAt(std::uint64_t gen, std::size_t index, EventRow& out) const;
     /// Copies every row, oldest first.
     std::vector<EventRow> Snapshot() const;
+    // A deque never moves its rows when it grows, so appending to a list of a million rows
+    // does not hold the readers up while it copies them.
+    using Rows = std::deque<EventRow>;
     /// Runs read(rows) with the rows held still (oldest first); writers wait meanwhile.
     template <class Reader>
     void Read(Reader&& read) const {
         std::shared_lock<std::shared_mutex> lock(mutex);
-        read(static_cast<const std::vector<EventRow>&>(rows));
+        read(static_cast<const Rows&>(rows));
     }
 
 private:
     mutable std::shared_mutex mutex;
-    std::vector<EventRow> rows;
+    Rows rows;
     std::atomic<std::size_t> size{0};
     std::atomic<std::uint64_t> generation{0};
 };
