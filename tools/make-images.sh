@@ -34,8 +34,8 @@ need_font() {
 }
 
 render() {  # svg width height png
-  rsvg-convert --width "$2" --height "$3" --output "$4.tmp" "$1"
-  mv -f "$4.tmp" "$4"
+  rsvg-convert --width "$2" --height "$3" --output "$4.$$.tmp" "$1"
+  mv -f "$4.$$.tmp" "$4"
 }
 
 app_icon_source() {  # size
