@@ -39,7 +39,7 @@ constexpr Value kSecondColumn{Term::FromRight, 153};
 constexpr Value kColumnWidth{Term::Fixed, 65};
 constexpr Value kBottomButtonHeight{Term::Fixed, 27};
 
-// Moves go in this order, which is also the order the controls are repainted in.
+// In the order of the window's design; no rule reads another control, so order is free.
 constexpr Rule kRules[] = {
     {kIdStart, kRightColumn, kKept, kColumnWidth, kKept},
     {kIdStop, kRightColumn, kKept, kColumnWidth, kKept},
