@@ -1,0 +1,18 @@
+# The version block's texts, kept here once: the Windows version resource, the desktop entry and
+# the AppStream metadata are all made from them. Needs the project's version set.
+set(QZX_VERSION_COMMENTS
+    "翠鸮文件之哨 - 文件事件监控软件Ver${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}")
+set(QZX_VERSION_FILE_DESCRIPTION "翠鸮文件事件监控软件")
+set(QZX_VERSION_INTERNAL_NAME "翠鸮文件之哨")
+set(QZX_VERSION_ORIGINAL_FILENAME "QzxFile.EXE")
+set(QZX_VERSION_PRODUCT_NAME "QzxFile 应用程序")
+# Chinese (PRC) with the Unicode code page: language 0x0804, code page 1200.
+set(QZX_VERSION_LANGUAGE "0x0804")
+set(QZX_VERSION_CODEPAGE "1200")
+set(QZX_VERSION_NUMBERS
+    "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
+
+# Desktop integration: the reverse-DNS name of the desktop entry and the AppStream component.
+set(QZX_APP_ID "com.example.QzxFile")
+# Day the current version is released, for the AppStream release entry; moves with the version.
+set(QZX_RELEASE_DATE "2026-12-08")
