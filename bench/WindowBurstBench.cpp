@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     qzx::EventRecorder recorder(list, qzx::SystemClock());
     qzx::QtPrompts prompts;
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
-    qzx::MonitorDialog window({list, recorder, controller, prompts, "http://www.example.com/"});
+    qzx::MonitorDialog window({list, recorder, controller, prompts, ""});
     FirstPaint paint;
     window.installEventFilter(&paint);
     window.show();

@@ -8,7 +8,18 @@
 #include <QPushButton>
 #include <QTableView>
 
+#include <QContextMenuEvent>
+#include <QIcon>
+#include <QMenu>
+#include <QPixmap>
+#include <QResizeEvent>
+#include <QShortcut>
+
+#include "app/ControlIds.h"
+#include "app/DialogTemplate.h"
 #include "app/Texts.h"
+#include "app/WindowLayout.h"
+#include "app/qt/AboutDialog.h"
 #include "app/qt/EventListModel.h"
 
 namespace qzx {
@@ -26,55 +37,28 @@ constexpr int kTimer1PeriodMs = 5000;
 // a burst of changes never repaints once per row.
 constexpr int kPollPeriodMs = 50;
 
-enum class Kind { Edit, Button, DefaultButton, Check, Label, List, Picture };
-
-struct ControlSpec {
-    int id;
-    Kind kind;
-    const char* caption;
-    int x, y, w, h;  // dialog units
-};
-
-// In tab order.
-const ControlSpec kControls[] = {
-    {1002, Kind::Edit, "", 83, 28, 228, 16},
-    {1003, Kind::Button, "浏览...", 319, 28, 45, 17},
-    {1007, Kind::Check, "文件新增", 47, 50, 48, 10},
-    {1008, Kind::Check, "文件修改", 98, 50, 48, 10},
-    {1009, Kind::Check, "文件删除", 149, 50, 48, 10},
-    {1010, Kind::Check, "文件命名", 201, 50, 48, 10},
-    {1012, Kind::Label, "选择路径:", 41, 30, 40, 10},
-    {1013, Kind::Label, "选择事件:", 7, 51, 37, 8},
-    {1004, Kind::List, "", 7, 66, 358, 222},
-    {1015, Kind::Check, "其他事件", 252, 50, 48, 10},
-    {1000, Kind::DefaultButton, "开始监控", 372, 28, 45, 17},
-    {1001, Kind::Button, "停止监控", 372, 54, 45, 17},
-    {1005, Kind::Button, "导出记录", 372, 80, 45, 17},
-    {1018, Kind::Button, "关于我们", 372, 244, 45, 17},
-    {2, Kind::Button, "退出程序", 372, 271, 45, 17},
-    {-1, Kind::Picture, "", 8, 5, 28, 32},
-    {1019, Kind::Label, "", 43, 290, 319, 9},
-    {1021, Kind::Picture, "", 38, 6, 260, 21},
-    {1023, Kind::Button, "清空记录", 372, 107, 45, 17},
-    {1024, Kind::Label, "好消息:", 7, 291, 29, 8},
-    {1026, Kind::Check, "超过10000行自动清空", 319, 12, 98, 13},
-    {1027, Kind::Label, "监控状态", 319, 50, 43, 11},
-    {1028, Kind::Check, "记录日志", 372, 139, 50, 14},
-};
-
-constexpr double kPixelsPerUnit = 1.5;
-int Px(int units) { return static_cast<int>(units * kPixelsPerUnit + 0.5); }
+QRect Px(const Rect& units) {
+    const Rect r = TemplateRectToPixels(units);
+    return QRect(r.x, r.y, r.width, r.height);
+}
 
 }  // namespace
 
 MonitorDialog::MonitorDialog(MonitorDialogDeps d, QWidget* parent)
     : QDialog(parent), deps(std::move(d)) {
-    setWindowTitle(QString::fromUtf8(texts::kTitlePrefix) + Q(deps.makerAddress));
+    const DialogTemplate& t = MainWindowTemplate();
+    setWindowTitle(Q(t.caption));
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QString(":/res/icons/qzxfile-%1.png").arg(size), QSize(size, size));
+    }
+    setWindowIcon(icon);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
-    const QSize templateSize(Px(424), Px(303));
+    const QSize templateSize(DialogUnitsToPixels(t.width), DialogUnitsToPixels(t.height));
     resize(templateSize);
+    arrangedSize = templateSize;
     setMinimumSize(templateSize);
 
     CreateControls();
@@ -82,6 +66,9 @@ MonitorDialog::MonitorDialog(MonitorDialogDeps d, QWidget* parent)
     deps.controller.SetOptions(OptionsOnScreen());
     ApplyStates();
     pathEdit->setFocus();
+
+    auto* about = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_A), this);
+    connect(about, &QShortcut::activated, this, &MonitorDialog::ShowAboutBox);
 
     connect(&timer1, &QTimer::timeout, this, &MonitorDialog::TickTimer1);
     timer1.start(kTimer1PeriodMs);
@@ -100,42 +87,55 @@ void MonitorDialog::CreateControls() {
     displayFont.setFamilies({"Verdana", "DejaVu Sans"});
     displayFont.setPointSizeF(9.2);
 
-    for (const ControlSpec& c : kControls) {
+    for (const TemplateControl& c : MainWindowTemplate().controls) {
         QWidget* w = nullptr;
-        const QString caption = QString::fromUtf8(c.caption);
+        const QString caption = Q(c.caption);
         switch (c.kind) {
-            case Kind::Edit:
+            case ControlKind::Edit:
                 w = pathEdit = new QLineEdit(this);
                 pathEdit->setFont(displayFont);
                 break;
-            case Kind::Button:
-            case Kind::DefaultButton: {
+            case ControlKind::PushButton:
+            case ControlKind::DefaultPushButton: {
                 auto* b = new QPushButton(caption, this);
-                b->setDefault(c.kind == Kind::DefaultButton);
+                b->setDefault(c.kind == ControlKind::DefaultPushButton);
                 w = b;
                 break;
             }
-            case Kind::Check:
+            case ControlKind::CheckBox:
                 w = new QCheckBox(caption, this);
                 break;
-            case Kind::Label:
-            case Kind::Picture:
-                w = new QLabel(caption, this);
+            case ControlKind::Label: {
+                auto* label = new QLabel(this);
+                label->setTextFormat(Qt::PlainText);
+                label->setText(caption);
+                w = label;
                 break;
-            case Kind::List:
+            }
+            case ControlKind::Picture: {
+                auto* picture = new QLabel(this);
+                picture->setPixmap(QPixmap(c.image == kBitmapLogo ? ":/res/logo130.png"
+                                                                  : ":/res/banner133.png"));
+                picture->setScaledContents(true);
+                if (c.image == kBitmapLogo) logo = picture;
+                w = picture;
+                break;
+            }
+            case ControlKind::ListView:
                 w = eventList = new QTableView(this);
                 break;
         }
-        w->setGeometry(Px(c.x), Px(c.y), Px(c.w), Px(c.h));
-        if (c.id >= 0) controls.insert(c.id, w);
+        w->setGeometry(Px(c.units));
+        if (c.id != kIdStatic) controls.insert(c.id, w);
     }
 
-    auto* ticker = static_cast<QLabel*>(Control(1019));
+    auto* ticker = static_cast<QLabel*>(Control(kIdTicker));
     ticker->setFont(displayFont);
-    ticker->setText(Q(deps.makerAddress));
     ticker->setCursor(Qt::PointingHandCursor);
-    Control(1021)->setCursor(Qt::PointingHandCursor);
-    status = static_cast<QLabel*>(Control(1027));
+    Control(kIdBanner)->setCursor(Qt::PointingHandCursor);
+    status = static_cast<QLabel*>(Control(kIdStatus));
+
+    status->setTextFormat(Qt::PlainText);
 
     model = new EventListModel(deps.list, this);
     eventList->setModel(model);
@@ -154,12 +154,12 @@ void MonitorDialog::CreateControls() {
     const int widths[] = {40, 60, 40, 393};
     for (int i = 0; i < 4; ++i) eventList->setColumnWidth(i, widths[i]);
 
-    connect(static_cast<QPushButton*>(Control(1003)), &QPushButton::clicked, this, &MonitorDialog::OnBrowse);
-    connect(static_cast<QPushButton*>(Control(1000)), &QPushButton::clicked, this, &MonitorDialog::OnStartMonitor);
-    connect(static_cast<QPushButton*>(Control(1001)), &QPushButton::clicked, this, &MonitorDialog::OnStopMonitor);
-    connect(static_cast<QPushButton*>(Control(1023)), &QPushButton::clicked, this, &MonitorDialog::OnClearEvents);
-    connect(static_cast<QPushButton*>(Control(2)), &QPushButton::clicked, this, &QDialog::reject);
-    for (int id : {1007, 1008, 1009, 1010, 1015, 1026, 1028}) {
+    connect(static_cast<QPushButton*>(Control(kIdBrowse)), &QPushButton::clicked, this, &MonitorDialog::OnBrowse);
+    connect(static_cast<QPushButton*>(Control(kIdStart)), &QPushButton::clicked, this, &MonitorDialog::OnStartMonitor);
+    connect(static_cast<QPushButton*>(Control(kIdStop)), &QPushButton::clicked, this, &MonitorDialog::OnStopMonitor);
+    connect(static_cast<QPushButton*>(Control(kIdClear)), &QPushButton::clicked, this, &MonitorDialog::OnClearEvents);
+    connect(static_cast<QPushButton*>(Control(kIdExit)), &QPushButton::clicked, this, &QDialog::reject);
+    for (int id : {kIdOptAdded, kIdOptModified, kIdOptDeleted, kIdOptRenamed, kIdOptOther, kIdOptAutoClear, kIdOptRecordLog}) {
         connect(static_cast<QCheckBox*>(Control(id)), &QCheckBox::clicked, this,
                 &MonitorDialog::OnOptionChanged);
     }
@@ -168,25 +168,25 @@ void MonitorDialog::CreateControls() {
 MonitorOptions MonitorDialog::OptionsOnScreen() const {
     auto on = [this](int id) { return static_cast<QCheckBox*>(Control(id))->isChecked() ? 1 : 0; };
     MonitorOptions o;
-    o.optAdded = on(1007);
-    o.optModified = on(1008);
-    o.optDeleted = on(1009);
-    o.optRenamed = on(1010);
-    o.optOther = on(1015);
-    o.optAutoClear = on(1026);
-    o.optRecordLog = on(1028);
+    o.optAdded = on(kIdOptAdded);
+    o.optModified = on(kIdOptModified);
+    o.optDeleted = on(kIdOptDeleted);
+    o.optRenamed = on(kIdOptRenamed);
+    o.optOther = on(kIdOptOther);
+    o.optAutoClear = on(kIdOptAutoClear);
+    o.optRecordLog = on(kIdOptRecordLog);
     return o;
 }
 
 void MonitorDialog::SetOptionsOnScreen(const MonitorOptions& o) {
     auto set = [this](int id, int v) { static_cast<QCheckBox*>(Control(id))->setChecked(v != 0); };
-    set(1007, o.optAdded);
-    set(1008, o.optModified);
-    set(1009, o.optDeleted);
-    set(1010, o.optRenamed);
-    set(1015, o.optOther);
-    set(1026, o.optAutoClear);
-    set(1028, o.optRecordLog);
+    set(kIdOptAdded, o.optAdded);
+    set(kIdOptModified, o.optModified);
+    set(kIdOptDeleted, o.optDeleted);
+    set(kIdOptRenamed, o.optRenamed);
+    set(kIdOptOther, o.optOther);
+    set(kIdOptAutoClear, o.optAutoClear);
+    set(kIdOptRecordLog, o.optRecordLog);
 }
 
 void MonitorDialog::OnBrowse() {
@@ -220,11 +220,51 @@ void MonitorDialog::PollNow() {
     if (deps.controller.Poll()) ApplyStates();
 }
 
+void MonitorDialog::ShowAboutBox() {
+    AboutDialog box(deps.logFolder, this);
+    box.exec();
+}
+
+void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
+    // The title-bar menu belongs to the window manager here, so the About item lives on the
+    // window's background and the logo instead.
+    QWidget* under = childAt(event->pos());
+    if (under != nullptr && under != logo) return;
+    QMenu menu(this);
+    menu.addAction(QString::fromUtf8(AboutItemText()), this, &MonitorDialog::ShowAboutBox);
+    menu.exec(event->globalPos());
+}
+
+void MonitorDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    ArrangeToSize();
+}
+
+void MonitorDialog::ArrangeToSize() {
+    // The template's own places hold until the size first changes, as the column widths of a
+    // fresh window say (393 for "详细", not cx - 245).
+    if (!eventList || (size() == arrangedSize && !isMinimized())) return;
+    arrangedSize = size();
+    std::vector<ControlRect> rects;
+    rects.reserve(static_cast<std::size_t>(controls.size()));
+    for (auto it = controls.cbegin(); it != controls.cend(); ++it) {
+        const QRect g = it.value()->geometry();
+        rects.push_back({it.key(), {g.x(), g.y(), g.width(), g.height()}});
+    }
+    const LayoutResult r =
+        ArrangeControls(isMinimized() ? kSizeMinimized : kSizeRestored, width(), height(), rects);
+    if (!r.applied) return;
+    for (const ControlRect& c : rects) {
+        controls.value(c.id)->setGeometry(c.rect.x, c.rect.y, c.rect.width, c.rect.height);
+    }
+    eventList->setColumnWidth(kDetailsColumn, r.detailsColumnWidth);
+}
+
 void MonitorDialog::ApplyStates() {
     const ControlStates s = deps.controller.States();
-    Control(1000)->setEnabled(s.startEnabled);
-    Control(1001)->setEnabled(s.stopEnabled);
-    Control(1003)->setEnabled(s.browseEnabled);
+    Control(kIdStart)->setEnabled(s.startEnabled);
+    Control(kIdStop)->setEnabled(s.stopEnabled);
+    Control(kIdBrowse)->setEnabled(s.browseEnabled);
     pathEdit->setEnabled(s.pathEnabled);
     status->setText(Q(s.status));
     status->setToolTip(Q(s.statusDetail));

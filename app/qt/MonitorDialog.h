@@ -25,7 +25,8 @@ struct MonitorDialogDeps {
     EventRecorder& recorder;
     MonitorController& controller;
     Prompts& prompts;
-    std::string makerAddress;
+    /// Where the daily log goes (UTF-8), named in the About box.
+    std::string logFolder;
 };
 
 class MonitorDialog final : public QDialog {
@@ -43,9 +44,16 @@ public:
     void TickTimer1();
     /// Takes in new rows and watcher reports at once, as the 50 ms timer does.
     void PollNow();
+    /// Opens the About box (modal).
+    void ShowAboutBox();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void CreateControls();
+    void ArrangeToSize();
     void OnBrowse();
     void OnStartMonitor();
     void OnStopMonitor();
@@ -61,6 +69,8 @@ private:
     QTableView* eventList = nullptr;
     EventListModel* model = nullptr;
     QLabel* status = nullptr;
+    QLabel* logo = nullptr;
+    QSize arrangedSize;
     QTimer timer1;
     QTimer pollTimer;
 };

