@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Configures and builds QzxFile into build/ (or $QZX_BUILD_DIR).
+# Configures and builds QzxFile into build/ (or $QZX_BUILD_DIR); arguments go to cmake --build.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZX_BUILD_DIR:-$top/build}
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build" -j "$(nproc)"
+cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "$(nproc)" "$@"

@@ -1,0 +1,64 @@
+// Renders the main window with a few sample rows into a PNG, for the README.
+//
+//   qzxfile-shot OUT.png
+#include <QApplication>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <cstdio>
+
+#include "app/ControlIds.h"
+#include "app/MonitorController.h"
+#include "app/qt/MonitorDialog.h"
+#include "app/qt/QtPrompts.h"
+#include "watch/ChangeSource.h"
+
+namespace {
+
+class SampleClock final : public qzx::Clock {
+public:
+    qzx::LocalTime Now() const override { return {2026, 12, 8, 9, 5, 3}; }
+};
+
+// Hands the window a fixed set of changes instead of watching a real folder.
+class SampleSource final : public qzx::ChangeSource {
+public:
+    bool Start(const std::string&, qzx::ChangeSink& sink) override {
+        sink.OnBatch({{qzx::kActionAdded, "报告/2026年12月.docx"},
+                      {qzx::kActionModified, "报告/2026年12月.docx"},
+                      {qzx::kActionAdded, "照片/IMG_0042.jpg"},
+                      {qzx::kActionRenamedOld, "草稿.txt"},
+                      {qzx::kActionRenamedNew, "定稿.txt"},
+                      {qzx::kActionRemoved, "临时/cache.tmp"}});
+        return true;
+    }
+    void Stop() override {}
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUT.png\n", argv[0]);
+        return 2;
+    }
+    if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    SampleClock clock;
+    qzx::EventList list;
+    qzx::EventRecorder recorder(list, clock);
+    qzx::QtPrompts prompts;
+    qzx::MonitorController controller(
+        recorder, [] { return std::make_unique<SampleSource>(); }, prompts);
+    qzx::MonitorDialog window({list, recorder, controller, prompts, ""});
+    window.show();
+    qobject_cast<QLineEdit*>(window.Control(qzx::kIdFolderPath))->setText(QString::fromUtf8("/home/user/文档"));
+    qobject_cast<QPushButton*>(window.Control(qzx::kIdStart))->click();
+    window.PollNow();
+    app.processEvents();
+    if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
+        std::fprintf(stderr, "cannot write %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
