@@ -82,6 +82,27 @@ TEST(DailyLog, NewDayStartsNewFile) {
     EXPECT_EQ(s.files.files["/opt/qzx/log/2027-1-1.log"], "2027-01-01 00:00:00\t2\t删除\t/a\r\n");
 }
 
+// A clock that moves on at every reading, so that a line read twice would straddle midnight.
+class SteppingClock final : public Clock {
+  public:
+    LocalTime Now() const override {
+        return readings++ == 0 ? LocalTime{2026, 12, 31, 23, 59, 59}
+                               : LocalTime{2027, 1, 1, 0, 0, 0};
+    }
+    mutable int readings = 0;
+};
+
+TEST(DailyLog, LineAndItsFileShareOneReadingOfTheClock) {
+    SteppingClock clock;
+    FakeFileSystem files;
+    files.folders = {"/", "/opt", "/opt/qzx"};
+    DailyLog log(clock, files, Places(), CopyUtf8);
+    log.CreateLogDirectory();
+    EXPECT_EQ(log.AppendLine("1\t新增\t/a"), 1);
+    EXPECT_EQ(files.files["/opt/qzx/log/2026-12-31.log"], "2026-12-31 23:59:59\t1\t新增\t/a\r\n");
+    EXPECT_EQ(files.files.count("/opt/qzx/log/2027-1-1.log"), 0u);
+}
+
 // An installed copy whose folder is read-only logs into the user's folder, made with its parents.
 TEST(DailyLog, ReadOnlyProgramFolderFallsBackToUserFolder) {
     LogRig s;
