@@ -2,6 +2,7 @@
 #include "records/DailyLog.h"
 
 #include <charconv>
+#include <utility>
 
 #include "app/PathRules.h"
 

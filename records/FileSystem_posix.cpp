@@ -62,6 +62,19 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// Best effort: when even this fails there is nothing left to try, and the caller reports the
+// lost line anyway.
+void CutBack(int fd, off_t size) {
+    if (::ftruncate(fd, size) != 0) return;
+}
+
+// The new file belongs to whoever wrote it. Root exporting over a user's file gives it back to
+// that user; anyone else is refused, and the file then stays theirs.
+void KeepOwner(int fd, const struct stat& old) {
+    if (old.st_uid == ::geteuid() && old.st_gid == ::getegid()) return;
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) return;
+}
+
 std::string WithoutTrailingSlashes(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
@@ -126,12 +139,16 @@ class PosixFileSystem final : public FileSystem {
     int AppendToFile(const std::string& path, std::string_view bytes) override {
         UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
         if (!fd.Valid()) return 0;
-        off_t before = ::lseek(fd.Get(), 0, SEEK_END);
-        if (WriteAll(fd.Get(), bytes) && fd.Close()) return 1;
-        // Half a line would run into the next one; take it back when the file allows.
-        if (before >= 0) {
+        const off_t before = ::lseek(fd.Get(), 0, SEEK_END);
+        const bool written = WriteAll(fd.Get(), bytes);
+        // Half a line would run into the next one; take it back.
+        if (!written && before >= 0) CutBack(fd.Get(), before);
+        const bool closed = fd.Close();
+        if (written && closed) return 1;
+        if (written && before >= 0) {
+            // The error came only with close, so what reached the file is unknown.
             UniqueFd again(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
-            if (again.Valid()) (void)::ftruncate(again.Get(), before);
+            if (again.Valid()) CutBack(again.Get(), before);
         }
         return 0;
     }
@@ -149,7 +166,10 @@ class PosixFileSystem final : public FileSystem {
         UniqueFd fd = CreateTemporary(target, temp);
         if (!fd.Valid()) return 0;
         bool ok = WriteAll(fd.Get(), bytes);
-        if (ok && exists) ok = ::fchmod(fd.Get(), old.st_mode & 07777) == 0;
+        if (ok && exists) {
+            ok = ::fchmod(fd.Get(), old.st_mode & 07777) == 0;
+            KeepOwner(fd.Get(), old);
+        }
         // Without this a crash soon after the rename could leave an empty file in place of the
         // old one.
         if (ok) ok = ::fsync(fd.Get()) == 0;

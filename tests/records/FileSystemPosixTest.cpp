@@ -65,6 +65,13 @@ TEST(FileSystemPosix, ReplaceSwapsWholeFile) {
     struct stat st {};
     ::stat(target.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+    if (::geteuid() == 0) {
+        // Root replacing a user's file hands the new one back to that user.
+        ASSERT_EQ(::chown(target.c_str(), 1234, 1234), 0);
+        EXPECT_EQ(fs.ReplaceFile(target, "again"), 1);
+        ::stat(target.c_str(), &st);
+        EXPECT_EQ(st.st_uid, 1234u);
+    }
 
     // A link chosen as the target still leads to its file.
     const std::string link = temp.Sub("link.log");
