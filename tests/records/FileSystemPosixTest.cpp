@@ -38,13 +38,11 @@ TEST(FileSystemPosix, ExistenceByKind) {
     TempFolder temp;
     FileSystem& fs = SystemFileSystem();
     WriteBytes(temp.Sub("f"), "x");
-    EXPECT_TRUE(fs.PathExistsAs(temp.path, true));
-    EXPECT_FALSE(fs.PathExistsAs(temp.path, false));
-    EXPECT_TRUE(fs.PathExistsAs(temp.Sub("f"), false));
-    EXPECT_FALSE(fs.PathExistsAs(temp.Sub("f"), true));
-    EXPECT_FALSE(fs.PathExistsAs(temp.Sub("none"), true));
-    EXPECT_FALSE(fs.PathExistsAs(temp.Sub("none"), false));
-    EXPECT_TRUE(fs.PathExists(temp.path));
+    for (bool asFolder : {true, false}) {
+        EXPECT_EQ(fs.PathExistsAs(temp.path, asFolder), asFolder);
+        EXPECT_EQ(fs.PathExistsAs(temp.Sub("f"), asFolder), !asFolder);
+        EXPECT_FALSE(fs.PathExistsAs(temp.Sub("none"), asFolder));
+    }
     EXPECT_FALSE(fs.PathExists(""));
 
     EXPECT_EQ(fs.MakeFolders(temp.Sub("a/b/c/")), 1);
