@@ -11,7 +11,7 @@ namespace {
 
 // One descriptor per conversion call: iconv_t is not safe to share between threads.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
     ~Converter() {
         if (ok()) iconv_close(cd_);
@@ -39,7 +39,7 @@ public:
     }
     void Reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
 
-private:
+  private:
     iconv_t cd_;
 };
 
@@ -56,14 +56,20 @@ size_t Utf8SequenceLength(std::string_view s) {
 
 }  // namespace
 
-std::string Utf8ToGbk(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    Converter conv("GBK", "UTF-8");
+void AppendGbk(std::string_view utf8, std::string& out) {
+    // Paths are mostly ASCII, which GBK shares: skip the converter for such runs.
+    size_t ascii = 0;
+    while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
+    out.append(utf8.data(), ascii);
+    utf8.remove_prefix(ascii);
+    if (utf8.empty()) return;
+    // Opening a converter costs more than converting a path; keep one per thread.
+    thread_local Converter conv("GBK", "UTF-8");
     if (!conv.ok()) {
         for (char c : utf8) out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
-        return out;
+        return;
     }
+    conv.Reset();
     while (!utf8.empty()) {
         utf8.remove_prefix(conv.Convert(utf8, out));
         if (utf8.empty()) break;
@@ -72,6 +78,12 @@ std::string Utf8ToGbk(std::string_view utf8) {
         utf8.remove_prefix(Utf8SequenceLength(utf8));
         conv.Reset();
     }
+}
+
+std::string Utf8ToGbk(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    AppendGbk(utf8, out);
     return out;
 }
 

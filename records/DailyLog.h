@@ -1,0 +1,89 @@
+// The daily log: one line per recorded event, one GBK file per calendar day.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <string_view>
+
+#include "app/Clock.h"
+#include "records/FileSystem.h"
+#include "records/Gbk.h"
+
+namespace qzx {
+
+/// Where a log may go. Both folders end with the path separator; either may be empty when the
+/// system does not tell.
+struct LogLocations {
+    /// The folder of the running program's file.
+    std::string moduleDirectory;
+    /// The user's own log folder, used when the one beside the program is not writable.
+    std::string userLogDirectory;
+};
+
+/// The running program's folder and the user's state folder (defined in the platform layer).
+/// Any thread; reads the environment.
+LogLocations SystemLogLocations();
+
+/// The folder "log" inside moduleDirectory, ending with the separator; empty for an empty input.
+std::string LogDirectoryBeside(std::string_view moduleDirectory);
+
+/// The user's log folder: xdgStateHome, else home + "/.local/state", then "qzxfile/log/".
+/// Relative values count as unset, as the base-directory convention asks; empty when neither
+/// gives an absolute folder.
+std::string UserLogDirectory(std::string_view xdgStateHome, std::string_view home);
+
+/// Timestamp of a log line: 2026-12-07 09:05:03 (two digits for all but the year).
+std::string TimestampText(const LocalTime& t);
+
+/// Date of a log file's name and of the export's rows: 2026-12-7 (no leading zeros).
+std::string DayText(const LocalTime& t);
+
+/// The log writer. Construct it, call CreateLogDirectory once at start-up, then AppendLine from
+/// the watcher thread; the counters may be read from any thread.
+class DailyLog {
+  public:
+    /// Reads nothing from disk yet; logDirectory starts as the folder beside the program.
+    DailyLog(const Clock& clock, FileSystem& files, LogLocations locations, EncodeAppend encode);
+    virtual ~DailyLog() = default;
+    DailyLog(const DailyLog&) = delete;
+    DailyLog& operator=(const DailyLog&) = delete;
+
+    /// Start-up step, before any AppendLine: makes the folder beside the program when missing
+    /// and keeps it when writable; otherwise makes and uses the user's log folder. Returns 1
+    /// when the folder in use is writable, 0 when neither is (lines will then fail).
+    int CreateLogDirectory();
+
+    /// Appends timestamp, TAB, text and CR LF, in GBK, to the current day's file, opening and
+    /// closing it. Returns 1 when the whole line reached the file, 0 otherwise. Makes the log
+    /// folder again when it has gone. One caller at a time.
+    int AppendLine(std::string_view text);
+
+    /// TimestampText for the clock's current time.
+    std::string TimestampText() const;
+    /// DayText for the clock's current date, the name of today's file without ".log".
+    std::string TodayText() const;
+    /// The running program's folder, ending with the separator.
+    const std::string& ModuleDirectory() const { return locations.moduleDirectory; }
+    /// As FileSystem::PathExistsAs.
+    bool PathExistsAs(const std::string& path, bool asFolder) const;
+
+    /// The folder the lines go to, ending with the separator: for the About box.
+    const std::string& LogDirectory() const { return logDirectory; }
+    /// True when the lines go to the user's folder because the program's folder is not writable.
+    bool UsesUserDirectory() const { return logDirectory != LogDirectoryBeside(ModuleDirectory()); }
+    /// Lines lost since start-up; any thread, so that the window can warn about it.
+    int FailedLineCount() const { return failedLines.load(); }
+    /// Result of the latest AppendLine (1 before the first); any thread.
+    int LastResult() const { return lastResult.load(); }
+
+  private:
+    const Clock& clock;
+    FileSystem& files;
+    const LogLocations locations;
+    const EncodeAppend encode;
+    std::string logDirectory;
+    std::atomic<int> failedLines{0};
+    std::atomic<int> lastResult{1};
+};
+
+}  // namespace qzx

@@ -1,0 +1,44 @@
+// Where the log may go on Linux: the executable's folder from /proc, the user's state folder
+// from the environment.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "records/DailyLog.h"
+
+namespace qzx {
+namespace {
+
+std::string ExecutableFolder() {
+    std::vector<char> buffer(512);
+    for (;;) {
+        ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0) return {};
+        // A full buffer may mean a cut path: never derive a folder from half a name.
+        if (static_cast<size_t>(n) < buffer.size()) {
+            std::string path(buffer.data(), static_cast<size_t>(n));
+            size_t slash = path.rfind('/');
+            return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+        }
+        if (buffer.size() >= 65536) return {};
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string Environment(const char* name) {
+    const char* value = ::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+}  // namespace
+
+LogLocations SystemLogLocations() {
+    LogLocations places;
+    places.moduleDirectory = ExecutableFolder();
+    places.userLogDirectory = UserLogDirectory(Environment("XDG_STATE_HOME"), Environment("HOME"));
+    return places;
+}
+
+}  // namespace qzx

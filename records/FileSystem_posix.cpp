@@ -1,0 +1,204 @@
+// The records' file operations on POSIX: plain open/write/close with every result checked,
+// since a lost log line or a half-written export must never look like success.
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+
+#include "records/FileSystem.h"
+
+namespace qzx {
+namespace {
+
+// Owner of one descriptor. Close() reports the result because on some file systems the
+// write error only shows there.
+class UniqueFd {
+  public:
+    explicit UniqueFd(int fd = -1) : fd(fd) {}
+    ~UniqueFd() {
+        if (fd >= 0) ::close(fd);
+    }
+    UniqueFd(UniqueFd&& other) noexcept : fd(other.fd) { other.fd = -1; }
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) {
+            if (fd >= 0) ::close(fd);
+            fd = other.fd;
+            other.fd = -1;
+        }
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int Get() const { return fd; }
+    bool Valid() const { return fd >= 0; }
+    // A descriptor is released even when close fails; retrying would close someone else's.
+    bool Close() {
+        if (fd < 0) return false;
+        int r = ::close(fd);
+        fd = -1;
+        return r == 0;
+    }
+
+  private:
+    int fd;
+};
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// Best effort: when even this fails there is nothing left to try, and the caller reports the
+// lost line anyway.
+void CutBack(int fd, off_t size) {
+    if (::ftruncate(fd, size) != 0) return;
+}
+
+// The new file belongs to whoever wrote it. Root exporting over a user's file gives it back to
+// that user; anyone else is refused, and the file then stays theirs.
+void KeepOwner(int fd, const struct stat& old) {
+    if (old.st_uid == ::geteuid() && old.st_gid == ::getegid()) return;
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) return;
+}
+
+std::string WithoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+// The folder part of a file path, "." for a bare name.
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A symbolic link chosen as the export target means its destination: replacing the link
+// itself would quietly leave the real file stale.
+std::string ResolvedTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) return path;
+    std::string resolved(real);
+    ::free(real);
+    return resolved;
+}
+
+class PosixFileSystem final : public FileSystem {
+  public:
+    bool PathExistsAs(const std::string& path, bool asFolder) const override {
+        struct stat st {};
+        if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
+        return S_ISDIR(st.st_mode) == asFolder;
+    }
+
+    bool PathExists(const std::string& path) const override {
+        struct stat st {};
+        return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+    }
+
+    bool IsWritableFolder(const std::string& path) const override {
+        // access() also answers EROFS for a read-only mount, where root would pass otherwise.
+        return PathExistsAs(path, true) && ::access(path.c_str(), W_OK | X_OK) == 0;
+    }
+
+    int MakeFolders(const std::string& path) override {
+        std::string folder = WithoutTrailingSlashes(path);
+        if (folder.empty()) return 0;
+        if (PathExistsAs(folder, true)) return 1;
+        // Each level in turn; a level made meanwhile by someone else is as good as ours.
+        for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+            std::string level = folder.substr(0, slash);
+            if (::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) return 0;
+            if (slash == std::string::npos) break;
+        }
+        return PathExistsAs(folder, true) ? 1 : 0;
+    }
+
+    int AppendToFile(const std::string& path, std::string_view bytes) override {
+        UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+        if (!fd.Valid()) return 0;
+        const off_t before = ::lseek(fd.Get(), 0, SEEK_END);
+        const bool written = WriteAll(fd.Get(), bytes);
+        // Half a line would run into the next one; take it back.
+        if (!written && before >= 0) CutBack(fd.Get(), before);
+        const bool closed = fd.Close();
+        if (written && closed) return 1;
+        if (written && before >= 0) {
+            // The error came only with close, so what reached the file is unknown.
+            UniqueFd again(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+            if (again.Valid()) CutBack(again.Get(), before);
+        }
+        return 0;
+    }
+
+    int ReplaceFile(const std::string& path, std::string_view bytes) override {
+        if (path.empty()) return 0;
+        const std::string target = ResolvedTarget(path);
+        struct stat old {};
+        const bool exists = ::stat(target.c_str(), &old) == 0;
+        if (exists && S_ISDIR(old.st_mode)) return 0;
+        // The rename below would get past a read-only file; the user protected it, so keep it.
+        if (exists && ::access(target.c_str(), W_OK) != 0) return 0;
+
+        std::string temp;
+        UniqueFd fd = CreateTemporary(target, temp);
+        if (!fd.Valid()) return 0;
+        bool ok = WriteAll(fd.Get(), bytes);
+        if (ok && exists) {
+            ok = ::fchmod(fd.Get(), old.st_mode & 07777) == 0;
+            KeepOwner(fd.Get(), old);
+        }
+        // Without this a crash soon after the rename could leave an empty file in place of the
+        // old one.
+        if (ok) ok = ::fsync(fd.Get()) == 0;
+        ok = fd.Close() && ok;
+        if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+        if (!ok) ::unlink(temp.c_str());
+        return ok ? 1 : 0;
+    }
+
+  private:
+    // A new file beside the target, so that the rename stays within one file system.
+    static UniqueFd CreateTemporary(const std::string& target, std::string& temp) {
+        static std::atomic<unsigned> serial{0};
+        const std::string stem =
+            FolderOf(target) + "/." + NameOf(target) + ".part-" + std::to_string(::getpid()) + "-";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            temp = stem + std::to_string(serial.fetch_add(1));
+            UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            if (fd.Valid() || errno != EEXIST) return fd;
+        }
+        return UniqueFd();
+    }
+};
+
+}  // namespace
+
+FileSystem& SystemFileSystem() {
+    static PosixFileSystem files;
+    return files;
+}
+
+}  // namespace qzx

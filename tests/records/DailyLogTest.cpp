@@ -1,0 +1,162 @@
+// The log's rules over files kept in memory: formats, the day of each line, the folder in use
+// and how lost lines are counted.
+#include <gtest/gtest.h>
+
+#include "records/DailyLog.h"
+#include "tests/records/FakeRecords.h"
+
+namespace qzx {
+namespace {
+
+using test::CopyUtf8;
+using test::FakeClock;
+using test::FakeFileSystem;
+
+constexpr LocalTime kSample{2026, 12, 7, 9, 5, 3};
+
+LogLocations Places() { return {"/opt/qzx/", "/home/u/.local/state/qzxfile/log/"}; }
+
+struct LogRig {
+    FakeClock clock{kSample};
+    FakeFileSystem files;
+    DailyLog log{clock, files, Places(), CopyUtf8};
+    LogRig() { files.folders = {"/", "/opt", "/opt/qzx", "/home", "/home/u"}; }
+};
+
+TEST(DailyLog, TimestampHasLeadingZerosAndFileNameHasNone) {
+    struct Case {
+        LocalTime t;
+        const char* timestamp;
+        const char* day;
+    } cases[] = {
+        {{2026, 12, 7, 9, 5, 3}, "2026-12-07 09:05:03", "2026-12-7"},
+        {{2027, 1, 1, 0, 0, 0}, "2027-01-01 00:00:00", "2027-1-1"},
+        {{2026, 12, 31, 23, 7, 45}, "2026-12-31 23:07:45", "2026-12-31"},
+        {{2026, 10, 10, 10, 10, 10}, "2026-10-10 10:10:10", "2026-10-10"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TimestampText(c.t), c.timestamp);
+        EXPECT_EQ(DayText(c.t), c.day);
+    }
+}
+
+TEST(DailyLog, FolderBesideProgramAndUserFolder) {
+    EXPECT_EQ(LogDirectoryBeside("/opt/qzx/"), "/opt/qzx/log/");
+    EXPECT_EQ(LogDirectoryBeside("/opt/qzx"), "/opt/qzx/log/");
+    EXPECT_EQ(LogDirectoryBeside("/"), "/log/");
+    EXPECT_EQ(LogDirectoryBeside(""), "");
+
+    EXPECT_EQ(UserLogDirectory("/x/state", "/home/u"), "/x/state/qzxfile/log/");
+    EXPECT_EQ(UserLogDirectory("/x/state/", "/home/u"), "/x/state/qzxfile/log/");
+    EXPECT_EQ(UserLogDirectory("", "/home/u"), "/home/u/.local/state/qzxfile/log/");
+    // A relative XDG_STATE_HOME is invalid and ignored.
+    EXPECT_EQ(UserLogDirectory("state", "/home/u"), "/home/u/.local/state/qzxfile/log/");
+    EXPECT_EQ(UserLogDirectory("", ""), "");
+}
+
+TEST(DailyLog, LineCarriesTimestampTextAndCrLf) {
+    LogRig s;
+    ASSERT_EQ(s.log.CreateLogDirectory(), 1);
+    EXPECT_EQ(s.log.LogDirectory(), "/opt/qzx/log/");
+    EXPECT_EQ(s.log.TodayText(), "2026-12-7");
+    EXPECT_EQ(s.log.TimestampText(), "2026-12-07 09:05:03");
+
+    EXPECT_EQ(s.log.AppendLine("7\t新增\t/data/a.txt"), 1);
+    // Repeats are written as often as they come.
+    EXPECT_EQ(s.log.AppendLine("7\t新增\t/data/a.txt"), 1);
+    const std::string line = "2026-12-07 09:05:03\t7\t新增\t/data/a.txt\r\n";
+    EXPECT_EQ(s.files.files["/opt/qzx/log/2026-12-7.log"], line + line);
+    EXPECT_EQ(s.log.FailedLineCount(), 0);
+}
+
+// The last second of the year and the first of the next go to two files, each line with the
+// date of its own file.
+TEST(DailyLog, NewDayStartsNewFile) {
+    LogRig s;
+    s.log.CreateLogDirectory();
+    s.clock.now = {2026, 12, 31, 23, 59, 59};
+    s.log.AppendLine("1\t新增\t/a");
+    s.clock.now = {2027, 1, 1, 0, 0, 0};
+    s.log.AppendLine("2\t删除\t/a");
+    EXPECT_EQ(s.files.files["/opt/qzx/log/2026-12-31.log"], "2026-12-31 23:59:59\t1\t新增\t/a\r\n");
+    EXPECT_EQ(s.files.files["/opt/qzx/log/2027-1-1.log"], "2027-01-01 00:00:00\t2\t删除\t/a\r\n");
+}
+
+// A clock that moves on at every reading, so that a line read twice would straddle midnight.
+class SteppingClock final : public Clock {
+  public:
+    LocalTime Now() const override {
+        return readings++ == 0 ? LocalTime{2026, 12, 31, 23, 59, 59}
+                               : LocalTime{2027, 1, 1, 0, 0, 0};
+    }
+    mutable int readings = 0;
+};
+
+TEST(DailyLog, LineAndItsFileShareOneReadingOfTheClock) {
+    SteppingClock clock;
+    FakeFileSystem files;
+    files.folders = {"/", "/opt", "/opt/qzx"};
+    DailyLog log(clock, files, Places(), CopyUtf8);
+    log.CreateLogDirectory();
+    EXPECT_EQ(log.AppendLine("1\t新增\t/a"), 1);
+    EXPECT_EQ(files.files["/opt/qzx/log/2026-12-31.log"], "2026-12-31 23:59:59\t1\t新增\t/a\r\n");
+    EXPECT_EQ(files.files.count("/opt/qzx/log/2027-1-1.log"), 0u);
+}
+
+// An installed copy whose folder is read-only logs into the user's folder, made with its parents.
+TEST(DailyLog, ReadOnlyProgramFolderFallsBackToUserFolder) {
+    LogRig s;
+    s.files.readOnly.insert("/opt/qzx");
+    EXPECT_EQ(s.log.CreateLogDirectory(), 1);
+    EXPECT_EQ(s.log.LogDirectory(), "/home/u/.local/state/qzxfile/log/");
+    EXPECT_TRUE(s.log.UsesUserDirectory());
+    EXPECT_EQ(s.log.AppendLine("1\t新增\t/a"), 1);
+    EXPECT_EQ(s.files.files.count("/home/u/.local/state/qzxfile/log/2026-12-7.log"), 1u);
+
+    // An existing but read-only log folder beside the program is no better.
+    LogRig t;
+    t.files.folders.insert("/opt/qzx/log");
+    t.files.readOnly.insert("/opt/qzx/log");
+    EXPECT_EQ(t.log.CreateLogDirectory(), 1);
+    EXPECT_TRUE(t.log.UsesUserDirectory());
+}
+
+TEST(DailyLog, LostLinesAreCountedAndReported) {
+    LogRig s;
+    s.files.readOnly = {"/opt/qzx", "/home/u"};
+    EXPECT_EQ(s.log.CreateLogDirectory(), 0);
+    EXPECT_EQ(s.log.LogDirectory(), "/opt/qzx/log/");
+    EXPECT_EQ(s.log.LastResult(), 1);
+    EXPECT_EQ(s.log.AppendLine("1\t新增\t/a"), 0);
+    EXPECT_EQ(s.log.AppendLine("2\t新增\t/a"), 0);
+    EXPECT_EQ(s.log.FailedLineCount(), 2);
+    EXPECT_EQ(s.log.LastResult(), 0);
+    EXPECT_TRUE(s.files.files.empty());
+
+    // A write error after opening is a lost line too, and the next good line clears LastResult.
+    LogRig t;
+    t.log.CreateLogDirectory();
+    t.files.failWrites = true;
+    EXPECT_EQ(t.log.AppendLine("1\t新增\t/a"), 0);
+    t.files.failWrites = false;
+    EXPECT_EQ(t.log.AppendLine("2\t新增\t/a"), 1);
+    EXPECT_EQ(t.log.FailedLineCount(), 1);
+    EXPECT_EQ(t.log.LastResult(), 1);
+}
+
+TEST(DailyLog, DeletedFolderIsMadeAgainButFileInItsPlaceFails) {
+    LogRig s;
+    s.log.CreateLogDirectory();
+    s.files.folders.erase("/opt/qzx/log");
+    EXPECT_EQ(s.log.AppendLine("1\t新增\t/a"), 1);
+    EXPECT_TRUE(s.files.PathExistsAs("/opt/qzx/log/", true));
+
+    s.files.files.clear();
+    s.files.folders.erase("/opt/qzx/log");
+    s.files.files["/opt/qzx/log"] = "not a folder";
+    EXPECT_EQ(s.log.AppendLine("2\t新增\t/a"), 0);
+    EXPECT_EQ(s.files.files["/opt/qzx/log"], "not a folder");
+}
+
+}  // namespace
+}  // namespace qzx

@@ -1,0 +1,100 @@
+// Test doubles for the records: a clock that is set by hand, files kept in memory and prompts
+// that answer from a script and remember what they were asked.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/Clock.h"
+#include "app/Prompts.h"
+#include "records/FileSystem.h"
+
+namespace qzx::test {
+
+class FakeClock final : public Clock {
+  public:
+    explicit FakeClock(LocalTime t) : now(t) {}
+    LocalTime Now() const override { return now; }
+    LocalTime now;
+};
+
+// UTF-8 passes unchanged: the core tests look at structure, the platform tests at GBK bytes.
+inline void CopyUtf8(std::string_view utf8, std::string& out) { out.append(utf8); }
+
+// Folders are kept without their trailing "/"; a file needs its folder.
+class FakeFileSystem final : public FileSystem {
+  public:
+    std::map<std::string, std::string> files;
+    std::set<std::string> folders;
+    std::set<std::string> readOnly;
+    bool failWrites = false;
+
+    static std::string Bare(std::string path) {
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        return path;
+    }
+    static std::string Parent(const std::string& path) {
+        size_t slash = path.rfind('/');
+        return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+    }
+
+    bool PathExistsAs(const std::string& path, bool asFolder) const override {
+        return asFolder ? folders.count(Bare(path)) > 0 : files.count(Bare(path)) > 0;
+    }
+    bool PathExists(const std::string& path) const override {
+        return PathExistsAs(path, true) || PathExistsAs(path, false);
+    }
+    bool IsWritableFolder(const std::string& path) const override {
+        return folders.count(Bare(path)) > 0 && readOnly.count(Bare(path)) == 0;
+    }
+    int MakeFolders(const std::string& path) override {
+        const std::string folder = Bare(path);
+        if (folders.count(folder)) return 1;
+        if (folder == "/" || files.count(folder)) return 0;
+        if (MakeFolders(Parent(folder)) != 1 || readOnly.count(Parent(folder))) return 0;
+        folders.insert(folder);
+        return 1;
+    }
+    int AppendToFile(const std::string& path, std::string_view bytes) override {
+        if (failWrites || !IsWritableFolder(Parent(path)) || folders.count(path)) return 0;
+        files[path].append(bytes);
+        return 1;
+    }
+    int ReplaceFile(const std::string& path, std::string_view bytes) override {
+        if (failWrites || !IsWritableFolder(Parent(path)) || folders.count(path)) return 0;
+        files[path] = std::string(bytes);
+        return 1;
+    }
+};
+
+class FakePrompts final : public Prompts {
+  public:
+    struct Message {
+        std::string text;
+        MessageIcon icon;
+    };
+    int saveResult = 1;
+    std::string savePath;
+    bool answerYes = true;
+    std::vector<FileFilter> filtersSeen;
+    std::vector<std::string> questions;
+    std::vector<Message> messages;
+
+    void ShowMessage(const std::string& text, MessageIcon icon) override {
+        messages.push_back({text, icon});
+    }
+    bool AskYesNo(const std::string& text) override {
+        questions.push_back(text);
+        return answerYes;
+    }
+    int ChooseFolder(const std::string&, std::string&) override { return 0; }
+    int ChooseSaveFile(const std::vector<FileFilter>& filters, std::string& path) override {
+        filtersSeen = filters;
+        if (saveResult == 1) path = savePath;
+        return saveResult;
+    }
+};
+
+}  // namespace qzx::test

@@ -1,0 +1,171 @@
+// The export's text, its path rule and its dialogue with the user, without a disk.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "records/RecordExport.h"
+#include "tests/records/FakeRecords.h"
+
+namespace qzx {
+namespace {
+
+using test::CopyUtf8;
+using test::FakeFileSystem;
+using test::FakePrompts;
+
+EventRow Row(int id, int h, int m, int s, int action, std::string details) {
+    EventRow row;
+    row.id = id;
+    row.hour = static_cast<std::uint8_t>(h);
+    row.minute = static_cast<std::uint8_t>(m);
+    row.second = static_cast<std::uint8_t>(s);
+    row.action = static_cast<std::uint8_t>(action);
+    row.details = std::move(details);
+    return row;
+}
+
+constexpr LocalTime kExportDay{2026, 12, 8, 15, 0, 0};
+
+TEST(RecordExport, ExampleTextOldestFirstWithExportDay) {
+    const std::vector<EventRow> rows = {Row(1, 9, 5, 3, 1, "D:\\data\\a.txt"),
+                                        Row(2, 9, 6, 10, 2, "D:\\data\\a.txt")};
+    EXPECT_EQ(BuildExportText(rows, kExportDay),
+              "ID\t时间\t事件\t路径\n\n"
+              "1\t2026-12-8 9:5:3\t新增\tD:\\data\\a.txt\n"
+              "2\t2026-12-8 9:6:10\t删除\tD:\\data\\a.txt\n");
+    EXPECT_EQ(BuildExportText({}, kExportDay), "ID\t时间\t事件\t路径\n\n");
+}
+
+// The fast formatting must say what the list shows, for every kind of change.
+TEST(RecordExport, FieldsMatchTheListColumns) {
+    std::vector<EventRow> rows;
+    for (int action : {0, 1, 2, 3, 4, 5, 6, 200}) {
+        rows.push_back(Row(123456 + action, 23, 59, 0, action, "/d/x"));
+    }
+    const std::string text = BuildExportText(rows, kExportDay);
+    std::string expected = "ID\t时间\t事件\t路径\n\n";
+    for (const EventRow& row : rows) {
+        expected += ColumnText(row, 0) + "\t2026-12-8 " + ColumnText(row, 1) + "\t" +
+                    ColumnText(row, 2) + "\t" + ColumnText(row, 3) + "\n";
+    }
+    EXPECT_EQ(text, expected);
+}
+
+// A rename stays one field; a name holding TAB, CR or LF cannot break a row into more lines or
+// fields.
+TEST(RecordExport, EveryRowIsOneLineOfFourFields) {
+    const std::vector<EventRow> rows = {
+        Row(1, 1, 2, 3, 4, "/d/old.txt 命名为 /d/new.txt"),
+        Row(2, 1, 2, 3, 1, "/d/a\tb\r\nc.txt"),
+        Row(3, 1, 2, 3, 1, "/d/中文\n名.txt"),
+    };
+    const std::string text = BuildExportText(rows, kExportDay);
+    EXPECT_NE(text.find("\t命名\t/d/old.txt 命名为 /d/new.txt\n"), std::string::npos);
+    EXPECT_NE(text.find("\t新增\t/d/a\\tb\\r\\nc.txt\n"), std::string::npos);
+    EXPECT_NE(text.find("\t新增\t/d/中文\\n名.txt\n"), std::string::npos);
+    size_t lines = 0;
+    size_t start = text.find("\n\n") + 2;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = text.substr(start, end - start);
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 3) << line;
+        EXPECT_EQ(line.find('\r'), std::string::npos);
+        ++lines;
+    }
+    EXPECT_EQ(lines, rows.size());
+}
+
+// The one-pass bytes and the text converted afterwards are the same file.
+TEST(RecordExport, BytesAreTheTextWithCrLf) {
+    const std::vector<EventRow> rows = {Row(1, 9, 5, 3, 1, "/数据/a.txt"),
+                                        Row(2, 0, 0, 0, 3, "/d/tab\there")};
+    const std::string bytes = BuildExportBytes(rows, kExportDay, CopyUtf8);
+    EXPECT_EQ(bytes, EncodeFileText(BuildExportText(rows, kExportDay), CopyUtf8));
+    EXPECT_EQ(bytes,
+              "ID\t时间\t事件\t路径\r\n\r\n"
+              "1\t2026-12-8 9:5:3\t新增\t/数据/a.txt\r\n"
+              "2\t2026-12-8 0:0:0\t修改\t/d/tab\\there\r\n");
+}
+
+TEST(RecordExport, LogExtensionOnlyWhenTheFileNameHasNone) {
+    struct Case {
+        const char* chosen;
+        const char* path;
+    } cases[] = {
+        {"/home/u/records", "/home/u/records.log"},
+        {"/home/u/records.txt", "/home/u/records.txt"},
+        {"/home/u/records.log", "/home/u/records.log"},
+        {"/home/u/old.files/out", "/home/u/old.files/out.log"},
+        {"/home/u/.hidden", "/home/u/.hidden"},
+        {"records", "records.log"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(WithExportExtension(c.chosen), c.path) << c.chosen;
+}
+
+TEST(RecordExport, CancelledDialogAsksAndShowsNothing) {
+    FakePrompts prompts;
+    FakeFileSystem files;
+    prompts.saveResult = 0;
+    EXPECT_FALSE(ChooseExportPath(prompts, files).has_value());
+    ASSERT_EQ(prompts.filtersSeen.size(), 2u);
+    EXPECT_EQ(prompts.filtersSeen[0].label, "日志 (*.log)");
+    EXPECT_EQ(prompts.filtersSeen[0].pattern, "*.log");
+    EXPECT_EQ(prompts.filtersSeen[1].label, "所有文件(*.*)");
+    EXPECT_EQ(prompts.filtersSeen[1].pattern, "*.*");
+    EXPECT_TRUE(prompts.questions.empty());
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+// "records" typed where records.log exists: the question names records.log; No stops quietly.
+TEST(RecordExport, ExistingPathNeedsYes) {
+    FakeFileSystem files;
+    files.folders = {"/", "/home", "/home/u", "/home/u/dir.log"};
+    files.files["/home/u/records.log"] = "old";
+    FakePrompts prompts;
+    prompts.savePath = "/home/u/records";
+    prompts.answerYes = false;
+    EXPECT_FALSE(ChooseExportPath(prompts, files).has_value());
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0], "文件[/home/u/records.log]已经存在，是否覆盖？");
+    EXPECT_TRUE(prompts.messages.empty());
+
+    prompts.answerYes = true;
+    EXPECT_EQ(ChooseExportPath(prompts, files), "/home/u/records.log");
+
+    // A folder of that name counts as existing too.
+    prompts.savePath = "/home/u/dir.log";
+    prompts.questions.clear();
+    EXPECT_EQ(ChooseExportPath(prompts, files), "/home/u/dir.log");
+    EXPECT_EQ(prompts.questions.size(), 1u);
+
+    prompts.savePath = "/home/u/new";
+    prompts.questions.clear();
+    EXPECT_EQ(ChooseExportPath(prompts, files), "/home/u/new.log");
+    EXPECT_TRUE(prompts.questions.empty());
+}
+
+// The whole flow as the window runs it, with a writer that succeeds and one that fails.
+TEST(RecordExport, ResultMessages) {
+    FakeFileSystem files;
+    files.folders = {"/", "/out"};
+    FakePrompts prompts;
+    const std::vector<EventRow> rows = {Row(1, 9, 5, 3, 1, "/a")};
+
+    int result = WriteExportFile(files, "/out/r.log", rows, kExportDay, CopyUtf8);
+    ReportExportResult(prompts, "/out/r.log", result);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "保存成功！位置[/out/r.log]。");
+    EXPECT_EQ(prompts.messages[0].icon, MessageIcon::Information);
+
+    files.failWrites = true;
+    result = WriteExportFile(files, "/out/r.log", rows, kExportDay, CopyUtf8);
+    ReportExportResult(prompts, "/out/r.log", result);
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[1].text, "保存失败！位置[/out/r.log]。");
+    EXPECT_EQ(prompts.messages[1].icon, MessageIcon::Exclamation);
+
+    EXPECT_EQ(WriteExportFile(files, "", rows, kExportDay, CopyUtf8), 0);
+    EXPECT_EQ(WriteTextFile(files, "", "x", CopyUtf8), 0);
+}
+
+}  // namespace
+}  // namespace qzx
