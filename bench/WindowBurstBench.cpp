@@ -23,6 +23,7 @@
 #include "app/qt/EventListModel.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtPrompts.h"
+#include "records/FileSystem.h"
 #include "watch/ChangeSource.h"
 
 namespace {
@@ -50,7 +51,8 @@ int main(int argc, char** argv) {
     qzx::EventRecorder recorder(list, qzx::SystemClock());
     qzx::QtPrompts prompts;
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
-    qzx::MonitorDialog window({list, recorder, controller, prompts, ""});
+    qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
+                               qzx::SystemFileSystem(), "/tmp/"});
     FirstPaint paint;
     window.installEventFilter(&paint);
     window.show();

@@ -21,6 +21,7 @@
 #include "app/WindowLayout.h"
 #include "app/qt/AboutDialog.h"
 #include "app/qt/EventListModel.h"
+#include "records/RecordExport.h"
 
 namespace qzx {
 namespace {
@@ -76,7 +77,10 @@ MonitorDialog::MonitorDialog(MonitorDialogDeps d, QWidget* parent)
     pollTimer.start(kPollPeriodMs);
 }
 
-MonitorDialog::~MonitorDialog() = default;
+MonitorDialog::~MonitorDialog() {
+    // An export under way finishes its file rather than leaving half of it behind.
+    if (exportThread.joinable()) exportThread.join();
+}
 
 void MonitorDialog::CreateControls() {
     QFont dialogFont = font();
@@ -158,6 +162,8 @@ void MonitorDialog::CreateControls() {
     connect(static_cast<QPushButton*>(Control(kIdStart)), &QPushButton::clicked, this, &MonitorDialog::OnStartMonitor);
     connect(static_cast<QPushButton*>(Control(kIdStop)), &QPushButton::clicked, this, &MonitorDialog::OnStopMonitor);
     connect(static_cast<QPushButton*>(Control(kIdClear)), &QPushButton::clicked, this, &MonitorDialog::OnClearEvents);
+    connect(static_cast<QPushButton*>(Control(kIdExport)), &QPushButton::clicked, this,
+            &MonitorDialog::OnExportRecords);
     connect(static_cast<QPushButton*>(Control(kIdExit)), &QPushButton::clicked, this, &QDialog::reject);
     for (int id : {kIdOptAdded, kIdOptModified, kIdOptDeleted, kIdOptRenamed, kIdOptOther, kIdOptAutoClear, kIdOptRecordLog}) {
         connect(static_cast<QCheckBox*>(Control(id)), &QCheckBox::clicked, this,
@@ -212,6 +218,31 @@ void MonitorDialog::OnClearEvents() {
     deps.controller.ClearEvents();
     model->Sync();
 }
+
+void MonitorDialog::OnExportRecords() {
+    if (exportThread.joinable()) return;
+    const std::optional<std::string> path = ChooseExportPath(deps.prompts, deps.files);
+    if (!path) return;
+    const LocalTime day = deps.clock.Now();
+    Control(kIdExport)->setEnabled(false);
+    // The rows are copied and written on a worker: a list of a million rows takes a good part of
+    // a second, which the window must not spend frozen. The copy holds the list still, so the
+    // watcher waits for it rather than losing a change.
+    exportThread = std::thread([this, target = *path, day] {
+        const std::vector<EventRow> rows = deps.list.Snapshot();
+        const int result = WriteExportFile(deps.files, target, rows, day, AppendGbk);
+        QMetaObject::invokeMethod(
+            this, [this, target, result] { OnExportFinished(target, result); }, Qt::QueuedConnection);
+    });
+}
+
+void MonitorDialog::OnExportFinished(const std::string& path, int result) {
+    if (exportThread.joinable()) exportThread.join();
+    Control(kIdExport)->setEnabled(true);
+    ReportExportResult(deps.prompts, path, result);
+}
+
+bool MonitorDialog::ExportRunning() const { return exportThread.joinable(); }
 
 void MonitorDialog::TickTimer1() { deps.recorder.EndDuplicateWindow(); }
 

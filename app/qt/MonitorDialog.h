@@ -5,6 +5,9 @@
 #include <QHash>
 #include <QTimer>
 
+#include <thread>
+
+#include "app/Clock.h"
 #include "app/MonitorController.h"
 #include "app/Prompts.h"
 #include "watch/EventRecorder.h"
@@ -18,6 +21,7 @@ class QTableView;
 namespace qzx {
 
 class EventListModel;
+class FileSystem;
 
 /// Everything the window works with; owned by the caller and outliving the window.
 struct MonitorDialogDeps {
@@ -25,6 +29,9 @@ struct MonitorDialogDeps {
     EventRecorder& recorder;
     MonitorController& controller;
     Prompts& prompts;
+    const Clock& clock;
+    /// Where exports are written.
+    FileSystem& files;
     /// Where the daily log goes (UTF-8), named in the About box.
     std::string logFolder;
 };
@@ -44,6 +51,8 @@ public:
     void TickTimer1();
     /// Takes in new rows and watcher reports at once, as the 50 ms timer does.
     void PollNow();
+    /// True while an export is being written.
+    bool ExportRunning() const;
     /// Opens the About box (modal).
     void ShowAboutBox();
 
@@ -59,6 +68,8 @@ private:
     void OnStopMonitor();
     void OnOptionChanged();
     void OnClearEvents();
+    void OnExportRecords();
+    void OnExportFinished(const std::string& path, int result);
     void ApplyStates();
     MonitorOptions OptionsOnScreen() const;
     void SetOptionsOnScreen(const MonitorOptions& options);
@@ -71,6 +82,7 @@ private:
     QLabel* status = nullptr;
     QLabel* logo = nullptr;
     QSize arrangedSize;
+    std::thread exportThread;
     QTimer timer1;
     QTimer pollTimer;
 };

@@ -5,6 +5,9 @@
 #include "app/MonitorController.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtPrompts.h"
+#include "records/DailyLog.h"
+#include "records/FileSystem.h"
+#include "records/Gbk.h"
 #include "watch/ChangeSource.h"
 #include "watch/EventRecorder.h"
 
@@ -12,11 +15,17 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("QzxFile");
 
+    qzx::DailyLog log(qzx::SystemClock(), qzx::SystemFileSystem(), qzx::SystemLogLocations(),
+                      qzx::AppendGbk);
+    log.CreateLogDirectory();
+
     qzx::EventList list;
     qzx::EventRecorder recorder(list, qzx::SystemClock());
+    recorder.SetLogWriter([&log](const std::string& text) { return log.AppendLine(text); });
     qzx::QtPrompts prompts;
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
-    qzx::MonitorDialog window({list, recorder, controller, prompts, ""});
+    qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
+                               qzx::SystemFileSystem(), log.LogDirectory()});
     prompts.SetOwner(&window);
     window.show();
     return app.exec();

@@ -11,6 +11,7 @@
 #include "app/MonitorController.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtPrompts.h"
+#include "records/FileSystem.h"
 #include "watch/ChangeSource.h"
 
 namespace {
@@ -50,7 +51,8 @@ int main(int argc, char** argv) {
     qzx::QtPrompts prompts;
     qzx::MonitorController controller(
         recorder, [] { return std::make_unique<SampleSource>(); }, prompts);
-    qzx::MonitorDialog window({list, recorder, controller, prompts, ""});
+    qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
+                               qzx::SystemFileSystem(), "/tmp/"});
     window.show();
     qobject_cast<QLineEdit*>(window.Control(qzx::kIdFolderPath))->setText(QString::fromUtf8("/home/user/文档"));
     qobject_cast<QPushButton*>(window.Control(qzx::kIdStart))->click();

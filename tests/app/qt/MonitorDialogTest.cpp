@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include "app/qt/EventListModel.h"
+#include "records/FileSystem.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakePrompts.h"
 #include "tests/support/FakeSource.h"
@@ -29,7 +30,7 @@ struct WindowFixture : ::testing::Test {
     test::FakeSourceState source;
     MonitorController controller{
         recorder, [this] { return std::make_unique<test::FakeSource>(source); }, prompts};
-    MonitorDialog window{{list, recorder, controller, prompts, "/tmp/log/"}};
+    MonitorDialog window{{list, recorder, controller, prompts, clock, SystemFileSystem(), "/tmp/log/"}};
 
     template <class T>
     T* Get(int id) {
