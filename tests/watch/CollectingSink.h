@@ -41,10 +41,11 @@ class CollectingSink : public ChangeSink {
         Update([](State& s) { ++s.ended; });
     }
 
-    /// Waits up to five seconds for done(state); returns its last value.
-    bool WaitFor(const std::function<bool(const State&)>& done) {
+    /// Waits up to timeout for done(state); returns its last value.
+    bool WaitFor(const std::function<bool(const State&)>& done,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
         std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, std::chrono::seconds(5), [&] { return done(state); });
+        return changed.wait_for(lock, timeout, [&] { return done(state); });
     }
     /// A copy of everything received so far.
     State Snapshot() {

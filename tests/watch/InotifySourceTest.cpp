@@ -188,6 +188,26 @@ TEST_F(InotifySourceTest, StartRefusesUnreadableFolder) {
     EXPECT_FALSE(source->Start(At("locked") + "/", sink));
 }
 
+// An unreadable subfolder is left out with a warning; the rest of the tree is watched.
+TEST_F(InotifySourceTest, UnreadableSubfolderWarnsAndRestIsWatched) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
+    ASSERT_EQ(::mkdir(At("locked").c_str(), 0), 0);
+    ASSERT_EQ(::mkdir(At("open").c_str(), 0755), 0);
+    ASSERT_TRUE(StartWatching());
+    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return !s.warnings.empty(); }));
+    auto s = sink.Snapshot();
+    EXPECT_EQ(s.warnings[0].first, WatchWarning::UnreadableFolder);
+    EXPECT_EQ(s.warnings[0].second, "locked");
+    // The walk may reach "open" a moment after the warning; a later probe is then seen.
+    bool seen = false;
+    for (int i = 0; i < 100 && !seen; ++i) {
+        Touch(At("open/probe" + std::to_string(i)));
+        seen = sink.WaitFor([](const CollectingSink::State& s) { return !s.texts.empty(); },
+                            std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(seen);
+}
+
 TEST_F(InotifySourceTest, RootRemovedEndsOnce) {
     ASSERT_EQ(::mkdir(At("root").c_str(), 0755), 0);
     ASSERT_TRUE(source->Start(At("root") + "/", sink));
