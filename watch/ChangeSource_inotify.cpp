@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -104,7 +105,14 @@ class InotifySource : public ChangeSource {
         if (rootWd < 0) return false;
         inotifyFd = std::move(notify);
         wakeFd = std::move(wake);
-        thread = std::thread([this, &sink, rootWd] { Run(sink, rootWd); });
+        try {
+            thread = std::thread([this, &sink, rootWd] { Run(sink, rootWd); });
+        } catch (const std::system_error&) {
+            // No thread to be had is a failure to start, not an error for the caller to catch.
+            inotifyFd.Reset();
+            wakeFd.Reset();
+            return false;
+        }
         return true;
     }
 
@@ -172,7 +180,7 @@ class InotifySource : public ChangeSource {
                 listedSinceEmpty = true;
                 continue;
             }
-            if (listedSinceEmpty && QueueIsEmpty()) {
+            if (listedSinceEmpty && !translator.HasHeldMove() && QueueIsEmpty()) {
                 translator.OnQueueEmpty();
                 listedSinceEmpty = false;
             }

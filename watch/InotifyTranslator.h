@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -67,8 +68,8 @@ class InotifyTranslator {
     bool HasPendingWork() const { return !pending.empty(); }
     /// Lists queued folders until about budget entries were seen; one batch for what it found.
     void DoPendingWork(std::size_t budget);
-    /// Tells that the kernel queue was empty after all pending work was done: no event can
-    /// repeat what a listing reported any more.
+    /// Tells that the kernel queue was empty after all pending work was done and with no move
+    /// held: no event can repeat what a listing reported any more.
     void OnQueueEmpty();
     /// Number of folders currently watched.
     std::size_t WatchedCount() const { return folders.size(); }
@@ -110,7 +111,7 @@ class InotifyTranslator {
     void Disappeared(int wd, const std::string& dir, std::string_view name, bool isDirectory);
     void PairMove(const HeldMove& from, const InotifyEvent& to);
     void ResolveHeldMove();
-    void WatchChild(int parentWd, const std::string& name, Walk walk);
+    bool WatchChild(int parentWd, const std::string& name, Walk walk);
     void ListFolder(const PendingList& item, std::size_t& budget);
     void Attach(int wd, int parentWd, const std::string& name);
     void Detach(int wd);
@@ -129,6 +130,8 @@ class InotifyTranslator {
     std::unordered_map<int, FreshFolder> fresh;
     std::deque<PendingList> pending;
     std::unordered_set<int> revisited;
+    // New folders that were renamed before they could be watched: where they went is new too.
+    std::set<std::pair<int, std::string>> unwatchedNew;
     std::optional<HeldMove> heldMove;
     ChangeBatch batch;
     bool warnedLimit = false;

@@ -117,7 +117,7 @@ void InotifyTranslator::Appeared(int wd, const std::string& dir, std::string_vie
         return;  // its folder's listing already reported it (and watched it, if a folder)
     }
     Emit(kActionAdded, dir + entry);
-    if (isDirectory) WatchChild(wd, entry, Walk::Report);
+    if (isDirectory && !WatchChild(wd, entry, Walk::Report)) unwatchedNew.emplace(wd, entry);
 }
 
 void InotifyTranslator::Disappeared(int wd, const std::string& dir, std::string_view name,
@@ -149,8 +149,12 @@ void InotifyTranslator::PairMove(const HeldMove& from, const InotifyEvent& to) {
     if (oldParent == folders.end()) return;
     auto child = oldParent->second.children.find(from.name);
     if (child == oldParent->second.children.end()) {
-        // It was not watched at its old place (not reached yet, or unreadable): try here.
-        WatchChild(to.wd, newName, Walk::Silent);
+        // It was not watched at its old place: not reached yet by the set-up walk (nothing in
+        // it is new), or gone from there before its watch could be set up (all in it is new).
+        bool isNew = fresh.count(from.wd) > 0 || unwatchedNew.erase({from.wd, from.name}) > 0;
+        if (!WatchChild(to.wd, newName, isNew ? Walk::Report : Walk::Silent) && isNew) {
+            unwatchedNew.emplace(to.wd, newName);
+        }
         return;
     }
     int wd = child->second;
@@ -174,22 +178,22 @@ void InotifyTranslator::ReleaseHeldMove() {
     Flush();
 }
 
-void InotifyTranslator::WatchChild(int parentWd, const std::string& name, Walk walk) {
+bool InotifyTranslator::WatchChild(int parentWd, const std::string& name, Walk walk) {
     std::optional<std::string> parentDir = PathOf(parentWd);
-    if (!parentDir) return;
+    if (!parentDir) return false;
     const std::string path = *parentDir + name;
     int wd = access.AddWatch(path);
     if (wd < 0) {
         int error = -wd;
         // Gone again, or replaced by something that is not a folder: nothing to watch.
-        if (error == ENOENT || error == ENOTDIR || error == ELOOP) return;
+        if (error == ENOENT || error == ENOTDIR || error == ELOOP) return false;
         if (error == ENOSPC) {
             if (!warnedLimit) Warn(WatchWarning::WatchLimit, path);
             warnedLimit = true;
-            return;
+            return false;
         }
         Warn(WatchWarning::UnreadableFolder, path);
-        return;
+        return false;
     }
     auto known = folders.find(wd);
     if (known != folders.end()) {
@@ -197,22 +201,23 @@ void InotifyTranslator::WatchChild(int parentWd, const std::string& name, Walk w
             // The set-up walk got there first and reported nothing, but what the folder held
             // before that is new all the same.
             if (fresh.emplace(wd, FreshFolder{}).second) pending.push_back({wd, walk});
-            return;
+            return true;
         }
         // Found twice during a walk, or (after an overflow) moved while nobody looked.
-        if (walk != Walk::Revisit || !revisited.insert(wd).second) return;
+        if (walk != Walk::Revisit || !revisited.insert(wd).second) return true;
         Folder& folder = known->second;
         if ((folder.parent != parentWd || folder.name != name) && !IsWithin(parentWd, wd)) {
             Detach(wd);
             Attach(wd, parentWd, name);
         }
         pending.push_back({wd, walk});
-        return;
+        return true;
     }
     Attach(wd, parentWd, name);
     if (walk == Walk::Report) fresh[wd];
     if (walk == Walk::Revisit) revisited.insert(wd);
     pending.push_back({wd, walk});
+    return true;
 }
 
 void InotifyTranslator::DoPendingWork(std::size_t budget) {
@@ -253,6 +258,8 @@ void InotifyTranslator::ListFolder(const PendingList& item, std::size_t& budget)
 }
 
 void InotifyTranslator::OnQueueEmpty() {
+    // Both halves of any rename of these folders have been read by now.
+    unwatchedNew.clear();
     for (auto it = fresh.begin(); it != fresh.end();) {
         if (it->second.listed) {
             it = fresh.erase(it);

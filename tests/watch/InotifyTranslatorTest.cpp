@@ -160,6 +160,18 @@ TEST_F(InotifyTranslatorTest, FolderCreatedDuringSetUpIsReported) {
     EXPECT_THAT(Texts(), ElementsAre("1 n", "1 n/f"));
 }
 
+// A new folder renamed before its watch could be set up is watched, and reported, where it went.
+TEST_F(InotifyTranslatorTest, NewFolderRenamedBeforeItsWatch) {
+    fs.addErrors["d"] = ENOENT;
+    fs.listings["e"] = {{"f", false}};
+    translator.HandleEvents({Event(kRoot, IN_CREATE | IN_ISDIR, "d"),
+                             Event(kRoot, IN_MOVED_FROM | IN_ISDIR, "d", 2),
+                             Event(kRoot, IN_MOVED_TO | IN_ISDIR, "e", 2)});
+    Settle();
+    EXPECT_THAT(Texts(), ElementsAre("1 d", "4 d", "5 e", "1 e/f"));
+    EXPECT_EQ(translator.PathOf(fs.wds.at("e")), "e/");
+}
+
 TEST_F(InotifyTranslatorTest, OverflowIsReportedBetweenBatchesWithoutRecords) {
     translator.HandleEvents(
         {Event(kRoot, IN_CREATE, "a"), Event(-1, IN_Q_OVERFLOW, ""), Event(kRoot, IN_CREATE, "b")});
