@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -169,6 +172,62 @@ TEST_F(InotifySourceTest, RawByteNamesArriveWhole) {
     Touch(At("sub/" + longest));
     EXPECT_TRUE(sink.Has(1, "sub/" + invalid));
     EXPECT_TRUE(sink.Has(1, "sub/" + longest));
+}
+
+// A sink that holds up its first batch until let go, so that the kernel queue fills meanwhile.
+class StallingSink : public CollectingSink {
+  public:
+    void OnBatch(const ChangeBatch& batch) override {
+        std::unique_lock<std::mutex> lock(gateMutex);
+        stalled = true;
+        gate.notify_all();
+        gate.wait(lock, [this] { return released; });
+        lock.unlock();
+        CollectingSink::OnBatch(batch);
+    }
+    void WaitUntilStalled() {
+        std::unique_lock<std::mutex> lock(gateMutex);
+        gate.wait_for(lock, std::chrono::seconds(5), [this] { return stalled; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(gateMutex);
+        released = true;
+        gate.notify_all();
+    }
+
+  private:
+    std::mutex gateMutex;
+    std::condition_variable gate;
+    bool stalled = false;
+    bool released = false;
+};
+
+// A full kernel queue is an overflow, never a made-up record, and watching goes on after it.
+TEST_F(InotifySourceTest, OverflowIsReportedAndWatchingGoesOn) {
+    long limit = 16384;
+    std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> limit;
+    StallingSink stalling;
+    ASSERT_TRUE(source->Start(dir.path + "/", stalling));
+    Touch(At("first"));
+    stalling.WaitUntilStalled();
+    int files[2] = {::open(At("a").c_str(), O_WRONLY | O_CREAT, 0644),
+                    ::open(At("b").c_str(), O_WRONLY | O_CREAT, 0644)};
+    ASSERT_GE(files[0], 0);
+    ASSERT_GE(files[1], 0);
+    // Alternating files, because the kernel merges a repeat of the event just before.
+    for (long i = 0; i < limit + 1000; ++i) ASSERT_EQ(::write(files[i % 2], "x", 1), 1);
+    ::close(files[0]);
+    ::close(files[1]);
+    stalling.Release();
+    ASSERT_TRUE(stalling.WaitFor([](const CollectingSink::State& s) { return s.overflows > 0; }));
+    Touch(At("after.txt"));
+    EXPECT_TRUE(stalling.Has(1, "after.txt"));
+    for (const std::string& text : stalling.Snapshot().texts) {
+        EXPECT_TRUE(text == "1 first" || text == "1 a" || text == "1 b" || text == "3 a" ||
+                    text == "3 b" || text == "1 after.txt")
+            << text;
+    }
+    source->Stop();
 }
 
 TEST_F(InotifySourceTest, StartRefusesWhatCannotBeWatched) {
