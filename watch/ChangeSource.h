@@ -17,7 +17,7 @@ enum class WatchWarning {
 /// Receives what a change source sees. Every call comes from the source's own thread,
 /// one at a time; none may call ChangeSource::Stop.
 class ChangeSink {
-public:
+  public:
     virtual ~ChangeSink() = default;
     /// A batch of changes in the order they happened. May block for a while (the recorder waits
     /// while a list-wide operation runs); the source keeps nothing else waiting meanwhile.
@@ -32,7 +32,7 @@ public:
 
 /// Watches a folder and everything below it.
 class ChangeSource {
-public:
+  public:
     virtual ~ChangeSource() = default;
     /// folder ends with the platform separator. Returns false when the folder cannot be watched
     /// (missing, not a folder, no permission); then nothing runs and the sink is never called.

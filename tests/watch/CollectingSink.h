@@ -1,0 +1,88 @@
+// A change sink that keeps everything it is given, for tests; safe to read from the test's thread.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "watch/ChangeSource.h"
+
+namespace qzx {
+
+/// Collects batches, overflows, warnings and the end; WaitFor blocks until a condition holds.
+class CollectingSink : public ChangeSink {
+  public:
+    struct State {
+        std::vector<ChangeBatch> batches;
+        std::vector<std::string> texts;  // every record as "<action> <name>", in order
+        std::vector<std::pair<WatchWarning, std::string>> warnings;
+        int overflows = 0;
+        int ended = 0;
+        int callsAfterClose = 0;
+    };
+
+    void OnBatch(const ChangeBatch& batch) override {
+        Update([&](State& s) {
+            s.batches.push_back(batch);
+            for (const ChangeRecord& r : batch) s.texts.push_back(Text(r.action, r.name));
+        });
+    }
+    void OnOverflow() override {
+        Update([](State& s) { ++s.overflows; });
+    }
+    void OnWarning(WatchWarning warning, const std::string& path) override {
+        Update([&](State& s) { s.warnings.emplace_back(warning, path); });
+    }
+    void OnEnded() override {
+        Update([](State& s) { ++s.ended; });
+    }
+
+    /// Waits up to timeout for done(state); returns its last value.
+    bool WaitFor(const std::function<bool(const State&)>& done,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, timeout, [&] { return done(state); });
+    }
+    /// A copy of everything received so far.
+    State Snapshot() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return state;
+    }
+    /// From now on every call counts as a call that should not have come.
+    void Close() {
+        std::lock_guard<std::mutex> lock(mutex);
+        closed = true;
+    }
+    /// Has the record "<action> <name>" arrived?
+    bool Has(int action, const std::string& name) {
+        return WaitFor([&](const State& s) {
+            for (const std::string& t : s.texts) {
+                if (t == Text(action, name)) return true;
+            }
+            return false;
+        });
+    }
+
+    static std::string Text(int action, const std::string& name) {
+        return std::to_string(action) + " " + name;
+    }
+
+  private:
+    void Update(const std::function<void(State&)>& change) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (closed) ++state.callsAfterClose;
+        change(state);
+        changed.notify_all();
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    State state;
+    bool closed = false;
+};
+
+}  // namespace qzx

@@ -1,0 +1,311 @@
+// The inotify change source against real temporary folders.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "tests/watch/CollectingSink.h"
+#include "watch/ChangeSource.h"
+
+namespace qzx {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh folder under /tmp, removed with everything in it at the end.
+class TempDir {
+  public:
+    TempDir() {
+        char pattern[] = "/tmp/qzx-inotify-XXXXXX";
+        if (::mkdtemp(pattern)) path = pattern;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        if (!path.empty()) {
+            ::chmod(path.c_str(), 0700);
+            fs::remove_all(path, ignored);
+        }
+    }
+    std::string path;  // without a trailing "/"
+};
+
+void Touch(const std::string& path, const std::string& text = {}) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << path;
+    if (!text.empty()) {
+        ASSERT_EQ(::write(fd, text.data(), text.size()), ssize_t(text.size()));
+    }
+    ::close(fd);
+}
+
+int CountOf(const CollectingSink::State& s, const std::string& text) {
+    return static_cast<int>(std::count(s.texts.begin(), s.texts.end(), text));
+}
+
+class InotifySourceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(dir.path.empty());
+        ASSERT_FALSE(outside.path.empty());
+        source = CreateChangeSource();
+    }
+    void TearDown() override { source->Stop(); }
+
+    std::string At(const std::string& name) const { return dir.path + "/" + name; }
+    bool StartWatching() { return source->Start(dir.path + "/", sink); }
+
+    TempDir dir;
+    TempDir outside;
+    CollectingSink sink;
+    std::unique_ptr<ChangeSource> source;
+};
+
+TEST_F(InotifySourceTest, CreateModifyDeleteInOrder) {
+    ASSERT_TRUE(StartWatching());
+    Touch(At("a.txt"));
+    ASSERT_TRUE(sink.Has(1, "a.txt"));
+    Touch(At("a.txt"), "more");
+    ASSERT_TRUE(sink.Has(3, "a.txt"));
+    ASSERT_EQ(::unlink(At("a.txt").c_str()), 0);
+    ASSERT_TRUE(sink.Has(2, "a.txt"));
+    auto s = sink.Snapshot();
+    EXPECT_EQ(s.texts.front(), "1 a.txt");
+    EXPECT_EQ(s.texts.back(), "2 a.txt");
+    EXPECT_EQ(s.overflows, 0);
+}
+
+// A rename inside the tree is one old-name record directly followed by its new name.
+TEST_F(InotifySourceTest, RenameWithinTreeIsOnePair) {
+    Touch(At("a.txt"));
+    ASSERT_TRUE(StartWatching());
+    ASSERT_EQ(::rename(At("a.txt").c_str(), At("b.txt").c_str()), 0);
+    ASSERT_TRUE(sink.Has(5, "b.txt"));
+    auto s = sink.Snapshot();
+    EXPECT_THAT(s.texts, ::testing::ElementsAre("4 a.txt", "5 b.txt"));
+    EXPECT_EQ(s.batches.size(), 1u);
+}
+
+TEST_F(InotifySourceTest, MovesAcrossTheEdgeAreAddAndRemove) {
+    Touch(outside.path + "/in.txt");
+    Touch(At("out.txt"));
+    ASSERT_TRUE(StartWatching());
+    ASSERT_EQ(::rename((outside.path + "/in.txt").c_str(), At("in.txt").c_str()), 0);
+    ASSERT_TRUE(sink.Has(1, "in.txt"));
+    ASSERT_EQ(::rename(At("out.txt").c_str(), (outside.path + "/out.txt").c_str()), 0);
+    ASSERT_TRUE(sink.Has(2, "out.txt"));
+    EXPECT_THAT(sink.Snapshot().texts, ::testing::ElementsAre("1 in.txt", "2 out.txt"));
+}
+
+// A tree moved in is reported entry by entry, each once, and is watched to its bottom.
+TEST_F(InotifySourceTest, TreeMovedInIsReportedAsAdded) {
+    fs::create_directories(outside.path + "/t/s/u");
+    Touch(outside.path + "/t/a.txt");
+    Touch(outside.path + "/t/s/b.txt");
+    Touch(outside.path + "/t/s/u/c.txt");
+    ASSERT_TRUE(StartWatching());
+    ASSERT_EQ(::rename((outside.path + "/t").c_str(), At("t").c_str()), 0);
+    ASSERT_TRUE(sink.Has(1, "t/s/u/c.txt"));
+    Touch(At("t/s/u/d.txt"));
+    ASSERT_TRUE(sink.Has(1, "t/s/u/d.txt"));
+    auto s = sink.Snapshot();
+    EXPECT_THAT(s.texts,
+                ::testing::UnorderedElementsAre("1 t", "1 t/a.txt", "1 t/s", "1 t/s/b.txt",
+                                                "1 t/s/u", "1 t/s/u/c.txt", "1 t/s/u/d.txt"));
+}
+
+// Files made in a folder straight after the folder itself, before it can be watched, still
+// arrive, and each once.
+TEST_F(InotifySourceTest, NewFoldersLoseNothing) {
+    ASSERT_TRUE(StartWatching());
+    std::set<std::string> expected;
+    for (int i = 0; i < 20; ++i) {
+        std::string folder = "n" + std::to_string(i);
+        ASSERT_EQ(::mkdir(At(folder).c_str(), 0755), 0);
+        expected.insert("1 " + folder);
+        for (int j = 0; j < 5; ++j) {
+            std::string file = folder + "/f" + std::to_string(j);
+            Touch(At(file));
+            expected.insert("1 " + file);
+        }
+    }
+    ASSERT_TRUE(sink.WaitFor([&](const CollectingSink::State& s) {
+        std::set<std::string> seen(s.texts.begin(), s.texts.end());
+        return std::includes(seen.begin(), seen.end(), expected.begin(), expected.end());
+    }));
+    auto s = sink.Snapshot();
+    for (const std::string& text : expected) EXPECT_EQ(CountOf(s, text), 1) << text;
+}
+
+TEST_F(InotifySourceTest, RenamedFolderReportsNewPaths) {
+    ASSERT_TRUE(StartWatching());
+    fs::create_directories(At("d/e"));
+    ASSERT_TRUE(sink.Has(1, "d/e"));
+    ASSERT_EQ(::rename(At("d").c_str(), At("d2").c_str()), 0);
+    Touch(At("d2/e/x.txt"));
+    ASSERT_TRUE(sink.Has(1, "d2/e/x.txt"));
+    auto s = sink.Snapshot();
+    auto old = std::find(s.texts.begin(), s.texts.end(), "4 d");
+    ASSERT_NE(old, s.texts.end());
+    ASSERT_NE(old + 1, s.texts.end());
+    EXPECT_EQ(*(old + 1), "5 d2");
+}
+
+TEST_F(InotifySourceTest, RawByteNamesArriveWhole) {
+    ASSERT_TRUE(StartWatching());
+    ASSERT_EQ(::mkdir(At("sub").c_str(), 0755), 0);
+    ASSERT_TRUE(sink.Has(1, "sub"));
+    const std::string invalid = "bad\xff\xfe\xc3(name";
+    const std::string longest(255, 'L');
+    Touch(At("sub/" + invalid));
+    Touch(At("sub/" + longest));
+    EXPECT_TRUE(sink.Has(1, "sub/" + invalid));
+    EXPECT_TRUE(sink.Has(1, "sub/" + longest));
+}
+
+// A sink that holds up its first batch until let go, so that the kernel queue fills meanwhile.
+class StallingSink : public CollectingSink {
+  public:
+    void OnBatch(const ChangeBatch& batch) override {
+        std::unique_lock<std::mutex> lock(gateMutex);
+        stalled = true;
+        gate.notify_all();
+        gate.wait(lock, [this] { return released; });
+        lock.unlock();
+        CollectingSink::OnBatch(batch);
+    }
+    void WaitUntilStalled() {
+        std::unique_lock<std::mutex> lock(gateMutex);
+        gate.wait_for(lock, std::chrono::seconds(5), [this] { return stalled; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(gateMutex);
+        released = true;
+        gate.notify_all();
+    }
+
+  private:
+    std::mutex gateMutex;
+    std::condition_variable gate;
+    bool stalled = false;
+    bool released = false;
+};
+
+// A full kernel queue is an overflow, never a made-up record, and watching goes on after it.
+TEST_F(InotifySourceTest, OverflowIsReportedAndWatchingGoesOn) {
+    long limit = 16384;
+    std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> limit;
+    StallingSink stalling;
+    ASSERT_TRUE(source->Start(dir.path + "/", stalling));
+    Touch(At("first"));
+    stalling.WaitUntilStalled();
+    int files[2] = {::open(At("a").c_str(), O_WRONLY | O_CREAT, 0644),
+                    ::open(At("b").c_str(), O_WRONLY | O_CREAT, 0644)};
+    ASSERT_GE(files[0], 0);
+    ASSERT_GE(files[1], 0);
+    // Alternating files, because the kernel merges a repeat of the event just before.
+    for (long i = 0; i < limit + 1000; ++i) ASSERT_EQ(::write(files[i % 2], "x", 1), 1);
+    ::close(files[0]);
+    ::close(files[1]);
+    stalling.Release();
+    ASSERT_TRUE(stalling.WaitFor([](const CollectingSink::State& s) { return s.overflows > 0; }));
+    Touch(At("after.txt"));
+    EXPECT_TRUE(stalling.Has(1, "after.txt"));
+    for (const std::string& text : stalling.Snapshot().texts) {
+        EXPECT_TRUE(text == "1 first" || text == "1 a" || text == "1 b" || text == "3 a" ||
+                    text == "3 b" || text == "1 after.txt")
+            << text;
+    }
+    source->Stop();
+}
+
+TEST_F(InotifySourceTest, StartRefusesWhatCannotBeWatched) {
+    EXPECT_FALSE(source->Start(dir.path + "/missing/", sink));
+    Touch(At("file"));
+    EXPECT_FALSE(source->Start(At("file") + "/", sink));
+    EXPECT_FALSE(source->Start(At("file"), sink));
+    source->Stop();
+    auto s = sink.Snapshot();
+    EXPECT_TRUE(s.batches.empty());
+    EXPECT_EQ(s.ended, 0);
+}
+
+TEST_F(InotifySourceTest, StartRefusesUnreadableFolder) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
+    ASSERT_EQ(::mkdir(At("locked").c_str(), 0), 0);
+    EXPECT_FALSE(source->Start(At("locked") + "/", sink));
+}
+
+// An unreadable subfolder is left out with a warning; the rest of the tree is watched.
+TEST_F(InotifySourceTest, UnreadableSubfolderWarnsAndRestIsWatched) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
+    ASSERT_EQ(::mkdir(At("locked").c_str(), 0), 0);
+    ASSERT_EQ(::mkdir(At("open").c_str(), 0755), 0);
+    ASSERT_TRUE(StartWatching());
+    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return !s.warnings.empty(); }));
+    auto s = sink.Snapshot();
+    EXPECT_EQ(s.warnings[0].first, WatchWarning::UnreadableFolder);
+    EXPECT_EQ(s.warnings[0].second, "locked");
+    // The walk may reach "open" a moment after the warning; a later probe is then seen.
+    bool seen = false;
+    for (int i = 0; i < 100 && !seen; ++i) {
+        Touch(At("open/probe" + std::to_string(i)));
+        seen = sink.WaitFor([](const CollectingSink::State& s) { return !s.texts.empty(); },
+                            std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(seen);
+}
+
+TEST_F(InotifySourceTest, RootRemovedEndsOnce) {
+    ASSERT_EQ(::mkdir(At("root").c_str(), 0755), 0);
+    ASSERT_TRUE(source->Start(At("root") + "/", sink));
+    Touch(At("root/a"));
+    ASSERT_TRUE(sink.Has(1, "a"));
+    fs::remove_all(At("root"));
+    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ended > 0; }));
+    source->Stop();
+    source->Stop();
+    auto s = sink.Snapshot();
+    EXPECT_EQ(s.ended, 1);
+    EXPECT_EQ(s.texts.back(), "2 a");
+}
+
+// Stop in the middle of a stream of changes leaves no sink call behind; a new start works.
+TEST_F(InotifySourceTest, StopWhileBusyThenStartAgain) {
+    source->Stop();  // never started
+    ASSERT_TRUE(StartWatching());
+    std::atomic<bool> writing{true};
+    std::thread writer([&] {
+        for (int i = 0; writing; ++i) {
+            std::string name = At("w" + std::to_string(i % 50));
+            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) ::close(fd);
+        }
+    });
+    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.texts.size() > 100; }));
+    source->Stop();
+    sink.Close();
+    writing = false;
+    writer.join();
+    source->Stop();
+    EXPECT_EQ(sink.Snapshot().callsAfterClose, 0);
+
+    CollectingSink second;
+    ASSERT_TRUE(source->Start(dir.path + "/", second));
+    Touch(At("again.txt"));
+    EXPECT_TRUE(second.Has(1, "again.txt"));
+}
+
+}  // namespace
+}  // namespace qzx

@@ -1,0 +1,219 @@
+// The Linux change source: one inotify watch per folder, drained by a thread of its own.
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "watch/ChangeSource.h"
+#include "watch/InotifyTranslator.h"
+#include "watch/UniqueFd.h"
+
+namespace qzx {
+namespace {
+
+constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB | IN_MOVED_FROM |
+                                     IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR |
+                                     IN_DONT_FOLLOW | IN_EXCL_UNLINK;
+// Large reads keep the number of system calls low enough to outrun a burst of creations.
+constexpr std::size_t kReadBufferSize = 256 * 1024;
+// Entries listed between two looks at the kernel queue while setting up or scanning.
+constexpr std::size_t kListBudget = 2048;
+// How long the first half of a move waits for its second half from a later read.
+constexpr auto kHeldMoveWait = std::chrono::milliseconds(15);
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using UniqueDir = std::unique_ptr<DIR, DirCloser>;
+
+// Folder operations below one root, by path, on the real file system.
+class RealDirectories : public DirectoryAccess {
+  public:
+    RealDirectories(int inotifyFd, std::string root)
+        : inotifyFd(inotifyFd), root(std::move(root)) {}
+
+    int AddWatch(const std::string& path) override {
+        int wd = ::inotify_add_watch(inotifyFd, Full(path).c_str(), kWatchMask);
+        return wd >= 0 ? wd : -errno;
+    }
+
+    void RemoveWatch(int wd) override { ::inotify_rm_watch(inotifyFd, wd); }
+
+    int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries) override {
+        int fd = ::open(Full(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) return errno;
+        UniqueDir dir(::fdopendir(fd));
+        if (!dir) {
+            int error = errno;
+            ::close(fd);
+            return error;
+        }
+        errno = 0;
+        while (dirent* entry = ::readdir(dir.get())) {
+            const char* name = entry->d_name;
+            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+            bool isDirectory = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_UNKNOWN) {
+                struct stat info;
+                isDirectory =
+                    ::fstatat(::dirfd(dir.get()), name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                    S_ISDIR(info.st_mode);
+            }
+            entries.push_back(DirectoryEntry{name, isDirectory});
+        }
+        return 0;
+    }
+
+  private:
+    std::string Full(const std::string& path) const { return root + path; }
+
+    int inotifyFd;
+    std::string root;  // ends with "/"
+};
+
+class InotifySource : public ChangeSource {
+  public:
+    ~InotifySource() override { Stop(); }
+
+    bool Start(const std::string& folder, ChangeSink& sink) override {
+        Stop();
+        root = folder;
+        if (root.empty()) return false;
+        if (root.back() != '/') root += '/';
+        // Watching a folder one may not list would report nothing but its own removal.
+        UniqueFd probe(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!probe.Valid()) return false;
+        UniqueFd notify(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+        UniqueFd wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+        if (!notify.Valid() || !wake.Valid()) return false;
+        // The root's own watch is set up here, so that nothing done right after Start returns
+        // at the top of the folder can be missed.
+        int rootWd = ::inotify_add_watch(notify.Get(), root.c_str(), kWatchMask);
+        if (rootWd < 0) return false;
+        inotifyFd = std::move(notify);
+        wakeFd = std::move(wake);
+        try {
+            thread = std::thread([this, &sink, rootWd] { Run(sink, rootWd); });
+        } catch (const std::system_error&) {
+            // No thread to be had is a failure to start, not an error for the caller to catch.
+            inotifyFd.Reset();
+            wakeFd.Reset();
+            return false;
+        }
+        return true;
+    }
+
+    void Stop() override {
+        if (thread.joinable()) {
+            std::uint64_t one = 1;
+            // The eventfd counter cannot overflow from one write; the result needs no check.
+            [[maybe_unused]] ssize_t written = ::write(wakeFd.Get(), &one, sizeof one);
+            thread.join();
+        }
+        inotifyFd.Reset();
+        wakeFd.Reset();
+    }
+
+  private:
+    void Run(ChangeSink& sink, int rootWd) noexcept {
+        // Nothing may escape the thread's entry; a failure here ends the watch like a read error.
+        try {
+            if (!Watch(sink, rootWd)) sink.OnEnded();
+        } catch (...) {
+            sink.OnEnded();
+        }
+    }
+
+    // Returns true when asked to stop, false when watching ended by itself.
+    bool Watch(ChangeSink& sink, int rootWd) {
+        RealDirectories directories(inotifyFd.Get(), root);
+        InotifyTranslator translator(directories, sink);
+        translator.Begin(rootWd);
+        std::unique_ptr<char[]> buffer(new char[kReadBufferSize]);
+        std::vector<InotifyEvent> events;
+        using Clock = std::chrono::steady_clock;
+        Clock::time_point heldSince;
+        bool listedSinceEmpty = false;
+        for (;;) {
+            int timeout = -1;
+            if (translator.HasPendingWork()) {
+                timeout = 0;
+            } else if (translator.HasHeldMove()) {
+                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    heldSince + kHeldMoveWait - Clock::now());
+                timeout = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+            }
+            pollfd fds[2] = {{wakeFd.Get(), POLLIN, 0}, {inotifyFd.Get(), POLLIN, 0}};
+            int ready = ::poll(fds, 2, timeout);
+            if (ready < 0) {
+                if (errno == EINTR) continue;
+                return false;
+            }
+            if (fds[0].revents) return true;
+            if (fds[1].revents & (POLLERR | POLLNVAL)) return false;
+            if (fds[1].revents & POLLIN) {
+                ssize_t length = ::read(inotifyFd.Get(), buffer.get(), kReadBufferSize);
+                if (length < 0 && errno != EAGAIN && errno != EINTR) return false;
+                if (length > 0) {
+                    Parse(buffer.get(), static_cast<std::size_t>(length), events);
+                    if (!translator.HandleEvents(events)) return false;
+                    if (translator.HasHeldMove()) heldSince = Clock::now();
+                }
+            } else if (translator.HasHeldMove() && Clock::now() - heldSince >= kHeldMoveWait) {
+                translator.ReleaseHeldMove();
+            }
+            if (translator.HasPendingWork()) {
+                translator.DoPendingWork(kListBudget);
+                listedSinceEmpty = true;
+                continue;
+            }
+            if (listedSinceEmpty && !translator.HasHeldMove() && QueueIsEmpty()) {
+                translator.OnQueueEmpty();
+                listedSinceEmpty = false;
+            }
+        }
+    }
+
+    bool QueueIsEmpty() const {
+        int queued = 0;
+        return ::ioctl(inotifyFd.Get(), FIONREAD, &queued) == 0 && queued == 0;
+    }
+
+    static void Parse(const char* data, std::size_t length, std::vector<InotifyEvent>& events) {
+        events.clear();
+        std::size_t offset = 0;
+        while (offset + sizeof(inotify_event) <= length) {
+            inotify_event header;
+            std::memcpy(&header, data + offset, sizeof header);
+            const char* name = data + offset + sizeof header;
+            std::size_t nameLength = header.len ? ::strnlen(name, header.len) : 0;
+            events.push_back(InotifyEvent{header.wd, header.mask, header.cookie,
+                                          std::string_view(name, nameLength)});
+            offset += sizeof header + header.len;
+        }
+    }
+
+    std::string root;
+    UniqueFd inotifyFd;
+    UniqueFd wakeFd;
+    std::thread thread;
+};
+
+}  // namespace
+
+std::unique_ptr<ChangeSource> CreateChangeSource() { return std::make_unique<InotifySource>(); }
+
+}  // namespace qzx

@@ -1,0 +1,140 @@
+// Turns a stream of inotify events into change records for a whole tree, and keeps the table
+// of watched folders that this needs. Makes no system call itself, so it can be fed made-up
+// events in tests; the folder operations it needs go through DirectoryAccess.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "watch/ChangeSource.h"
+
+namespace qzx {
+
+/// One event as inotify delivers it; name points into the caller's buffer.
+struct InotifyEvent {
+    int wd = -1;
+    std::uint32_t mask = 0;
+    std::uint32_t cookie = 0;
+    std::string_view name;
+};
+
+/// One entry of a folder listing.
+struct DirectoryEntry {
+    std::string name;
+    bool isDirectory = false;
+};
+
+/// The folder operations the translator needs. Paths are relative to the watched folder,
+/// joined with "/", without a trailing "/"; "" is the watched folder itself.
+class DirectoryAccess {
+  public:
+    virtual ~DirectoryAccess() = default;
+    /// Watches one folder; returns the watch descriptor, or minus the errno value on failure.
+    /// Watching a folder that is already watched returns its existing descriptor.
+    virtual int AddWatch(const std::string& path) = 0;
+    /// Stops watching; a descriptor the kernel already dropped is harmless.
+    virtual void RemoveWatch(int wd) = 0;
+    /// Lists a folder without "." and ".."; returns 0, or the errno value on failure.
+    virtual int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries) = 0;
+};
+
+/// Keeps the tree of watched folders and translates events into batches for a sink. Used by
+/// one thread at a time.
+class InotifyTranslator {
+  public:
+    /// Neither access nor sink is owned; both must outlive the translator.
+    InotifyTranslator(DirectoryAccess& access, ChangeSink& sink);
+
+    /// Registers the watched folder's own watch and queues the silent walk of its subfolders.
+    void Begin(int rootWd);
+    /// Handles the events of one read in order and hands their records to the sink as one batch
+    /// (split around an overflow). A trailing move's first half is held back for the next call.
+    /// Returns false when watching has ended (the watched folder went away); the sink has then
+    /// been given everything but OnEnded.
+    bool HandleEvents(const std::vector<InotifyEvent>& events);
+    /// True while the first half of a move waits for its second half.
+    bool HasHeldMove() const { return heldMove.has_value(); }
+    /// Gives up waiting for the second half: the held move is reported as a removal.
+    void ReleaseHeldMove();
+    /// True while folders wait to be watched or listed.
+    bool HasPendingWork() const { return !pending.empty(); }
+    /// Lists queued folders until about budget entries were seen; one batch for what it found.
+    void DoPendingWork(std::size_t budget);
+    /// Tells that the kernel queue was empty after all pending work was done and with no move
+    /// held: no event can repeat what a listing reported any more.
+    void OnQueueEmpty();
+    /// Number of folders currently watched.
+    std::size_t WatchedCount() const { return folders.size(); }
+    /// Relative path of a watched folder with a trailing "/" ("" for the root); empty optional
+    /// for an unknown descriptor.
+    std::optional<std::string> PathOf(int wd) const;
+
+  private:
+    enum class Walk {
+        Silent,  // set-up: watch what exists, report nothing
+        Report,  // a folder that appeared: report what it holds as added
+        Revisit  // after an overflow: watch what was missed, fix moved paths, report nothing
+    };
+    struct Folder {
+        int parent = -1;
+        std::string name;
+        std::unordered_map<std::string, int> children;
+    };
+    // A folder that appeared recently: names already reported as present, so that its listing
+    // and the events of its entries do not both report one entry.
+    struct FreshFolder {
+        std::unordered_set<std::string> present;
+        bool listed = false;
+    };
+    struct HeldMove {
+        int wd = -1;
+        std::uint32_t cookie = 0;
+        bool isDirectory = false;
+        std::string name;
+        std::string path;
+    };
+    struct PendingList {
+        int wd = -1;
+        Walk walk = Walk::Silent;
+    };
+
+    void HandleOne(const InotifyEvent& event);
+    void Appeared(int wd, const std::string& dir, std::string_view name, bool isDirectory);
+    void Disappeared(int wd, const std::string& dir, std::string_view name, bool isDirectory);
+    void PairMove(const HeldMove& from, const InotifyEvent& to);
+    void ResolveHeldMove();
+    bool WatchChild(int parentWd, const std::string& name, Walk walk);
+    void ListFolder(const PendingList& item, std::size_t& budget);
+    void Attach(int wd, int parentWd, const std::string& name);
+    void Detach(int wd);
+    void DropChild(int parentWd, const std::string& name);
+    void DropTree(int wd);
+    bool IsWithin(int wd, int ancestorWd) const;
+    void Emit(int action, std::string name);
+    void Flush();
+    void Warn(WatchWarning warning, const std::string& path);
+    void StartRevisit();
+
+    DirectoryAccess& access;
+    ChangeSink& sink;
+    int rootWd = -1;
+    std::unordered_map<int, Folder> folders;
+    std::unordered_map<int, FreshFolder> fresh;
+    std::deque<PendingList> pending;
+    std::unordered_set<int> revisited;
+    // New folders that were renamed before they could be watched: where they went is new too.
+    std::set<std::pair<int, std::string>> unwatchedNew;
+    std::optional<HeldMove> heldMove;
+    ChangeBatch batch;
+    bool warnedLimit = false;
+};
+
+}  // namespace qzx

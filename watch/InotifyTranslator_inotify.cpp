@@ -1,0 +1,357 @@
+// Translation of inotify events for a whole tree of watched folders.
+#include <sys/inotify.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "watch/InotifyTranslator.h"
+
+namespace qzx {
+namespace {
+
+// Deeper than any real tree; stops a corrupted parent chain from looping for ever.
+constexpr int kMaxDepth = 100000;
+
+std::string WithoutSlash(const std::string& dir) {
+    if (dir.empty()) return dir;
+    return dir.substr(0, dir.size() - 1);
+}
+
+}  // namespace
+
+InotifyTranslator::InotifyTranslator(DirectoryAccess& access, ChangeSink& sink)
+    : access(access), sink(sink) {}
+
+void InotifyTranslator::Begin(int wd) {
+    rootWd = wd;
+    folders[wd] = Folder{};
+    pending.push_back({wd, Walk::Silent});
+}
+
+std::optional<std::string> InotifyTranslator::PathOf(int wd) const {
+    std::vector<const std::string*> parts;
+    int depth = 0;
+    while (wd != rootWd) {
+        auto it = folders.find(wd);
+        if (it == folders.end() || ++depth > kMaxDepth) return std::nullopt;
+        parts.push_back(&it->second.name);
+        wd = it->second.parent;
+    }
+    std::string path;
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
+        path += **it;
+        path += '/';
+    }
+    return path;
+}
+
+bool InotifyTranslator::HandleEvents(const std::vector<InotifyEvent>& events) {
+    for (const InotifyEvent& event : events) {
+        if (event.mask & IN_Q_OVERFLOW) {
+            // The partner of a held move may be among the lost events.
+            ResolveHeldMove();
+            Flush();
+            sink.OnOverflow();
+            StartRevisit();
+            continue;
+        }
+        if (event.wd == rootWd &&
+            (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT))) {
+            ResolveHeldMove();
+            Flush();
+            return false;
+        }
+        if (heldMove) {
+            // The kernel queues both halves of a move back to back, so anything else here
+            // means the other half went outside the tree.
+            if ((event.mask & IN_MOVED_TO) && event.cookie == heldMove->cookie) {
+                HeldMove from = std::move(*heldMove);
+                heldMove.reset();
+                PairMove(from, event);
+                continue;
+            }
+            ResolveHeldMove();
+        }
+        HandleOne(event);
+    }
+    Flush();
+    return true;
+}
+
+void InotifyTranslator::HandleOne(const InotifyEvent& event) {
+    if (event.mask & IN_IGNORED) {
+        // The kernel dropped this watch (folder deleted, file system gone).
+        DropTree(event.wd);
+        return;
+    }
+    // A folder's own events repeat what its parent's watch reports under the folder's name.
+    if (event.name.empty()) return;
+    std::optional<std::string> dir = PathOf(event.wd);
+    if (!dir) return;  // a folder that is no longer watched; its late events mean nothing
+    const bool isDirectory = (event.mask & IN_ISDIR) != 0;
+    if (event.mask & IN_MOVED_FROM) {
+        heldMove = HeldMove{event.wd, event.cookie, isDirectory, std::string(event.name),
+                            *dir + std::string(event.name)};
+        return;
+    }
+    if (event.mask & (IN_CREATE | IN_MOVED_TO)) {
+        Appeared(event.wd, *dir, event.name, isDirectory);
+        return;
+    }
+    if (event.mask & IN_DELETE) {
+        Disappeared(event.wd, *dir, event.name, isDirectory);
+        return;
+    }
+    if (event.mask & (IN_MODIFY | IN_ATTRIB)) {
+        Emit(kActionModified, *dir + std::string(event.name));
+        return;
+    }
+    Emit(kActionOther, *dir + std::string(event.name));
+}
+
+void InotifyTranslator::Appeared(int wd, const std::string& dir, std::string_view name,
+                                 bool isDirectory) {
+    std::string entry(name);
+    auto freshIt = fresh.find(wd);
+    if (freshIt != fresh.end() && !freshIt->second.present.insert(entry).second) {
+        return;  // its folder's listing already reported it (and watched it, if a folder)
+    }
+    Emit(kActionAdded, dir + entry);
+    if (isDirectory && !WatchChild(wd, entry, Walk::Report)) unwatchedNew.emplace(wd, entry);
+}
+
+void InotifyTranslator::Disappeared(int wd, const std::string& dir, std::string_view name,
+                                    bool isDirectory) {
+    std::string entry(name);
+    auto freshIt = fresh.find(wd);
+    if (freshIt != fresh.end()) freshIt->second.present.erase(entry);
+    Emit(kActionRemoved, dir + entry);
+    if (isDirectory) DropChild(wd, entry);
+}
+
+void InotifyTranslator::PairMove(const HeldMove& from, const InotifyEvent& to) {
+    std::optional<std::string> toDir = PathOf(to.wd);
+    if (!toDir || to.name.empty()) {
+        heldMove = from;
+        ResolveHeldMove();
+        return;
+    }
+    std::string newName(to.name);
+    auto fromFresh = fresh.find(from.wd);
+    if (fromFresh != fresh.end()) fromFresh->second.present.erase(from.name);
+    auto toFresh = fresh.find(to.wd);
+    if (toFresh != fresh.end()) toFresh->second.present.insert(newName);
+    Emit(kActionRenamedOld, from.path);
+    Emit(kActionRenamedNew, *toDir + newName);
+    if (!from.isDirectory) return;
+    // The kernel keeps a moved folder's watches; only our idea of their paths changes.
+    auto oldParent = folders.find(from.wd);
+    if (oldParent == folders.end()) return;
+    auto child = oldParent->second.children.find(from.name);
+    if (child == oldParent->second.children.end()) {
+        // It was not watched at its old place: not reached yet by the set-up walk (nothing in
+        // it is new), or gone from there before its watch could be set up (all in it is new).
+        bool isNew = fresh.count(from.wd) > 0 || unwatchedNew.erase({from.wd, from.name}) > 0;
+        if (!WatchChild(to.wd, newName, isNew ? Walk::Report : Walk::Silent) && isNew) {
+            unwatchedNew.emplace(to.wd, newName);
+        }
+        return;
+    }
+    int wd = child->second;
+    Detach(wd);
+    Attach(wd, to.wd, newName);
+}
+
+void InotifyTranslator::ResolveHeldMove() {
+    if (!heldMove) return;
+    HeldMove from = std::move(*heldMove);
+    heldMove.reset();
+    auto freshIt = fresh.find(from.wd);
+    if (freshIt != fresh.end()) freshIt->second.present.erase(from.name);
+    Emit(kActionRemoved, from.path);
+    // Out of the tree its watches would report changes that are none of ours.
+    if (from.isDirectory) DropChild(from.wd, from.name);
+}
+
+void InotifyTranslator::ReleaseHeldMove() {
+    ResolveHeldMove();
+    Flush();
+}
+
+bool InotifyTranslator::WatchChild(int parentWd, const std::string& name, Walk walk) {
+    std::optional<std::string> parentDir = PathOf(parentWd);
+    if (!parentDir) return false;
+    const std::string path = *parentDir + name;
+    int wd = access.AddWatch(path);
+    if (wd < 0) {
+        int error = -wd;
+        // Gone again, or replaced by something that is not a folder: nothing to watch.
+        if (error == ENOENT || error == ENOTDIR || error == ELOOP) return false;
+        if (error == ENOSPC) {
+            if (!warnedLimit) Warn(WatchWarning::WatchLimit, path);
+            warnedLimit = true;
+            return false;
+        }
+        Warn(WatchWarning::UnreadableFolder, path);
+        return false;
+    }
+    auto known = folders.find(wd);
+    if (known != folders.end()) {
+        if (walk == Walk::Report) {
+            // The set-up walk got there first and reported nothing, but what the folder held
+            // before that is new all the same.
+            if (fresh.emplace(wd, FreshFolder{}).second) pending.push_back({wd, walk});
+            return true;
+        }
+        // Found twice during a walk, or (after an overflow) moved while nobody looked.
+        if (walk != Walk::Revisit || !revisited.insert(wd).second) return true;
+        Folder& folder = known->second;
+        if ((folder.parent != parentWd || folder.name != name) && !IsWithin(parentWd, wd)) {
+            Detach(wd);
+            Attach(wd, parentWd, name);
+        }
+        pending.push_back({wd, walk});
+        return true;
+    }
+    Attach(wd, parentWd, name);
+    if (walk == Walk::Report) fresh[wd];
+    if (walk == Walk::Revisit) revisited.insert(wd);
+    pending.push_back({wd, walk});
+    return true;
+}
+
+void InotifyTranslator::DoPendingWork(std::size_t budget) {
+    while (budget > 0 && !pending.empty()) {
+        // Depth first keeps the queue short in wide trees.
+        PendingList item = pending.back();
+        pending.pop_back();
+        ListFolder(item, budget);
+    }
+    Flush();
+}
+
+void InotifyTranslator::ListFolder(const PendingList& item, std::size_t& budget) {
+    if (folders.find(item.wd) == folders.end()) return;  // dropped while it waited
+    std::optional<std::string> dir = PathOf(item.wd);
+    if (!dir) return;
+    std::vector<DirectoryEntry> entries;
+    int error = access.ListDirectory(WithoutSlash(*dir), entries);
+    if (error != 0) {
+        if (error != ENOENT && error != ENOTDIR && error != ELOOP) {
+            Warn(WatchWarning::UnreadableFolder, WithoutSlash(*dir));
+        }
+        budget = budget > 1 ? budget - 1 : 0;
+        return;
+    }
+    FreshFolder* freshFolder = nullptr;
+    if (item.walk == Walk::Report) freshFolder = &fresh[item.wd];
+    for (DirectoryEntry& entry : entries) {
+        budget = budget > 1 ? budget - 1 : 0;
+        if (freshFolder) {
+            // Already reported by its own event: it is neither new nor unwatched.
+            if (!freshFolder->present.insert(entry.name).second) continue;
+            Emit(kActionAdded, *dir + entry.name);
+        }
+        if (entry.isDirectory) WatchChild(item.wd, entry.name, item.walk);
+    }
+    if (freshFolder) freshFolder->listed = true;
+}
+
+void InotifyTranslator::OnQueueEmpty() {
+    // Both halves of any rename of these folders have been read by now.
+    unwatchedNew.clear();
+    for (auto it = fresh.begin(); it != fresh.end();) {
+        if (it->second.listed) {
+            it = fresh.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void InotifyTranslator::Attach(int wd, int parentWd, const std::string& name) {
+    Folder& folder = folders[wd];
+    folder.parent = parentWd;
+    folder.name = name;
+    auto parent = folders.find(parentWd);
+    if (parent == folders.end()) return;
+    auto [slot, inserted] = parent->second.children.emplace(name, wd);
+    if (!inserted && slot->second != wd) {
+        // The name now belongs to another folder; the old one's watch was lost unseen.
+        int stale = slot->second;
+        slot->second = wd;
+        auto staleIt = folders.find(stale);
+        if (staleIt != folders.end() && staleIt->second.parent == parentWd) {
+            staleIt->second.parent = -1;
+        }
+    }
+}
+
+void InotifyTranslator::Detach(int wd) {
+    auto it = folders.find(wd);
+    if (it == folders.end()) return;
+    auto parent = folders.find(it->second.parent);
+    if (parent == folders.end()) return;
+    auto slot = parent->second.children.find(it->second.name);
+    if (slot != parent->second.children.end() && slot->second == wd) {
+        parent->second.children.erase(slot);
+    }
+}
+
+void InotifyTranslator::DropChild(int parentWd, const std::string& name) {
+    auto parent = folders.find(parentWd);
+    if (parent == folders.end()) return;
+    auto slot = parent->second.children.find(name);
+    if (slot == parent->second.children.end()) return;
+    DropTree(slot->second);
+}
+
+void InotifyTranslator::DropTree(int wd) {
+    if (wd == rootWd) return;
+    Detach(wd);
+    std::vector<int> stack{wd};
+    while (!stack.empty()) {
+        int current = stack.back();
+        stack.pop_back();
+        auto it = folders.find(current);
+        if (it == folders.end()) continue;
+        for (const auto& child : it->second.children) stack.push_back(child.second);
+        folders.erase(it);
+        fresh.erase(current);
+        access.RemoveWatch(current);
+    }
+}
+
+bool InotifyTranslator::IsWithin(int wd, int ancestorWd) const {
+    int depth = 0;
+    while (wd != rootWd && ++depth <= kMaxDepth) {
+        if (wd == ancestorWd) return true;
+        auto it = folders.find(wd);
+        if (it == folders.end()) return false;
+        wd = it->second.parent;
+    }
+    return wd == ancestorWd;
+}
+
+void InotifyTranslator::StartRevisit() {
+    revisited.clear();
+    revisited.insert(rootWd);
+    pending.push_back({rootWd, Walk::Revisit});
+}
+
+void InotifyTranslator::Emit(int action, std::string name) {
+    batch.push_back(ChangeRecord{action, std::move(name)});
+}
+
+void InotifyTranslator::Flush() {
+    if (batch.empty()) return;
+    sink.OnBatch(batch);
+    batch.clear();
+}
+
+void InotifyTranslator::Warn(WatchWarning warning, const std::string& path) {
+    Flush();
+    sink.OnWarning(warning, path);
+}
+
+}  // namespace qzx
