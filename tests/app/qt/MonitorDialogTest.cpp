@@ -12,9 +12,12 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
+#include <fstream>
 
 #include "app/qt/EventListModel.h"
 #include "records/FileSystem.h"
+#include "watch/ChangeSource.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakePrompts.h"
 #include "tests/support/FakeSource.h"
@@ -171,12 +174,78 @@ TEST_F(WindowFixture, AltAOpensTheAboutBox) {
     EXPECT_TRUE(seen.contains("/tmp/log/"));
 }
 
+// The export flow end to end: ".log" added, the overwrite question, the three messages, and the
+// file written off the GUI thread.
+TEST_F(WindowFixture, ExportAsksBeforeOverwritingAndReportsTheResult) {
+    char pattern[] = "/tmp/qzx-export-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    Get<QLineEdit>(1002)->setText("/data");
+    Get<QPushButton>(1000)->click();
+    source.Deliver({{kActionAdded, "a.txt"}});
+    window.PollNow();
+    auto exportOnce = [&](const std::string& chosen) {
+        const std::size_t before = prompts.messages.size();
+        prompts.saveFiles.push_back(chosen);
+        Get<QPushButton>(1005)->click();
+        return QTest::qWaitFor([&] { return !window.ExportRunning() && prompts.messages.size() > before; }, 5000);
+    };
+    const std::string path = dir + "/out.log";
+    ASSERT_TRUE(exportOnce(dir + "/out"));
+    EXPECT_EQ(prompts.lastFilters.size(), 2u);
+    EXPECT_EQ(prompts.messages.back().text, "保存成功！位置[" + path + "]。");
+    EXPECT_TRUE(prompts.questions.empty());
+
+    prompts.answers.push_back(false);
+    prompts.saveFiles.push_back(dir + "/out");
+    Get<QPushButton>(1005)->click();
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0], "文件[" + path + "]已经存在，是否覆盖？");
+    EXPECT_EQ(prompts.messages.size(), 1u) << "No ends the export silently";
+    EXPECT_FALSE(window.ExportRunning());
+
+    // A folder of that name: the question, then the failure message.
+    std::filesystem::create_directory(dir + "/old.files");
+    prompts.answers.push_back(true);
+    ASSERT_TRUE(exportOnce(dir + "/old.files"));
+    EXPECT_EQ(prompts.questions.back(), "文件[" + dir + "/old.files]已经存在，是否覆盖？");
+    EXPECT_EQ(prompts.messages.back().text, "保存失败！位置[" + dir + "/old.files]。");
+    EXPECT_EQ(prompts.messages.back().icon, MessageIcon::Exclamation);
+    std::filesystem::remove_all(dir);
+}
+
 TEST_F(WindowFixture, EscapeClosesTheWindowWhileMonitoring) {
     window.show();
     Get<QLineEdit>(1002)->setText("/data");
     Get<QPushButton>(1000)->click();
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
+}
+
+// The whole road of one change: a file created in a real folder becomes a row.
+TEST(WindowWithRealFolder, CreatedFileArrivesAsARow) {
+    char pattern[] = "/tmp/qzx-window-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    EventList list;
+    EventRecorder recorder(list, SystemClock());
+    test::FakePrompts prompts;
+    MonitorController controller(recorder, &CreateChangeSource, prompts);
+    MonitorDialog window({list, recorder, controller, prompts, SystemClock(), SystemFileSystem(), "/tmp/"});
+    qobject_cast<QLineEdit*>(window.Control(1002))->setText(QString::fromStdString(dir));
+    qobject_cast<QPushButton*>(window.Control(1000))->click();
+    ASSERT_TRUE(prompts.messages.empty());
+    std::filesystem::create_directory(dir + "/子目录");
+    { std::ofstream(dir + "/子目录/a.txt") << "x"; }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Model()->rowCount() >= 2; }, 5000));
+    const auto cell = [&](int row, int column) { return window.Model()->index(row, column).data().toString(); };
+    EXPECT_EQ(cell(1, 2), QString::fromUtf8("新增"));
+    EXPECT_EQ(cell(1, 3), QString::fromStdString(dir + "/子目录"));
+    EXPECT_EQ(cell(0, 3), QString::fromStdString(dir + "/子目录/a.txt"));
+
+    // The folder going away ends monitoring, and the window says so.
+    std::filesystem::remove_all(dir);
+    auto* status = qobject_cast<QLabel*>(window.Control(1027));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status->text() == QString::fromUtf8("已停止.."); }, 5000));
+    EXPECT_TRUE(window.Control(1000)->isEnabled());
 }
 
 }  // namespace
