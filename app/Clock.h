@@ -15,7 +15,7 @@ struct LocalTime {
 
 /// Source of the current local time; a fake in tests, the system clock in the program.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     /// Any thread may call it.
     virtual LocalTime Now() const = 0;

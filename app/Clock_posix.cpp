@@ -7,7 +7,7 @@ namespace qzx {
 namespace {
 
 class PosixClock final : public Clock {
-public:
+  public:
     LocalTime Now() const override {
         time_t now = time(nullptr);
         struct tm parts {};

@@ -7,7 +7,7 @@ namespace qzx {
 
 // Collects what the source's thread reports; the GUI thread picks it up in Poll.
 class MonitorController::Sink final : public ChangeSink {
-public:
+  public:
     explicit Sink(EventRecorder& r) : recorder(r) {}
 
     void Begin(int runToken) {
@@ -46,7 +46,7 @@ public:
         return r;
     }
 
-private:
+  private:
     int RunToken() {
         std::lock_guard<std::mutex> lock(mutex);
         return run;

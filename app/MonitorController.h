@@ -29,7 +29,7 @@ struct ControlStates {
 
 /// Runs monitoring for one window. GUI thread only, except where a function says otherwise.
 class MonitorController {
-public:
+  public:
     using SourceFactory = std::function<std::unique_ptr<ChangeSource>()>;
 
     MonitorController(EventRecorder& recorder, SourceFactory factory, Prompts& prompts);
@@ -59,7 +59,7 @@ public:
     /// The folder being watched, with its trailing separator; empty before the first Start.
     const std::string& FolderPath() const { return folderPath; }
 
-private:
+  private:
     class Sink;
 
     EventRecorder& recorder;

@@ -19,7 +19,8 @@ namespace qzx {
 /// True when path names a folder from the root (on Windows also "C:" and "\\server\share").
 inline bool IsAbsolutePath(std::string_view path) {
 #ifdef _WIN32
-    return (path.size() >= 2 && path[1] == ':') || (path.size() >= 2 && path.substr(0, 2) == "\\\\");
+    return (path.size() >= 2 && path[1] == ':') ||
+           (path.size() >= 2 && path.substr(0, 2) == "\\\\");
 #else
     return !path.empty() && path[0] == '/';
 #endif

@@ -16,7 +16,7 @@ struct FileFilter {
 
 /// Modal questions to the user. GUI thread only; texts are UTF-8.
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
     /// A message with an OK button, titled with the application's name.
     virtual void ShowMessage(const std::string& text, MessageIcon icon) = 0;

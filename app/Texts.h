@@ -16,8 +16,7 @@ inline constexpr const char* kStatusLost = "有变化丢失!";
 inline constexpr const char* kStatusPartial = "部分未监控!";
 inline constexpr const char* kStatusLogFailing = "日志写入失败!";
 
-inline constexpr const char* kDetailLost =
-    "系统的变化队列溢出，有些变化没能记录下来。";
+inline constexpr const char* kDetailLost = "系统的变化队列溢出，有些变化没能记录下来。";
 inline constexpr const char* kDetailUnreadable = "无法读取的子文件夹未被监控：";
 inline constexpr const char* kDetailWatchLimit =
     "已达到系统的监控数量上限（fs.inotify.max_user_watches），以下位置及之后的子文件夹未被监控：";

@@ -10,14 +10,15 @@
 namespace {
 
 class StillClock final : public qzx::Clock {
-public:
+  public:
     qzx::LocalTime Now() const override { return {2026, 12, 8, 14, 7, 9}; }
 };
 
 qzx::ChangeBatch MakeBatch(int size, int action) {
     qzx::ChangeBatch batch;
     for (int i = 0; i < size; ++i) {
-        batch.push_back({action, "subfolder" + std::to_string(i % 100) + "/file-" + std::to_string(i) + ".txt"});
+        batch.push_back({action, "subfolder" + std::to_string(i % 100) + "/file-" +
+                                     std::to_string(i) + ".txt"});
     }
     return batch;
 }
@@ -71,7 +72,8 @@ void BM_MemoryPerRow(benchmark::State& state) {
         const std::size_t before = mallinfo2().uordblks + mallinfo2().hblkhd;
         for (int i = 0; i < 1000; ++i) recorder.RecordBatch(run, batch);
         const std::size_t after = mallinfo2().uordblks + mallinfo2().hblkhd;
-        state.counters["bytes_per_row"] = static_cast<double>(after - before) / static_cast<double>(list.Size());
+        state.counters["bytes_per_row"] =
+            static_cast<double>(after - before) / static_cast<double>(list.Size());
         state.counters["rows"] = static_cast<double>(list.Size());
     }
 }

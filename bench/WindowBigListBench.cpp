@@ -24,12 +24,12 @@ namespace {
 double Ms(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
 
 class StillClock final : public qzx::Clock {
-public:
+  public:
     qzx::LocalTime Now() const override { return {2026, 12, 8, 14, 7, 9}; }
 };
 
 class NoSource final : public qzx::ChangeSource {
-public:
+  public:
     bool Start(const std::string&, qzx::ChangeSink&) override { return true; }
     void Stop() override {}
 };
@@ -44,8 +44,10 @@ int main(int argc, char** argv) {
     qzx::EventList list;
     qzx::EventRecorder recorder(list, clock);
     qzx::test::FakePrompts prompts;
-    qzx::MonitorController controller(recorder, [] { return std::make_unique<NoSource>(); }, prompts);
-    qzx::MonitorDialog window({list, recorder, controller, prompts, clock, qzx::SystemFileSystem(), "/tmp/"});
+    qzx::MonitorController controller(
+        recorder, [] { return std::make_unique<NoSource>(); }, prompts);
+    qzx::MonitorDialog window(
+        {list, recorder, controller, prompts, clock, qzx::SystemFileSystem(), "/tmp/"});
     window.show();
     app.processEvents();
     qzx::MonitorOptions options = qzx::DefaultOptions();
@@ -55,7 +57,8 @@ int main(int argc, char** argv) {
     const int run = recorder.BeginRun("/home/user/watched/");
     qzx::ChangeBatch batch;
     for (int i = 0; i < 1000; ++i) {
-        batch.push_back({qzx::kActionAdded, "folder" + std::to_string(i % 37) + "/文件-" + std::to_string(i) + ".txt"});
+        batch.push_back({qzx::kActionAdded, "folder" + std::to_string(i % 37) + "/文件-" +
+                                                std::to_string(i) + ".txt"});
     }
     for (int done = 0; done < total; done += 1000) recorder.RecordBatch(run, batch);
 
@@ -76,8 +79,8 @@ int main(int argc, char** argv) {
         window.ListView()->viewport()->repaint();
         worstStep = std::max(worstStep, Ms(t));
     }
-    std::printf("scrolling: %d jumps with repaint, worst %.1f ms, mean %.2f ms\n", steps + 1, worstStep,
-                Ms(all) / (steps + 1));
+    std::printf("scrolling: %d jumps with repaint, worst %.1f ms, mean %.2f ms\n", steps + 1,
+                worstStep, Ms(all) / (steps + 1));
 
     // The GUI thread's longest gap between ticks of a 10 ms timer while the export runs.
     char pattern[] = "/tmp/qzx-bigexport-XXXXXX";
@@ -96,9 +99,11 @@ int main(int argc, char** argv) {
     gap.start();
     probe.start(10);
     qobject_cast<QPushButton*>(window.Control(qzx::kIdExport))->click();
-    while (window.ExportRunning() || prompts.messages.empty()) app.processEvents(QEventLoop::AllEvents, 5);
+    while (window.ExportRunning() || prompts.messages.empty())
+        app.processEvents(QEventLoop::AllEvents, 5);
     const double exportMs = Ms(exportTime);
-    std::printf("export: %.0f ms, %.1f MB, worst gap between 10 ms ticks %.1f ms, message %s\n", exportMs,
+    std::printf("export: %.0f ms, %.1f MB, worst gap between 10 ms ticks %.1f ms, message %s\n",
+                exportMs,
                 static_cast<double>(std::filesystem::file_size(dir + "/records.log")) / 1e6,
                 static_cast<double>(worstGap) / 1e6, prompts.messages.back().text.c_str());
     std::filesystem::remove_all(dir);

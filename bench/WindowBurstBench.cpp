@@ -29,7 +29,7 @@
 namespace {
 
 class FirstPaint : public QObject {
-public:
+  public:
     bool painted = false;
     bool eventFilter(QObject*, QEvent* e) override {
         if (e->type() == QEvent::Paint) painted = true;
@@ -61,7 +61,8 @@ int main(int argc, char** argv) {
 
     char pattern[] = "/tmp/qzx-burst-XXXXXX";
     const std::string root = mkdtemp(pattern);
-    for (int f = 0; f < folders; ++f) std::filesystem::create_directory(root + "/d" + std::to_string(f));
+    for (int f = 0; f < folders; ++f)
+        std::filesystem::create_directory(root + "/d" + std::to_string(f));
 
     qzx::MonitorOptions options = qzx::DefaultOptions();
     options.optAutoClear = 0;
@@ -94,7 +95,8 @@ int main(int argc, char** argv) {
     std::thread writer([&] {
         for (int i = 0; i < perFolder; ++i) {
             for (int f = 0; f < folders; ++f) {
-                const std::string path = root + "/d" + std::to_string(f) + "/file-" + std::to_string(i);
+                const std::string path =
+                    root + "/d" + std::to_string(f) + "/file-" + std::to_string(i);
                 int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
                 if (fd >= 0) ::close(fd);
             }

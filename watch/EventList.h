@@ -16,7 +16,7 @@ namespace qzx {
 /// Thread-safe: writers take the lock alone, readers share it, so a long export never stops the
 /// window from painting.
 class EventList {
-public:
+  public:
     /// Appends rows (oldest first) at the end. Any thread.
     void Append(std::vector<EventRow>&& rows);
     /// Removes every row and starts a new generation. Any thread.
@@ -40,7 +40,7 @@ public:
         read(static_cast<const Rows&>(rows));
     }
 
-private:
+  private:
     mutable std::shared_mutex mutex;
     Rows rows;
     std::atomic<std::size_t> size{0};

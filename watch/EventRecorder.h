@@ -31,7 +31,7 @@ MonitorOptions DefaultOptions();
 /// Turns batches of changes into rows of an EventList and lines for the daily log.
 /// Thread-safe: the watcher records while the GUI thread clears, pauses and changes options.
 class EventRecorder {
-public:
+  public:
     /// Writes one log line (UTF-8 text of ID, type and details); returns 1 when written, else 0.
     using LogWriter = std::function<int(const std::string& logText)>;
 
@@ -71,7 +71,7 @@ public:
     /// Log lines that could not be written since start-up. Any thread.
     int LogFailures() const;
 
-private:
+  private:
     EventList& list;
     const Clock& clock;
     LogWriter logWriter;
@@ -90,13 +90,13 @@ private:
 
 /// Pauses a recorder for the lifetime of the scope.
 class PauseScope {
-public:
+  public:
     explicit PauseScope(EventRecorder& r) : recorder(r) { recorder.Pause(); }
     ~PauseScope() { recorder.Resume(); }
     PauseScope(const PauseScope&) = delete;
     PauseScope& operator=(const PauseScope&) = delete;
 
-private:
+  private:
     EventRecorder& recorder;
 };
 

@@ -8,7 +8,7 @@ namespace qzx {
 
 class AboutDialog final : public QDialog {
     Q_OBJECT
-public:
+  public:
     /// logFolder (UTF-8) is named in the box, so the user knows where the daily log goes.
     explicit AboutDialog(const std::string& logFolder, QWidget* parent = nullptr);
 };

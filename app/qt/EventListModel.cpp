@@ -11,7 +11,9 @@ int EventListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : shownCount;
 }
 
-int EventListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 4; }
+int EventListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 4;
+}
 
 bool EventListModel::RowAtView(int viewRow, EventRow& out) const {
     if (viewRow < 0 || viewRow >= shownCount) return false;
@@ -37,7 +39,8 @@ QVariant EventListModel::headerData(int section, Qt::Orientation orientation, in
 void EventListModel::Sync() {
     const std::uint64_t generation = list.Generation();
     const std::size_t size = list.Size();
-    const int count = static_cast<int>(std::min<std::size_t>(size, std::numeric_limits<int>::max()));
+    const int count =
+        static_cast<int>(std::min<std::size_t>(size, std::numeric_limits<int>::max()));
     if (generation != shownGeneration) {
         beginResetModel();
         shownGeneration = generation;

@@ -10,7 +10,7 @@ namespace qzx {
 
 class EventListModel final : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     explicit EventListModel(const EventList& list, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -23,7 +23,7 @@ public:
     /// The row shown at view row i (0 is the newest); false when there is none.
     bool RowAtView(int viewRow, EventRow& out) const;
 
-private:
+  private:
     const EventList& list;
     std::uint64_t shownGeneration = 0;
     int shownCount = 0;

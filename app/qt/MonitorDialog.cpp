@@ -1,19 +1,18 @@
 #include "app/qt/MonitorDialog.h"
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QFont>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTableView>
-
-#include <QContextMenuEvent>
-#include <QIcon>
 #include <QMenu>
 #include <QPixmap>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QShortcut>
+#include <QTableView>
 
 #include "app/ControlIds.h"
 #include "app/DialogTemplate.h"
@@ -26,7 +25,9 @@
 namespace qzx {
 namespace {
 
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 std::string S(const QString& s) {
     const QByteArray bytes = s.toUtf8();
@@ -118,8 +119,8 @@ void MonitorDialog::CreateControls() {
             }
             case ControlKind::Picture: {
                 auto* picture = new QLabel(this);
-                picture->setPixmap(QPixmap(c.image == kBitmapLogo ? ":/res/logo130.png"
-                                                                  : ":/res/banner133.png"));
+                picture->setPixmap(
+                    QPixmap(c.image == kBitmapLogo ? ":/res/logo130.png" : ":/res/banner133.png"));
                 picture->setScaledContents(true);
                 if (c.image == kBitmapLogo) logo = picture;
                 w = picture;
@@ -158,14 +159,20 @@ void MonitorDialog::CreateControls() {
     const int widths[] = {40, 60, 40, 393};
     for (int i = 0; i < 4; ++i) eventList->setColumnWidth(i, widths[i]);
 
-    connect(static_cast<QPushButton*>(Control(kIdBrowse)), &QPushButton::clicked, this, &MonitorDialog::OnBrowse);
-    connect(static_cast<QPushButton*>(Control(kIdStart)), &QPushButton::clicked, this, &MonitorDialog::OnStartMonitor);
-    connect(static_cast<QPushButton*>(Control(kIdStop)), &QPushButton::clicked, this, &MonitorDialog::OnStopMonitor);
-    connect(static_cast<QPushButton*>(Control(kIdClear)), &QPushButton::clicked, this, &MonitorDialog::OnClearEvents);
+    connect(static_cast<QPushButton*>(Control(kIdBrowse)), &QPushButton::clicked, this,
+            &MonitorDialog::OnBrowse);
+    connect(static_cast<QPushButton*>(Control(kIdStart)), &QPushButton::clicked, this,
+            &MonitorDialog::OnStartMonitor);
+    connect(static_cast<QPushButton*>(Control(kIdStop)), &QPushButton::clicked, this,
+            &MonitorDialog::OnStopMonitor);
+    connect(static_cast<QPushButton*>(Control(kIdClear)), &QPushButton::clicked, this,
+            &MonitorDialog::OnClearEvents);
     connect(static_cast<QPushButton*>(Control(kIdExport)), &QPushButton::clicked, this,
             &MonitorDialog::OnExportRecords);
-    connect(static_cast<QPushButton*>(Control(kIdExit)), &QPushButton::clicked, this, &QDialog::reject);
-    for (int id : {kIdOptAdded, kIdOptModified, kIdOptDeleted, kIdOptRenamed, kIdOptOther, kIdOptAutoClear, kIdOptRecordLog}) {
+    connect(static_cast<QPushButton*>(Control(kIdExit)), &QPushButton::clicked, this,
+            &QDialog::reject);
+    for (int id : {kIdOptAdded, kIdOptModified, kIdOptDeleted, kIdOptRenamed, kIdOptOther,
+                   kIdOptAutoClear, kIdOptRecordLog}) {
         connect(static_cast<QCheckBox*>(Control(id)), &QCheckBox::clicked, this,
                 &MonitorDialog::OnOptionChanged);
     }
@@ -232,7 +239,8 @@ void MonitorDialog::OnExportRecords() {
         const std::vector<EventRow> rows = deps.list.Snapshot();
         const int result = WriteExportFile(deps.files, target, rows, day, AppendGbk);
         QMetaObject::invokeMethod(
-            this, [this, target, result] { OnExportFinished(target, result); }, Qt::QueuedConnection);
+            this, [this, target, result] { OnExportFinished(target, result); },
+            Qt::QueuedConnection);
     });
 }
 

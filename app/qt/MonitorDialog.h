@@ -4,7 +4,6 @@
 #include <QDialog>
 #include <QHash>
 #include <QTimer>
-
 #include <thread>
 
 #include "app/Clock.h"
@@ -38,7 +37,7 @@ struct MonitorDialogDeps {
 
 class MonitorDialog final : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit MonitorDialog(MonitorDialogDeps deps, QWidget* parent = nullptr);
     ~MonitorDialog() override;
 
@@ -56,11 +55,11 @@ public:
     /// Opens the About box (modal).
     void ShowAboutBox();
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-private:
+  private:
     void CreateControls();
     void ArrangeToSize();
     void OnBrowse();

@@ -9,7 +9,9 @@
 namespace qzx {
 namespace {
 
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 std::string S(const QString& s) {
     const QByteArray bytes = s.toUtf8();
@@ -19,8 +21,9 @@ std::string S(const QString& s) {
 }  // namespace
 
 void QtPrompts::ShowMessage(const std::string& text, MessageIcon icon) {
-    QMessageBox box(icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::Information,
-                    QString::fromUtf8(texts::kAppName), Q(text), QMessageBox::Ok, owner);
+    QMessageBox box(
+        icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::Information,
+        QString::fromUtf8(texts::kAppName), Q(text), QMessageBox::Ok, owner);
     box.exec();
 }
 

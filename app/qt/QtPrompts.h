@@ -9,7 +9,7 @@
 namespace qzx {
 
 class QtPrompts final : public Prompts {
-public:
+  public:
     /// The window the boxes belong to; may be set after construction.
     void SetOwner(QWidget* window) { owner = window; }
 
@@ -18,7 +18,7 @@ public:
     int ChooseFolder(const std::string& title, std::string& path) override;
     int ChooseSaveFile(const std::vector<FileFilter>& filters, std::string& path) override;
 
-private:
+  private:
     QPointer<QWidget> owner;
 };
 

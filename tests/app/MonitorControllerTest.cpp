@@ -1,11 +1,10 @@
 // Start, Stop and the status line, over a fake change source and fake message boxes.
-#include "app/MonitorController.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
+#include "app/MonitorController.h"
 #include "app/Texts.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakePrompts.h"

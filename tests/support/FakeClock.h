@@ -8,7 +8,7 @@
 namespace qzx::test {
 
 class FakeClock final : public Clock {
-public:
+  public:
     explicit FakeClock(LocalTime t = {2026, 12, 8, 9, 5, 3}) : now(t) {}
     LocalTime Now() const override {
         std::lock_guard<std::mutex> lock(mutex);
@@ -19,7 +19,7 @@ public:
         now = t;
     }
 
-private:
+  private:
     mutable std::mutex mutex;
     LocalTime now;
 };

@@ -10,7 +10,7 @@
 namespace qzx::test {
 
 class FakePrompts final : public Prompts {
-public:
+  public:
     struct Shown {
         std::string text;
         MessageIcon icon;

@@ -32,7 +32,7 @@ struct FakeSourceState {
 };
 
 class FakeSource final : public ChangeSource {
-public:
+  public:
     explicit FakeSource(FakeSourceState& s) : state(s) {}
     ~FakeSource() override { Stop(); }
     bool Start(const std::string& folder, ChangeSink& sink) override {
@@ -50,7 +50,7 @@ public:
         state.sink = nullptr;
     }
 
-private:
+  private:
     FakeSourceState& state;
 };
 

@@ -1,6 +1,4 @@
 // The recording rules on synthetic batches: no folder, no thread of the platform.
-#include "watch/EventRecorder.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,6 +6,7 @@
 #include <thread>
 
 #include "tests/support/FakeClock.h"
+#include "watch/EventRecorder.h"
 
 namespace qzx {
 namespace {

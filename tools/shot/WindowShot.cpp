@@ -17,13 +17,13 @@
 namespace {
 
 class SampleClock final : public qzx::Clock {
-public:
+  public:
     qzx::LocalTime Now() const override { return {2026, 12, 8, 9, 5, 3}; }
 };
 
 // Hands the window a fixed set of changes instead of watching a real folder.
 class SampleSource final : public qzx::ChangeSource {
-public:
+  public:
     bool Start(const std::string&, qzx::ChangeSink& sink) override {
         sink.OnBatch({{qzx::kActionAdded, "报告/2026年12月.docx"},
                       {qzx::kActionModified, "报告/2026年12月.docx"},
@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
     qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
                                qzx::SystemFileSystem(), "/tmp/"});
     window.show();
-    qobject_cast<QLineEdit*>(window.Control(qzx::kIdFolderPath))->setText(QString::fromUtf8("/home/user/文档"));
+    qobject_cast<QLineEdit*>(window.Control(qzx::kIdFolderPath))
+        ->setText(QString::fromUtf8("/home/user/文档"));
     qobject_cast<QPushButton*>(window.Control(qzx::kIdStart))->click();
     window.PollNow();
     app.processEvents();

@@ -1,6 +1,4 @@
 // The main window offscreen: defaults, the empty-path message, Start and Stop, rows arriving.
-#include "app/qt/MonitorDialog.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,11 +14,12 @@
 #include <fstream>
 
 #include "app/qt/EventListModel.h"
+#include "app/qt/MonitorDialog.h"
 #include "records/FileSystem.h"
-#include "watch/ChangeSource.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakePrompts.h"
 #include "tests/support/FakeSource.h"
+#include "watch/ChangeSource.h"
 
 namespace qzx {
 namespace {
@@ -33,7 +32,8 @@ struct WindowFixture : ::testing::Test {
     test::FakeSourceState source;
     MonitorController controller{
         recorder, [this] { return std::make_unique<test::FakeSource>(source); }, prompts};
-    MonitorDialog window{{list, recorder, controller, prompts, clock, SystemFileSystem(), "/tmp/log/"}};
+    MonitorDialog window{
+        {list, recorder, controller, prompts, clock, SystemFileSystem(), "/tmp/log/"}};
 
     template <class T>
     T* Get(int id) {
@@ -48,7 +48,8 @@ TEST_F(WindowFixture, FreshWindowShowsTheDefaults) {
     window.show();
     EXPECT_TRUE(window.windowTitle().startsWith(QString::fromUtf8("翠鸮文件之哨 Ver1.2 - http")));
     EXPECT_EQ(window.size(), QSize(636, 455));
-    for (int id : {1007, 1008, 1009, 1010, 1026}) EXPECT_TRUE(Get<QCheckBox>(id)->isChecked()) << id;
+    for (int id : {1007, 1008, 1009, 1010, 1026})
+        EXPECT_TRUE(Get<QCheckBox>(id)->isChecked()) << id;
     for (int id : {1015, 1028}) EXPECT_FALSE(Get<QCheckBox>(id)->isChecked()) << id;
     EXPECT_TRUE(Get<QLineEdit>(1002)->text().isEmpty());
     EXPECT_TRUE(Get<QPushButton>(1000)->isEnabled());
@@ -106,7 +107,8 @@ TEST_F(WindowFixture, StartStopAndRowsArrivingNewestOnTop) {
     EXPECT_EQ(Get<QLabel>(1027)->text(), QString::fromUtf8("监控中.."));
     EXPECT_EQ(Get<QLineEdit>(1002)->text(), QString("/data")) << "the edit keeps the typed path";
 
-    source.Deliver({{kActionAdded, "a.txt"}, {kActionRenamedOld, "a.txt"}, {kActionRenamedNew, "b.txt"}});
+    source.Deliver(
+        {{kActionAdded, "a.txt"}, {kActionRenamedOld, "a.txt"}, {kActionRenamedNew, "b.txt"}});
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.Model()->rowCount() == 2; }, 5000));
     EXPECT_EQ(Cell(0, 0), "2");
     EXPECT_EQ(Cell(0, 1), "14:7:9");
@@ -187,7 +189,8 @@ TEST_F(WindowFixture, ExportAsksBeforeOverwritingAndReportsTheResult) {
         const std::size_t before = prompts.messages.size();
         prompts.saveFiles.push_back(chosen);
         Get<QPushButton>(1005)->click();
-        return QTest::qWaitFor([&] { return !window.ExportRunning() && prompts.messages.size() > before; }, 5000);
+        return QTest::qWaitFor(
+            [&] { return !window.ExportRunning() && prompts.messages.size() > before; }, 5000);
     };
     const std::string path = dir + "/out.log";
     ASSERT_TRUE(exportOnce(dir + "/out"));
@@ -229,14 +232,17 @@ TEST(WindowWithRealFolder, CreatedFileArrivesAsARow) {
     EventRecorder recorder(list, SystemClock());
     test::FakePrompts prompts;
     MonitorController controller(recorder, &CreateChangeSource, prompts);
-    MonitorDialog window({list, recorder, controller, prompts, SystemClock(), SystemFileSystem(), "/tmp/"});
+    MonitorDialog window(
+        {list, recorder, controller, prompts, SystemClock(), SystemFileSystem(), "/tmp/"});
     qobject_cast<QLineEdit*>(window.Control(1002))->setText(QString::fromStdString(dir));
     qobject_cast<QPushButton*>(window.Control(1000))->click();
     ASSERT_TRUE(prompts.messages.empty());
     std::filesystem::create_directory(dir + "/子目录");
     { std::ofstream(dir + "/子目录/a.txt") << "x"; }
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.Model()->rowCount() >= 2; }, 5000));
-    const auto cell = [&](int row, int column) { return window.Model()->index(row, column).data().toString(); };
+    const auto cell = [&](int row, int column) {
+        return window.Model()->index(row, column).data().toString();
+    };
     EXPECT_EQ(cell(1, 2), QString::fromUtf8("新增"));
     EXPECT_EQ(cell(1, 3), QString::fromStdString(dir + "/子目录"));
     EXPECT_EQ(cell(0, 3), QString::fromStdString(dir + "/子目录/a.txt"));
@@ -244,7 +250,8 @@ TEST(WindowWithRealFolder, CreatedFileArrivesAsARow) {
     // The folder going away ends monitoring, and the window says so.
     std::filesystem::remove_all(dir);
     auto* status = qobject_cast<QLabel*>(window.Control(1027));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return status->text() == QString::fromUtf8("已停止.."); }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return status->text() == QString::fromUtf8("已停止.."); }, 5000));
     EXPECT_TRUE(window.Control(1000)->isEnabled());
 }
 
@@ -252,7 +259,8 @@ TEST(WindowWithRealFolder, CreatedFileArrivesAsARow) {
 }  // namespace qzx
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
