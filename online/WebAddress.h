@@ -1,0 +1,13 @@
+// The one rule for what may be handed to the desktop's opener.
+#pragma once
+
+#include <string_view>
+
+namespace qzx {
+
+/// True when address begins with "http://" or "https://" (scheme in any letter case), has
+/// something after it and holds no control byte. Anything else that an online document carries
+/// (file:, javascript:, a UNC or local path) must never be opened. Any thread.
+bool IsWebAddress(std::string_view address);
+
+}  // namespace qzx

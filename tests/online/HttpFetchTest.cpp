@@ -1,0 +1,274 @@
+// FetchText over the real HTTP client against a server on the loopback interface.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <future>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "online/HttpTools.h"
+#include "online/OnlineNotices.h"
+
+namespace qzx {
+namespace {
+
+using namespace std::chrono_literals;
+
+class LoopbackServer {
+  public:
+    LoopbackServer() {
+        // A proxy set for the developer's own browsing must not catch loopback requests.
+        setenv("NO_PROXY", "127.0.0.1", 1);
+        setenv("no_proxy", "127.0.0.1", 1);
+        Routes();
+        port = server.bind_to_any_port("127.0.0.1");
+        // The socket listens from here on; connections queue until the loop accepts them.
+        thread = std::thread([this] { server.listen_after_bind(); });
+        // stop() does nothing before the accept loop runs, so the loop must be up before any
+        // test can end.
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (!server.is_running() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
+    }
+    ~LoopbackServer() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            released = true;
+        }
+        changed.notify_all();
+        server.stop();
+        thread.join();
+    }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port) + path;
+    }
+    std::string LastTarget() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return lastTarget;
+    }
+    std::string LastAgent() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return lastAgent;
+    }
+
+    std::string feed;
+
+  private:
+    void Routes() {
+        server.Get("/text", [this](const httplib::Request& req, httplib::Response& res) {
+            // Noted before the answer goes out, so the client cannot see it first.
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                lastTarget = req.target;
+                lastAgent = req.get_header_value("User-Agent");
+            }
+            res.set_content("first\r\nsec\rond\r\nlast", "text/plain");
+        });
+        server.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 404;
+            res.set_content("not here", "text/plain");
+        });
+        server.Get("/moved", [](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect("/text", 301);
+        });
+        server.Get("/gbk", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("\xBA\xC3\xCF\xFB\xCF\xA2\n", "text/plain");
+        });
+        server.Get("/utf8", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("好消息\n", "text/plain; charset=utf-8");
+        });
+        server.Get("/bad-gbk", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("ok\x81\x20z\xFF", "text/plain");
+        });
+        server.Get("/huge", [](const httplib::Request&, httplib::Response& res) {
+            const size_t total = 50u << 20;
+            res.set_content_provider(
+                total, "text/plain", [](size_t offset, size_t length, httplib::DataSink& sink) {
+                    static const std::string chunk(64 * 1024, 'x');
+                    (void)offset;
+                    return sink.write(chunk.data(), std::min(length, chunk.size()));
+                });
+        });
+        server.Get("/reset", [](const httplib::Request&, httplib::Response& res) {
+            // Promises more than it sends, then drops the connection.
+            res.set_content_provider(100000, "text/plain",
+                                     [](size_t offset, size_t, httplib::DataSink& sink) {
+                                         if (offset > 0) return false;
+                                         const std::string part = "line1\r\nline2\r\nli";
+                                         return sink.write(part.data(), part.size());
+                                     });
+        });
+        server.Get("/silent", [this](const httplib::Request&, httplib::Response& res) {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [this] { return released; });
+            res.set_content("late", "text/plain");
+        });
+        server.Get("/feed", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content(feed, "text/plain; charset=utf-8");
+        });
+    }
+
+    httplib::Server server;
+    int port = 0;
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool released = false;
+    std::string lastTarget;
+    std::string lastAgent;
+};
+
+// A port on the loopback interface that nothing listens on: bound once, then closed.
+int FreePort() {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    close(s);
+    return port;
+}
+
+class HttpFetch : public ::testing::Test {
+  protected:
+    LoopbackServer server;
+    std::unique_ptr<HttpGet> http = MakeHttpGet();
+    HttpTools tools{*http};
+
+    int Fetch(const std::string& path, std::string& out) {
+        return tools.FetchText(server.Url(path), out);
+    }
+};
+
+TEST_F(HttpFetch, RequestCarriesRnumAndUserAgentAndBodyLosesLineEnds) {
+    std::string out;
+    EXPECT_EQ(Fetch("/text", out), 1);
+    EXPECT_EQ(out, "firstsecondlast");
+    EXPECT_EQ(server.LastTarget(), "/text?rnum=39");
+    EXPECT_EQ(server.LastAgent(), "QzxFile");
+    EXPECT_EQ(Fetch("/text?id=5", out), 1);
+    EXPECT_EQ(server.LastTarget(), "/text?id=5&rnum=39");
+}
+
+TEST_F(HttpFetch, NotFoundIsSuccessWithEmptyTextAndRedirectIsFollowed) {
+    std::string out = "old";
+    EXPECT_EQ(Fetch("/missing", out), 1);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(Fetch("/moved", out), 1);
+    EXPECT_EQ(out, "firstsecondlast");
+}
+
+TEST_F(HttpFetch, BodyIsDecodedToUtf8) {
+    std::string out;
+    EXPECT_EQ(Fetch("/gbk", out), 1);
+    EXPECT_EQ(out, "好消息");
+    EXPECT_EQ(Fetch("/utf8", out), 1);
+    EXPECT_EQ(out, "好消息");
+    EXPECT_EQ(Fetch("/bad-gbk", out), 1);
+    EXPECT_EQ(out.substr(0, 2), "ok");
+    EXPECT_NE(out.find("\xEF\xBF\xBD"), std::string::npos);
+    EXPECT_NE(out.find('z'), std::string::npos);
+}
+
+TEST_F(HttpFetch, HugeBodyIsCutAtOneMebibyteAndFails) {
+    std::string out;
+    EXPECT_EQ(Fetch("/huge", out), 0);
+    EXPECT_EQ(out.size(), 1u << 20);
+}
+
+TEST_F(HttpFetch, DroppedConnectionGivesWhatArrived) {
+    std::string out;
+    EXPECT_EQ(Fetch("/reset", out), 0);
+    EXPECT_EQ(out, "line1line2li");
+}
+
+TEST_F(HttpFetch, UnreachablePortFails) {
+    const int port = FreePort();
+    std::string out = "old";
+    EXPECT_EQ(tools.FetchText("http://127.0.0.1:" + std::to_string(port) + "/", out), 0);
+    EXPECT_EQ(out, "");
+}
+
+TEST_F(HttpFetch, SilentServerTimesOut) {
+    FetchLimits limits;
+    limits.totalTimeoutMs = 300;
+    HttpTools quick(*http, limits);
+    std::string out;
+    EXPECT_EQ(quick.FetchText(server.Url("/silent"), out), 0);
+    EXPECT_EQ(out, "");
+}
+
+// A stop request ends a fetch from a silent server long before its 10 s time-out.
+TEST_F(HttpFetch, StopFlagEndsFetchEarly) {
+    std::atomic<bool> stop{false};
+    std::string out;
+    auto result = std::async(std::launch::async,
+                             [&] { return tools.FetchText(server.Url("/silent"), out, &stop); });
+    stop = true;
+    ASSERT_EQ(result.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(result.get(), 0);
+}
+
+// Bad feed input through the whole chain: capitals, short pieces, a missing colour and
+// addresses that must never be opened.
+TEST_F(HttpFetch, FeedFromServerDrivesTheTicker) {
+    server.feed =
+        "<QZXADS>"
+        "<SOFT>*</SOFT><URL>HTTP://A.EXAMPLE/</URL><TITLE>Alpha</TITLE><COLOR>4</COLOR>##"
+        "1234567##"
+        "<soft>*</soft><url>http://x/</url><title>no colour</title>##"
+        "<soft>*</soft><url>file:///etc/passwd</url><title>b</title><color>1</color>##"
+        "<soft>*</soft><url>javascript:alert(1)</url><title>c</title><color>1</color>##"
+        "<soft>*</soft><url>\\\\host\\share\\x.exe</url><title>d</title><color>1</color>##"
+        "<soft>*</soft><url>/usr/bin/xterm</url><title>e</title><color>1</color>"
+        "</QZXADS>";
+    ServiceStrings strings;
+    strings.linkUrlDefault = "http://www.example.com/qzxfile/";
+    strings.linkTitleDefault = "默认";
+    strings.feedUrl = server.Url("/feed");
+    strings.siteUrl = "http://www.example.com/";
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool done = false;
+    OnlineNotices notices(
+        strings,
+        [this](const std::string& url, std::string& out, const std::atomic<bool>& stop) {
+            return tools.FetchText(url, out, &stop);
+        },
+        [&] {
+            std::lock_guard<std::mutex> lock(mutex);
+            done = true;
+            changed.notify_all();
+        });
+    EXPECT_EQ(notices.OnTimer1().title, "默认");
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, 5s, [&] { return done; }));
+    }
+    const TickerView first = notices.OnTimer1();
+    EXPECT_EQ(first.title, "alpha");
+    EXPECT_EQ(first.color, (Rgb{130, 100, 20}));
+    EXPECT_EQ(notices.TickerClickTarget(), "http://a.example/");
+    for (const char* title : {"b", "c", "d", "e"}) {
+        EXPECT_EQ(notices.OnTimer1().title, title);
+        EXPECT_EQ(notices.TickerClickTarget(), "http://www.example.com/qzxfile/") << title;
+    }
+    EXPECT_EQ(notices.OnTimer1().title, "alpha");
+}
+
+}  // namespace
+}  // namespace qzx
