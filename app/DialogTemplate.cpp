@@ -14,7 +14,8 @@ constexpr unsigned kGroup = kStyleGroup;
 DialogTemplate MakeMainWindowTemplate() {
     DialogTemplate d;
     d.id = kTemplateMain;
-    d.caption = "翠鸮文件之哨 Ver" QZX_VERSION_TEXT " - " QZX_MAKER_ADDRESS;
+    // The window adds the maker's address, which the program keeps scrambled.
+    d.caption = "翠鸮文件之哨 Ver" QZX_VERSION_TEXT " - ";
     d.width = 424;
     d.height = 303;
     d.fontFace = "宋体";
@@ -37,7 +38,7 @@ DialogTemplate MakeMainWindowTemplate() {
         {kIdAbout, K::PushButton, "关于我们", {372, 244, 45, 17}, kTab},
         {kIdExit, K::PushButton, "退出程序", {372, 271, 45, 17}, kTab},
         {kIdStatic, K::Picture, "", {8, 5, 28, 32}, 0, kBitmapLogo},
-        {kIdTicker, K::Label, QZX_MAKER_ADDRESS, {43, 290, 319, 9}, kGroup | kStyleNotify},
+        {kIdTicker, K::Label, "", {43, 290, 319, 9}, kGroup | kStyleNotify},
         {kIdBanner, K::Picture, "", {38, 6, 260, 21}, kStyleNotify, kBitmapBanner},
         {kIdClear, K::PushButton, "清空记录", {372, 107, 45, 17}, kTab},
         {kIdTickerLabel, K::Label, "好消息:", {7, 291, 29, 8}, kGroup},

@@ -4,7 +4,6 @@
 namespace qzx::texts {
 
 inline constexpr const char* kAppName = "QzxFile";
-inline constexpr const char* kTitlePrefix = "翠鸮文件之哨 Ver1.2 - ";
 inline constexpr const char* kBadPath = "监控路径不正确，请选择正确的路径！";
 inline constexpr const char* kChooseFolder = "请选择文件夹:";
 

@@ -22,6 +22,8 @@
 #include "app/MonitorController.h"
 #include "app/qt/EventListModel.h"
 #include "app/qt/MonitorDialog.h"
+#include "online/OnlineNotices.h"
+#include "tests/support/FakeOpener.h"
 #include "app/qt/QtPrompts.h"
 #include "records/FileSystem.h"
 #include "watch/ChangeSource.h"
@@ -51,8 +53,11 @@ int main(int argc, char** argv) {
     qzx::EventRecorder recorder(list, qzx::SystemClock());
     qzx::QtPrompts prompts;
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
+    qzx::OnlineNotices notices(qzx::ServiceStrings::Decode(),
+                               [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
+    qzx::test::FakeOpener opener;  // nothing is opened while measuring or drawing
     qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
-                               qzx::SystemFileSystem(), "/tmp/"});
+                               qzx::SystemFileSystem(), "/tmp/", notices, opener});
     FirstPaint paint;
     window.installEventFilter(&paint);
     window.show();

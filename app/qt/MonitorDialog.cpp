@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -20,7 +22,11 @@
 #include "app/WindowLayout.h"
 #include "app/qt/AboutDialog.h"
 #include "app/qt/EventListModel.h"
+#include "online/OnlineNotices.h"
+#include "online/TextTools.h"
+#include "online/WebAddress.h"
 #include "records/RecordExport.h"
+#include "app/DesktopOpener.h"
 
 namespace qzx {
 namespace {
@@ -38,6 +44,7 @@ constexpr int kTimer1PeriodMs = 5000;
 // Rows reach the list in batches at this pace: fast enough to feel immediate, slow enough that
 // a burst of changes never repaints once per row.
 constexpr int kPollPeriodMs = 50;
+constexpr int kTimer2DelayMs = 2000;
 
 QRect Px(const Rect& units) {
     const Rect r = TemplateRectToPixels(units);
@@ -49,7 +56,7 @@ QRect Px(const Rect& units) {
 MonitorDialog::MonitorDialog(MonitorDialogDeps d, QWidget* parent)
     : QDialog(parent), deps(std::move(d)) {
     const DialogTemplate& t = MainWindowTemplate();
-    setWindowTitle(Q(t.caption));
+    setWindowTitle(Q(t.caption + deps.notices.MakerAddress()));
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         icon.addFile(QString(":/res/icons/qzxfile-%1.png").arg(size), QSize(size, size));
@@ -74,6 +81,9 @@ MonitorDialog::MonitorDialog(MonitorDialogDeps d, QWidget* parent)
 
     connect(&timer1, &QTimer::timeout, this, &MonitorDialog::TickTimer1);
     timer1.start(kTimer1PeriodMs);
+    timer2.setSingleShot(true);
+    connect(&timer2, &QTimer::timeout, this, &MonitorDialog::TickTimer2);
+    timer2.start(kTimer2DelayMs);
     connect(&pollTimer, &QTimer::timeout, this, &MonitorDialog::PollNow);
     pollTimer.start(kPollPeriodMs);
 }
@@ -137,7 +147,11 @@ void MonitorDialog::CreateControls() {
     auto* ticker = static_cast<QLabel*>(Control(kIdTicker));
     ticker->setFont(displayFont);
     ticker->setCursor(Qt::PointingHandCursor);
+    ticker->setText(Q(deps.notices.MakerAddress()));
     Control(kIdBanner)->setCursor(Qt::PointingHandCursor);
+    // Labels report no clicks of their own; the window watches them instead.
+    ticker->installEventFilter(this);
+    Control(kIdBanner)->installEventFilter(this);
     status = static_cast<QLabel*>(Control(kIdStatus));
 
     status->setTextFormat(Qt::PlainText);
@@ -171,6 +185,9 @@ void MonitorDialog::CreateControls() {
             &MonitorDialog::OnExportRecords);
     connect(static_cast<QPushButton*>(Control(kIdExit)), &QPushButton::clicked, this,
             &QDialog::reject);
+    connect(static_cast<QPushButton*>(Control(kIdAbout)), &QPushButton::clicked, this,
+            &MonitorDialog::OpenSiteLink);
+    connect(eventList, &QTableView::doubleClicked, this, &MonitorDialog::OpenEventFolder);
     for (int id : {kIdOptAdded, kIdOptModified, kIdOptDeleted, kIdOptRenamed, kIdOptOther,
                    kIdOptAutoClear, kIdOptRecordLog}) {
         connect(static_cast<QCheckBox*>(Control(id)), &QCheckBox::clicked, this,
@@ -252,11 +269,52 @@ void MonitorDialog::OnExportFinished(const std::string& path, int result) {
 
 bool MonitorDialog::ExportRunning() const { return exportThread.joinable(); }
 
-void MonitorDialog::TickTimer1() { deps.recorder.EndDuplicateWindow(); }
+void MonitorDialog::TickTimer1() {
+    const TickerView view = deps.notices.OnTimer1();
+    auto* ticker = static_cast<QLabel*>(Control(kIdTicker));
+    QPalette palette = ticker->palette();
+    palette.setColor(QPalette::WindowText, QColor(view.color.r, view.color.g, view.color.b));
+    ticker->setPalette(palette);
+    ticker->setText(Q(view.title));
+    // Every tick ends the duplicate window, whatever the ticker did.
+    deps.recorder.EndDuplicateWindow();
+}
+
+void MonitorDialog::TickTimer2() {
+    timer2.stop();
+    deps.notices.OnTimer2();
+}
+
+void MonitorDialog::OpenEventFolder(const QModelIndex& index) {
+    EventRow row;
+    // The row is read under the list's lock; the desktop is asked outside it, so a slow file
+    // manager never holds the watcher up.
+    if (!index.isValid() || !model->RowAtView(index.row(), row)) return;
+    deps.opener.OpenFolder(TextTools::FolderOfDetails(row.details));
+}
+
+void MonitorDialog::OpenTickerLink() { deps.opener.OpenUrl(deps.notices.TickerClickTarget()); }
+
+void MonitorDialog::OpenSiteLink() {
+    const std::string& site = deps.notices.SiteUrl();
+    if (IsWebAddress(site)) deps.opener.OpenUrl(site);
+}
+
+bool MonitorDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == Control(kIdTicker)) OpenTickerLink();
+        if (watched == Control(kIdBanner)) OpenSiteLink();
+    }
+    return QDialog::eventFilter(watched, event);
+}
 
 void MonitorDialog::PollNow() {
     model->Sync();
     if (deps.controller.Poll()) ApplyStates();
+    if (const std::optional<UpdateOffer> offer = deps.notices.Poll()) {
+        if (deps.prompts.AskYesNo(offer->question)) deps.opener.OpenUrl(offer->target);
+    }
 }
 
 void MonitorDialog::ShowAboutBox() {

@@ -19,8 +19,10 @@ class QTableView;
 
 namespace qzx {
 
+class DesktopOpener;
 class EventListModel;
 class FileSystem;
+class OnlineNotices;
 
 /// Everything the window works with; owned by the caller and outliving the window.
 struct MonitorDialogDeps {
@@ -33,6 +35,10 @@ struct MonitorDialogDeps {
     FileSystem& files;
     /// Where the daily log goes (UTF-8), named in the About box.
     std::string logFolder;
+    /// The ticker and the update check.
+    OnlineNotices& notices;
+    /// Opens web pages and folders.
+    DesktopOpener& opener;
 };
 
 class MonitorDialog final : public QDialog {
@@ -48,6 +54,8 @@ class MonitorDialog final : public QDialog {
 
     /// Runs one tick of the five-second timer at once (tests drive time through this).
     void TickTimer1();
+    /// Runs the one tick of the two-second timer at once.
+    void TickTimer2();
     /// Takes in new rows and watcher reports at once, as the 50 ms timer does.
     void PollNow();
     /// True while an export is being written.
@@ -56,6 +64,7 @@ class MonitorDialog final : public QDialog {
     void ShowAboutBox();
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -69,6 +78,9 @@ class MonitorDialog final : public QDialog {
     void OnClearEvents();
     void OnExportRecords();
     void OnExportFinished(const std::string& path, int result);
+    void OpenEventFolder(const QModelIndex& index);
+    void OpenTickerLink();
+    void OpenSiteLink();
     void ApplyStates();
     MonitorOptions OptionsOnScreen() const;
     void SetOptionsOnScreen(const MonitorOptions& options);
@@ -83,6 +95,7 @@ class MonitorDialog final : public QDialog {
     QSize arrangedSize;
     std::thread exportThread;
     QTimer timer1;
+    QTimer timer2;
     QTimer pollTimer;
 };
 

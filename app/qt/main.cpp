@@ -4,7 +4,11 @@
 #include "app/Clock.h"
 #include "app/MonitorController.h"
 #include "app/qt/MonitorDialog.h"
+#include "app/qt/QtDesktopOpener.h"
 #include "app/qt/QtPrompts.h"
+#include "online/HttpGet.h"
+#include "online/HttpTools.h"
+#include "online/OnlineNotices.h"
 #include "records/DailyLog.h"
 #include "records/FileSystem.h"
 #include "records/Gbk.h"
@@ -23,9 +27,19 @@ int main(int argc, char** argv) {
     qzx::EventRecorder recorder(list, qzx::SystemClock());
     recorder.SetLogWriter([&log](const std::string& text) { return log.AppendLine(text); });
     qzx::QtPrompts prompts;
+    qzx::QtDesktopOpener opener;
+    const std::unique_ptr<qzx::HttpGet> http = qzx::MakeHttpGet();
+    qzx::HttpTools httpTools(*http);
+    qzx::OnlineNotices notices(
+        qzx::ServiceStrings::Decode(),
+        [&httpTools](const std::string& url, std::string& out, const std::atomic<bool>& stop) {
+            return httpTools.FetchText(url, out, &stop);
+        });
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
     qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
-                               qzx::SystemFileSystem(), log.LogDirectory()});
+                               qzx::SystemFileSystem(), log.LogDirectory(),
+                               notices,
+                               opener});
     prompts.SetOwner(&window);
     window.show();
     return app.exec();

@@ -10,6 +10,8 @@
 #include "app/ControlIds.h"
 #include "app/MonitorController.h"
 #include "app/qt/MonitorDialog.h"
+#include "online/OnlineNotices.h"
+#include "tests/support/FakeOpener.h"
 #include "app/qt/QtPrompts.h"
 #include "records/FileSystem.h"
 #include "watch/ChangeSource.h"
@@ -51,8 +53,11 @@ int main(int argc, char** argv) {
     qzx::QtPrompts prompts;
     qzx::MonitorController controller(
         recorder, [] { return std::make_unique<SampleSource>(); }, prompts);
+    qzx::OnlineNotices notices(qzx::ServiceStrings::Decode(),
+                               [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
+    qzx::test::FakeOpener opener;  // nothing is opened while measuring or drawing
     qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
-                               qzx::SystemFileSystem(), "/tmp/"});
+                               qzx::SystemFileSystem(), "/tmp/", notices, opener});
     window.show();
     qobject_cast<QLineEdit*>(window.Control(qzx::kIdFolderPath))
         ->setText(QString::fromUtf8("/home/user/文档"));

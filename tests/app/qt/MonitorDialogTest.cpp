@@ -17,6 +17,8 @@
 #include "app/qt/MonitorDialog.h"
 #include "records/FileSystem.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/FakeOpener.h"
+#include "tests/support/OfflineNotices.h"
 #include "tests/support/FakePrompts.h"
 #include "tests/support/FakeSource.h"
 #include "watch/ChangeSource.h"
@@ -32,8 +34,11 @@ struct WindowFixture : ::testing::Test {
     test::FakeSourceState source;
     MonitorController controller{
         recorder, [this] { return std::make_unique<test::FakeSource>(source); }, prompts};
-    MonitorDialog window{
-        {list, recorder, controller, prompts, clock, SystemFileSystem(), "/tmp/log/"}};
+    test::FakeWeb web;
+    OnlineNotices notices{test::ExampleStrings(), web.Fetcher()};
+    test::FakeOpener opener;
+    MonitorDialog window{{list, recorder, controller, prompts, clock, SystemFileSystem(),
+                          "/tmp/log/", notices, opener}};
 
     template <class T>
     T* Get(int id) {
@@ -232,8 +237,11 @@ TEST(WindowWithRealFolder, CreatedFileArrivesAsARow) {
     EventRecorder recorder(list, SystemClock());
     test::FakePrompts prompts;
     MonitorController controller(recorder, &CreateChangeSource, prompts);
-    MonitorDialog window(
-        {list, recorder, controller, prompts, SystemClock(), SystemFileSystem(), "/tmp/"});
+    test::FakeWeb web;
+    OnlineNotices notices{test::ExampleStrings(), web.Fetcher()};
+    test::FakeOpener opener;
+    MonitorDialog window({list, recorder, controller, prompts, SystemClock(), SystemFileSystem(),
+                          "/tmp/", notices, opener});
     qobject_cast<QLineEdit*>(window.Control(1002))->setText(QString::fromStdString(dir));
     qobject_cast<QPushButton*>(window.Control(1000))->click();
     ASSERT_TRUE(prompts.messages.empty());

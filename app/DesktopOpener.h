@@ -1,0 +1,18 @@
+// Hands a web address or a folder to the desktop, behind a seam so that tests see what opens.
+#pragma once
+
+#include <string>
+
+namespace qzx {
+
+/// The desktop's "open". GUI thread; never waits for the opened program, reports nothing.
+class DesktopOpener {
+public:
+    virtual ~DesktopOpener() = default;
+    /// Opens a web address in the user's browser; callers pass only http and https addresses.
+    virtual void OpenUrl(const std::string& url) = 0;
+    /// Shows a folder (UTF-8 path) in the user's file manager.
+    virtual void OpenFolder(const std::string& folder) = 0;
+};
+
+}  // namespace qzx
