@@ -7,7 +7,7 @@ namespace qzx {
 
 /// The desktop's "open". GUI thread; never waits for the opened program, reports nothing.
 class DesktopOpener {
-public:
+  public:
     virtual ~DesktopOpener() = default;
     /// Opens a web address in the user's browser; callers pass only http and https addresses.
     virtual void OpenUrl(const std::string& url) = 0;

@@ -16,8 +16,8 @@
 #include "app/qt/EventListModel.h"
 #include "app/qt/MonitorDialog.h"
 #include "online/OnlineNotices.h"
-#include "tests/support/FakeOpener.h"
 #include "records/FileSystem.h"
+#include "tests/support/FakeOpener.h"
 #include "tests/support/FakePrompts.h"
 #include "watch/ChangeSource.h"
 
@@ -48,10 +48,12 @@ int main(int argc, char** argv) {
     qzx::test::FakePrompts prompts;
     qzx::MonitorController controller(
         recorder, [] { return std::make_unique<NoSource>(); }, prompts);
-    qzx::OnlineNotices notices(qzx::ServiceStrings::Decode(),
-                               [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
+    qzx::OnlineNotices notices(
+        qzx::ServiceStrings::Decode(),
+        [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
     qzx::test::FakeOpener opener;  // nothing is opened while measuring or drawing
-    qzx::MonitorDialog window({list, recorder, controller, prompts, clock, qzx::SystemFileSystem(), "/tmp/", notices, opener});
+    qzx::MonitorDialog window({list, recorder, controller, prompts, clock, qzx::SystemFileSystem(),
+                               "/tmp/", notices, opener});
     window.show();
     app.processEvents();
     qzx::MonitorOptions options = qzx::DefaultOptions();

@@ -22,10 +22,10 @@
 #include "app/MonitorController.h"
 #include "app/qt/EventListModel.h"
 #include "app/qt/MonitorDialog.h"
-#include "online/OnlineNotices.h"
-#include "tests/support/FakeOpener.h"
 #include "app/qt/QtPrompts.h"
+#include "online/OnlineNotices.h"
 #include "records/FileSystem.h"
+#include "tests/support/FakeOpener.h"
 #include "watch/ChangeSource.h"
 
 namespace {
@@ -53,8 +53,9 @@ int main(int argc, char** argv) {
     qzx::EventRecorder recorder(list, qzx::SystemClock());
     qzx::QtPrompts prompts;
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
-    qzx::OnlineNotices notices(qzx::ServiceStrings::Decode(),
-                               [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
+    qzx::OnlineNotices notices(
+        qzx::ServiceStrings::Decode(),
+        [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
     qzx::test::FakeOpener opener;  // nothing is opened while measuring or drawing
     qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
                                qzx::SystemFileSystem(), "/tmp/", notices, opener});

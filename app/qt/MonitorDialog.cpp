@@ -17,6 +17,7 @@
 #include <QTableView>
 
 #include "app/ControlIds.h"
+#include "app/DesktopOpener.h"
 #include "app/DialogTemplate.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
@@ -26,7 +27,6 @@
 #include "online/TextTools.h"
 #include "online/WebAddress.h"
 #include "records/RecordExport.h"
-#include "app/DesktopOpener.h"
 
 namespace qzx {
 namespace {

@@ -6,7 +6,7 @@
 namespace qzx {
 
 class QtDesktopOpener final : public DesktopOpener {
-public:
+  public:
     void OpenUrl(const std::string& url) override;
     void OpenFolder(const std::string& folder) override;
 };

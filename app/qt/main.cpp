@@ -37,9 +37,7 @@ int main(int argc, char** argv) {
         });
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
     qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
-                               qzx::SystemFileSystem(), log.LogDirectory(),
-                               notices,
-                               opener});
+                               qzx::SystemFileSystem(), log.LogDirectory(), notices, opener});
     prompts.SetOwner(&window);
     window.show();
     return app.exec();

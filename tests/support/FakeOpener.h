@@ -9,7 +9,7 @@
 namespace qzx::test {
 
 class FakeOpener final : public DesktopOpener {
-public:
+  public:
     std::vector<std::string> urls;
     std::vector<std::string> folders;
     void OpenUrl(const std::string& url) override { urls.push_back(url); }

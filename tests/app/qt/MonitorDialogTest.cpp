@@ -18,9 +18,9 @@
 #include "records/FileSystem.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeOpener.h"
-#include "tests/support/OfflineNotices.h"
 #include "tests/support/FakePrompts.h"
 #include "tests/support/FakeSource.h"
+#include "tests/support/OfflineNotices.h"
 #include "watch/ChangeSource.h"
 
 namespace qzx {
@@ -219,6 +219,107 @@ TEST_F(WindowFixture, ExportAsksBeforeOverwritingAndReportsTheResult) {
     EXPECT_EQ(prompts.messages.back().text, "保存失败！位置[" + dir + "/old.files]。");
     EXPECT_EQ(prompts.messages.back().icon, MessageIcon::Exclamation);
     std::filesystem::remove_all(dir);
+}
+
+// The ticker tick by tick: the default title while the feed is fetched, then the items in their
+// colours, a click opening only web addresses.
+TEST_F(WindowFixture, TickerRotatesThroughTheFeedInItsColours) {
+    web.documents.push_back(
+        {"http://feed.example/news.txt",
+         "<QZXADS><soft>*</soft><url>http://news.example/a</url><title>Spring News</title>"
+         "<color>1</color>##<soft>qzxfile</soft><url>javascript:alert(1)</url>"
+         "<title>第二条</title><color>4</color>##<soft>qzxfile,!qzxfilesentry</soft>"
+         "<url>http://x.example/</url><title>hidden</title><color>2</color></QZXADS>"});
+    auto* ticker = Get<QLabel>(1019);
+    const auto colour = [&] { return ticker->palette().color(QPalette::WindowText); };
+    EXPECT_EQ(ticker->text(), QString("http://maker.example/")) << "before the first tick";
+    QTest::mouseClick(ticker, Qt::LeftButton);
+    EXPECT_EQ(opener.urls.back(), "http://link.example/");
+
+    window.TickTimer1();
+    EXPECT_EQ(ticker->text(), QString::fromUtf8("默认标题"));
+    EXPECT_EQ(colour(), QColor(0, 0, 0));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            window.PollNow();
+            return notices.Ticker().ItemCount() == 2;
+        },
+        5000));
+
+    window.TickTimer1();
+    EXPECT_EQ(ticker->text(), QString("spring news"));
+    EXPECT_EQ(colour(), QColor(255, 0, 0));
+    QTest::mouseClick(ticker, Qt::LeftButton);
+    EXPECT_EQ(opener.urls.back(), "http://news.example/a");
+
+    window.TickTimer1();
+    EXPECT_EQ(ticker->text(), QString::fromUtf8("第二条"));
+    EXPECT_EQ(colour(), QColor(130, 100, 20));
+    QTest::mouseClick(ticker, Qt::LeftButton);
+    EXPECT_EQ(opener.urls.back(), "http://link.example/") << "a script address is never opened";
+
+    window.TickTimer1();
+    EXPECT_EQ(ticker->text(), QString("spring news"));
+    EXPECT_EQ(web.fetches, 1) << "no refetch once the ticker holds items";
+
+    QTest::mouseClick(Get<QLabel>(1021), Qt::LeftButton);
+    Get<QPushButton>(1018)->click();
+    EXPECT_EQ(opener.urls[opener.urls.size() - 2], "http://site.example/");
+    EXPECT_EQ(opener.urls.back(), "http://site.example/");
+    EXPECT_EQ(ticker->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(Get<QLabel>(1021)->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(Get<QLineEdit>(1002)->cursor().shape(), Qt::IBeamCursor);
+}
+
+// The update check two seconds after start: the question with its line breaks; Yes opens the
+// download page.
+TEST_F(WindowFixture, NewerVersionIsOfferedOnce) {
+    web.documents.push_back({"http://update.example/update.txt",
+                             "<QZXVersion>1.20</QZXVersion><QZXUpdateUrl>https://dl.example/q"
+                             "</QZXUpdateUrl><QZXUpdateAbout>更快的导出</QZXUpdateAbout>"});
+    prompts.answers.push_back(true);
+    window.TickTimer2();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            window.PollNow();
+            return !prompts.questions.empty();
+        },
+        5000));
+    EXPECT_EQ(prompts.questions[0],
+              "发现新版本:1.20\n\n 升级描述:\n 更快的导出\n\n是否查看新的版本？");
+    ASSERT_EQ(opener.urls.size(), 1u);
+    EXPECT_EQ(opener.urls[0], "https://dl.example/q");
+    window.TickTimer2();
+    window.PollNow();
+    EXPECT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(web.fetches, 1);
+}
+
+// A double-click opens the folder of the row's file (the old one for a rename); nothing else
+// of the list opens anything.
+TEST_F(WindowFixture, DoubleClickOpensTheFolderOfTheRow) {
+    window.show();
+    Get<QLineEdit>(1002)->setText("/data");
+    Get<QPushButton>(1000)->click();
+    source.Deliver(
+        {{kActionAdded, "sub/a.txt"}, {kActionRenamedOld, "old/x"}, {kActionRenamedNew, "new/y"}});
+    window.PollNow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QApplication::processEvents();
+    QTableView* view = window.ListView();
+    const auto doubleClick = [&](int row) {
+        const QRect cell = view->visualRect(window.Model()->index(row, 3));
+        const QPoint at = row < 0 ? QPoint(20, view->viewport()->height() - 5) : cell.center();
+        // A real double-click starts with a press, which the view needs to see first.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    };
+    doubleClick(0);
+    doubleClick(1);
+    doubleClick(-1);
+    QTest::mouseClick(view->viewport(), Qt::RightButton, Qt::NoModifier,
+                      view->visualRect(window.Model()->index(1, 0)).center());
+    EXPECT_EQ(opener.folders, (std::vector<std::string>{"/data/old", "/data/sub"}));
 }
 
 TEST_F(WindowFixture, EscapeClosesTheWindowWhileMonitoring) {
