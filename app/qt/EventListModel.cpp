@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "app/qt/QtText.h"
+
 namespace qzx {
 
 EventListModel::EventListModel(const EventList& l, QObject* parent)
@@ -26,7 +28,7 @@ QVariant EventListModel::data(const QModelIndex& index, int role) const {
     EventRow row;
     if (!RowAtView(index.row(), row)) return {};
     const std::string text = ColumnText(row, index.column());
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return Q(text);
 }
 
 QVariant EventListModel::headerData(int section, Qt::Orientation orientation, int role) const {

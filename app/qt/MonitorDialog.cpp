@@ -23,6 +23,7 @@
 #include "app/WindowLayout.h"
 #include "app/qt/AboutDialog.h"
 #include "app/qt/EventListModel.h"
+#include "app/qt/QtText.h"
 #include "online/OnlineNotices.h"
 #include "online/TextTools.h"
 #include "online/WebAddress.h"
@@ -30,15 +31,6 @@
 
 namespace qzx {
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-std::string S(const QString& s) {
-    const QByteArray bytes = s.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 constexpr int kTimer1PeriodMs = 5000;
 // Rows reach the list in batches at this pace: fast enough to feel immediate, slow enough that

@@ -5,21 +5,9 @@
 #include <QStringList>
 
 #include "app/Texts.h"
+#include "app/qt/QtText.h"
 
 namespace qzx {
-namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-std::string S(const QString& s) {
-    const QByteArray bytes = s.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-}  // namespace
-
 void QtPrompts::ShowMessage(const std::string& text, MessageIcon icon) {
     QMessageBox box(
         icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::Information,

@@ -9,22 +9,14 @@
 #include <string>
 
 #include "online/OnlineNotices.h"
+#include "tests/support/OfflineNotices.h"
 
 namespace qzx {
 namespace {
 
 using namespace std::chrono_literals;
 
-ServiceStrings TestStrings() {
-    ServiceStrings s;
-    s.linkUrlDefault = "http://www.example.com/qzxfile/";
-    s.linkTitleDefault = "欢迎使用翠鸮文件之哨";
-    s.feedUrl = "http://feed.example/news.txt";
-    s.siteUrl = "http://www.example.com/";
-    s.updateInfoUrl = "http://feed.example/update.txt";
-    s.makerAddress = "http://www.example.com/";
-    return s;
-}
+ServiceStrings TestStrings() { return test::ExampleStrings(); }
 
 // Answers fetches from a table; while closed, a fetch waits for the gate or for its stop flag,
 // like a silent server would.
@@ -92,11 +84,11 @@ TEST(OnlineNotices, TickerFetchesOnceAtATimeAndStopsFetchingOnceFilled) {
     OnlineNotices notices(TestStrings(), server.Function(), server.DoneHook());
 
     TickerView view = notices.OnTimer1();
-    EXPECT_EQ(view.title, "欢迎使用翠鸮文件之哨");
+    EXPECT_EQ(view.title, "默认标题");
     EXPECT_EQ(view.color, (Rgb{0, 0, 0}));
     view = notices.OnTimer1();
-    EXPECT_EQ(view.title, "欢迎使用翠鸮文件之哨");
-    EXPECT_EQ(notices.TickerClickTarget(), "http://www.example.com/qzxfile/");
+    EXPECT_EQ(view.title, "默认标题");
+    EXPECT_EQ(notices.TickerClickTarget(), "http://link.example/");
 
     server.SetOpen(true);
     ASSERT_TRUE(server.WaitFinished(1));
@@ -108,7 +100,7 @@ TEST(OnlineNotices, TickerFetchesOnceAtATimeAndStopsFetchingOnceFilled) {
     EXPECT_EQ(notices.TickerClickTarget(), "http://a/");
     view = notices.OnTimer1();
     EXPECT_EQ(view.title, "b");
-    EXPECT_EQ(notices.TickerClickTarget(), "http://www.example.com/qzxfile/");
+    EXPECT_EQ(notices.TickerClickTarget(), "http://link.example/");
     EXPECT_EQ(notices.OnTimer1().title, "a");
     EXPECT_EQ(server.Calls("http://feed.example/news.txt"), 1);
 }
@@ -118,7 +110,7 @@ TEST(OnlineNotices, FailedFeedIsFetchedAgainOnEveryTick) {
     server.Answer("http://feed.example/news.txt", 0, "");
     OnlineNotices notices(TestStrings(), server.Function(), server.DoneHook());
     for (int tick = 1; tick <= 3; ++tick) {
-        EXPECT_EQ(notices.OnTimer1().title, "欢迎使用翠鸮文件之哨");
+        EXPECT_EQ(notices.OnTimer1().title, "默认标题");
         ASSERT_TRUE(server.WaitFinished(tick));
     }
     EXPECT_EQ(server.Calls("http://feed.example/news.txt"), 3);
@@ -126,7 +118,7 @@ TEST(OnlineNotices, FailedFeedIsFetchedAgainOnEveryTick) {
 
 TEST(OnlineNotices, UpdateOfferComesOnceFromOneFetch) {
     FakeServer server;
-    server.Answer("http://feed.example/update.txt", 1,
+    server.Answer("http://update.example/update.txt", 1,
                   "<QZXVersion>1.3</QZXVersion><QZXUpdateUrl>javascript:alert(1)</QZXUpdateUrl>"
                   "<QZXUpdateAbout>更快</QZXUpdateAbout>");
     OnlineNotices notices(TestStrings(), server.Function(), server.DoneHook());
@@ -137,9 +129,9 @@ TEST(OnlineNotices, UpdateOfferComesOnceFromOneFetch) {
     const auto offer = notices.Poll();
     ASSERT_TRUE(offer);
     EXPECT_EQ(offer->question, UpdateCheck::Question("1.3", "更快"));
-    EXPECT_EQ(offer->target, "http://www.example.com/");
+    EXPECT_EQ(offer->target, "http://site.example/");
     EXPECT_FALSE(notices.Poll());
-    EXPECT_EQ(server.Calls("http://feed.example/update.txt"), 1);
+    EXPECT_EQ(server.Calls("http://update.example/update.txt"), 1);
 }
 
 // Closing the window while both servers stay silent must not wait for them.
@@ -166,7 +158,7 @@ TEST(OnlineNotices, FetchThatThrowsCountsAsFailure) {
     notices.OnTimer2();
     ASSERT_TRUE(server.WaitFinished(2));
     EXPECT_FALSE(notices.Poll());
-    EXPECT_EQ(notices.OnTimer1().title, "欢迎使用翠鸮文件之哨");
+    EXPECT_EQ(notices.OnTimer1().title, "默认标题");
     ASSERT_TRUE(server.WaitFinished(3));  // and the feed is asked again
 }
 

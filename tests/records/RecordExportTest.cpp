@@ -9,20 +9,11 @@
 namespace qzx {
 namespace {
 
+using test::Row;
+
 using test::CopyUtf8;
 using test::FakeFileSystem;
 using test::FakePrompts;
-
-EventRow Row(int id, int h, int m, int s, int action, std::string details) {
-    EventRow row;
-    row.id = id;
-    row.hour = static_cast<std::uint8_t>(h);
-    row.minute = static_cast<std::uint8_t>(m);
-    row.second = static_cast<std::uint8_t>(s);
-    row.action = static_cast<std::uint8_t>(action);
-    row.details = std::move(details);
-    return row;
-}
 
 constexpr LocalTime kExportDay{2026, 12, 8, 15, 0, 0};
 

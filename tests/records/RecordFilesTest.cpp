@@ -14,6 +14,8 @@
 namespace qzx {
 namespace {
 
+using test::Row;
+
 using test::FakeClock;
 using test::FakePrompts;
 using test::ReadBytes;
@@ -27,17 +29,6 @@ const std::string kDeleted = "\xC9\xBE\xB3\xFD";  // 删除
 const std::string kChinese = "\xD6\xD0\xCE\xC4";  // 中文
 const std::string kHeader =
     "ID\t\xCA\xB1\xBC\xE4\t\xCA\xC2\xBC\xFE\t\xC2\xB7\xBE\xB6\r\n\r\n";  // ID 时间 事件 路径
-
-EventRow Row(int id, int h, int m, int s, int action, std::string details) {
-    EventRow row;
-    row.id = id;
-    row.hour = static_cast<std::uint8_t>(h);
-    row.minute = static_cast<std::uint8_t>(m);
-    row.second = static_cast<std::uint8_t>(s);
-    row.action = static_cast<std::uint8_t>(action);
-    row.details = std::move(details);
-    return row;
-}
 
 struct LogRig {
     TempFolder temp;
