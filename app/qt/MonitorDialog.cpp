@@ -160,6 +160,8 @@ void MonitorDialog::CreateControls() {
     eventList->verticalHeader()->setDefaultSectionSize(eventList->fontMetrics().height() + 4);
     QHeaderView* header = eventList->horizontalHeader();
     header->setSectionsMovable(false);
+    // A click on a column title neither sorts nor selects: the list keeps the newest row on top.
+    header->setSectionsClickable(false);
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const int widths[] = {40, 60, 40, 393};

@@ -74,6 +74,7 @@ TEST_F(WindowFixture, FreshWindowShowsTheDefaults) {
     EXPECT_TRUE(view->showGrid());
     EXPECT_EQ(view->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_FALSE(view->horizontalHeader()->sectionsMovable());
+    EXPECT_FALSE(view->horizontalHeader()->sectionsClickable());
 }
 
 // The path box has the focus; Tab walks the template's order.
