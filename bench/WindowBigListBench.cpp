@@ -15,6 +15,7 @@
 #include "app/ControlIds.h"
 #include "app/qt/EventListModel.h"
 #include "app/qt/MonitorDialog.h"
+#include "bench/GuiStallProbe.h"
 #include "online/OnlineNotices.h"
 #include "records/FileSystem.h"
 #include "tests/support/FakeOpener.h"
@@ -92,18 +93,10 @@ int main(int argc, char** argv) {
     char pattern[] = "/tmp/qzx-bigexport-XXXXXX";
     const std::string dir = mkdtemp(pattern);
     prompts.saveFiles.push_back(dir + "/records");
-    QElapsedTimer gap;
-    qint64 worstGap = 0;
-    QTimer probe;
-    probe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        worstGap = std::max(worstGap, gap.nsecsElapsed());
-        gap.restart();
-    });
+    GuiStallProbe probe;
     QElapsedTimer exportTime;
     exportTime.start();
-    gap.start();
-    probe.start(10);
+    probe.Start();
     qobject_cast<QPushButton*>(window.Control(qzx::kIdExport))->click();
     while (window.ExportRunning() || prompts.messages.empty())
         app.processEvents(QEventLoop::AllEvents, 5);
@@ -111,7 +104,7 @@ int main(int argc, char** argv) {
     std::printf("export: %.0f ms, %.1f MB, worst gap between 10 ms ticks %.1f ms, message %s\n",
                 exportMs,
                 static_cast<double>(std::filesystem::file_size(dir + "/records.log")) / 1e6,
-                static_cast<double>(worstGap) / 1e6, prompts.messages.back().text.c_str());
+                probe.WorstGapMs(), prompts.messages.back().text.c_str());
     std::filesystem::remove_all(dir);
     return 0;
 }

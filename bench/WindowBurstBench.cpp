@@ -23,6 +23,7 @@
 #include "app/qt/EventListModel.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtPrompts.h"
+#include "bench/GuiStallProbe.h"
 #include "online/OnlineNotices.h"
 #include "records/FileSystem.h"
 #include "tests/support/FakeOpener.h"
@@ -83,16 +84,8 @@ int main(int argc, char** argv) {
     while (settle.elapsed() < 300) app.processEvents(QEventLoop::AllEvents, 10);
 
     // The GUI thread's longest gap between two ticks of a 10 ms timer is its longest stall.
-    QElapsedTimer gap;
-    qint64 worstGapNs = 0;
-    QTimer probe;
-    probe.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        worstGapNs = std::max(worstGapNs, gap.nsecsElapsed());
-        gap.restart();
-    });
-    gap.start();
-    probe.start(10);
+    GuiStallProbe probe;
+    probe.Start();
 
     const int total = perFolder * folders;
     QElapsedTimer burst;
@@ -126,7 +119,7 @@ int main(int argc, char** argv) {
     std::printf("startup_to_first_paint_ms %.1f\n", startupMs);
     std::printf("files %d rows %zu added_rows %zu\n", total, list.Size(), added);
     std::printf("burst_to_last_row_ms %.0f\n", burstMs);
-    std::printf("worst_gui_stall_ms %.1f\n", static_cast<double>(worstGapNs) / 1e6);
+    std::printf("worst_gui_stall_ms %.1f\n", probe.WorstGapMs());
     std::printf("status %s\n", states.status.c_str());
     controller.StopMonitor();
     std::filesystem::remove_all(root);
