@@ -1,6 +1,6 @@
 #include "app/MonitorController.h"
 
-#include "app/PathRules.h"
+#include "base/PathRules.h"
 #include "app/Texts.h"
 
 namespace qzx {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "watch/EventRecorder.h"
 
 namespace {

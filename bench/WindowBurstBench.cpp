@@ -18,7 +18,7 @@
 #include <string>
 #include <thread>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "app/MonitorController.h"
 #include "app/qt/EventListModel.h"
 #include "app/qt/MonitorDialog.h"

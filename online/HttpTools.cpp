@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "records/Gbk.h"
+#include "base/Gbk.h"
 
 namespace qzx {
 namespace {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/PathRules.h"
+#include "base/PathRules.h"
 
 namespace qzx {
 

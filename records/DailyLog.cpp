@@ -4,7 +4,7 @@
 #include <charconv>
 #include <utility>
 
-#include "app/PathRules.h"
+#include "base/PathRules.h"
 
 namespace qzx {
 namespace {

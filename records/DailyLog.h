@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "records/FileSystem.h"
-#include "records/Gbk.h"
+#include "base/Gbk.h"
 
 namespace qzx {
 

@@ -10,44 +10,11 @@
 #include <atomic>
 #include <string>
 
+#include "base/UniqueFd.h"
 #include "records/FileSystem.h"
 
 namespace qzx {
 namespace {
-
-// Owner of one descriptor. Close() reports the result because on some file systems the
-// write error only shows there.
-class UniqueFd {
-  public:
-    explicit UniqueFd(int fd = -1) : fd(fd) {}
-    ~UniqueFd() {
-        if (fd >= 0) ::close(fd);
-    }
-    UniqueFd(UniqueFd&& other) noexcept : fd(other.fd) { other.fd = -1; }
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) {
-            if (fd >= 0) ::close(fd);
-            fd = other.fd;
-            other.fd = -1;
-        }
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int Get() const { return fd; }
-    bool Valid() const { return fd >= 0; }
-    // A descriptor is released even when close fails; retrying would close someone else's.
-    bool Close() {
-        if (fd < 0) return false;
-        int r = ::close(fd);
-        fd = -1;
-        return r == 0;
-    }
-
-  private:
-    int fd;
-};
 
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {

@@ -5,7 +5,7 @@
 #include <array>
 #include <charconv>
 
-#include "app/PathRules.h"
+#include "base/PathRules.h"
 #include "records/DailyLog.h"
 #include "records/RecordTexts.h"
 

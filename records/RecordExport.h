@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "app/Prompts.h"
 #include "records/FileSystem.h"
-#include "records/Gbk.h"
+#include "base/Gbk.h"
 #include "watch/EventRow.h"
 
 namespace qzx {

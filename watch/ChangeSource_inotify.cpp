@@ -19,7 +19,7 @@
 
 #include "watch/ChangeSource.h"
 #include "watch/InotifyTranslator.h"
-#include "watch/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace qzx {
 namespace {

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "watch/ChangeRecord.h"
 #include "watch/EventList.h"
 

@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <thread>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "app/MonitorController.h"
 #include "app/Prompts.h"
 #include "watch/EventRecorder.h"

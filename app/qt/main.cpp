@@ -1,7 +1,7 @@
 // Wires the objects of one run of QzxFile together and runs the main window.
 #include <QApplication>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "app/MonitorController.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtDesktopOpener.h"
@@ -11,7 +11,7 @@
 #include "online/OnlineNotices.h"
 #include "records/DailyLog.h"
 #include "records/FileSystem.h"
-#include "records/Gbk.h"
+#include "base/Gbk.h"
 #include "watch/ChangeSource.h"
 #include "watch/EventRecorder.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "app/Prompts.h"
 #include "records/FileSystem.h"
 #include "watch/EventRow.h"

@@ -1,7 +1,7 @@
 // The GBK edge as the file writers use it: appending, ASCII untouched, unknown characters as "?".
 #include <gtest/gtest.h>
 
-#include "records/Gbk.h"
+#include "base/Gbk.h"
 
 namespace qzx {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <mutex>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 
 namespace qzx::test {
 

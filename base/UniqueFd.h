@@ -31,6 +31,14 @@ class UniqueFd {
         if (fd >= 0) ::close(fd);
         fd = newFd;
     }
+    /// Closes the owned descriptor and reports close's result, since on some file systems a
+    /// write error only shows there. The descriptor is released even when close fails:
+    /// retrying would close someone else's. False when none was owned.
+    bool Close() {
+        if (fd < 0) return false;
+        int r = ::close(std::exchange(fd, -1));
+        return r == 0;
+    }
 
   private:
     int fd = -1;

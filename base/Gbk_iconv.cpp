@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "records/Gbk.h"
+#include "base/Gbk.h"
 
 namespace qzx {
 namespace {

@@ -1,7 +1,7 @@
 // The system clock on POSIX: localtime_r, which unlike localtime is safe on any thread.
 #include <time.h>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 
 namespace qzx {
 namespace {
