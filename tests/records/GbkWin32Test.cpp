@@ -34,6 +34,32 @@ TEST(GbkWin32, DecodesByDeclaredCharsetAndGbkOtherwise) {
     }
 }
 
+// The same bytes as the Linux build writes: ASCII untouched, one "?" for each character GBK
+// lacks and for each byte that starts no UTF-8 character.
+TEST(GbkWin32, EncodesAsTheLinuxBuildDoes) {
+    struct Case {
+        std::string utf8;
+        std::string gbk;
+    } cases[] = {
+        {"plain/ascii.txt", "plain/ascii.txt"},
+        {"/数据/中文.txt", "/\xCA\xFD\xBE\xDD/\xD6\xD0\xCE\xC4.txt"},
+        {"a😀b", "a?b"},
+        {"a\xFF"
+         "b",
+         "a?b"},
+        {"\xE4\xB8"
+         "x",
+         "??x"},
+        {"中😀文", "\xD6\xD0?\xCE\xC4"},
+        {"\xC0\x80", "?"},  // an overlong NUL is no character
+    };
+    for (const Case& c : cases) {
+        std::string out = "prefix:";
+        AppendGbk(c.utf8, out);
+        EXPECT_EQ(out, "prefix:" + c.gbk) << c.utf8;
+    }
+}
+
 // The files stay GBK when the system's own code page is a Western one, as under Wine and on
 // an English Windows.
 TEST(GbkWin32, EncodingDoesNotDependOnSystemCodePage) {
