@@ -24,7 +24,7 @@ server_pid=""
 cleanup() {
   if [[ -n "$server_pid" ]]; then
     # Closing its input ends the server; it releases any request still held open first.
-    eval "exec ${SERVER[1]}>&-" 2>/dev/null || true
+    if [[ -n "${SERVER[1]:-}" ]]; then eval "exec ${SERVER[1]}>&-"; fi
     wait "$server_pid" 2>/dev/null || true
   fi
   # Only this run's prefix: its wineserver, then its files.
