@@ -5,6 +5,19 @@
 
 namespace qzx {
 
+void SetRecordedAt(EventRow& row, const LocalTime& when) {
+    row.year = static_cast<std::uint16_t>(when.year);
+    row.month = static_cast<std::uint8_t>(when.month);
+    row.day = static_cast<std::uint8_t>(when.day);
+    row.hour = static_cast<std::uint8_t>(when.hour);
+    row.minute = static_cast<std::uint8_t>(when.minute);
+    row.second = static_cast<std::uint8_t>(when.second);
+}
+
+LocalTime RecordedAt(const EventRow& row) {
+    return {row.year, row.month, row.day, row.hour, row.minute, row.second};
+}
+
 const char* ChangeTypeName(int action) {
     switch (action) {
         case kActionAdded:
