@@ -171,10 +171,10 @@ struct LoggingRig {
     EventList list;
     EventRecorder recorder{list, SystemClock()};
     int run = 0;
-    LoggingRig() {
+    explicit LoggingRig(bool logging = true) {
         log.CreateLogDirectory();
         MonitorOptions options = DefaultOptions();
-        options.optRecordLog = 1;
+        options.optRecordLog = logging ? 1 : 0;
         recorder.SetOptions(options);
         recorder.SetLogWriter([this](const std::vector<std::string>& texts, const LocalTime& when) {
             return log.AppendLines(texts, when);
@@ -228,6 +228,15 @@ void BM_LoggedBatches(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_LoggedBatches)->ArgsProduct({{1, 16, 256}, {0, 1}})->UseRealTime();
+
+// The same with the log off: what the rules and the list cost without it.
+void BM_UnloggedBatches(benchmark::State& state) {
+    LoggingRig rig(false);
+    const ChangeBatch batch = DeletedFiles(static_cast<int>(state.range(0)), false);
+    for (auto _ : state) benchmark::DoNotOptimize(rig.recorder.RecordBatch(rig.run, batch));
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_UnloggedBatches)->Arg(16)->Arg(256)->UseRealTime();
 
 // The same with a set number of batches, for counting system calls under strace.
 BENCHMARK(BM_LoggedBatches)->Name("BM_LoggedSyscalls")->Args({16, 0})->Iterations(1000);

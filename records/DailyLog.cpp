@@ -22,6 +22,29 @@ std::string WithSeparator(std::string folder) {
     return folder;
 }
 
+// The buffer of a batch is kept for the next one, unless a burst made it this large.
+constexpr std::size_t kKeptBatchBytes = 1 << 20;
+
+void AppendLogLines(std::string& out, const std::vector<std::string>& texts, const LocalTime& when,
+                    EncodeAppend encode, std::string_view lineEnd) {
+    // Every line of a batch has the same stamp: format it once.
+    std::string stamp = TimestampText(when);
+    stamp += '\t';
+    std::size_t size = out.size();
+    for (const std::string& text : texts) size += stamp.size() + text.size() + lineEnd.size();
+    // One allocation: no character takes more bytes in GBK than in UTF-8.
+    out.reserve(size);
+    for (const std::string& text : texts) {
+        out += stamp;
+        if (encode == nullptr) {
+            out += text;
+        } else {
+            encode(text, out);
+        }
+        out += lineEnd;
+    }
+}
+
 }  // namespace
 
 std::string LogDirectoryBeside(std::string_view moduleDirectory) {
@@ -71,23 +94,8 @@ std::string DayText(const LocalTime& t) {
 
 std::string LogLines(const std::vector<std::string>& texts, const LocalTime& when,
                      EncodeAppend encode, std::string_view lineEnd) {
-    // Every line of a batch has the same stamp: format it once.
-    std::string stamp = TimestampText(when);
-    stamp += '\t';
-    std::size_t size = 0;
-    for (const std::string& text : texts) size += stamp.size() + text.size() + lineEnd.size();
     std::string out;
-    // One allocation: no character takes more bytes in GBK than in UTF-8.
-    out.reserve(size);
-    for (const std::string& text : texts) {
-        out += stamp;
-        if (encode == nullptr) {
-            out += text;
-        } else {
-            encode(text, out);
-        }
-        out += lineEnd;
-    }
+    AppendLogLines(out, texts, when, encode, lineEnd);
     return out;
 }
 
@@ -120,7 +128,11 @@ int DailyLog::CreateLogDirectory() {
 
 std::size_t DailyLog::AppendLines(const std::vector<std::string>& texts, const LocalTime& when) {
     if (texts.empty()) return 0;
-    return WriteLines(when, LogLines(texts, when, encode), texts.size());
+    batchBytes.clear();
+    AppendLogLines(batchBytes, texts, when, encode, "\r\n");
+    const std::size_t written = WriteLines(when, batchBytes, texts.size());
+    if (batchBytes.capacity() > kKeptBatchBytes) std::string().swap(batchBytes);
+    return written;
 }
 
 int DailyLog::AppendLine(std::string_view text) {

@@ -95,6 +95,7 @@ class DailyLog {
     const LogLocations locations;
     const EncodeAppend encode;
     std::string logDirectory;
+    std::string batchBytes;
     std::atomic<int> failedLines{0};
     std::atomic<int> lastResult{1};
 };

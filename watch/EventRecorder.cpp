@@ -88,6 +88,7 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
         std::size_t listed = list.Size();
         std::size_t made = 0;
         rows.reserve(batch.size());
+        if (o.optRecordLog) logTexts.reserve(batch.size());
 
         for (std::size_t i = 0; i < batch.size(); ++i) {
             const int action = NormalAction(batch[i].action);
