@@ -26,9 +26,8 @@ std::vector<EventRow> MakeRows(int chinesePercent) {
     for (int i = 0; i < static_cast<int>(made.size()); ++i) {
         EventRow& row = made[static_cast<size_t>(i)];
         row.id = i + 1;
-        row.hour = static_cast<std::uint8_t>(i / 3600 % 24);
-        row.minute = static_cast<std::uint8_t>(i / 60 % 60);
-        row.second = static_cast<std::uint8_t>(i % 60);
+        // About a day and a half of changes, so the rows carry two dates.
+        SetRecordedAt(row, {2026, 12, 7 + i / 86400, i / 3600 % 24, i / 60 % 60, i % 60});
         row.action = static_cast<std::uint8_t>(i % 5 + 1);
         const std::string n = std::to_string(i);
         if (i % 100 < chinesePercent) {
