@@ -12,8 +12,8 @@
 namespace qzx {
 namespace {
 
-void ShellOpen(const std::wstring& target) {
-    if (target.empty()) return;
+bool ShellOpen(const std::wstring& target) {
+    if (target.empty()) return false;
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // The shell may hand the work to a thread of its own, so that a slow browser start never
@@ -22,15 +22,15 @@ void ShellOpen(const std::wstring& target) {
     info.lpVerb = L"open";
     info.lpFile = target.c_str();
     info.nShow = SW_SHOW;
-    ::ShellExecuteExW(&info);
+    return ::ShellExecuteExW(&info) != 0;
 }
 
 }  // namespace
 
-void ShellDesktopOpener::OpenUrl(const std::string& url) {
+bool ShellDesktopOpener::OpenUrl(const std::string& url) {
     // A document's address reaching ShellExecute could otherwise start any program on the disk.
-    if (!IsWebAddress(url)) return;
-    ShellOpen(Widen(url));
+    if (!IsWebAddress(url)) return false;
+    return ShellOpen(Widen(EscapeWebAddress(url)));
 }
 
 void ShellDesktopOpener::OpenFolder(const std::string& folder) {
@@ -38,6 +38,9 @@ void ShellDesktopOpener::OpenFolder(const std::string& folder) {
     for (wchar_t& c : path) {
         if (c == L'/') c = L'\\';
     }
+    // "open" on a file runs it: a row whose folder turned into a program must not start it.
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return;
     ShellOpen(path);
 }
 
