@@ -34,11 +34,19 @@ class FakeDirectories : public DirectoryAccess {
         return wds[path] = next++;
     }
     void RemoveWatch(int wd) override { removed.push_back(wd); }
-    int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries) override {
+    int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries,
+                      bool withTimes) override {
         auto it = listings.find(path);
         if (it != listings.end()) entries = it->second;
+        if (!withTimes) {
+            for (DirectoryEntry& entry : entries) entry.changed = entry.born = kNoTime;
+        }
+        timesAsked.push_back(withTimes);
         return 0;
     }
+    FileTime Now() override { return now; }
+    std::vector<bool> timesAsked;
+    FileTime now = 0;
 };
 
 InotifyEvent Event(int wd, std::uint32_t mask, std::string_view name, std::uint32_t cookie = 0) {
