@@ -12,6 +12,9 @@ struct FakeSourceState {
     ChangeSink* sink = nullptr;
     std::string folder;
     bool refuse = false;
+    /// Reports every folder watched as soon as it starts, as a source with one watch for the
+    /// whole tree does; clear it to play the set-up by hand.
+    bool readyAtStart = true;
     int starts = 0;
     int stops = 0;
 
@@ -41,6 +44,7 @@ class FakeSource final : public ChangeSource {
         ++state.starts;
         if (state.refuse) return false;
         state.sink = &sink;
+        if (state.readyAtStart) sink.OnReady();
         return true;
     }
     void Stop() override {
