@@ -46,6 +46,11 @@ std::size_t ChangeQueue::Waiting() const {
     return waiting;
 }
 
+bool ChangeQueue::Stopping() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return stopping;
+}
+
 void ChangeQueue::OnBatch(const ChangeBatch& batch) {
     if (batch.empty()) return;
     // The copy is made before the lock, so the handing thread never waits for it.

@@ -47,6 +47,8 @@ class ChangeQueue final : public ChangeSink {
     void Stop(Backlog backlog);
     /// Records waiting to be handed on, the batch being handed on included. Any thread.
     std::size_t Waiting() const;
+    /// True from the moment Stop is asked for until the next Start. Any thread.
+    bool Stopping() const;
 
     // The source's side: one thread at a time; none waits for the target.
     void OnBatch(const ChangeBatch& batch) override;
