@@ -36,9 +36,18 @@ void ChangeQueue::Stop(Backlog backlog) {
     }
     wake.notify_all();
     thread.join();
-    std::lock_guard<std::mutex> lock(mutex);
-    entries.clear();
-    waiting = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        entries.clear();
+        waiting = 0;
+        busy = false;
+    }
+    handedOn.notify_all();
+}
+
+bool ChangeQueue::WaitUntilHandedOn(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex);
+    return handedOn.wait_for(lock, timeout, [this] { return entries.empty() && !busy; });
 }
 
 std::size_t ChangeQueue::Waiting() const {
@@ -117,9 +126,12 @@ void ChangeQueue::Run() {
         if (discard || entries.empty()) return;  // stopping, with nothing (more) to hand on
         std::deque<Entry> taken;
         taken.swap(entries);
+        busy = true;
         lock.unlock();
         HandOn(taken);
         lock.lock();
+        busy = false;
+        if (entries.empty()) handedOn.notify_all();
     }
 }
 

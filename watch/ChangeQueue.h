@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -49,6 +50,9 @@ class ChangeQueue final : public ChangeSink {
     std::size_t Waiting() const;
     /// True from the moment Stop is asked for until the next Start. Any thread.
     bool Stopping() const;
+    /// Waits until everything given to the queue so far was handed on (or dropped by Stop);
+    /// false when timeout passed first. Any thread but the handing one.
+    bool WaitUntilHandedOn(std::chrono::milliseconds timeout);
 
     // The source's side: one thread at a time; none waits for the target.
     void OnBatch(const ChangeBatch& batch) override;
@@ -80,8 +84,10 @@ class ChangeQueue final : public ChangeSink {
 
     mutable std::mutex mutex;
     std::condition_variable wake;
+    std::condition_variable handedOn;  // entries and the batch in hand are all gone
     std::deque<Entry> entries;
     std::size_t waiting = 0;
+    bool busy = false;  // the handing thread holds entries taken from the queue
     bool dropping = false;  // the batch before was dropped and its loss already reported
     bool stopping = false;
     std::atomic<bool> discard{false};

@@ -253,6 +253,7 @@ TEST_F(ControllerFixture, StopDiscardsOrFinishesTheBacklog) {
     MonitorOptions o = DefaultOptions();
     o.optRecordLog = 1;
     controller.SetOptions(o);
+    source.waitForRecording = false;
     for (Backlog backlog : {Backlog::Discard, Backlog::Finish}) {
         SCOPED_TRACE(backlog == Backlog::Discard ? "discard" : "finish");
         HeldWriter writer;

@@ -1,8 +1,10 @@
 // A change source that tests feed by hand, from their own thread if they like.
 #pragma once
 
+#include <chrono>
 #include <mutex>
 
+#include "watch/ChangeQueue.h"
 #include "watch/ChangeSource.h"
 
 namespace qzx::test {
@@ -18,11 +20,18 @@ struct FakeSourceState {
     int starts = 0;
     int stops = 0;
 
+    /// Waits, when the sink is a queue, until what was delivered is recorded, so that a test
+    /// can look at the rows right away. Clear it to let deliveries pile up behind the queue.
+    bool waitForRecording = true;
+
     /// Delivers a batch as the source's thread would; false when not running.
     bool Deliver(const ChangeBatch& batch) {
         std::lock_guard<std::mutex> lock(mutex);
         if (!sink) return false;
         sink->OnBatch(batch);
+        if (auto* queue = dynamic_cast<ChangeQueue*>(sink); queue && waitForRecording) {
+            queue->WaitUntilHandedOn(std::chrono::seconds(5));
+        }
         return true;
     }
     template <class F>
