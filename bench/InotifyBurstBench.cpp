@@ -226,6 +226,8 @@ struct Outcome {
     double cpu = 0;             // seconds of the watcher's process
     double burst = 0;           // seconds the generator ran
     double lastAfterBurst = 0;  // seconds from the burst's end to the last record
+    int logLines = -1;          // log lines written, and lost, where there is a log
+    int logFailures = 0;
 };
 
 // Runs one burst while captured() counts; done when all arrived, or nothing came for a second
@@ -380,7 +382,9 @@ class RecordingSink final : public qzx::ChangeSink {
 };
 
 // The engine as the window runs it: source, queue, recorder, list, and the daily log ticked.
-Outcome Engine(const AppendTree& tree, int appends, bool queued) {
+// With pauseMs the recorder is held for that long from 50 ms into the burst, as a clear or an
+// export of a long list holds it.
+Outcome Engine(const AppendTree& tree, int appends, bool queued, int pauseMs = 0) {
     std::string logRoot = MakeTempDir();
     qzx::DailyLog log(qzx::SystemClock(), qzx::SystemFileSystem(),
                       qzx::LogLocations{logRoot + "/", ""}, qzx::AppendGbk);
@@ -401,6 +405,15 @@ Outcome Engine(const AppendTree& tree, int appends, bool queued) {
     };
     Outcome o;
     double cpu = 0;
+    std::thread pauser;
+    auto holdRecorder = [&] {
+        if (pauseMs <= 0) return;
+        pauser = std::thread([&recorder, pauseMs] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            qzx::PauseScope pause(recorder);
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+        });
+    };
     if (queued) {
         NoPrompts prompts;
         qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
@@ -411,6 +424,7 @@ Outcome Engine(const AppendTree& tree, int appends, bool queued) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         cpu = CpuSeconds();
+        holdRecorder();
         // The window polls every 50 ms; so does this loop, at about that rate.
         auto lastPoll = Clock::now();
         o = RunBurst(tree, appends, modified, [&] {
@@ -419,6 +433,7 @@ Outcome Engine(const AppendTree& tree, int appends, bool queued) {
             controller.Poll();
         });
         o.cpu = CpuSeconds() - cpu;
+        if (pauser.joinable()) pauser.join();
         controller.Poll();
         const std::string status = controller.States().status;
         o.overflow = status != "监控中..";
@@ -431,12 +446,16 @@ Outcome Engine(const AppendTree& tree, int appends, bool queued) {
         source->Start(tree.root + "/", sink);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a tiny tree: set up
         cpu = CpuSeconds();
+        holdRecorder();
         o = RunBurst(tree, appends, modified);
         o.cpu = CpuSeconds() - cpu;
+        if (pauser.joinable()) pauser.join();
         source->Stop();
         o.overflow = sink.overflow;
         o.name = "QzxFile engine (recording on the reader)";
     }
+    o.logLines = recorder.LogLinesWritten();
+    o.logFailures = recorder.LogFailures();
     std::error_code ignored;
     std::filesystem::remove_all(logRoot, ignored);
     return o;
@@ -454,12 +473,20 @@ void Appends(int appends, int rounds) {
         outcomes.push_back(InotifyWait(tree, appends));
         outcomes.push_back(Engine(tree, appends, false));
         outcomes.push_back(Engine(tree, appends, true));
+        outcomes.push_back(Engine(tree, appends, false, 1000));
+        outcomes.back().name = "QzxFile engine (recording on the reader), recorder held 1 s";
+        outcomes.push_back(Engine(tree, appends, true, 1000));
+        outcomes.back().name = "QzxFile engine (queued), recorder held 1 s";
         const double base = outcomes[1].cpu > 0 ? outcomes[1].cpu : 1;
         for (const Outcome& o : outcomes) {
             std::printf("| %d | %s | %.1f%% | %s | %.3f | %.2f | %.2f | %.3f |\n", round, o.name,
                         100.0 * static_cast<double>(o.captured) / appends,
                         o.overflow ? "yes" : "no", o.cpu, o.cpu / base, o.burst,
                         o.lastAfterBurst);
+            if (o.logLines >= 0 && (o.logLines != o.captured || o.logFailures > 0)) {
+                std::printf("(log of the row above: %d lines written, %d lost)\n", o.logLines,
+                            o.logFailures);
+            }
         }
         std::fflush(stdout);
     }

@@ -124,6 +124,12 @@ void ChangeQueue::Run() {
     for (;;) {
         wake.wait(lock, [this] { return !entries.empty() || stopping; });
         if (discard || entries.empty()) return;  // stopping, with nothing (more) to hand on
+        if (!stopping && waiting < kMaxRecordsPerBatch) {
+            // In a burst a moment's wait turns many small batches into one, and the recorder
+            // and the log pay once per batch; a lone change waits a millisecond nobody sees.
+            wake.wait_for(lock, kGatherTime, [this] { return stopping; });
+            if (discard) return;
+        }
         std::deque<Entry> taken;
         taken.swap(entries);
         busy = true;

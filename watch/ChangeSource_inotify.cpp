@@ -33,6 +33,9 @@ constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTR
 constexpr std::size_t kReadBufferSize = 256 * 1024;
 // Entries listed between two looks at the kernel queue while setting up or scanning.
 constexpr std::size_t kListBudget = 2048;
+// Reads shorter than this are followed by a pause of kGatherPause before the next one.
+constexpr std::size_t kShortRead = 16 * 1024;
+constexpr auto kGatherPause = std::chrono::microseconds(500);
 // How long the first half of a move waits for its second half from a later read.
 constexpr auto kHeldMoveWait = std::chrono::milliseconds(15);
 
@@ -200,6 +203,11 @@ class InotifySource : public ChangeSource {
                     ParseInotifyEvents(buffer.get(), static_cast<std::size_t>(length), events);
                     if (!translator.HandleEvents(events)) return false;
                     if (translator.HasHeldMove()) heldSince = Clock::now();
+                    // A short read in a burst means waking for every few events; a moment's
+                    // pause lets them gather. The kernel holds thousands, so none is lost.
+                    if (static_cast<std::size_t>(length) < kShortRead) {
+                        std::this_thread::sleep_for(kGatherPause);
+                    }
                 }
             } else if (translator.HasHeldMove() && Clock::now() - heldSince >= kHeldMoveWait) {
                 translator.ReleaseHeldMove();
