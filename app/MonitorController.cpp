@@ -188,8 +188,8 @@ std::string MonitorController::TroubleLine(const char* text, const Trouble& trou
     line += std::to_string(trouble.count);
     line += unit;
     line += texts::kDetailLastSeen;
-    line += std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" +
-            std::to_string(t.second);
+    line +=
+        std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" + std::to_string(t.second);
     line += texts::kDetailCountClose;
     line += "\n";
     return line;
@@ -213,8 +213,8 @@ ControlStates MonitorController::States() const {
                              texts::kDetailArmingAfter + "\n";
             break;
         case MonitorState::Monitoring:
-            s.status = logFailing          ? texts::kStatusLogFailing
-                       : lost.count > 0    ? texts::kStatusLost
+            s.status = logFailing                                     ? texts::kStatusLogFailing
+                       : lost.count > 0                               ? texts::kStatusLost
                        : unreadable.count > 0 || watchLimit.count > 0 ? texts::kStatusPartial
                                                                       : texts::kStatusMonitoring;
             break;
@@ -224,7 +224,9 @@ ControlStates MonitorController::States() const {
             break;
     }
     if (!running) return s;
-    if (lost.count > 0) s.statusDetail += TroubleLine(texts::kDetailLost, lost, texts::kDetailTimes);
+    if (lost.count > 0) {
+        s.statusDetail += TroubleLine(texts::kDetailLost, lost, texts::kDetailTimes);
+    }
     if (unreadable.count > 0) {
         s.statusDetail += TroubleLine(texts::kDetailUnreadable, unreadable, texts::kDetailPlaces);
     }

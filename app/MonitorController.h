@@ -64,7 +64,9 @@ class MonitorController {
 
     MonitorState State() const { return state; }
     /// True while Arming or Monitoring.
-    bool Running() const { return state == MonitorState::Arming || state == MonitorState::Monitoring; }
+    bool Running() const {
+        return state == MonitorState::Arming || state == MonitorState::Monitoring;
+    }
     ControlStates States() const;
     /// The folder being watched, with its trailing separator; empty before the first Start.
     const std::string& FolderPath() const { return folderPath; }

@@ -464,8 +464,9 @@ Outcome Engine(const AppendTree& tree, int appends, bool queued, int pauseMs = 0
 void Appends(int appends, int rounds) {
     std::printf("appends: %d appends to %d existing files in %d folders, log ticked\n", appends,
                 kAppendFolders * kFilesPerFolder, kAppendFolders);
-    std::printf("| round | watcher | captured | overflow | CPU s | CPU vs inotifywait | burst s |"
-                " last record after burst s |\n|---|---|---|---|---|---|---|---|\n");
+    std::printf(
+        "| round | watcher | captured | overflow | CPU s | CPU vs inotifywait | burst s |"
+        " last record after burst s |\n|---|---|---|---|---|---|---|---|\n");
     for (int round = 1; round <= rounds; ++round) {
         AppendTree tree;
         std::vector<Outcome> outcomes;
@@ -481,8 +482,7 @@ void Appends(int appends, int rounds) {
         for (const Outcome& o : outcomes) {
             std::printf("| %d | %s | %.1f%% | %s | %.3f | %.2f | %.2f | %.3f |\n", round, o.name,
                         100.0 * static_cast<double>(o.captured) / appends,
-                        o.overflow ? "yes" : "no", o.cpu, o.cpu / base, o.burst,
-                        o.lastAfterBurst);
+                        o.overflow ? "yes" : "no", o.cpu, o.cpu / base, o.burst, o.lastAfterBurst);
             if (o.logLines >= 0 && (o.logLines != o.captured || o.logFailures > 0)) {
                 std::printf("(log of the row above: %d lines written, %d lost)\n", o.logLines,
                             o.logFailures);

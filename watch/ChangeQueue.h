@@ -89,7 +89,7 @@ class ChangeQueue final : public ChangeSink {
     std::condition_variable handedOn;  // entries and the batch in hand are all gone
     std::deque<Entry> entries;
     std::size_t waiting = 0;
-    bool busy = false;  // the handing thread holds entries taken from the queue
+    bool busy = false;      // the handing thread holds entries taken from the queue
     bool dropping = false;  // the batch before was dropped and its loss already reported
     bool stopping = false;
     std::atomic<bool> discard{false};

@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "watch/ChangeSource.h"
 #include "base/UniqueFd.h"
+#include "watch/ChangeSource.h"
 #include "watch/InotifyParser.h"
 #include "watch/InotifyTranslator.h"
 

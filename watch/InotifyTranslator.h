@@ -133,8 +133,7 @@ class InotifyTranslator {
     void ResolveHeldMove();
     bool WatchChild(int parentWd, const std::string& name, Walk walk);
     void ListFolder(const PendingList& item, std::size_t& budget);
-    void ReportSetUpChange(const std::string& dir, const DirectoryEntry& entry,
-                           FileTime armedAt);
+    void ReportSetUpChange(const std::string& dir, const DirectoryEntry& entry, FileTime armedAt);
     void Queue(const PendingList& item);
     void Attach(int wd, int parentWd, const std::string& name);
     void Detach(int wd);

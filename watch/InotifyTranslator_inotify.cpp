@@ -220,8 +220,7 @@ bool InotifyTranslator::WatchChild(int parentWd, const std::string& name, Walk w
         return true;
     }
     // Taken after the watch is in place: a change stamped later than this was seen by it.
-    const FileTime armedAt =
-        walk == Walk::Silent && startTime != kNoTime ? access.Now() : kNoTime;
+    const FileTime armedAt = walk == Walk::Silent && startTime != kNoTime ? access.Now() : kNoTime;
     Attach(wd, parentWd, name);
     if (walk == Walk::Report) fresh[wd];
     if (walk == Walk::Revisit) revisited.insert(wd);

@@ -103,9 +103,8 @@ TEST_F(ControllerFixture, ArmingLastsUntilTheSourceIsReady) {
     ASSERT_TRUE(controller.StartMonitor("/data"));
     EXPECT_EQ(controller.State(), MonitorState::Arming);
     source.WithSink([](ChangeSink& s) { s.OnArming(42); });
-    ASSERT_TRUE(PollUntil([&] {
-        return controller.States().statusDetail.find(" 42 ") != std::string::npos;
-    }));
+    ASSERT_TRUE(PollUntil(
+        [&] { return controller.States().statusDetail.find(" 42 ") != std::string::npos; }));
     ExpectStates(false, true, "准备中..");
     source.WithSink([](ChangeSink& s) { s.OnWarning(WatchWarning::UnreadableFolder, "x"); });
     source.Deliver({{kActionModified, "found-while-arming"}});

@@ -134,7 +134,8 @@ TEST(ChangeQueue, BeyondTheBoundChangesAreReportedLost) {
     queue.OnBatch(Removals(10, "c"));
     EXPECT_EQ(queue.Waiting(), 100u);
     target.Release();
-    ASSERT_TRUE(target.WaitFor([](const CollectingSink::State& s) { return s.texts.size() == 100; }));
+    ASSERT_TRUE(
+        target.WaitFor([](const CollectingSink::State& s) { return s.texts.size() == 100; }));
     queue.Stop(Backlog::Discard);
     EXPECT_THAT(target.Events(), ElementsAre("batch:60", "batch:30", "overflow", "batch:10"));
 }
