@@ -391,7 +391,10 @@ Outcome Engine(const AppendTree& tree, int appends, bool queued, int pauseMs = 0
     log.CreateLogDirectory();
     qzx::EventList list;
     qzx::EventRecorder recorder(list, qzx::SystemClock());
-    recorder.SetLogWriter([&log](const std::string& text) { return log.AppendLine(text); });
+    recorder.SetLogWriter(
+        [&log](const std::vector<std::string>& texts, const qzx::LocalTime& when) {
+            return log.AppendLines(texts, when);
+        });
     qzx::MonitorOptions options = qzx::DefaultOptions();
     options.optRecordLog = 1;
     options.optAutoClear = 0;

@@ -169,7 +169,9 @@ TEST_F(ControllerFixture, LostChangesAndUnwatchedPartsShowInTheStatusLine) {
 // keeps the count of lines lost.
 TEST_F(ControllerFixture, FailingLogLinesShowWhileTheyFail) {
     std::atomic<bool> writable{false};
-    recorder.SetLogWriter([&](const std::string&) { return writable ? 1 : 0; });
+    recorder.SetLogWriter([&](const std::vector<std::string>& texts, const LocalTime&) {
+        return writable ? texts.size() : std::size_t{0};
+    });
     MonitorOptions o = DefaultOptions();
     o.optRecordLog = 1;
     controller.SetOptions(o);
@@ -256,7 +258,10 @@ TEST_F(ControllerFixture, StopDiscardsOrFinishesTheBacklog) {
     for (Backlog backlog : {Backlog::Discard, Backlog::Finish}) {
         SCOPED_TRACE(backlog == Backlog::Discard ? "discard" : "finish");
         HeldWriter writer;
-        recorder.SetLogWriter([&](const std::string&) { return writer.Write(); });
+        recorder.SetLogWriter([&](const std::vector<std::string>& texts, const LocalTime&) {
+            writer.Write();
+            return texts.size();
+        });
         const std::size_t before = list.Size();
         ASSERT_TRUE(controller.StartMonitor("/data"));
         source.Deliver({{kActionRemoved, "first"}});

@@ -37,9 +37,9 @@ struct RecorderFixture : ::testing::Test {
         all.optAutoClear = 0;
         all.optRecordLog = 1;
         recorder.SetOptions(all);
-        recorder.SetLogWriter([this](const std::string& text) {
-            logLines.push_back(text);
-            return 1;
+        recorder.SetLogWriter([this](const std::vector<std::string>& texts, const LocalTime&) {
+            logLines.insert(logLines.end(), texts.begin(), texts.end());
+            return texts.size();
         });
         run = recorder.BeginRun("/data/");
     }
@@ -275,7 +275,9 @@ TEST_F(RecorderFixture, NamesOfAnyLengthAndBytesAreKeptWhole) {
 // written again.
 TEST_F(RecorderFixture, FailedLogLinesAreCounted) {
     bool writable = false;
-    recorder.SetLogWriter([&](const std::string&) { return writable ? 1 : 0; });
+    recorder.SetLogWriter([&](const std::vector<std::string>& texts, const LocalTime&) {
+        return writable ? texts.size() : std::size_t{0};
+    });
     EXPECT_FALSE(recorder.LogFailing());
     Record({{1, "a"}, {1, "b"}});
     EXPECT_EQ(recorder.LogFailures(), 2);
