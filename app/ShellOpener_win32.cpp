@@ -1,8 +1,8 @@
 // Opening through the Windows shell.
 #include "app/ShellOpener_win32.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <string>
 
@@ -40,7 +40,8 @@ void ShellDesktopOpener::OpenFolder(const std::string& folder) {
     }
     // "open" on a file runs it: a row whose folder turned into a program must not start it.
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return;
     ShellOpen(path);
 }
 

@@ -21,12 +21,14 @@ TEST(GbkWin32, DecodesByDeclaredCharsetAndGbkOtherwise) {
         {"\xBA\xC3\xCF\xFB\xCF\xA2", "x-unknown-charset", "好消息"},
         {"好消息", "UTF-8", "好消息"},
         {"caf\xE9", "iso-8859-1", "café"},
-        {"ok\x81\x20z\xFF", "", "ok\xEF\xBF\xBD z\xEF\xBF\xBD"},  // a stray lead byte costs one byte
-        {"\xD6\xD0\xCE", "", "中\xEF\xBF\xBD"},                     // cut at the end
+        {"ok\x81\x20z\xFF", "",
+         "ok\xEF\xBF\xBD z\xEF\xBF\xBD"},        // a stray lead byte costs one byte
+        {"\xD6\xD0\xCE", "", "中\xEF\xBF\xBD"},  // cut at the end
         {"a\xFF"
          "b",
-         "utf-8", "a\xEF\xBF\xBD"
-                  "b"},
+         "utf-8",
+         "a\xEF\xBF\xBD"
+         "b"},
         {"", "", ""},
     };
     for (const Case& c : cases) {

@@ -14,7 +14,8 @@ TEST(WindowsPathRules, LogFolderBesideProgram) {
     EXPECT_EQ(LogDirectoryBeside("C:\\Tools\\"), "C:\\Tools\\log\\");
     EXPECT_EQ(LogDirectoryBeside("C:\\Tools"), "C:\\Tools\\log\\");
     EXPECT_EQ(LogDirectoryBeside("C:\\"), "C:\\log\\");
-    EXPECT_EQ(LogDirectoryBeside("\\\\server\\share\\QzxFile\\"), "\\\\server\\share\\QzxFile\\log\\");
+    EXPECT_EQ(LogDirectoryBeside("\\\\server\\share\\QzxFile\\"),
+              "\\\\server\\share\\QzxFile\\log\\");
     EXPECT_EQ(LogDirectoryBeside(""), "");
 }
 
