@@ -1,8 +1,9 @@
 // Opening through the Windows shell.
 #include "app/ShellOpener_win32.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// Needs the types that windows.h declares.
+#include <shellapi.h>
 
 #include <string>
 

@@ -2,6 +2,7 @@
 // transfer runs on a thread of its own so that a stop or the deadline ends Get at once, even
 // where closing a handle does not interrupt a call that waits for a silent server.
 #include <windows.h>
+// Needs the types that windows.h declares.
 #include <wininet.h>
 
 #include <atomic>

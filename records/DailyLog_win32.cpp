@@ -1,7 +1,8 @@
 // Where the log may go on Windows: the program's own folder, and the user's local application
 // data for an installed copy whose folder the user may not write.
-#include <shlobj.h>
 #include <windows.h>
+// Needs the types that windows.h declares.
+#include <shlobj.h>
 
 #include <string>
 
