@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -15,6 +16,7 @@
 #include "tests/support/FakeWindowView.h"
 #include "tests/support/OfflineNotices.h"
 #include "tests/support/TestPaths.h"
+#include "watch/EventRow.h"
 
 namespace qzx {
 namespace {
@@ -110,8 +112,12 @@ TEST_F(WindowRules, FreshWindowShowsTheDefaults) {
     EXPECT_FALSE(view.Enabled(kIdStop));
     EXPECT_EQ(view.Text(kIdStatus), "监控状态");
     EXPECT_EQ(view.Text(kIdTicker), "http://maker.example/");
-    EXPECT_EQ(view.columnTitles, (std::vector<std::string>{"ID", "时间", "类型", "详细"}));
-    EXPECT_EQ(view.columnWidths, (std::vector<int>{40, 60, 40, 393}));
+    ASSERT_EQ(view.columnTitles.size(), std::size(kEventColumns));
+    ASSERT_EQ(view.columnWidths.size(), std::size(kEventColumns));
+    for (std::size_t i = 0; i < std::size(kEventColumns); ++i) {
+        EXPECT_EQ(view.columnTitles[i], kEventColumns[i].title) << i;
+        EXPECT_EQ(view.columnWidths[i], kEventColumns[i].width) << i;
+    }
     for (int id : {kIdFolderPath, kIdTicker}) {
         EXPECT_EQ(view.fonts[id].faces.at(0), "Verdana") << id;
         EXPECT_EQ(view.fonts[id].tenthsOfPoint, 92) << id;
