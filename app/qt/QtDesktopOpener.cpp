@@ -5,11 +5,11 @@
 
 namespace qzx {
 
-void QtDesktopOpener::OpenUrl(const std::string& url) {
+bool QtDesktopOpener::OpenUrl(const std::string& url) {
     // StrictMode: an address that does not parse is refused rather than guessed at.
     const QUrl parsed(QString::fromStdString(url), QUrl::StrictMode);
-    if (!parsed.isValid()) return;
-    QDesktopServices::openUrl(parsed);
+    if (!parsed.isValid()) return false;
+    return QDesktopServices::openUrl(parsed);
 }
 
 void QtDesktopOpener::OpenFolder(const std::string& folder) {

@@ -12,7 +12,10 @@ class FakeOpener final : public DesktopOpener {
   public:
     std::vector<std::string> urls;
     std::vector<std::string> folders;
-    void OpenUrl(const std::string& url) override { urls.push_back(url); }
+    bool OpenUrl(const std::string& url) override {
+        urls.push_back(url);
+        return true;
+    }
     void OpenFolder(const std::string& folder) override { folders.push_back(folder); }
 };
 
