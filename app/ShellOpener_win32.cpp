@@ -1,0 +1,44 @@
+// Opening through the Windows shell.
+#include "app/ShellOpener_win32.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "base/WideText_win32.h"
+#include "online/WebAddress.h"
+
+namespace qzx {
+namespace {
+
+void ShellOpen(const std::wstring& target) {
+    if (target.empty()) return;
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    // The shell may hand the work to a thread of its own, so that a slow browser start never
+    // holds up the window; no error box either, since nothing reports the result.
+    info.fMask = SEE_MASK_ASYNCOK | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = target.c_str();
+    info.nShow = SW_SHOW;
+    ::ShellExecuteExW(&info);
+}
+
+}  // namespace
+
+void ShellDesktopOpener::OpenUrl(const std::string& url) {
+    // A document's address reaching ShellExecute could otherwise start any program on the disk.
+    if (!IsWebAddress(url)) return;
+    ShellOpen(Widen(url));
+}
+
+void ShellDesktopOpener::OpenFolder(const std::string& folder) {
+    std::wstring path = Widen(folder);
+    for (wchar_t& c : path) {
+        if (c == L'/') c = L'\\';
+    }
+    ShellOpen(path);
+}
+
+}  // namespace qzx
