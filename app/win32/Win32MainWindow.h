@@ -3,8 +3,9 @@
 // every decision is the presenter's.
 #pragma once
 
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <commctrl.h>
 
 #include <map>
 #include <string>

@@ -1,7 +1,8 @@
 // Wires the objects of one run of QzxFile together and runs the main window (Windows).
+#include <windows.h>
+// After windows.h, whose types they use.
 #include <commctrl.h>
 #include <objbase.h>
-#include <windows.h>
 
 #include "app/MainWindow.h"
 #include "app/MonitorController.h"
