@@ -12,8 +12,8 @@
 namespace qzx {
 namespace {
 
-void ShellOpen(const std::wstring& target) {
-    if (target.empty()) return;
+bool ShellOpen(const std::wstring& target) {
+    if (target.empty()) return false;
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     // The shell may hand the work to a thread of its own, so that a slow browser start never
@@ -22,15 +22,15 @@ void ShellOpen(const std::wstring& target) {
     info.lpVerb = L"open";
     info.lpFile = target.c_str();
     info.nShow = SW_SHOW;
-    ::ShellExecuteExW(&info);
+    return ::ShellExecuteExW(&info) != FALSE;
 }
 
 }  // namespace
 
-void ShellDesktopOpener::OpenUrl(const std::string& url) {
+bool ShellDesktopOpener::OpenUrl(const std::string& url) {
     // A document's address reaching ShellExecute could otherwise start any program on the disk.
-    if (!IsWebAddress(url)) return;
-    ShellOpen(Widen(url));
+    if (!IsWebAddress(url)) return false;
+    return ShellOpen(Widen(url));
 }
 
 void ShellDesktopOpener::OpenFolder(const std::string& folder) {

@@ -10,7 +10,7 @@ namespace qzx {
 class ShellDesktopOpener final : public DesktopOpener {
   public:
     /// Refuses anything but an http or https address, whatever the caller checked.
-    void OpenUrl(const std::string& url) override;
+    bool OpenUrl(const std::string& url) override;
     /// folder is a UTF-8 path.
     void OpenFolder(const std::string& folder) override;
 };
