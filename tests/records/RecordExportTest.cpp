@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "app/ExportPrompts.h"
 #include "records/RecordExport.h"
 #include "tests/records/FakeRecords.h"
 

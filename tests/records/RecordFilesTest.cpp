@@ -7,6 +7,7 @@
 #include <string>
 
 #include "records/DailyLog.h"
+#include "app/ExportPrompts.h"
 #include "records/RecordExport.h"
 #include "tests/records/FakeRecords.h"
 #include "tests/records/TempFolder.h"
