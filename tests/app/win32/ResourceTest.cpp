@@ -177,14 +177,18 @@ void ExpectSameControl(const TemplateControl& want, const StoredControl& got) {
             EXPECT_NE(got.style & LVS_OWNERDATA, 0u);
             break;
     }
-    if (want.kind != ControlKind::Picture) EXPECT_EQ(Narrow(got.caption), want.caption);
+    if (want.kind != ControlKind::Picture) {
+        EXPECT_EQ(Narrow(got.caption), want.caption);
+    }
     EXPECT_EQ((got.style & WS_TABSTOP) != 0, (want.styles & kStyleTabStop) != 0);
     EXPECT_EQ((got.style & WS_GROUP) != 0, (want.styles & kStyleGroup) != 0);
     EXPECT_EQ((got.style & WS_BORDER) != 0, (want.styles & kStyleBorder) != 0);
     if (want.kind == ControlKind::Label || want.kind == ControlKind::Picture) {
         EXPECT_EQ((got.style & SS_NOTIFY) != 0, (want.styles & kStyleNotify) != 0);
     }
-    if (want.styles & kStyleNoPrefix) EXPECT_NE(got.style & SS_NOPREFIX, 0u);
+    if (want.styles & kStyleNoPrefix) {
+        EXPECT_NE(got.style & SS_NOPREFIX, 0u);
+    }
     EXPECT_NE(got.style & WS_VISIBLE, 0u);
 }
 
