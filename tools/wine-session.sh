@@ -43,6 +43,11 @@ wine_session_start() {
     '"Tahoma"="WenQuanYi Micro Hei"' |
     iconv -f UTF-8 -t UTF-16 >"$reg"
   "$WINE64" regedit "$(winepath_of "$reg")" >>"$dir/wineboot.log" 2>&1
+  # The path box and the ticker use Verdana, which has no Chinese; Windows links it to a CJK
+  # font, and so does this prefix.
+  "$WINE64" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+    /v Verdana /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f \
+    >>"$dir/wineboot.log" 2>&1
   wineserver_wait
 }
 
