@@ -3,9 +3,12 @@
 # "记录日志", presses Enter, changes files from the Linux side and reads the daily log's bytes.
 # Then closes the window with Escape and checks that the process ends.
 #
-#   QzxFileBlackBox.sh PATH/TO/QzxFile.exe
+#   QzxFileBlackBox.sh PATH/TO/QzxFile.exe [WINE]
+#
+# WINE is the loader for the program's architecture (wine64 when not given).
 set -euo pipefail
 exe=$(readlink -f "$1")
+if [[ -n "${2:-}" ]]; then WINE64=$2; fi
 top=$(cd "$(dirname "$0")/../../.." && pwd)
 # shellcheck source=../../../tools/wine-session.sh
 source "$top/tools/wine-session.sh"
