@@ -165,6 +165,12 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SIZE:
             presenter->OnSize(static_cast<int>(wParam), FromScreenX(LOWORD(lParam)),
                               FromScreenY(HIWORD(lParam)));
+            // Controls that moved into the area a maximise uncovered are not always painted
+            // again by the move alone (seen under Wine): the whole window repaints once.
+            if (wParam != SIZE_MINIMIZED) {
+                RedrawWindow(window, nullptr, nullptr,
+                             RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+            }
             return TRUE;
         case WM_SHOWWINDOW:
             presenter->OnVisibilityChanged(wParam != FALSE);
