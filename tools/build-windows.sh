@@ -2,7 +2,8 @@
 # Cross-builds the Windows program with MinGW-w64 into build-windows/ (or $QZX_WINDOWS_BUILD_DIR):
 #   i686/    the program that is handed out, QzxFile.exe and every other WIN32 target
 #   x86_64/  the same sources for 64-bit Windows, which the tests run under wine64
-#   host/    the build machine's qzx_scramble, which both cross builds run
+#   host/    for the build machine: qzx_scramble, which both cross builds run, and the
+#            loopback server of the Windows HTTP tests
 # Arguments go to cmake --build of both cross builds (for example -t records_win32).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,7 +19,7 @@ fi
 
 # The service strings are scrambled at build time by a tool that must run here.
 cmake -S "$top" -B "$out/host" -DCMAKE_BUILD_TYPE=Release -DQZX_BUILD_GUI=OFF \
-  -DQZX_BUILD_TESTS=OFF -DQZX_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
+  -DQZX_BUILD_TESTS=ON -DQZX_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build "$out/host" -j "$jobs" -t qzx_scramble
 
 for arch in i686 x86_64; do

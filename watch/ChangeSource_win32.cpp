@@ -22,6 +22,26 @@ constexpr DWORD kNotifyFilter = 0x17F;
 constexpr DWORD kBufferBytes = 64 * 1024;
 // How long the old half of a rename that ends one read waits for its new half in the next.
 constexpr DWORD kHeldRenameWaitMs = 15;
+// How often a quiet watch checks that its folder is still there. A share that goes away, or a
+// folder removed where the system's watch does not notice it, may never complete the read.
+constexpr DWORD kFolderCheckMs = 1000;
+
+// Which file a handle stands for: the volume and the file's number on it.
+struct FileIdentity {
+    DWORD volume = 0;
+    DWORD high = 0;
+    DWORD low = 0;
+    bool operator==(const FileIdentity& other) const {
+        return volume == other.volume && high == other.high && low == other.low;
+    }
+};
+
+bool IdentityOf(HANDLE handle, FileIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(handle, &info)) return false;
+    identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return true;
+}
 
 // The records of one completed read, converted to the program's text.
 void ParseRecords(const std::uint8_t* data, DWORD length, ChangeBatch& batch) {
@@ -59,6 +79,8 @@ class Win32ChangeSource : public ChangeSource {
         if (!::GetFileInformationByHandle(directory.Get(), &info) ||
             (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
             return false;
+        folderPath = path;
+        folderIdentity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
         UniqueHandle stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         UniqueHandle armed(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         if (!stop.Valid() || !armed.Valid()) return false;
@@ -152,14 +174,16 @@ class Win32ChangeSource : public ChangeSource {
         return ::GetLastError() == ERROR_NOTIFY_ENUM_DIR ? ReadResult::Lost : ReadResult::Ended;
     }
 
-    // True when the watched folder is still there under its name. After a read that returned
-    // nothing this tells a deleted folder from a lost burst.
+    // True when the folder's name still leads to the folder we watch. A folder being deleted
+    // cannot be opened, and one that was removed or renamed has a different file (or none)
+    // under its name; names reported from then on would be wrong.
     bool FolderStillThere() const {
-        FILE_STANDARD_INFO info{};
-        if (!::GetFileInformationByHandleEx(directoryHandle.Get(), FileStandardInfo, &info,
-                                            sizeof info))
-            return false;
-        return !info.DeletePending;
+        UniqueHandle again(::CreateFileW(folderPath.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                         nullptr));
+        FileIdentity identity;
+        return again.Valid() && IdentityOf(again.Get(), identity) && identity == folderIdentity;
     }
 
     // Returns true when asked to stop, false when watching ended by itself.
@@ -179,16 +203,21 @@ class Win32ChangeSource : public ChangeSource {
         ChangeBatch batch;
         for (;;) {
             const HANDLE waits[2] = {stopEvent.Get(), ioEvent.Get()};
-            const DWORD timeout = held.empty() ? INFINITE : kHeldRenameWaitMs;
+            const DWORD timeout = held.empty() ? kFolderCheckMs : kHeldRenameWaitMs;
             const DWORD woken = ::WaitForMultipleObjects(2, waits, FALSE, timeout);
             if (woken == WAIT_OBJECT_0) {
                 Cancel(reads[current]);
                 return true;
             }
-            if (woken == WAIT_TIMEOUT) {
+            if (woken == WAIT_TIMEOUT && !held.empty()) {
                 sink.OnBatch(held);
                 held.clear();
                 continue;
+            }
+            if (woken == WAIT_TIMEOUT) {
+                if (FolderStillThere()) continue;
+                Cancel(reads[current]);
+                return false;
             }
             if (woken != WAIT_OBJECT_0 + 1) {
                 Cancel(reads[current]);
@@ -229,6 +258,8 @@ class Win32ChangeSource : public ChangeSource {
         }
     }
 
+    std::wstring folderPath;  // as opened, for the check that it is still there
+    FileIdentity folderIdentity;
     UniqueHandle directoryHandle;
     UniqueHandle stopEvent;
     UniqueHandle armedEvent;
