@@ -36,15 +36,6 @@ QRect Px(const Rect& units) {
 
 }  // namespace
 
-QFont QtFont(const FontSpec& spec) {
-    QFont font;
-    QStringList families;
-    for (const std::string& face : spec.faces) families << Q(face);
-    font.setFamilies(families);
-    font.setPointSizeF(spec.tenthsOfPoint / 10.0);
-    return font;
-}
-
 MonitorDialog::MonitorDialog(MonitorDialogDeps d, QWidget* parent) : QDialog(parent) {
     MainWindowView& view = *this;
     presenter = std::make_unique<MainWindow>(
@@ -140,6 +131,8 @@ void MonitorDialog::CreateControls() {
     eventList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Tab leaves the list for the next control, as in any dialog, rather than walking its cells.
     eventList->setTabKeyNavigation(false);
+    // Scrolling counts rows, so that keeping the rows in sight is a matter of rows inserted.
+    eventList->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     eventList->setWordWrap(false);
     eventList->verticalHeader()->hide();
     eventList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -318,8 +311,12 @@ void MonitorDialog::SyncList(const ListSync& sync) {
     QScrollBar* bar = eventList->verticalScrollBar();
     const int scrolled = bar->value();
     model->Apply(sync);
-    // Scrolled away from the top, the reader keeps the rows in sight; new rows arrive above.
-    if (!sync.reset && scrolled > 0) bar->setValue(scrolled + sync.inserted);
+    if (sync.reset || scrolled == 0) return;
+    // Scrolled down to read, the reader keeps the rows in sight while new ones arrive above:
+    // the view scrolls by the rows inserted (the range grows by as much once the view lays
+    // itself out again, which it has not yet).
+    bar->setMaximum(bar->maximum() + sync.inserted);
+    bar->setValue(scrolled + sync.inserted);
 }
 
 bool MonitorDialog::ControlRect(int id, Rect& rect) const {

@@ -102,7 +102,4 @@ class MonitorDialog final : public QDialog, private MainWindowView {
     std::unique_ptr<MainWindow> presenter;
 };
 
-/// A font of the window as Qt describes it.
-QFont QtFont(const FontSpec& spec);
-
 }  // namespace qzx

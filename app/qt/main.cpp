@@ -1,10 +1,12 @@
 // Wires the objects of one run of QzxFile together and runs the main window.
 #include <QApplication>
+#include <QLocale>
 
 #include "app/MonitorController.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtDesktopOpener.h"
 #include "app/qt/QtPrompts.h"
+#include "app/qt/QtTranslations.h"
 #include "base/Clock.h"
 #include "base/Gbk.h"
 #include "online/HttpGet.h"
@@ -18,6 +20,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("QzxFile");
+    qzx::InstallQtTranslations(app, QLocale::system());
 
     qzx::DailyLog log(qzx::SystemClock(), qzx::SystemFileSystem(), qzx::SystemLogLocations(),
                       qzx::AppendGbk);

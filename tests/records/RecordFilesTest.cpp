@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "records/DailyLog.h"
 #include "app/ExportPrompts.h"
+#include "records/DailyLog.h"
 #include "records/RecordExport.h"
 #include "tests/records/FakeRecords.h"
 #include "tests/records/TempFolder.h"
