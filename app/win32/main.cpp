@@ -32,7 +32,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     qzx::EventList list;
     qzx::EventRecorder recorder(list, qzx::SystemClock());
-    recorder.SetLogWriter([&log](const std::string& text) { return log.AppendLine(text); });
+    recorder.SetLogWriter(
+        [&log](const std::vector<std::string>& texts, const qzx::LocalTime& when) {
+            return log.AppendLines(texts, when);
+        });
     qzx::Win32MainWindow window(instance);
     qzx::Win32Prompts prompts([&window] { return window.Handle(); });
     qzx::ShellDesktopOpener opener;
