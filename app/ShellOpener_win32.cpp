@@ -2,6 +2,7 @@
 #include "app/ShellOpener_win32.h"
 
 #include <windows.h>
+// Needs the types that windows.h declares.
 #include <shellapi.h>
 
 #include <string>
@@ -22,7 +23,7 @@ bool ShellOpen(const std::wstring& target) {
     info.lpVerb = L"open";
     info.lpFile = target.c_str();
     info.nShow = SW_SHOW;
-    return ::ShellExecuteExW(&info) != FALSE;
+    return ::ShellExecuteExW(&info) != 0;
 }
 
 }  // namespace
@@ -30,7 +31,7 @@ bool ShellOpen(const std::wstring& target) {
 bool ShellDesktopOpener::OpenUrl(const std::string& url) {
     // A document's address reaching ShellExecute could otherwise start any program on the disk.
     if (!IsWebAddress(url)) return false;
-    return ShellOpen(Widen(url));
+    return ShellOpen(Widen(EscapeWebAddress(url)));
 }
 
 void ShellDesktopOpener::OpenFolder(const std::string& folder) {
@@ -38,6 +39,10 @@ void ShellDesktopOpener::OpenFolder(const std::string& folder) {
     for (wchar_t& c : path) {
         if (c == L'/') c = L'\\';
     }
+    // "open" on a file runs it: a row whose folder turned into a program must not start it.
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return;
     ShellOpen(path);
 }
 

@@ -9,9 +9,10 @@ namespace qzx {
 /// the program that opens the page or the folder.
 class ShellDesktopOpener final : public DesktopOpener {
   public:
-    /// Refuses anything but an http or https address, whatever the caller checked.
+    /// Refuses anything but an http or https address, whatever the caller checked; false when
+    /// refused or when the shell would not take it.
     bool OpenUrl(const std::string& url) override;
-    /// folder is a UTF-8 path.
+    /// folder is a UTF-8 path; anything but an existing folder is not opened.
     void OpenFolder(const std::string& folder) override;
 };
 

@@ -24,7 +24,11 @@ unsigned char Byte(std::string_view s, size_t i) { return static_cast<unsigned c
 size_t DecodeUtf8(std::string_view s, long& codePoint) {
     const unsigned char b = Byte(s, 0);
     codePoint = -1;
-    const size_t n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+    const size_t n = b < 0x80           ? 1
+                     : (b >> 5) == 0x6  ? 2
+                     : (b >> 4) == 0xE  ? 3
+                     : (b >> 3) == 0x1E ? 4
+                                        : 0;
     if (n == 0 || n > s.size()) return 1;
     for (size_t i = 1; i < n; ++i) {
         if ((Byte(s, i) & 0xC0) != 0x80) return 1;
@@ -51,8 +55,8 @@ void AppendGbkRun(const std::wstring& run, std::string& out) {
     }
     const size_t start = out.size();
     out.resize(start + static_cast<size_t>(length));
-    ::WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, run.data(), size, &out[start],
-                          length, "?", nullptr);
+    ::WideCharToMultiByte(kGbkCodePage, WC_NO_BEST_FIT_CHARS, run.data(), size, &out[start], length,
+                          "?", nullptr);
 }
 
 struct NamedCodePage {
@@ -62,14 +66,17 @@ struct NamedCodePage {
 
 // Charset names as servers declare them, lower case.
 constexpr NamedCodePage kCodePages[] = {
-    {"utf-8", kUtf8CodePage},     {"utf8", kUtf8CodePage},        {"gbk", kGbkCodePage},
-    {"gb2312", kGbkCodePage},     {"cp936", kGbkCodePage},        {"x-gbk", kGbkCodePage},
-    {"euc-cn", kGbkCodePage},     {"windows-936", kGbkCodePage},  {"gb18030", 54936},
-    {"big5", 950},                {"shift_jis", 932},             {"windows-31j", 932},
-    {"euc-kr", 949},              {"us-ascii", 20127},            {"iso-8859-1", 28591},
-    {"latin1", 28591},            {"iso-8859-2", 28592},          {"iso-8859-15", 28605},
-    {"koi8-r", 20866},            {"windows-1250", 1250},         {"windows-1251", 1251},
-    {"windows-1252", 1252},
+    {"utf-8", kUtf8CodePage}, {"utf8", kUtf8CodePage},
+    {"gbk", kGbkCodePage},    {"gb2312", kGbkCodePage},
+    {"cp936", kGbkCodePage},  {"x-gbk", kGbkCodePage},
+    {"euc-cn", kGbkCodePage}, {"windows-936", kGbkCodePage},
+    {"gb18030", 54936},       {"big5", 950},
+    {"shift_jis", 932},       {"windows-31j", 932},
+    {"euc-kr", 949},          {"us-ascii", 20127},
+    {"iso-8859-1", 28591},    {"latin1", 28591},
+    {"iso-8859-2", 28592},    {"iso-8859-15", 28605},
+    {"koi8-r", 20866},        {"windows-1250", 1250},
+    {"windows-1251", 1251},   {"windows-1252", 1252},
 };
 
 UINT CodePageOf(std::string_view charset) {

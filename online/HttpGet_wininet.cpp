@@ -2,6 +2,7 @@
 // transfer runs on a thread of its own so that a stop or the deadline ends Get at once, even
 // where closing a handle does not interrupt a call that waits for a silent server.
 #include <windows.h>
+// Needs the types that windows.h declares.
 #include <wininet.h>
 
 #include <atomic>
@@ -69,7 +70,7 @@ struct Transfer {
 
     std::mutex mutex;
     std::condition_variable changed;
-    bool done = false;                  // under mutex
+    bool done = false;                   // under mutex
     std::atomic<bool> abandoned{false};  // set under mutex, read anywhere
     HttpResponse response;               // the thread's until done, Get's after
 
@@ -112,8 +113,9 @@ struct Transfer {
         if (connection == nullptr || abandoned) return;
         // Always the server's current document: the cache would hand out yesterday's news.
         DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                      INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
-                      INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+                      INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES |
+                      INTERNET_FLAG_NO_UI | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
+                      INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
         if (secure) flags |= INTERNET_FLAG_SECURE;
         request = ::HttpOpenRequestW(connection, L"GET", target.c_str(), nullptr, nullptr, nullptr,
                                      flags, 0);
@@ -180,8 +182,8 @@ class WinInetHttpGet : public HttpGet {
             return failed;
         }
 
-        const auto deadline = std::chrono::steady_clock::now() +
-                              std::chrono::milliseconds(request.totalTimeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(request.totalTimeoutMs);
         // The stop flag is a plain flag, so it is looked at often.
         constexpr auto kPoll = std::chrono::milliseconds(50);
         std::unique_lock<std::mutex> lock(transfer->mutex);

@@ -1,6 +1,7 @@
 // Where the log may go on Windows: the program's own folder, and the user's local application
 // data for an installed copy whose folder the user may not write.
 #include <windows.h>
+// Needs the types that windows.h declares.
 #include <shlobj.h>
 
 #include <string>
@@ -14,7 +15,8 @@ namespace {
 std::wstring ProgramPath() {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD n =
+            ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return {};
         // A full buffer means a cut path: never derive a folder from half a name.
         if (n < buffer.size()) return buffer.substr(0, n);
@@ -30,8 +32,7 @@ std::string ProgramFolder() {
 }
 
 bool IsFullPath(const std::wstring& path) {
-    return (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') ||
-           path.rfind(L"\\\\", 0) == 0;
+    return (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') || path.rfind(L"\\\\", 0) == 0;
 }
 
 std::wstring LocalAppData() {
@@ -44,8 +45,8 @@ std::wstring LocalAppData() {
     }
     // The variable may be missing in a service's environment; the shell still knows the folder.
     wchar_t folder[MAX_PATH] = {};
-    if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
-                                     folder)))
+    if (SUCCEEDED(
+            ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)))
         return folder;
     return {};
 }

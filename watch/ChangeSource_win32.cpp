@@ -149,9 +149,9 @@ class Win32ChangeSource : public ChangeSource {
         std::memset(&read.overlapped, 0, sizeof read.overlapped);
         read.overlapped.hEvent = ioEvent.Get();
         ::ResetEvent(ioEvent.Get());
-        read.pending = ::ReadDirectoryChangesW(directoryHandle.Get(), read.buffer.data(),
-                                               kBufferBytes, TRUE, kNotifyFilter, nullptr,
-                                               &read.overlapped, nullptr) != 0;
+        read.pending =
+            ::ReadDirectoryChangesW(directoryHandle.Get(), read.buffer.data(), kBufferBytes, TRUE,
+                                    kNotifyFilter, nullptr, &read.overlapped, nullptr) != 0;
         return read.pending;
     }
 
@@ -198,6 +198,8 @@ class Win32ChangeSource : public ChangeSource {
         if (!Issue(reads[current])) return false;
         armedOk = true;
         ::SetEvent(armedEvent.Get());
+        // The one read covers the whole tree: nothing is left to set up.
+        sink.OnReady();
 
         ChangeBatch held;  // an old name at the end of a read, waiting for its new name
         ChangeBatch batch;
@@ -270,8 +272,6 @@ class Win32ChangeSource : public ChangeSource {
 
 }  // namespace
 
-std::unique_ptr<ChangeSource> CreateChangeSource() {
-    return std::make_unique<Win32ChangeSource>();
-}
+std::unique_ptr<ChangeSource> CreateChangeSource() { return std::make_unique<Win32ChangeSource>(); }
 
 }  // namespace qzx

@@ -94,7 +94,8 @@ TEST_F(HttpWinInet, SilentServerTimesOut) {
     limits.totalTimeoutMs = 300;
     HttpTools quick(*http, limits);
     std::string out;
-    auto result = std::async(std::launch::async, [&] { return quick.FetchText(Url("/silent"), out); });
+    auto result =
+        std::async(std::launch::async, [&] { return quick.FetchText(Url("/silent"), out); });
     ASSERT_EQ(result.wait_for(8s), std::future_status::ready);
     EXPECT_EQ(result.get(), 0);
     EXPECT_EQ(out, "");

@@ -21,16 +21,44 @@ TEST(GbkWin32, DecodesByDeclaredCharsetAndGbkOtherwise) {
         {"\xBA\xC3\xCF\xFB\xCF\xA2", "x-unknown-charset", "好消息"},
         {"好消息", "UTF-8", "好消息"},
         {"caf\xE9", "iso-8859-1", "café"},
-        {"ok\x81\x20z\xFF", "", "ok\xEF\xBF\xBD z\xEF\xBF\xBD"},  // a stray lead byte costs one byte
-        {"\xD6\xD0\xCE", "", "中\xEF\xBF\xBD"},                     // cut at the end
+        {"ok\x81\x20z\xFF", "",
+         "ok\xEF\xBF\xBD z\xEF\xBF\xBD"},        // a stray lead byte costs one byte
+        {"\xD6\xD0\xCE", "", "中\xEF\xBF\xBD"},  // cut at the end
         {"a\xFF"
          "b",
-         "utf-8", "a\xEF\xBF\xBD"
-                  "b"},
+         "utf-8",
+         "a\xEF\xBF\xBD"
+         "b"},
         {"", "", ""},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ToUtf8(c.bytes, c.charset), c.utf8) << c.charset << ":" << c.bytes;
+    }
+}
+
+// The same bytes as the Linux build writes: ASCII untouched, one "?" for each character GBK
+// lacks and for each byte that starts no UTF-8 character.
+TEST(GbkWin32, EncodesAsTheLinuxBuildDoes) {
+    struct Case {
+        std::string utf8;
+        std::string gbk;
+    } cases[] = {
+        {"plain/ascii.txt", "plain/ascii.txt"},
+        {"/数据/中文.txt", "/\xCA\xFD\xBE\xDD/\xD6\xD0\xCE\xC4.txt"},
+        {"a😀b", "a?b"},
+        {"a\xFF"
+         "b",
+         "a?b"},
+        {"\xE4\xB8"
+         "x",
+         "??x"},
+        {"中😀文", "\xD6\xD0?\xCE\xC4"},
+        {"\xC0\x80", "?"},  // an overlong NUL is no character
+    };
+    for (const Case& c : cases) {
+        std::string out = "prefix:";
+        AppendGbk(c.utf8, out);
+        EXPECT_EQ(out, "prefix:" + c.gbk) << c.utf8;
     }
 }
 

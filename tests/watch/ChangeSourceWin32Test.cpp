@@ -108,6 +108,9 @@ TEST_F(ChangeSourceWin32, CreateModifyRenameDeleteAsKinds) {
         }
     }
     EXPECT_TRUE(paired);
+    // The whole tree is watched from the start: ready once, before any record.
+    EXPECT_EQ(s.ready, 1);
+    EXPECT_EQ(s.recordsBeforeReady, 0u);
     EXPECT_EQ(s.overflows, 0);
     EXPECT_EQ(s.ended, 0);
 }
@@ -151,17 +154,19 @@ TEST_F(ChangeSourceWin32, BurstIsRecordedOrLossReported) {
     size_t enough = kFiles;
     for (;;) {
         const bool more = sink.WaitFor(
-            [&](const CollectingSink::State& s) { return s.texts.size() >= enough || s.overflows > 0; },
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                  std::chrono::steady_clock::now()));
+            [&](const CollectingSink::State& s) {
+                return s.texts.size() >= enough || s.overflows > 0;
+            },
+            std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now()));
         const CollectingSink::State s = sink.Snapshot();
         const int missing = kFiles - added(s);
         if (!more || missing == 0 || s.overflows > 0) break;
         enough = s.texts.size() + static_cast<size_t>(missing);
     }
     const CollectingSink::State s = sink.Snapshot();
-    std::printf("burst: %d of %d new files reported in %zu batches, %d losses reported\n",
-                added(s), kFiles, s.batches.size(), s.overflows);
+    std::printf("burst: %d of %d new files reported in %zu batches, %d losses reported\n", added(s),
+                kFiles, s.batches.size(), s.overflows);
     EXPECT_TRUE(added(s) == kFiles || s.overflows > 0);
     EXPECT_EQ(s.ended, 0);
 }
