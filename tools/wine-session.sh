@@ -92,10 +92,11 @@ wine_session_stop() {
     ws=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
     "$ws" -k 2>/dev/null || true
   fi
-  [[ -n "${WINE_APP_PID:-}" ]] && wait "$WINE_APP_PID" 2>/dev/null
+  # Callers run with "set -e": a program that was killed must not end the clean-up early.
+  if [[ -n "${WINE_APP_PID:-}" ]]; then wait "$WINE_APP_PID" 2>/dev/null || true; fi
   if [[ -n "${WINE_XVFB_PID:-}" ]]; then
-    kill "$WINE_XVFB_PID" 2>/dev/null
-    wait "$WINE_XVFB_PID" 2>/dev/null
+    kill "$WINE_XVFB_PID" 2>/dev/null || true
+    wait "$WINE_XVFB_PID" 2>/dev/null || true
   fi
   WINE_APP_PID= WINE_XVFB_PID=
   return 0
