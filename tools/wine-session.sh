@@ -76,7 +76,7 @@ wine_find_window() {
   local title=$1 seconds=$2 id
   local deadline=$((SECONDS + seconds))
   while ((SECONDS <= deadline)); do
-    id=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n1)
+    id=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n1 || true)
     if [[ -n "$id" ]]; then
       echo "$id"
       return 0
