@@ -1,12 +1,11 @@
 #include "watch/EventRecorder.h"
 
+#include <climits>
 #include <utility>
 #include <vector>
 
 namespace qzx {
 namespace {
-
-constexpr const char* kRenameMarker = " 命名为 ";
 
 int GateOf(const MonitorOptions& o, int action) {
     switch (action) {
@@ -57,6 +56,16 @@ void EventRecorder::SetLogWriter(LogWriter writer) {
     logWriter = std::move(writer);
 }
 
+void EventRecorder::SetRowHandler(RowHandler handler) {
+    std::lock_guard<std::mutex> lock(mutex);
+    rowHandler = std::move(handler);
+}
+
+void EventRecorder::SetDuplicateWindow(bool on) {
+    std::lock_guard<std::mutex> lock(mutex);
+    duplicateWindow = on;
+}
+
 int EventRecorder::BeginRun(const std::string& folder) {
     std::lock_guard<std::mutex> lock(mutex);
     folderPath = folder;
@@ -76,6 +85,8 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
     std::vector<EventRow> rows;
     std::vector<std::string> logTexts;
     LogWriter writer;
+    RowHandler handler;
+    LocalTime now;
     {
         std::unique_lock<std::mutex> lock(mutex);
         // Dropping the batch while a list-wide operation runs would lose the change; wait.
@@ -83,7 +94,7 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
         if (run != currentRun || run == 0) return 0;
 
         const MonitorOptions o = options;
-        const LocalTime now = clock.Now();
+        now = clock.Now();
         std::size_t listed = list.Size();
         std::size_t made = 0;
         rows.reserve(batch.size());
@@ -99,12 +110,15 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
                 secondName = &batch[++i].name;
             }
             if (!GateOf(o, action)) continue;
-            if ((action == kActionAdded || action == kActionModified) && firstName == g_lastName) {
+            if (duplicateWindow && (action == kActionAdded || action == kActionModified) &&
+                firstName == g_lastName) {
                 continue;
             }
 
             EventRow row;
-            row.id = ++g_eventCount;
+            // IDs that run on for ever (no list to clear) start again at 1 rather than overflow.
+            g_eventCount = g_eventCount == INT_MAX ? 1 : g_eventCount + 1;
+            row.id = g_eventCount;
             row.hour = static_cast<std::uint8_t>(now.hour);
             row.minute = static_cast<std::uint8_t>(now.minute);
             row.second = static_cast<std::uint8_t>(now.second);
@@ -132,11 +146,13 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
                 g_eventCount = 0;
             }
         }
-        list.Append(std::move(rows));
+        handler = rowHandler;
+        if (!handler) list.Append(std::move(rows));
         writer = logWriter;
         if (!writer) logTexts.clear();
-        if (logTexts.empty()) return made;
+        if (logTexts.empty() && (!handler || rows.empty())) return made;
         lock.unlock();
+        if (handler && !rows.empty()) handler(std::move(rows), now);
         // Disk writes happen outside the lock so that a click on "清空记录" never waits for
         // them; only this thread records, so the lines keep their order.
         int failed = 0;
