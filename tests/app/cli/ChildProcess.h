@@ -47,6 +47,11 @@ class ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     void Signal(int sig) { ::kill(pid, sig); }
+    /// Closes the reading end of the child's standard output, as a reader that went away.
+    void CloseOut() {
+        outFd = Closed(outFd);
+        outOpen = false;
+    }
 
     /// Reads what is there, waiting up to timeoutMs for something.
     void Pump(int timeoutMs) {

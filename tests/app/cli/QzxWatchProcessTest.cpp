@@ -188,6 +188,16 @@ TEST(QzxWatchProcess, WatchedFolderGoneEndsWithCodeThree) {
     EXPECT_EQ(Lines(child.err).back(), "已停止..");
 }
 
+// A reader that went away is a failure to say so, not a reason to go on watching unheard.
+TEST(QzxWatchProcess, ClosedOutputEndsWithCodeFour) {
+    TempFolder temp;
+    ChildProcess child({kProgram, temp.path});
+    ASSERT_TRUE(StartWatching(child)) << child.err;
+    child.CloseOut();
+    Create(temp.Sub("a"));
+    EXPECT_EQ(child.WaitExit(20s), 4) << child.err;
+}
+
 // Stopped in the middle of a burst, it still prints and logs every change it had read: the
 // IDs have no gap, every file named was created, and the log holds the same lines.
 TEST(QzxWatchProcess, SigtermDuringABurstLosesNothingRead) {
