@@ -19,7 +19,7 @@ import tempfile
 import time
 
 CLK_TCK = os.sysconf("SC_CLK_TCK")
-QUIET_S = 3.0  # no new output for this long ends a run (fswatch reports once a second)
+QUIET_S = 3.0  # no new output for this long ends a watcher's run
 RUN_LIMIT_S = 60.0  # a watcher still reporting this long after the burst is cut off
 
 # name, mode, arguments of the generator (root is filled in), preparation before watching
@@ -60,6 +60,7 @@ def expected_paths(root, mode, args):
 
 class Watcher:
     name = ""
+    quiet_s = QUIET_S  # no new output for this long: the watcher is done
 
     def __init__(self, tools, work, root):
         self.tools, self.work, self.root = tools, work, root
@@ -214,6 +215,8 @@ class InotifyWait(Watcher):
 
 class FsWatch(Watcher):
     name = "fswatch"
+    # It goes silent for seconds while it sets up new folders, then reports again.
+    quiet_s = 10.0
 
     def command(self):
         events = ["Created", "Updated", "Removed", "Renamed", "MovedFrom", "MovedTo",
@@ -315,19 +318,24 @@ def run(tools, burst, classes):
         truth, end_ns = generate(tools, mode, root, args)
         sizes = {w.name: w.output_size() for w in watchers}
         last_change = {w.name: time.time_ns() for w in watchers}
-        quiet_since = time.monotonic()
+        changed_at = {w.name: time.monotonic() for w in watchers}
         limit = time.monotonic() + RUN_LIMIT_S
         cut_off = set()
-        while time.monotonic() - quiet_since < QUIET_S and time.monotonic() < limit:
+
+        def settled():
+            return all(time.monotonic() - changed_at[w.name] >= w.quiet_s for w in watchers)
+
+        while not settled() and time.monotonic() < limit:
             time.sleep(0.02)
             for w in watchers:
                 size = w.output_size()
                 if size != sizes[w.name]:
                     sizes[w.name] = size
                     last_change[w.name] = time.time_ns()
-                    quiet_since = time.monotonic()
-        if time.monotonic() >= limit:
-            cut_off = {w.name for w in watchers if last_change[w.name] > time.time_ns() - QUIET_S * 1e9}
+                    changed_at[w.name] = time.monotonic()
+        if not settled():
+            cut_off = {w.name for w in watchers
+                       if time.monotonic() - changed_at[w.name] < w.quiet_s}
         cpu = {w.name: w.cpu_seconds() - cpu_before[w.name] for w in watchers}
         rss = {w.name: w.peak_rss_mib() for w in watchers}
         for w in watchers:
@@ -352,6 +360,10 @@ def run(tools, burst, classes):
             }
         return truth, rows
     finally:
+        for w in locals().get("watchers", []):
+            if w.proc and w.proc.poll() is None:
+                w.proc.kill()
+                w.proc.wait()
         shutil.rmtree(work, ignore_errors=True)
 
 
@@ -424,6 +436,8 @@ def main():
     parser.add_argument("--out", required=True, help="markdown file to write the section into")
     parser.add_argument("--only", default="", help="comma-separated watchers (default: all)")
     options = parser.parse_args()
+    # Stopped from outside, the runs still end their watchers and remove their folders.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
 
     tools = {n: os.path.join(options.tools, n)
              for n in ("qzxwatch", "peer_window", "burst_gen", "inotify_floor")}
