@@ -55,7 +55,10 @@ int main(int argc, char** argv) {
     log.CreateLogDirectory();
     qzx::EventList list;
     qzx::EventRecorder recorder(list, qzx::SystemClock());
-    recorder.SetLogWriter([&log](const std::string& text) { return log.AppendLine(text); });
+    recorder.SetLogWriter(
+        [&log](const std::vector<std::string>& texts, const qzx::LocalTime& when) {
+            return log.AppendLines(texts, when);
+        });
     qzx::QtPrompts prompts;
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
     qzx::OnlineNotices notices(

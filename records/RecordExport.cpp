@@ -49,14 +49,16 @@ void AppendDetails(std::string& out, const std::string& details, EncodeAppend en
 }
 
 // One writer for the text and the bytes, so that the two can never disagree.
-std::string BuildExport(const std::vector<EventRow>& rows, const LocalTime& day,
+std::string BuildExport(const std::vector<EventRow>& rows, const LocalTime& undatedDay,
                         EncodeAppend encode, std::string_view lineEnd) {
     // The type names are constants: encode them once, not once per row.
     std::array<std::string, 6> typeNames;
     for (int action = 0; action < 6; ++action) {
         AppendText(typeNames[action], ChangeTypeName(action), encode);
     }
-    const std::string datePrefix = DayText(day) + " ";
+    // Rows come in runs of one day: the date is formatted again only when it changes.
+    std::string datePrefix;
+    LocalTime prefixDay{0, 0, 0};
 
     size_t size = 64;
     for (const EventRow& row : rows) size += row.details.size() + 40;
@@ -69,6 +71,12 @@ std::string BuildExport(const std::vector<EventRow>& rows, const LocalTime& day,
     for (const EventRow& row : rows) {
         AppendNumber(out, static_cast<unsigned>(row.id));
         out += '\t';
+        const LocalTime rowDay = row.year != 0 ? RecordedAt(row) : undatedDay;
+        if (rowDay.year != prefixDay.year || rowDay.month != prefixDay.month ||
+            rowDay.day != prefixDay.day || datePrefix.empty()) {
+            prefixDay = rowDay;
+            datePrefix = DayText(rowDay) + " ";
+        }
         out.append(datePrefix);
         AppendNumber(out, row.hour);
         out += ':';

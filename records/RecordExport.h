@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "base/Clock.h"
 #include "app/Prompts.h"
-#include "records/FileSystem.h"
+#include "base/Clock.h"
 #include "base/Gbk.h"
+#include "records/FileSystem.h"
 #include "watch/EventRow.h"
 
 namespace qzx {
@@ -27,7 +27,8 @@ std::string WithExportExtension(std::string_view path);
 std::optional<std::string> ChooseExportPath(Prompts& prompts, const FileSystem& files);
 
 /// Any thread: the export file's text in UTF-8 with "\n" line ends: the header, an empty line,
-/// then one line per row, oldest first, dated with exportDay. Names are kept to one field.
+/// then one line per row, oldest first, each dated with the day on which it was recorded (a row
+/// without a date with exportDay). Names are kept to one field.
 std::string BuildExportText(const std::vector<EventRow>& rowsOldestFirst, LocalTime exportDay);
 
 /// Any thread: the bytes of the export file made directly from the rows in one pass: the text of

@@ -1,5 +1,6 @@
 #include "watch/EventRecorder.h"
 
+#include <algorithm>
 #include <climits>
 #include <utility>
 #include <vector>
@@ -98,6 +99,7 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
         std::size_t listed = list.Size();
         std::size_t made = 0;
         rows.reserve(batch.size());
+        if (o.optRecordLog) logTexts.reserve(batch.size());
 
         for (std::size_t i = 0; i < batch.size(); ++i) {
             const int action = NormalAction(batch[i].action);
@@ -119,9 +121,7 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
             // IDs that run on for ever (no list to clear) start again at 1 rather than overflow.
             g_eventCount = g_eventCount == INT_MAX ? 1 : g_eventCount + 1;
             row.id = g_eventCount;
-            row.hour = static_cast<std::uint8_t>(now.hour);
-            row.minute = static_cast<std::uint8_t>(now.minute);
-            row.second = static_cast<std::uint8_t>(now.second);
+            SetRecordedAt(row, now);
             row.action = static_cast<std::uint8_t>(action);
             row.details.reserve(folderPath.size() * 2 + firstName.size() + secondName->size() + 12);
             row.details = folderPath;
@@ -153,12 +153,11 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
         if (logTexts.empty() && (!handler || rows.empty())) return made;
         lock.unlock();
         if (handler && !rows.empty()) handler(std::move(rows), now);
+        if (logTexts.empty()) return made;
         // Disk writes happen outside the lock so that a click on "清空记录" never waits for
         // them; only this thread records, so the lines keep their order.
-        int failed = 0;
-        for (const std::string& text : logTexts) {
-            if (writer(text) != 1) ++failed;
-        }
+        const std::size_t written = writer(logTexts, now);
+        const int failed = static_cast<int>(logTexts.size() - std::min(written, logTexts.size()));
         if (failed) {
             std::lock_guard<std::mutex> relock(mutex);
             logFailures += failed;

@@ -33,8 +33,10 @@ MonitorOptions DefaultOptions();
 /// Thread-safe: the watcher records while the GUI thread clears, pauses and changes options.
 class EventRecorder {
   public:
-    /// Writes one log line (UTF-8 text of ID, type and details); returns 1 when written, else 0.
-    using LogWriter = std::function<int(const std::string& logText)>;
+    /// Writes the log lines of one batch (UTF-8 texts of ID, type and details, oldest first),
+    /// all stamped with the batch's time; returns how many of them were written.
+    using LogWriter =
+        std::function<std::size_t(const std::vector<std::string>& logTexts, const LocalTime& when)>;
 
     /// Takes the rows of one recorded batch, oldest first, stamped at when. Called on the
     /// recording thread, one batch at a time, in order, with no lock held.

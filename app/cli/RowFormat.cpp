@@ -103,24 +103,22 @@ bool SplitRenameDetails(std::string_view details, std::string_view folderPath,
     return true;
 }
 
-void AppendRow(const EventRow& row, const LocalTime& when, int utcOffsetMinutes, OutputForm form,
-               std::string_view folderPath, std::string& out) {
-    switch (form) {
-        case OutputForm::Utf8Lines:
-            out += TimestampText(when);
-            out += '\t';
-            out += LogText(row);
-            out += '\n';
-            return;
-        case OutputForm::GbkLines:
-            out += TimestampText(when);
-            out += '\t';
-            AppendGbk(LogText(row), out);
-            out += "\r\n";
-            return;
-        case OutputForm::Json:
-            break;
+void AppendRows(const std::vector<EventRow>& rows, const LocalTime& when, int utcOffsetMinutes,
+                OutputForm form, std::string_view folderPath, std::string& out) {
+    if (form == OutputForm::Json) {
+        for (const EventRow& row : rows)
+            AppendJsonRow(row, when, utcOffsetMinutes, folderPath, out);
+        return;
     }
+    std::vector<std::string> texts;
+    texts.reserve(rows.size());
+    for (const EventRow& row : rows) texts.push_back(LogText(row));
+    const bool gbk = form == OutputForm::GbkLines;
+    out += LogLines(texts, when, gbk ? AppendGbk : nullptr, gbk ? "\r\n" : "\n");
+}
+
+void AppendJsonRow(const EventRow& row, const LocalTime& when, int utcOffsetMinutes,
+                   std::string_view folderPath, std::string& out) {
     out += "{\"id\":";
     out += std::to_string(row.id);
     out += ",\"time\":\"";

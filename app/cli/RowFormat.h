@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/cli/WatchArguments.h"
 #include "base/Clock.h"
@@ -22,10 +23,15 @@ void AppendJsonString(std::string_view text, std::string& out);
 bool SplitRenameDetails(std::string_view details, std::string_view folderPath,
                         std::string_view& oldPath, std::string_view& newPath);
 
-/// Appends one row in the given form, with its line end: UTF-8 lines end in LF, GBK lines are
-/// the log file's bytes (CR LF), JSON objects end in LF. folderPath is the watched folder with
-/// its trailing separator; utcOffsetMinutes is used by the JSON form only.
-void AppendRow(const EventRow& row, const LocalTime& when, int utcOffsetMinutes, OutputForm form,
-               std::string_view folderPath, std::string& out);
+/// Appends one row as a JSON object and LF. folderPath is the watched folder with its trailing
+/// separator.
+void AppendJsonRow(const EventRow& row, const LocalTime& when, int utcOffsetMinutes,
+                   std::string_view folderPath, std::string& out);
+
+/// Appends the rows of one batch, recorded at when, in the given form, each with its line end:
+/// UTF-8 lines end in LF, GBK lines are the log file's bytes (CR LF), JSON objects end in LF.
+/// utcOffsetMinutes is used by the JSON form only.
+void AppendRows(const std::vector<EventRow>& rows, const LocalTime& when, int utcOffsetMinutes,
+                OutputForm form, std::string_view folderPath, std::string& out);
 
 }  // namespace qzx::cli

@@ -58,7 +58,10 @@ int main(int argc, char** argv) {
             WriteErrLine("qzxwatch: cannot write the log folder " + where.userLogDirectory);
             return kExitBadArguments;
         }
-        recorder.SetLogWriter([&log](const std::string& text) { return log->AppendLine(text); });
+        recorder.SetLogWriter(
+            [&log](const std::vector<std::string>& texts, const qzx::LocalTime& when) {
+                return log->AppendLines(texts, when);
+            });
     }
 
     SessionIo io;

@@ -25,7 +25,10 @@ int main(int argc, char** argv) {
 
     qzx::EventList list;
     qzx::EventRecorder recorder(list, qzx::SystemClock());
-    recorder.SetLogWriter([&log](const std::string& text) { return log.AppendLine(text); });
+    recorder.SetLogWriter(
+        [&log](const std::vector<std::string>& texts, const qzx::LocalTime& when) {
+            return log.AppendLines(texts, when);
+        });
     qzx::QtPrompts prompts;
     qzx::QtDesktopOpener opener;
     const std::unique_ptr<qzx::HttpGet> http = qzx::MakeHttpGet();

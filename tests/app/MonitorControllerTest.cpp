@@ -91,7 +91,8 @@ TEST_F(ControllerFixture, LostChangesAndUnwatchedPartsShowInTheStatusLine) {
 }
 
 TEST_F(ControllerFixture, FailingLogLinesShowWhileLoggingIsTicked) {
-    recorder.SetLogWriter([](const std::string&) { return 0; });
+    recorder.SetLogWriter(
+        [](const std::vector<std::string>&, const LocalTime&) { return std::size_t{0}; });
     MonitorOptions o = DefaultOptions();
     o.optRecordLog = 1;
     controller.SetOptions(o);

@@ -5,6 +5,7 @@
 
 #include "records/RecordExport.h"
 #include "tests/records/FakeRecords.h"
+#include "watch/EventRecorder.h"
 
 namespace qzx {
 namespace {
@@ -25,6 +26,33 @@ TEST(RecordExport, ExampleTextOldestFirstWithExportDay) {
               "1\t2026-12-8 9:5:3\t新增\tD:\\data\\a.txt\n"
               "2\t2026-12-8 9:6:10\t删除\tD:\\data\\a.txt\n");
     EXPECT_EQ(BuildExportText({}, kExportDay), "ID\t时间\t事件\t路径\n\n");
+}
+
+// A list kept across midnight: each row is exported with the day on which it was recorded, not
+// the day of the export, and across a month and a year as well.
+TEST(RecordExport, RowsKeepTheDayTheyWereRecorded) {
+    EventList list;
+    test::FakeClock clock({2026, 12, 31, 23, 59, 59});
+    EventRecorder recorder(list, clock);
+    recorder.SetOptions(DefaultOptions());
+    const int run = recorder.BeginRun("/d/");
+    recorder.RecordBatch(run, {{kActionAdded, "a.txt"}});
+    clock.now = {2027, 1, 1, 0, 0, 1};
+    recorder.RecordBatch(run, {{kActionRemoved, "a.txt"}});
+    clock.now = {2027, 1, 2, 8, 0, 0};
+    recorder.RecordBatch(run, {{kActionAdded, "b.txt"}});
+
+    const std::vector<EventRow> rows = list.Snapshot();
+    ASSERT_EQ(rows.size(), 3u);
+    const LocalTime first = RecordedAt(rows[0]);
+    EXPECT_EQ(first.year * 10000 + first.month * 100 + first.day, 20261231);
+    EXPECT_EQ(BuildExportText(rows, {2027, 1, 3, 12, 0, 0}),
+              "ID\t时间\t事件\t路径\n\n"
+              "1\t2026-12-31 23:59:59\t新增\t/d/a.txt\n"
+              "2\t2027-1-1 0:0:1\t删除\t/d/a.txt\n"
+              "3\t2027-1-2 8:0:0\t新增\t/d/b.txt\n");
+    EXPECT_EQ(BuildExportBytes(rows, {2027, 1, 3, 12, 0, 0}, CopyUtf8),
+              EncodeFileText(BuildExportText(rows, {2027, 1, 3}), CopyUtf8));
 }
 
 // The fast formatting must say what the list shows, for every kind of change.

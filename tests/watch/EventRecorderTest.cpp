@@ -26,9 +26,9 @@ struct RecorderFixture : ::testing::Test {
         all.optAutoClear = 0;
         all.optRecordLog = 1;
         recorder.SetOptions(all);
-        recorder.SetLogWriter([this](const std::string& text) {
-            logLines.push_back(text);
-            return 1;
+        recorder.SetLogWriter([this](const std::vector<std::string>& texts, const LocalTime&) {
+            logLines.insert(logLines.end(), texts.begin(), texts.end());
+            return texts.size();
         });
         run = recorder.BeginRun("/data/");
     }
@@ -238,7 +238,8 @@ TEST_F(RecorderFixture, NamesOfAnyLengthAndBytesAreKeptWhole) {
 }
 
 TEST_F(RecorderFixture, FailedLogLinesAreCounted) {
-    recorder.SetLogWriter([](const std::string&) { return 0; });
+    recorder.SetLogWriter(
+        [](const std::vector<std::string>&, const LocalTime&) { return std::size_t{0}; });
     Record({{1, "a"}, {1, "b"}});
     EXPECT_EQ(recorder.LogFailures(), 2);
     SetOption(&MonitorOptions::optRecordLog, 0);
