@@ -401,12 +401,13 @@ def section(label, quick, results, started):
                  "| CPU s per 1,000 changes | vs inotifywait | peak RSS (MiB) |")
     lines.append("|---|---|---|---|---|---|---|---|---|")
     for title, truth, runs in results:
+        # Alone against inotifywait alone, all at once against inotifywait in the same run.
+        alone_base = next((rows["inotifywait"]["cpu_per_k"] for run_name, rows in runs
+                           if run_name == "alone" and "inotifywait" in rows), None)
         for run_name, rows in runs:
-            base = rows.get("inotifywait", {}).get("cpu_per_k")
+            base = rows.get("inotifywait", {}).get("cpu_per_k") if run_name != "alone" else alone_base
             for name, r in rows.items():
                 ratio = f"{r['cpu_per_k'] / base:.2f}×" if base else "–"
-                if name == "inotifywait":
-                    ratio = "1.00×"
                 lines.append(
                     f"| {title} ({truth:,} changes) | {run_name} | {name} | {r['share'] * 100:.1f}% "
                     f"| {'yes' if r['overflow'] else 'no'} "
