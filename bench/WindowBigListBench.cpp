@@ -33,7 +33,10 @@ class StillClock final : public qzx::Clock {
 
 class NoSource final : public qzx::ChangeSource {
   public:
-    bool Start(const std::string&, qzx::ChangeSink&) override { return true; }
+    bool Start(const std::string&, qzx::ChangeSink& sink) override {
+        sink.OnReady();
+        return true;
+    }
     void Stop() override {}
 };
 

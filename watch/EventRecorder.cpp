@@ -91,7 +91,9 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
     {
         std::unique_lock<std::mutex> lock(mutex);
         // Dropping the batch while a list-wide operation runs would lose the change; wait.
+        ++batchesWaiting;
         resumed.wait(lock, [&] { return g_paused == 0 || run != currentRun; });
+        --batchesWaiting;
         if (run != currentRun || run == 0) return 0;
 
         const MonitorOptions o = options;
@@ -131,6 +133,9 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
                 row.details += folderPath;
                 row.details += *secondName;
                 g_lastName = *secondName;
+            } else if (action == kActionRemoved) {
+                // The name coming back right after must show, or the file would seem gone.
+                g_lastName.clear();
             } else if (action != kActionOther) {
                 g_lastName = firstName;
             }
@@ -158,10 +163,7 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
         // them; only this thread records, so the lines keep their order.
         const std::size_t written = writer(logTexts, now);
         const int failed = static_cast<int>(logTexts.size() - std::min(written, logTexts.size()));
-        if (failed) {
-            std::lock_guard<std::mutex> relock(mutex);
-            logFailures += failed;
-        }
+        CountLogLines(static_cast<int>(logTexts.size()) - failed, failed);
         return made;
     }
 }
@@ -203,6 +205,28 @@ std::string EventRecorder::LastName() const {
 int EventRecorder::LogFailures() const {
     std::lock_guard<std::mutex> lock(mutex);
     return logFailures;
+}
+
+int EventRecorder::LogLinesWritten() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return logWritten;
+}
+
+bool EventRecorder::LogFailing() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return logFailing;
+}
+
+int EventRecorder::BatchesWaiting() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return batchesWaiting;
+}
+
+void EventRecorder::CountLogLines(int written, int failed) {
+    std::lock_guard<std::mutex> lock(mutex);
+    logWritten += written;
+    logFailures += failed;
+    logFailing = failed > 0;
 }
 
 }  // namespace qzx

@@ -86,6 +86,15 @@ class EventRecorder {
     std::string LastName() const;
     /// Log lines that could not be written since start-up. Any thread.
     int LogFailures() const;
+    /// Log lines written since start-up. Any thread.
+    int LogLinesWritten() const;
+    /// True while log lines fail: the last batch that had lines to write lost one of them.
+    /// Any thread.
+    bool LogFailing() const;
+    /// Batches held back at this moment by Pause. Any thread.
+    int BatchesWaiting() const;
+    /// The clock that stamps the rows. Any thread.
+    const Clock& TimeSource() const { return clock; }
 
   private:
     EventList& list;
@@ -104,6 +113,11 @@ class EventRecorder {
     int g_eventCount = 0;
     std::string g_lastName;
     int logFailures = 0;
+    int logWritten = 0;
+    bool logFailing = false;
+    int batchesWaiting = 0;
+
+    void CountLogLines(int written, int failed);
 };
 
 /// Pauses a recorder for the lifetime of the scope.

@@ -1,8 +1,10 @@
 // A change source that tests feed by hand, from their own thread if they like.
 #pragma once
 
+#include <chrono>
 #include <mutex>
 
+#include "watch/ChangeQueue.h"
 #include "watch/ChangeSource.h"
 
 namespace qzx::test {
@@ -12,14 +14,24 @@ struct FakeSourceState {
     ChangeSink* sink = nullptr;
     std::string folder;
     bool refuse = false;
+    /// Reports every folder watched as soon as it starts, as a source with one watch for the
+    /// whole tree does; clear it to play the set-up by hand.
+    bool readyAtStart = true;
     int starts = 0;
     int stops = 0;
+
+    /// Waits, when the sink is a queue, until what was delivered is recorded, so that a test
+    /// can look at the rows right away. Clear it to let deliveries pile up behind the queue.
+    bool waitForRecording = true;
 
     /// Delivers a batch as the source's thread would; false when not running.
     bool Deliver(const ChangeBatch& batch) {
         std::lock_guard<std::mutex> lock(mutex);
         if (!sink) return false;
         sink->OnBatch(batch);
+        if (auto* queue = dynamic_cast<ChangeQueue*>(sink); queue && waitForRecording) {
+            queue->WaitUntilHandedOn(std::chrono::seconds(5));
+        }
         return true;
     }
     template <class F>
@@ -41,6 +53,7 @@ class FakeSource final : public ChangeSource {
         ++state.starts;
         if (state.refuse) return false;
         state.sink = &sink;
+        if (state.readyAtStart) sink.OnReady();
         return true;
     }
     void Stop() override {

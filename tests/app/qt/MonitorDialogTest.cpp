@@ -110,7 +110,9 @@ TEST_F(WindowFixture, StartStopAndRowsArrivingNewestOnTop) {
     EXPECT_TRUE(Get<QPushButton>(1001)->isEnabled());
     EXPECT_FALSE(Get<QLineEdit>(1002)->isEnabled());
     EXPECT_FALSE(Get<QPushButton>(1003)->isEnabled());
-    EXPECT_EQ(Get<QLabel>(1027)->text(), QString::fromUtf8("监控中.."));
+    // "准备中.." until the source has every existing folder watched, then "监控中..".
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return Get<QLabel>(1027)->text() == QString::fromUtf8("监控中.."); }, 5000));
     EXPECT_EQ(Get<QLineEdit>(1002)->text(), QString("/data")) << "the edit keeps the typed path";
 
     source.Deliver(
