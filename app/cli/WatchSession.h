@@ -27,8 +27,8 @@ struct SessionIo {
     std::function<long long()> steadyMs;
 };
 
-/// Runs until stopped or until watching ends; returns the exit code. The recorder must have no
-/// row handler yet; logWriter, when set, receives a line per recorded change.
+/// Runs until stopped or until watching ends; returns the exit code. Takes over the recorder's
+/// row handler; a log writer set on the recorder before keeps receiving the lines.
 int RunWatchSession(const WatchArguments& arguments, const std::string& absoluteFolder,
                     EventRecorder& recorder, MonitorController::SourceFactory factory,
                     const SessionIo& io);
