@@ -23,8 +23,8 @@ inline constexpr const char* kDetailArmingAfter =
 inline constexpr const char* kDetailLost =
     "变化来得太快（系统的变化队列溢出，或等待记录的变化过多），有些变化没能记录下来。";
 inline constexpr const char* kDetailUnreadable = "无法读取的子文件夹未被监控：";
-inline constexpr const char* kDetailWatchLimit =
-    "已达到系统的监控数量上限（fs.inotify.max_user_watches），以下位置及之后的子文件夹未被监控：";
+// Names the system's own setting, so each platform words it in a file of its own.
+extern const char* const kDetailWatchLimit;
 inline constexpr const char* kDetailEnded = "监控的文件夹已被删除、移走或无法再读取，监控已停止。";
 inline constexpr const char* kDetailLogFailing = "日志文件无法写入，记录的变化没有写进日志。";
 // Closes a line of trouble in the status tooltip: "（3 次，最近一次 14:7:9）".

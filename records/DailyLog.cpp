@@ -52,18 +52,6 @@ std::string LogDirectoryBeside(std::string_view moduleDirectory) {
     return WithSeparator(std::string(moduleDirectory)) + "log" + kPathSeparator;
 }
 
-std::string UserLogDirectory(std::string_view xdgStateHome, std::string_view home) {
-    const std::string sub = std::string("qzxfile") + kPathSeparator + "log" + kPathSeparator;
-    if (!xdgStateHome.empty() && xdgStateHome.front() == '/') {
-        return WithSeparator(std::string(xdgStateHome)) + sub;
-    }
-    if (!home.empty() && home.front() == '/') {
-        return WithSeparator(std::string(home)) + ".local" + kPathSeparator + "state" +
-               kPathSeparator + sub;
-    }
-    return {};
-}
-
 std::string TimestampText(const LocalTime& t) {
     std::string text;
     text.reserve(20);

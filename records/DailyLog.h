@@ -29,11 +29,6 @@ LogLocations SystemLogLocations();
 /// The folder "log" inside moduleDirectory, ending with the separator; empty for an empty input.
 std::string LogDirectoryBeside(std::string_view moduleDirectory);
 
-/// The user's log folder: xdgStateHome, else home + "/.local/state", then "qzxfile/log/".
-/// Relative values count as unset, as the base-directory convention asks; empty when neither
-/// gives an absolute folder.
-std::string UserLogDirectory(std::string_view xdgStateHome, std::string_view home);
-
 /// Timestamp of a log line: 2026-12-07 09:05:03 (two digits for all but the year).
 std::string TimestampText(const LocalTime& t);
 

@@ -94,11 +94,6 @@ std::string BuildExport(const std::vector<EventRow>& rows, const LocalTime& unda
 
 }  // namespace
 
-std::vector<FileFilter> ExportFilters() {
-    return {{kExportFilterLogLabel, kExportFilterLogPattern},
-            {kExportFilterAllLabel, kExportFilterAllPattern}};
-}
-
 std::string WithExportExtension(std::string_view path) {
     // Only the file name decides: "out" in the folder "old.files" still needs its extension.
     const size_t separator = path.rfind(kPathSeparator);
@@ -107,18 +102,6 @@ std::string WithExportExtension(std::string_view path) {
     std::string result(path);
     if (name.find('.') == std::string_view::npos) result += kExportExtension;
     return result;
-}
-
-std::optional<std::string> ChooseExportPath(Prompts& prompts, const FileSystem& files) {
-    std::string chosen;
-    if (prompts.ChooseSaveFile(ExportFilters(), chosen) != 1 || chosen.empty()) {
-        return std::nullopt;
-    }
-    std::string path = WithExportExtension(chosen);
-    if (files.PathExists(path) && !prompts.AskYesNo(OverwriteQuestionText(path))) {
-        return std::nullopt;
-    }
-    return path;
 }
 
 std::string BuildExportText(const std::vector<EventRow>& rowsOldestFirst, LocalTime exportDay) {
@@ -155,14 +138,6 @@ int WriteExportFile(FileSystem& files, const std::string& path,
                     EncodeAppend encode) {
     if (path.empty()) return 0;
     return files.ReplaceFile(path, BuildExportBytes(rowsOldestFirst, exportDay, encode));
-}
-
-void ReportExportResult(Prompts& prompts, const std::string& path, int result) {
-    if (result == 1) {
-        prompts.ShowMessage(SavedText(path), MessageIcon::Information);
-        return;
-    }
-    prompts.ShowMessage(SaveFailedText(path), MessageIcon::Exclamation);
 }
 
 }  // namespace qzx

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "base/Gbk.h"
 #include "records/DailyLog.h"
 #include "watch/ChangeRecord.h"
 
@@ -104,7 +103,7 @@ bool SplitRenameDetails(std::string_view details, std::string_view folderPath,
 }
 
 void AppendRows(const std::vector<EventRow>& rows, const LocalTime& when, int utcOffsetMinutes,
-                OutputForm form, std::string_view folderPath, std::string& out) {
+                OutputForm form, std::string_view folderPath, EncodeAppend gbk, std::string& out) {
     if (form == OutputForm::Json) {
         for (const EventRow& row : rows)
             AppendJsonRow(row, when, utcOffsetMinutes, folderPath, out);
@@ -113,8 +112,8 @@ void AppendRows(const std::vector<EventRow>& rows, const LocalTime& when, int ut
     std::vector<std::string> texts;
     texts.reserve(rows.size());
     for (const EventRow& row : rows) texts.push_back(LogText(row));
-    const bool gbk = form == OutputForm::GbkLines;
-    out += LogLines(texts, when, gbk ? AppendGbk : nullptr, gbk ? "\r\n" : "\n");
+    const bool inGbk = form == OutputForm::GbkLines;
+    out += LogLines(texts, when, inGbk ? gbk : nullptr, inGbk ? "\r\n" : "\n");
 }
 
 void AppendJsonRow(const EventRow& row, const LocalTime& when, int utcOffsetMinutes,

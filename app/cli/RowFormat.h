@@ -7,6 +7,7 @@
 
 #include "app/cli/WatchArguments.h"
 #include "base/Clock.h"
+#include "base/Gbk.h"
 #include "watch/EventRow.h"
 
 namespace qzx::cli {
@@ -29,9 +30,9 @@ void AppendJsonRow(const EventRow& row, const LocalTime& when, int utcOffsetMinu
                    std::string_view folderPath, std::string& out);
 
 /// Appends the rows of one batch, recorded at when, in the given form, each with its line end:
-/// UTF-8 lines end in LF, GBK lines are the log file's bytes (CR LF), JSON objects end in LF.
-/// utcOffsetMinutes is used by the JSON form only.
+/// UTF-8 lines end in LF, GBK lines are the log file's bytes (CR LF, text through gbk), JSON
+/// objects end in LF. utcOffsetMinutes is used by the JSON form only.
 void AppendRows(const std::vector<EventRow>& rows, const LocalTime& when, int utcOffsetMinutes,
-                OutputForm form, std::string_view folderPath, std::string& out);
+                OutputForm form, std::string_view folderPath, EncodeAppend gbk, std::string& out);
 
 }  // namespace qzx::cli

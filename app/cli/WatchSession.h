@@ -8,6 +8,7 @@
 #include "app/MonitorController.h"
 #include "app/cli/WatchArguments.h"
 #include "base/Clock.h"
+#include "base/Gbk.h"
 #include "watch/EventRecorder.h"
 
 namespace qzx::cli {
@@ -25,6 +26,8 @@ struct SessionIo {
     std::function<int(const LocalTime& when)> utcOffsetMinutes;
     /// Reads a monotonic clock in milliseconds.
     std::function<long long()> steadyMs;
+    /// Encodes UTF-8 text to GBK for --gbk.
+    EncodeAppend gbk = nullptr;
 };
 
 /// Runs until stopped or until watching ends; returns the exit code. Takes over the recorder's

@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
     io.waitForStop = WaitForStopSignal;
     io.utcOffsetMinutes = UtcOffsetMinutes;
     io.steadyMs = SteadyMs;
+    io.gbk = qzx::AppendGbk;
     return RunWatchSession(*arguments, AbsoluteFolder(arguments->folder), recorder,
                            &qzx::CreateChangeSource, io);
 }

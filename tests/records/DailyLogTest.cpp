@@ -46,13 +46,6 @@ TEST(DailyLog, FolderBesideProgramAndUserFolder) {
     EXPECT_EQ(LogDirectoryBeside("/opt/qzx"), "/opt/qzx/log/");
     EXPECT_EQ(LogDirectoryBeside("/"), "/log/");
     EXPECT_EQ(LogDirectoryBeside(""), "");
-
-    EXPECT_EQ(UserLogDirectory("/x/state", "/home/u"), "/x/state/qzxfile/log/");
-    EXPECT_EQ(UserLogDirectory("/x/state/", "/home/u"), "/x/state/qzxfile/log/");
-    EXPECT_EQ(UserLogDirectory("", "/home/u"), "/home/u/.local/state/qzxfile/log/");
-    // A relative XDG_STATE_HOME is invalid and ignored.
-    EXPECT_EQ(UserLogDirectory("state", "/home/u"), "/home/u/.local/state/qzxfile/log/");
-    EXPECT_EQ(UserLogDirectory("", ""), "");
 }
 
 TEST(DailyLog, LineCarriesTimestampTextAndCrLf) {

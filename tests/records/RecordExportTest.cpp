@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "app/ExportPrompts.h"
 #include "records/RecordExport.h"
 #include "tests/records/FakeRecords.h"
 #include "watch/EventRecorder.h"
@@ -118,48 +119,6 @@ TEST(RecordExport, LogExtensionOnlyWhenTheFileNameHasNone) {
         {"records", "records.log"},
     };
     for (const Case& c : cases) EXPECT_EQ(WithExportExtension(c.chosen), c.path) << c.chosen;
-}
-
-TEST(RecordExport, CancelledDialogAsksAndShowsNothing) {
-    FakePrompts prompts;
-    FakeFileSystem files;
-    prompts.saveResult = 0;
-    EXPECT_FALSE(ChooseExportPath(prompts, files).has_value());
-    ASSERT_EQ(prompts.filtersSeen.size(), 2u);
-    EXPECT_EQ(prompts.filtersSeen[0].label, "日志 (*.log)");
-    EXPECT_EQ(prompts.filtersSeen[0].pattern, "*.log");
-    EXPECT_EQ(prompts.filtersSeen[1].label, "所有文件(*.*)");
-    EXPECT_EQ(prompts.filtersSeen[1].pattern, "*.*");
-    EXPECT_TRUE(prompts.questions.empty());
-    EXPECT_TRUE(prompts.messages.empty());
-}
-
-// "records" typed where records.log exists: the question names records.log; No stops quietly.
-TEST(RecordExport, ExistingPathNeedsYes) {
-    FakeFileSystem files;
-    files.folders = {"/", "/home", "/home/u", "/home/u/dir.log"};
-    files.files["/home/u/records.log"] = "old";
-    FakePrompts prompts;
-    prompts.savePath = "/home/u/records";
-    prompts.answerYes = false;
-    EXPECT_FALSE(ChooseExportPath(prompts, files).has_value());
-    ASSERT_EQ(prompts.questions.size(), 1u);
-    EXPECT_EQ(prompts.questions[0], "文件[/home/u/records.log]已经存在，是否覆盖？");
-    EXPECT_TRUE(prompts.messages.empty());
-
-    prompts.answerYes = true;
-    EXPECT_EQ(ChooseExportPath(prompts, files), "/home/u/records.log");
-
-    // A folder of that name counts as existing too.
-    prompts.savePath = "/home/u/dir.log";
-    prompts.questions.clear();
-    EXPECT_EQ(ChooseExportPath(prompts, files), "/home/u/dir.log");
-    EXPECT_EQ(prompts.questions.size(), 1u);
-
-    prompts.savePath = "/home/u/new";
-    prompts.questions.clear();
-    EXPECT_EQ(ChooseExportPath(prompts, files), "/home/u/new.log");
-    EXPECT_TRUE(prompts.questions.empty());
 }
 
 // The whole flow as the window runs it, with a writer that succeeds and one that fails.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ExportPrompts.h"
 #include "records/DailyLog.h"
 #include "records/RecordExport.h"
 #include "tests/records/FakeRecords.h"
