@@ -66,6 +66,7 @@ class CountingSink : public qzx::ChangeSink {
         lastRecord = Clock::now().time_since_epoch().count();
     }
     void OnWarning(qzx::WatchWarning, const std::string&) override { ++warnings; }
+    void OnReady() override { readyAt = Clock::now().time_since_epoch().count(); }
     void OnEnded() override { ended = true; }
 
     std::atomic<long> addedFiles{0};
@@ -75,6 +76,7 @@ class CountingSink : public qzx::ChangeSink {
     std::atomic<int> warnings{0};
     std::atomic<bool> ended{false};
     std::atomic<Clock::rep> lastRecord{0};
+    std::atomic<Clock::rep> readyAt{0};
 };
 
 void Burst(int folders, int files) {
@@ -154,17 +156,18 @@ void SetUp(int folders) {
         return;
     }
     int fd = FindInotifyFd();
-    const long wanted = folders + 1;  // and the root
     long watches = 0;
     Clock::time_point deadline = Clock::now() + std::chrono::seconds(120);
-    while ((watches = CountWatches(fd)) < wanted && Clock::now() < deadline && !sink.warnings) {
+    while (sink.readyAt.load() == 0 && Clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(folders > 20000 ? 100 : 10));
     }
-    Clock::time_point watched = Clock::now();
+    watches = CountWatches(fd);
+    Clock::time_point ready{Clock::duration(sink.readyAt.load())};
     source->Stop();
-    std::printf("set-up: %d folders: Start returned in %.6f s, %ld watches after %.3f s%s\n",
-                folders, Seconds(startReturned - begin), watches, Seconds(watched - begin),
-                sink.warnings ? " (watch limit or unreadable folder warned)" : "");
+    std::printf(
+        "set-up: %d folders: Start returned in %.6f s, ready (%ld watches) after %.3f s%s\n",
+        folders, Seconds(startReturned - begin), watches, Seconds(ready - begin),
+        sink.warnings ? " (watch limit or unreadable folder warned)" : "");
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);
 }

@@ -170,7 +170,9 @@ TEST_F(WindowRules, StartStopClearAndRowsArrivingInOneInsertPerPoll) {
     EXPECT_FALSE(view.Enabled(kIdBrowse));
     EXPECT_FALSE(view.Enabled(kIdFolderPath));
     EXPECT_TRUE(view.Enabled(kIdStop));
-    EXPECT_EQ(view.Text(kIdStatus), "监控中..");
+    // "准备中.." until the source has every existing folder watched.
+    EXPECT_EQ(view.Text(kIdStatus), "准备中..");
+    ASSERT_TRUE(PollUntil([&] { return view.Text(kIdStatus) == "监控中.."; }));
     EXPECT_EQ(view.Text(kIdFolderPath), "/data") << "the box keeps the path as typed";
 
     // A burst of three batches between two polls reaches the view as one insert.
