@@ -45,12 +45,12 @@ std::vector<std::string> DetailLines(const std::string& detail) {
 int RunWatchSession(const WatchArguments& arguments, const std::string& folder,
                     EventRecorder& recorder, MonitorController::SourceFactory factory,
                     const SessionIo& io) {
-    ErrorPrompts prompts(io);
-    MonitorController controller(recorder, std::move(factory), prompts);
-
+    // Declared before the controller, so that they outlive any batch its teardown records.
     std::atomic<bool> outputFailed{false};
     const OutputForm form = arguments.form;
     const std::string folderPath = WithTrailingSeparator(folder);
+    ErrorPrompts prompts(io);
+    MonitorController controller(recorder, std::move(factory), prompts);
     recorder.SetRowHandler([&](std::vector<EventRow>&& rows, const LocalTime& when) {
         if (outputFailed.load()) return;
         const int offset = form == OutputForm::Json ? io.utcOffsetMinutes(when) : 0;
