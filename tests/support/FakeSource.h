@@ -20,25 +20,23 @@ struct FakeSourceState {
     int starts = 0;
     int stops = 0;
 
-    /// Waits, when the sink is a queue, until what was delivered is recorded, so that a test
-    /// can look at the rows right away. Clear it to let deliveries pile up behind the queue.
+    /// Waits, when the sink is a queue, until what was delivered is recorded (or reported), so
+    /// that a test can look at once. Clear it to let deliveries pile up behind the queue.
     bool waitForRecording = true;
 
     /// Delivers a batch as the source's thread would; false when not running.
     bool Deliver(const ChangeBatch& batch) {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!sink) return false;
-        sink->OnBatch(batch);
-        if (auto* queue = dynamic_cast<ChangeQueue*>(sink); queue && waitForRecording) {
-            queue->WaitUntilHandedOn(std::chrono::seconds(5));
-        }
-        return true;
+        return WithSink([&](ChangeSink& s) { s.OnBatch(batch); });
     }
+    /// Calls f with the sink as the source's thread would; false when not running.
     template <class F>
     bool WithSink(F f) {
         std::lock_guard<std::mutex> lock(mutex);
         if (!sink) return false;
         f(*sink);
+        if (auto* queue = dynamic_cast<ChangeQueue*>(sink); queue && waitForRecording) {
+            queue->WaitUntilHandedOn(std::chrono::seconds(5));
+        }
         return true;
     }
 };
