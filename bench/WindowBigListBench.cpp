@@ -2,6 +2,8 @@
 // exporting them while the GUI thread keeps answering.
 //
 //   build/bench/window_big_list_bench [rows=1000000]
+#include <unistd.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -25,6 +27,17 @@
 namespace {
 
 double Ms(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
+
+// Resident memory, as the Windows benchmark reads the working set.
+double ResidentBytes() {
+    long pages = 0;
+    long resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
 
 class StillClock final : public qzx::Clock {
   public:
@@ -64,6 +77,7 @@ int main(int argc, char** argv) {
     options.optAutoClear = 0;
     recorder.SetOptions(options);
 
+    const double residentBefore = ResidentBytes();
     const int run = recorder.BeginRun("/home/user/watched/");
     qzx::ChangeBatch batch;
     for (int i = 0; i < 1000; ++i) {
@@ -77,6 +91,7 @@ int main(int argc, char** argv) {
     window.PollNow();
     app.processEvents();
     std::printf("rows %d, taking them into the view: %.1f ms\n", window.Model()->rowCount(), Ms(t));
+    std::printf("memory per row: %.1f bytes\n", (ResidentBytes() - residentBefore) / total);
 
     QScrollBar* bar = window.ListView()->verticalScrollBar();
     double worstStep = 0;

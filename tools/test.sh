@@ -8,3 +8,4 @@ cd "${QZX_BUILD_DIR:-$top/build}"
 # The window tests run offscreen: no display is needed.
 export QT_QPA_PLATFORM=offscreen
 ctest --output-on-failure -j "$(nproc)" "$@"
+"$top/tools/test-windows.sh"

@@ -133,7 +133,8 @@ class InotifyTranslator {
     void ResolveHeldMove();
     bool WatchChild(int parentWd, const std::string& name, Walk walk);
     void ListFolder(const PendingList& item, std::size_t& budget);
-    void ReportSetUpChange(const std::string& dir, const DirectoryEntry& entry, FileTime armedAt);
+    void ReportSetUpChange(int wd, const std::string& dir, const DirectoryEntry& entry,
+                           FileTime armedAt);
     void Queue(const PendingList& item);
     void Attach(int wd, int parentWd, const std::string& name);
     void Detach(int wd);
@@ -154,6 +155,10 @@ class InotifyTranslator {
     std::unordered_set<int> revisited;
     // New folders that were renamed before they could be watched: where they went is new too.
     std::set<std::pair<int, std::string>> unwatchedNew;
+    // Entries the set-up walk reported as added: the folder may be reported as new as well
+    // (made after Start, found by the walk before its own event was read), and its listing
+    // must not add them a second time.
+    std::set<std::pair<int, std::string>> setUpAdded;
     std::optional<HeldMove> heldMove;
     ChangeBatch batch;
     bool warnedLimit = false;

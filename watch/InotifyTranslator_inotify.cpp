@@ -122,6 +122,10 @@ void InotifyTranslator::Appeared(int wd, const std::string& dir, std::string_vie
     if (freshIt != fresh.end() && !freshIt->second.present.insert(entry).second) {
         return;  // its folder's listing already reported it (and watched it, if a folder)
     }
+    if (setUpAdded.erase({wd, entry}) > 0) {
+        // The set-up walk reported it already, and watches a folder of that name.
+        return;
+    }
     Emit(kActionAdded, dir + entry);
     if (isDirectory && !WatchChild(wd, entry, Walk::Report)) unwatchedNew.emplace(wd, entry);
 }
@@ -267,22 +271,23 @@ void InotifyTranslator::ListFolder(const PendingList& item, std::size_t& budget)
         if (freshFolder) {
             // Already reported by its own event: it is neither new nor unwatched.
             if (!freshFolder->present.insert(entry.name).second) continue;
-            Emit(kActionAdded, *dir + entry.name);
+            if (setUpAdded.count({item.wd, entry.name}) == 0) Emit(kActionAdded, *dir + entry.name);
         }
-        if (withTimes) ReportSetUpChange(*dir, entry, item.armedAt);
+        if (withTimes) ReportSetUpChange(item.wd, *dir, entry, item.armedAt);
         if (entry.isDirectory) WatchChild(item.wd, entry.name, item.walk);
     }
     if (freshFolder) freshFolder->listed = true;
 }
 
-void InotifyTranslator::ReportSetUpChange(const std::string& dir, const DirectoryEntry& entry,
-                                          FileTime armedAt) {
+void InotifyTranslator::ReportSetUpChange(int wd, const std::string& dir,
+                                          const DirectoryEntry& entry, FileTime armedAt) {
     // Stamped after Start and before the folder's watch: no event will tell of it. Stamps come
     // in ticks of the clock, so a change within the tick of Start or of the watch cannot be
     // placed; it is left out rather than reported twice or from before Start.
     auto unseen = [&](FileTime t) { return t != kNoTime && t > startTime && t < armedAt; };
     if (unseen(entry.born)) {
         Emit(kActionAdded, dir + entry.name);
+        setUpAdded.emplace(wd, entry.name);
         return;
     }
     // A folder's own stamp moves with its entries, which are reported for themselves.
@@ -291,8 +296,10 @@ void InotifyTranslator::ReportSetUpChange(const std::string& dir, const Director
 }
 
 void InotifyTranslator::OnQueueEmpty() {
-    // Both halves of any rename of these folders have been read by now.
+    // Both halves of any rename of these folders have been read by now, and so has the event
+    // of every folder the set-up walk found.
     unwatchedNew.clear();
+    setUpAdded.clear();
     for (auto it = fresh.begin(); it != fresh.end();) {
         if (it->second.listed) {
             it = fresh.erase(it);

@@ -3,10 +3,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <iterator>
 #include <thread>
 
 #include "tests/support/FakeClock.h"
 #include "watch/EventRecorder.h"
+#include "watch/EventRow.h"
 
 namespace qzx {
 namespace {
@@ -164,6 +166,24 @@ TEST_F(RecorderFixture, TimeTextHasNoLeadingZeros) {
     clock.Set({2026, 12, 8, 14, 7, 9});
     Record({{1, "b"}});
     EXPECT_EQ(ColumnText(Newest(), 1), "14:7:9");
+}
+
+// The list's columns as every front end shows them, each with its text, and no text past them.
+TEST_F(RecorderFixture, ListColumnsAndTheirTexts) {
+    const char* titles[] = {"ID", "时间", "类型", "详细"};
+    const int widths[] = {40, 60, 40, 393};
+    ASSERT_EQ(std::size(kEventColumns), std::size(titles));
+    for (std::size_t i = 0; i < std::size(titles); ++i) {
+        EXPECT_STREQ(kEventColumns[i].title, titles[i]) << i;
+        EXPECT_EQ(kEventColumns[i].width, widths[i]) << i;
+    }
+    clock.Set({2026, 12, 8, 9, 5, 3});
+    Record({{1, "a.txt"}});
+    const EventRow row = Newest();
+    const std::string texts[] = {std::to_string(row.id), "9:5:3", "新增", "/data/a.txt"};
+    for (int column = 0; column < 4; ++column) EXPECT_EQ(ColumnText(row, column), texts[column]);
+    EXPECT_EQ(ColumnText(row, -1), "");
+    EXPECT_EQ(ColumnText(row, 4), "");
 }
 
 TEST_F(RecorderFixture, AutomaticClearingAtTheRowPastTheLimit) {
