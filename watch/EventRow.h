@@ -9,6 +9,9 @@
 
 namespace qzx {
 
+/// Stands between the old and the new path in a rename's details.
+inline constexpr std::string_view kRenameMarker = " 命名为 ";
+
 /// A row of the event list. The texts of its four columns are made on demand, which keeps a
 /// row small: the only text stored is the details.
 struct EventRow {

@@ -314,5 +314,34 @@ TEST_F(RecorderFixture, FailedLogLinesAreCounted) {
     EXPECT_FALSE(recorder.LogFailing());
 }
 
+// A shell without a list takes each batch's rows with the batch's date and time; the list
+// keeps none of them, and the log lines still follow.
+TEST_F(RecorderFixture, RowHandlerTakesTheRowsInsteadOfTheList) {
+    std::vector<std::vector<EventRow>> handed;
+    std::vector<LocalTime> times;
+    recorder.SetRowHandler([&](std::vector<EventRow>&& rows, const LocalTime& when) {
+        EXPECT_EQ(logLines.size(), 0u + handed.size() * 2) << "rows come before their log lines";
+        handed.push_back(std::move(rows));
+        times.push_back(when);
+    });
+    clock.Set({2027, 1, 1, 0, 0, 5});
+    EXPECT_EQ(Record({{1, "a"}, {4, "a"}, {5, "b"}}), 2u);
+    EXPECT_EQ(Record({{1, "b"}}), 0u) << "the rename made b the last name";
+    EXPECT_EQ(list.Size(), 0u);
+    ASSERT_EQ(handed.size(), 1u);
+    ASSERT_EQ(handed[0].size(), 2u);
+    EXPECT_EQ(handed[0][1].details, "/data/a 命名为 /data/b");
+    EXPECT_EQ(handed[0][1].id, 2);
+    EXPECT_EQ(times[0].year, 2027);
+    EXPECT_EQ(logLines.size(), 2u);
+}
+
+TEST_F(RecorderFixture, WithoutTheDuplicateWindowEveryChangeIsARow) {
+    recorder.SetDuplicateWindow(false);
+    EXPECT_EQ(Record({{1, "a"}, {3, "a"}, {3, "a"}}), 3u);
+    recorder.SetDuplicateWindow(true);
+    EXPECT_EQ(Record({{3, "a"}}), 0u);
+}
+
 }  // namespace
 }  // namespace qzx
