@@ -126,7 +126,7 @@ void ChangeQueue::Run() {
         if (discard || entries.empty()) return;  // stopping, with nothing (more) to hand on
         if (!stopping && waiting < kMaxRecordsPerBatch) {
             // In a burst a moment's wait turns many small batches into one, and the recorder
-            // and the log pay once per batch; a lone change waits a millisecond nobody sees.
+            // and the log pay once per batch; a lone change waits a few milliseconds nobody sees.
             wake.wait_for(lock, kGatherTime, [this] { return stopping; });
             if (discard) return;
         }
