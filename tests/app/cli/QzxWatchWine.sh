@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs qzxwatch.exe under Wine as a script would: its exit codes for bad arguments and for a
 # folder it cannot watch, the lines of a few changes made from Wine's side in a folder with a
-# Chinese name, Ctrl+C, and --gbk output into a pipe that closes.
+# Chinese name, Ctrl+C, --gbk output into a pipe that closes, and the watched folder removed.
 #
 #   QzxWatchWine.sh PATH/TO/qzxwatch.exe [WINE]
 #
@@ -115,4 +115,17 @@ code=0
 wait "$watch_pid" || code=$?
 watch_pid=""
 [[ $code == 4 ]] || fail "a closed output ended qzxwatch with $code, expected 4"
+# The watched folder removed from under it: 3, with the reason.
+doomed="$work/将被删除"
+mkdir "$doomed"
+"$wine" "$exe" "$(winpath "$doomed")" >"$work/gone.out" 2>"$work/gone.err" &
+watch_pid=$!
+wait_for 20 has "$work/gone.err" "监控中.." || fail "qzxwatch did not start watching"
+rmdir "$doomed"
+wait_for 10 gone "$watch_pid" || fail "qzxwatch went on after its folder was removed"
+code=0
+wait "$watch_pid" || code=$?
+watch_pid=""
+[[ $code == 3 ]] || fail "a removed folder ended qzxwatch with $code, expected 3"
+has "$work/gone.err" "监控已停止" || fail "no reason given for the end of the watch"
 echo "qzxwatch.exe under Wine: all checks passed"
