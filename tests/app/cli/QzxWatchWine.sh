@@ -100,7 +100,7 @@ has "$work/watch.err" "已停止.." || fail "no stopped status after Ctrl+C"
 rm -rf "${watched:?}"/*
 exec {pipe}> >(head -n1 >"$work/gbk.out")
 reader=$!
-"$wine" "$exe" --gbk "$W" 2>"$work/gbk.err" >&"$pipe" &
+"$wine" "$exe" --gbk "$W" 2>"$work/gbk.err" 1>&"$pipe" &
 watch_pid=$!
 exec {pipe}>&-
 wait_for 20 has "$work/gbk.err" "监控中.." || fail "qzxwatch --gbk did not start watching"
