@@ -8,7 +8,7 @@
 #include <map>
 
 #include "tests/fuzz/FuzzInput.h"
-#include "tests/fuzz/InotifyParse.h"
+#include "watch/InotifyParser.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::unique_ptr<char[]> bytes(new char[size]);
     if (size > 0) std::memcpy(bytes.get(), data, size);
     std::vector<qzx::InotifyEvent> events;
-    qzx::fuzz::ParseInotifyBytes(bytes.get(), size, events);
+    FUZZ_CHECK(qzx::ParseInotifyEvents(bytes.get(), size, events) <= size);
     for (const qzx::InotifyEvent& event : events) {
         FUZZ_CHECK(event.name.empty() ||
                    (event.name.data() >= bytes.get() &&
