@@ -5,6 +5,5 @@ qzx_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # beside the ordinary build.
 qzx_checked_dir() { echo "${QZX_BUILD_DIR:-$qzx_top/build}-$1"; }
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:exitcode=86:detect_leaks=1:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1"
-export LSAN_OPTIONS="suppressions=$qzx_top/tools/lsan-suppressions.txt:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:exitcode=86:print_stacktrace=1"
 export TSAN_OPTIONS="halt_on_error=1:exitcode=86:second_deadlock_stack=1:suppressions=$qzx_top/tools/tsan-suppressions.txt:print_suppressions=0"
