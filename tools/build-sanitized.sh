@@ -15,8 +15,11 @@ esac
 build=$(qzx_checked_dir "$kind")
 launcher=()
 if command -v ccache >/dev/null; then
-  export CCACHE_BASEDIR="$qzx_top"
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  # Paths relative to the top, in the debug information too, let a fresh clone elsewhere reuse
+  # what an earlier one compiled.
+  export CCACHE_BASEDIR="$qzx_top" CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache
+            "-DCMAKE_CXX_FLAGS=-fdebug-prefix-map=$qzx_top=.")
 fi
 cmake -S "$qzx_top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \

@@ -5,13 +5,23 @@
 #   tsan  the threaded parts under the thread checker
 #   fuzz  every fuzz target for 20 seconds
 # QZX_TEST_STEPS picks steps (default: all, in this order); extra arguments go to ctest in the
-# unit and asan steps. Any failure, sanitizer report or fuzz crash stops the run with an error.
+# unit and asan steps. Every step runs even after one failed, so that one run shows all that is
+# wrong; any failure, sanitizer report or fuzz crash makes the run fail at the end.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/tools/setup-debian.sh"
+failed=()
 for step in ${QZX_TEST_STEPS:-unit asan tsan fuzz}; do
   started=$SECONDS
   echo "== $step"
-  "$top/tools/test-$step.sh" "$@"
-  echo "== $step passed in $((SECONDS - started)) s"
+  if "$top/tools/test-$step.sh" "$@"; then
+    echo "== $step passed in $((SECONDS - started)) s"
+  else
+    echo "== $step FAILED after $((SECONDS - started)) s"
+    failed+=("$step")
+  fi
 done
+if ((${#failed[@]} > 0)); then
+  echo "Failed steps: ${failed[*]}" >&2
+  exit 1
+fi
