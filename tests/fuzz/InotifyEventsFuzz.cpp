@@ -14,16 +14,18 @@ namespace {
 
 // A small tree: every folder above depth 2 holds a folder "d" and a file "f"; descriptors are
 // handed out from 2 (1 is the watched folder) up to a limit, then the watch limit is reached.
+// The listing is offered with and without time stamps and with the file system's clock, and
+// overrides whichever the watcher asks for; the stamps themselves never matter here.
 class MadeUpTree final : public qzx::DirectoryAccess {
   public:
-    int AddWatch(const std::string& path) override {
+    int AddWatch(const std::string& path) {
         auto it = watched.find(path);
         if (it != watched.end()) return it->second;
         if (next > 64) return -ENOSPC;
         watched[path] = next;
         return next++;
     }
-    void RemoveWatch(int wd) override {
+    void RemoveWatch(int wd) {
         for (auto it = watched.begin(); it != watched.end(); ++it) {
             if (it->second == wd) {
                 watched.erase(it);
@@ -31,14 +33,20 @@ class MadeUpTree final : public qzx::DirectoryAccess {
             }
         }
     }
-    int ListDirectory(const std::string& path, std::vector<qzx::DirectoryEntry>& entries) override {
+    int ListDirectory(const std::string& path, std::vector<qzx::DirectoryEntry>& entries) {
         std::size_t depth = path.empty() ? 0 : 1;
         for (char c : path) depth += c == '/';
         if (depth > 2) return ENOENT;
-        entries.push_back({"d", true});
-        entries.push_back({"f", false});
+        entries.resize(2);
+        entries[0].name = "d";
+        entries[0].isDirectory = true;
+        entries[1].name = "f";
         return 0;
     }
+    int ListDirectory(const std::string& path, std::vector<qzx::DirectoryEntry>& entries, bool) {
+        return ListDirectory(path, entries);
+    }
+    std::int64_t Now() { return 0; }
 
   private:
     std::map<std::string, int> watched{{"", 1}};
