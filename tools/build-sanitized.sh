@@ -22,6 +22,6 @@ if command -v ccache >/dev/null; then
             "-DCMAKE_CXX_FLAGS=-fdebug-prefix-map=$qzx_top=.")
 fi
 cmake -S "$qzx_top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_CXX_COMPILER=clang++ \
   -DQZX_BUILD_BENCH=OFF "${options[@]}" "${launcher[@]}" >/dev/null
 cmake --build "$build" -j "$(nproc)" "$@"
