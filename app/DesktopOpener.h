@@ -5,12 +5,14 @@
 
 namespace qzx {
 
-/// The desktop's "open". GUI thread; never waits for the opened program, reports nothing.
+/// The desktop's "open". GUI thread; never waits for the opened program.
 class DesktopOpener {
   public:
     virtual ~DesktopOpener() = default;
     /// Opens a web address in the user's browser; callers pass only http and https addresses.
-    virtual void OpenUrl(const std::string& url) = 0;
+    /// False when the address could not be handed over (the desktop refused it), so that the
+    /// caller can fall back to another; true says nothing about the page loading.
+    virtual bool OpenUrl(const std::string& url) = 0;
     /// Shows a folder (UTF-8 path) in the user's file manager.
     virtual void OpenFolder(const std::string& folder) = 0;
 };

@@ -61,7 +61,7 @@ DialogTemplate MakeAboutBoxTemplate() {
     d.controls = {
         {kIdStatic, K::Picture, "", {11, 17, 20, 20}, 0, kIconAbout},
         {kIdStatic, K::Label, "QzxFile 1.0 版", {40, 10, 119, 8}, kStyleNoPrefix},
-        {kIdStatic, K::Label, "版权所有 (C) 2026 QzxFile 开发者", {40, 25, 119, 8}, 0},
+        {kIdStatic, K::Label, "版权所有 (C) 2026 QzxFile", {40, 25, 119, 8}, 0},
         {kIdOk, K::DefaultPushButton, "确定", {178, 7, 50, 14}, kGroup | kTab},
     };
     return d;

@@ -1,11 +1,12 @@
 #include "app/MonitorController.h"
 
-#include "base/PathRules.h"
 #include "app/Texts.h"
+#include "base/PathRules.h"
 
 namespace qzx {
 
-// Collects what the source's thread reports; the GUI thread picks it up in Poll.
+// Collects what the source reports; the GUI thread picks it up in Poll. Batches are recorded
+// straight away, on the queue's thread.
 class MonitorController::Sink final : public ChangeSink {
   public:
     explicit Sink(EventRecorder& r) : recorder(r) {}
@@ -13,37 +14,46 @@ class MonitorController::Sink final : public ChangeSink {
     void Begin(int runToken) {
         std::lock_guard<std::mutex> lock(mutex);
         run = runToken;
-        overflowed = false;
-        ended = false;
-        warnings.clear();
+        report = Report{};
     }
 
     void OnBatch(const ChangeBatch& batch) override { recorder.RecordBatch(RunToken(), batch); }
+    void OnArming(std::size_t watchedFolders) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        report.armed = watchedFolders;
+    }
+    void OnReady() override {
+        std::lock_guard<std::mutex> lock(mutex);
+        report.ready = true;
+    }
     void OnOverflow() override {
         std::lock_guard<std::mutex> lock(mutex);
-        overflowed = true;
+        ++report.overflows;
     }
     void OnWarning(WatchWarning warning, const std::string& path) override {
         std::lock_guard<std::mutex> lock(mutex);
-        warnings.push_back({warning, path});
+        report.warnings.push_back({warning, path});
     }
     void OnEnded() override {
         std::lock_guard<std::mutex> lock(mutex);
-        ended = true;
+        report.ended = true;
     }
 
     struct Report {
-        bool overflowed = false;
+        std::size_t armed = 0;
+        bool ready = false;
+        int overflows = 0;
         bool ended = false;
         std::vector<std::pair<WatchWarning, std::string>> warnings;
     };
+    // The progress count stays: it is a state, not an event.
     Report Take() {
         std::lock_guard<std::mutex> lock(mutex);
-        Report r{overflowed, ended, std::move(warnings)};
-        overflowed = false;
-        ended = false;
-        warnings.clear();
-        return r;
+        Report taken = std::move(report);
+        report = Report{};
+        report.armed = taken.armed;
+        report.ready = taken.ready;
+        return taken;
     }
 
   private:
@@ -55,17 +65,20 @@ class MonitorController::Sink final : public ChangeSink {
     EventRecorder& recorder;
     std::mutex mutex;
     int run = 0;
-    bool overflowed = false;
-    bool ended = false;
-    std::vector<std::pair<WatchWarning, std::string>> warnings;
+    Report report;
 };
 
 MonitorController::MonitorController(EventRecorder& r, SourceFactory f, Prompts& p)
-    : recorder(r), factory(std::move(f)), prompts(p), sink(std::make_unique<Sink>(r)) {}
+    : recorder(r),
+      factory(std::move(f)),
+      prompts(p),
+      sink(std::make_unique<Sink>(r)),
+      queue(std::make_unique<ChangeQueue>(*sink)) {}
 
 MonitorController::~MonitorController() {
     recorder.EndRun();
     if (source) source->Stop();
+    queue->Stop(Backlog::Discard);
 }
 
 bool MonitorController::Browse(std::string& pathText) {
@@ -76,7 +89,7 @@ bool MonitorController::Browse(std::string& pathText) {
 }
 
 bool MonitorController::StartMonitor(const std::string& pathText) {
-    if (state == MonitorState::Monitoring) return false;
+    if (Running()) return false;
     if (pathText.size() < 2 || !IsAbsolutePath(pathText)) {
         prompts.ShowMessage(texts::kBadPath, MessageIcon::Information);
         return false;
@@ -84,75 +97,107 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
     const std::string folder = WithTrailingSeparator(pathText);
     std::unique_ptr<ChangeSource> started = factory();
     sink->Begin(recorder.BeginRun(folder));
-    if (!started || !started->Start(folder, *sink)) {
+    if (!started || !queue->Start() || !started->Start(folder, *queue)) {
         recorder.EndRun();
+        queue->Stop(Backlog::Discard);
         prompts.ShowMessage(texts::kBadPath, MessageIcon::Information);
         return false;
     }
     source = std::move(started);
     folderPath = folder;
-    state = MonitorState::Monitoring;
-    notice.clear();
-    noticeDetail.clear();
+    state = MonitorState::Arming;
+    armedFolders = 0;
+    lost = unreadable = watchLimit = logLost = Trouble{};
+    logFailing = false;
+    endedByItself = false;
     knownLogFailures = recorder.LogFailures();
     return true;
 }
 
-void MonitorController::StopMonitor() {
-    recorder.EndRun();
+void MonitorController::StopMonitor(Backlog backlog) {
+    // Ending the run first lets a batch that waits for a list-wide operation give up at once.
+    if (backlog == Backlog::Discard) recorder.EndRun();
     if (source) source->Stop();
     source.reset();
+    queue->Stop(backlog);
+    recorder.EndRun();
     sink->Take();
     state = MonitorState::Stopped;
-    notice.clear();
-    noticeDetail.clear();
+    lost = unreadable = watchLimit = logLost = Trouble{};
+    logFailing = false;
+    endedByItself = false;
 }
 
 void MonitorController::SetOptions(const MonitorOptions& options) { recorder.SetOptions(options); }
 
 void MonitorController::ClearEvents() { recorder.ClearEvents(); }
 
+void MonitorController::Seen(Trouble& trouble, int times, const std::string& path) {
+    trouble.count += times;
+    trouble.lastSeen = recorder.TimeSource().Now();
+    if (!path.empty()) trouble.path = path;
+}
+
 bool MonitorController::Poll() {
+    if (!Running()) return false;
     bool changed = false;
-    if (state == MonitorState::Monitoring) {
-        Sink::Report report = sink->Take();
-        for (const auto& [warning, path] : report.warnings) {
-            notice = texts::kStatusPartial;
-            noticeDetail += warning == WatchWarning::WatchLimit ? texts::kDetailWatchLimit
-                                                                : texts::kDetailUnreadable;
-            noticeDetail += folderPath + path + "\n";
-            changed = true;
-        }
-        if (report.overflowed) {
-            notice = texts::kStatusLost;
-            noticeDetail += std::string(texts::kDetailLost) + "\n";
-            changed = true;
-        }
-        if (report.ended) {
-            StopMonitor();
-            noticeDetail = texts::kDetailEnded;
-            return true;
-        }
-    }
-    if (notice == texts::kStatusLogFailing && !recorder.Options().optRecordLog) {
-        notice.clear();
+    Sink::Report report = sink->Take();
+    if (state == MonitorState::Arming && report.armed != armedFolders) {
+        armedFolders = report.armed;
         changed = true;
+    }
+    for (const auto& [warning, path] : report.warnings) {
+        Seen(warning == WatchWarning::WatchLimit ? watchLimit : unreadable, 1, folderPath + path);
+        changed = true;
+    }
+    if (report.overflows > 0) {
+        Seen(lost, report.overflows);
+        changed = true;
+    }
+    if (report.ready && state == MonitorState::Arming) {
+        state = MonitorState::Monitoring;
+        changed = true;
+    }
+    if (report.ended) {
+        StopMonitor();
+        endedByItself = true;
+        return true;
     }
     const int failures = recorder.LogFailures();
     if (failures != knownLogFailures) {
+        Seen(logLost, failures - knownLogFailures);
         knownLogFailures = failures;
-        if (recorder.Options().optRecordLog) {
-            notice = texts::kStatusLogFailing;
-            noticeDetail += std::string(texts::kDetailLogFailing) + "\n";
-            changed = true;
-        }
+        changed = true;
+    }
+    // Lines failing before this run are no news of it.
+    const bool failing =
+        logLost.count > 0 && recorder.LogFailing() && recorder.Options().optRecordLog;
+    if (failing != logFailing) {
+        logFailing = failing;
+        changed = true;
     }
     return changed;
 }
 
+std::string MonitorController::TroubleLine(const char* text, const Trouble& trouble,
+                                           const char* unit) const {
+    const LocalTime& t = trouble.lastSeen;
+    std::string line = text;
+    line += trouble.path;
+    line += texts::kDetailCountOpen;
+    line += std::to_string(trouble.count);
+    line += unit;
+    line += texts::kDetailLastSeen;
+    line +=
+        std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" + std::to_string(t.second);
+    line += texts::kDetailCountClose;
+    line += "\n";
+    return line;
+}
+
 ControlStates MonitorController::States() const {
     ControlStates s;
-    const bool running = state == MonitorState::Monitoring;
+    const bool running = Running();
     s.startEnabled = !running;
     s.stopEnabled = running;
     s.browseEnabled = !running;
@@ -161,15 +206,36 @@ ControlStates MonitorController::States() const {
         case MonitorState::Idle:
             s.status = texts::kStatusIdle;
             break;
+        case MonitorState::Arming:
+            // Whatever else went wrong, "监控中.." must not show before it is true.
+            s.status = texts::kStatusArming;
+            s.statusDetail = texts::kDetailArmingBefore + std::to_string(armedFolders) +
+                             texts::kDetailArmingAfter + "\n";
+            break;
         case MonitorState::Monitoring:
-            s.status = texts::kStatusMonitoring;
+            s.status = logFailing                                     ? texts::kStatusLogFailing
+                       : lost.count > 0                               ? texts::kStatusLost
+                       : unreadable.count > 0 || watchLimit.count > 0 ? texts::kStatusPartial
+                                                                      : texts::kStatusMonitoring;
             break;
         case MonitorState::Stopped:
             s.status = texts::kStatusStopped;
+            if (endedByItself) s.statusDetail = texts::kDetailEnded;
             break;
     }
-    if (!notice.empty()) s.status = notice;
-    s.statusDetail = noticeDetail;
+    if (!running) return s;
+    if (lost.count > 0) {
+        s.statusDetail += TroubleLine(texts::kDetailLost, lost, texts::kDetailTimes);
+    }
+    if (unreadable.count > 0) {
+        s.statusDetail += TroubleLine(texts::kDetailUnreadable, unreadable, texts::kDetailPlaces);
+    }
+    if (watchLimit.count > 0) {
+        s.statusDetail += TroubleLine(texts::kDetailWatchLimit, watchLimit, texts::kDetailTimes);
+    }
+    if (logLost.count > 0) {
+        s.statusDetail += TroubleLine(texts::kDetailLogFailing, logLost, texts::kDetailLines);
+    }
     return s;
 }
 

@@ -10,12 +10,16 @@
 #include <vector>
 
 #include "app/Prompts.h"
+#include "base/Clock.h"
+#include "watch/ChangeQueue.h"
 #include "watch/ChangeSource.h"
 #include "watch/EventRecorder.h"
 
 namespace qzx {
 
-enum class MonitorState { Idle, Monitoring, Stopped };
+/// Arming: watching began but the folders that already existed are still being set up;
+/// Monitoring: every one of them is watched, so no change from now on is missed.
+enum class MonitorState { Idle, Arming, Monitoring, Stopped };
 
 /// What the window shows for the monitoring controls.
 struct ControlStates {
@@ -40,37 +44,61 @@ class MonitorController {
 
     /// Folder dialog; true with the chosen folder in pathText, false (pathText untouched) else.
     bool Browse(std::string& pathText);
-    /// Starts watching pathText (as typed). Refuses, with the message and no change of state,
-    /// a path shorter than 2 bytes, a relative path and a folder that cannot be watched.
+    /// Starts watching pathText (as typed) and enters Arming. Refuses, with the message and no
+    /// change of state, a path shorter than 2 bytes, a relative path and a folder that cannot
+    /// be watched.
     bool StartMonitor(const std::string& pathText);
-    /// Stops watching. After return no row and no log line of the run appears.
-    void StopMonitor();
+    /// Stops watching. After return no row and no log line of the run appears. Discard (the
+    /// window's Stop) drops the changes read but not yet recorded, so it never waits for them;
+    /// Finish records every one of them first, which may take a while (not on a GUI thread).
+    void StopMonitor(Backlog backlog = Backlog::Discard);
     /// The option boxes as they stand; they act from the next batch on.
     void SetOptions(const MonitorOptions& options);
     /// Empties the list and restarts the IDs, without a question.
     void ClearEvents();
 
-    /// Applies what the watcher reported since the last call (ended by itself, lost changes,
-    /// unwatched parts, failing log lines). Call every ~50 ms; true when States() changed.
+    /// Applies what the watcher reported since the last call (set-up progress and its end,
+    /// ended by itself, lost changes, unwatched parts, failing log lines). Call every ~50 ms;
+    /// true when States() changed.
     bool Poll();
 
     MonitorState State() const { return state; }
+    /// True while Arming or Monitoring.
+    bool Running() const {
+        return state == MonitorState::Arming || state == MonitorState::Monitoring;
+    }
     ControlStates States() const;
     /// The folder being watched, with its trailing separator; empty before the first Start.
     const std::string& FolderPath() const { return folderPath; }
 
   private:
     class Sink;
+    // One kind of trouble of the current run: how often, when last, and where.
+    struct Trouble {
+        int count = 0;
+        LocalTime lastSeen;
+        std::string path;
+    };
+
+    void Seen(Trouble& trouble, int times, const std::string& path = {});
+    std::string TroubleLine(const char* text, const Trouble& trouble, const char* unit) const;
 
     EventRecorder& recorder;
     SourceFactory factory;
     Prompts& prompts;
     std::unique_ptr<Sink> sink;
+    // Between the source and the recorder, so the source's thread only ever reads.
+    std::unique_ptr<ChangeQueue> queue;
     std::unique_ptr<ChangeSource> source;
     MonitorState state = MonitorState::Idle;
     std::string folderPath;
-    std::string notice;        // short addition to the status line
-    std::string noticeDetail;  // its explanation
+    std::size_t armedFolders = 0;
+    Trouble lost;
+    Trouble unreadable;
+    Trouble watchLimit;
+    Trouble logLost;
+    bool logFailing = false;
+    bool endedByItself = false;
     int knownLogFailures = 0;
 };
 

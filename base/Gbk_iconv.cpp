@@ -2,7 +2,11 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "base/Gbk.h"
 
@@ -54,29 +58,113 @@ size_t Utf8SequenceLength(std::string_view s) {
     return n;
 }
 
-}  // namespace
+// Bytes at the start of s below 0x80.
+size_t AsciiPrefix(std::string_view s) {
+    size_t i = 0;
+    // Eight at a time: a long path is mostly ASCII, and this runs for every line of a burst.
+    for (std::uint64_t word; i + 8 <= s.size(); i += 8) {
+        std::memcpy(&word, s.data() + i, 8);
+        if (word & 0x8080808080808080u) break;
+    }
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+    return i;
+}
 
-void AppendGbk(std::string_view utf8, std::string& out) {
-    // Paths are mostly ASCII, which GBK shares: skip the converter for such runs.
-    size_t ascii = 0;
-    while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) ++ascii;
-    out.append(utf8.data(), ascii);
-    utf8.remove_prefix(ascii);
-    if (utf8.empty()) return;
+// One call of the converter costs about as much as twenty bytes through it, so a short ASCII
+// gap (the "/" between two Chinese folder names) goes along with its neighbours.
+constexpr size_t kAsciiGapKept = 16;
+
+// The bytes from the start of s, which is not ASCII, up to the next run of kAsciiGapKept ASCII
+// bytes or the end. UTF-8 never has a byte below 0x80 inside a character, so the cut falls
+// between characters.
+size_t ConvertedStretch(std::string_view s) {
+    size_t end = 0;
+    while (end < s.size()) {
+        while (end < s.size() && static_cast<unsigned char>(s[end]) >= 0x80) ++end;
+        const size_t gap = AsciiPrefix(s.substr(end, kAsciiGapKept));
+        if (gap >= kAsciiGapKept || end + gap == s.size()) break;
+        end += gap;
+    }
+    return end;
+}
+
+// Converts a text that starts with a non-ASCII byte.
+void AppendConverted(std::string_view utf8, std::string& out) {
     // Opening a converter costs more than converting a path; keep one per thread.
     thread_local Converter conv("GBK", "UTF-8");
     if (!conv.ok()) {
         for (char c : utf8) out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
         return;
     }
-    conv.Reset();
     while (!utf8.empty()) {
         utf8.remove_prefix(conv.Convert(utf8, out));
         if (utf8.empty()) break;
         // A character GBK lacks, or bytes that are no UTF-8 at all: one "?" for each.
         out.push_back('?');
         utf8.remove_prefix(Utf8SequenceLength(utf8));
+        // The converter stops in its start state after a whole text, but not after an error.
         conv.Reset();
+    }
+}
+
+// The type names come again on every line of a log: short stretches seen lately are answered
+// from memory, which costs a fraction of one call of the converter.
+class RecentStretches {
+  public:
+    static constexpr size_t kLongest = 12;
+    const std::string* Find(std::string_view utf8) const {
+        for (const Entry& e : entries) {
+            if (e.used && e.utf8 == utf8) return &e.gbk;
+        }
+        return nullptr;
+    }
+    void Keep(std::string_view utf8, std::string gbk) {
+        Entry& e = entries[next];
+        next = (next + 1) % entries.size();
+        e.utf8.assign(utf8);
+        e.gbk = std::move(gbk);
+        e.used = true;
+    }
+
+  private:
+    struct Entry {
+        std::string utf8;
+        std::string gbk;
+        bool used = false;
+    };
+    std::array<Entry, 8> entries;
+    size_t next = 0;
+};
+
+void AppendStretch(std::string_view utf8, std::string& out) {
+    if (utf8.size() > RecentStretches::kLongest) {
+        AppendConverted(utf8, out);
+        return;
+    }
+    thread_local RecentStretches recent;
+    if (const std::string* known = recent.Find(utf8)) {
+        out += *known;
+        return;
+    }
+    std::string gbk;
+    AppendConverted(utf8, gbk);
+    out += gbk;
+    recent.Keep(utf8, std::move(gbk));
+}
+
+}  // namespace
+
+void AppendGbk(std::string_view utf8, std::string& out) {
+    // Paths and log lines are mostly ASCII, which GBK shares: only the stretches around other
+    // characters go through the converter.
+    for (;;) {
+        const size_t ascii = AsciiPrefix(utf8);
+        out.append(utf8.data(), ascii);
+        utf8.remove_prefix(ascii);
+        if (utf8.empty()) return;
+        const size_t stretch = ConvertedStretch(utf8);
+        AppendStretch(utf8.substr(0, stretch), out);
+        utf8.remove_prefix(stretch);
     }
 }
 

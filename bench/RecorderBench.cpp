@@ -49,7 +49,8 @@ void BM_RecordWithLogTexts(benchmark::State& state) {
     qzx::MonitorOptions options = qzx::DefaultOptions();
     options.optRecordLog = 1;
     recorder.SetOptions(options);
-    recorder.SetLogWriter([](const std::string& text) { return text.empty() ? 0 : 1; });
+    recorder.SetLogWriter(
+        [](const std::vector<std::string>& texts, const qzx::LocalTime&) { return texts.size(); });
     const int run = recorder.BeginRun("/home/user/watched/");
     const qzx::ChangeBatch batch = MakeBatch(1024, qzx::kActionRemoved);
     for (auto _ : state) benchmark::DoNotOptimize(recorder.RecordBatch(run, batch));

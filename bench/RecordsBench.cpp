@@ -1,5 +1,6 @@
 // Speed of the records: the export of a million rows and the sustained rate of log lines, each
-// beside a raw write of the same bytes as the baseline.
+// beside a raw write of the same bytes as the baseline. The BM_Logged and BM_Raw groups make
+// one comparison: run them in the same go and read the lines per second as ratios.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -11,6 +12,7 @@
 
 #include "records/DailyLog.h"
 #include "records/RecordExport.h"
+#include "watch/EventRecorder.h"
 
 namespace qzx {
 namespace {
@@ -24,9 +26,8 @@ std::vector<EventRow> MakeRows(int chinesePercent) {
     for (int i = 0; i < static_cast<int>(made.size()); ++i) {
         EventRow& row = made[static_cast<size_t>(i)];
         row.id = i + 1;
-        row.hour = static_cast<std::uint8_t>(i / 3600 % 24);
-        row.minute = static_cast<std::uint8_t>(i / 60 % 60);
-        row.second = static_cast<std::uint8_t>(i % 60);
+        // About a day and a half of changes, so the rows carry two dates.
+        SetRecordedAt(row, {2026, 12, 7 + i / 86400, i / 3600 % 24, i / 60 % 60, i % 60});
         row.action = static_cast<std::uint8_t>(i % 5 + 1);
         const std::string n = std::to_string(i);
         if (i % 100 < chinesePercent) {
@@ -160,6 +161,132 @@ void BM_RawAppendLine(benchmark::State& state) {
     std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_RawAppendLine)->UseRealTime();
+
+// A recorder with "记录日志" ticked, writing the daily log into a folder of its own, as the
+// program runs it.
+struct LoggingRig {
+    const std::string dir = TempDir();
+    DailyLog log{SystemClock(), SystemFileSystem(), {dir + "/", ""}, AppendGbk};
+    EventList list;
+    EventRecorder recorder{list, SystemClock()};
+    int run = 0;
+    explicit LoggingRig(bool logging = true) {
+        log.CreateLogDirectory();
+        MonitorOptions options = DefaultOptions();
+        options.optRecordLog = logging ? 1 : 0;
+        recorder.SetOptions(options);
+        recorder.SetLogWriter([this](const std::vector<std::string>& texts, const LocalTime& when) {
+            return log.AppendLines(texts, when);
+        });
+        run = recorder.BeginRun(kWatched);
+    }
+    ~LoggingRig() { std::filesystem::remove_all(dir); }
+    static constexpr const char* kWatched = "/home/user/watched/";
+};
+
+// Deleted files, which the duplicate window never holds back; ASCII or Chinese names.
+ChangeBatch DeletedFiles(int count, bool chinese) {
+    ChangeBatch batch;
+    for (int i = 0; i < count; ++i) {
+        const std::string n = std::to_string(i);
+        batch.push_back({kActionRemoved, chinese ? "项目/文档/报告" + n + ".docx"
+                                                 : "work/build/objects/module" + n + ".o"});
+    }
+    return batch;
+}
+
+// The log file's bytes for one batch, made without the program's writer.
+std::string RawLines(const ChangeBatch& batch) {
+    const std::string stamp = TimestampText(SystemClock().Now());
+    std::string bytes;
+    for (size_t i = 0; i < batch.size(); ++i) {
+        bytes += stamp + "\t" + std::to_string(i + 1) + "\t" + Utf8ToGbk("删除") + "\t" +
+                 LoggingRig::kWatched + Utf8ToGbk(batch[i].name) + "\r\n";
+    }
+    return bytes;
+}
+
+bool AppendRaw(const std::string& path, std::string_view bytes) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    return ::close(fd) == 0 && ok;
+}
+
+// Lines per second of a burst with the log ticked: the rules, the log texts, the encoding and
+// the file. Arguments: lines per batch, Chinese names (1) or ASCII (0).
+void BM_LoggedBatches(benchmark::State& state) {
+    LoggingRig rig;
+    const ChangeBatch batch = DeletedFiles(static_cast<int>(state.range(0)), state.range(1) != 0);
+    for (auto _ : state) {
+        if (rig.recorder.RecordBatch(rig.run, batch) != batch.size()) {
+            state.SkipWithError("change not recorded");
+        }
+    }
+    if (rig.recorder.LogFailures() != 0) state.SkipWithError("lines lost");
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_LoggedBatches)->ArgsProduct({{1, 16, 256}, {0, 1}})->UseRealTime();
+
+// The same with the log off: what the rules and the list cost without it.
+void BM_UnloggedBatches(benchmark::State& state) {
+    LoggingRig rig(false);
+    const ChangeBatch batch = DeletedFiles(static_cast<int>(state.range(0)), false);
+    for (auto _ : state) benchmark::DoNotOptimize(rig.recorder.RecordBatch(rig.run, batch));
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_UnloggedBatches)->Arg(16)->Arg(256)->UseRealTime();
+
+// The same with a set number of batches, for counting system calls under strace.
+BENCHMARK(BM_LoggedBatches)->Name("BM_LoggedSyscalls")->Args({16, 0})->Iterations(1000);
+
+// Floor: the batch's bytes, made beforehand, with one open, write and close per batch.
+void BM_RawBatchWrites(benchmark::State& state) {
+    const std::string dir = TempDir();
+    const std::string path = dir + "/raw.log";
+    const std::string bytes = RawLines(DeletedFiles(static_cast<int>(state.range(0)), false));
+    for (auto _ : state) {
+        if (!AppendRaw(path, bytes)) state.SkipWithError("write failed");
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_RawBatchWrites)->Arg(1)->Arg(16)->Arg(256)->UseRealTime();
+
+// Floor of a writer that opens the file for every line: open, write and close per line.
+void BM_RawLineWrites(benchmark::State& state) {
+    const std::string dir = TempDir();
+    const std::string path = dir + "/raw.log";
+    const ChangeBatch batch = DeletedFiles(static_cast<int>(state.range(0)), false);
+    std::vector<std::string> lines;
+    for (const ChangeRecord& change : batch) lines.push_back(RawLines({change}));
+    for (auto _ : state) {
+        for (const std::string& line : lines) {
+            if (!AppendRaw(path, line)) state.SkipWithError("write failed");
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_RawLineWrites)->Arg(16)->UseRealTime();
+
+// The encoder alone on log texts: ASCII, Chinese names, and Chinese between long ASCII runs.
+void BM_EncodeLogText(benchmark::State& state) {
+    const std::string texts[] = {
+        "123\t删除\t/home/user/watched/work/build/objects/module42.o",
+        "123\t删除\t/home/user/watched/项目/文档/报告42.docx",
+        "123\t删除\t/home/user/watched/some/long/ascii/folder/名/more/long/ascii/names.txt",
+    };
+    const std::string& text = texts[state.range(0)];
+    std::string out;
+    for (auto _ : state) {
+        out.clear();
+        AppendGbk(text, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_EncodeLogText)->DenseRange(0, 2);
 
 }  // namespace
 }  // namespace qzx

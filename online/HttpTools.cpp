@@ -3,8 +3,6 @@
 
 #include <algorithm>
 
-#include "base/Gbk.h"
-
 namespace qzx {
 namespace {
 
@@ -21,13 +19,15 @@ std::string WithoutLineEnds(std::string text) {
 
 // Line ends go after decoding: in UTF-8 a CR or LF byte is always the character itself, which
 // need not hold in every charset a server may declare.
-std::string BodyText(const HttpResponse& response) {
-    return WithoutLineEnds(ToUtf8(response.body, response.charset));
+std::string BodyText(const HttpResponse& response, TextDecoder decode) {
+    return WithoutLineEnds(decode != nullptr ? decode(response.body, response.charset)
+                                             : response.body);
 }
 
 }  // namespace
 
-HttpTools::HttpTools(HttpGet& http, FetchLimits limits) : http(http), limits(limits) {}
+HttpTools::HttpTools(HttpGet& http, FetchLimits limits, TextDecoder decode)
+    : http(http), limits(limits), decode(decode) {}
 
 std::string HttpTools::RequestAddress(const std::string& url) {
     const char* separator = url.find('?') == std::string::npos ? "?rnum=" : "&rnum=";
@@ -50,13 +50,13 @@ int HttpTools::FetchText(const std::string& url, std::string& out,
         case HttpOutcome::SetupFailed:
             return 0;
         case HttpOutcome::Complete:
-            out = response.status == 200 ? BodyText(response) : std::string();
+            out = response.status == 200 ? BodyText(response, decode) : std::string();
             return 1;
         case HttpOutcome::TransportError:
         case HttpOutcome::TooLarge:
         case HttpOutcome::Stopped:
             // Only the body of a 200 is ever text of the document; anything else is noise.
-            out = response.status == 200 ? BodyText(response) : std::string();
+            out = response.status == 200 ? BodyText(response, decode) : std::string();
             return 0;
     }
     return 0;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 
+#include "base/Gbk.h"
 #include "online/HttpGet.h"
 
 namespace qzx {
@@ -16,12 +17,18 @@ struct FetchLimits {
     std::size_t maxBodyBytes = std::size_t{1} << 20;
 };
 
+/// Reads a fetched body: bytes in the named charset (GBK when the name is empty) to UTF-8. A
+/// null decoder keeps the bytes as they came.
+using TextDecoder = std::string (*)(std::string_view bytes, std::string_view charset);
+
 /// Fetches text documents through an HTTP client. Stateless apart from the client it borrows;
 /// FetchText may be called from any thread, several at once.
 class HttpTools {
   public:
-    /// The client must outlive this object.
-    explicit HttpTools(HttpGet& http, FetchLimits limits = {});
+    /// The client must outlive this object. Bodies are read with decode; the default, the
+    /// system's ToUtf8, is named here rather than inside the fetch rules so that only callers
+    /// that take it need the charset library.
+    explicit HttpTools(HttpGet& http, FetchLimits limits = {}, TextDecoder decode = &ToUtf8);
 
     /// GETs url with "?rnum=39" or "&rnum=39" added and the user agent "QzxFile". Returns 0 and
     /// leaves out untouched for an empty url or a client that cannot be set up; 1 with the whole
@@ -39,6 +46,7 @@ class HttpTools {
   private:
     HttpGet& http;
     FetchLimits limits;
+    TextDecoder decode;
 };
 
 /// The user agent of every request.

@@ -54,6 +54,8 @@ class OnlineNotices {
 
     /// The address a click on the ticker opens (always a web address unless linkUrlDefault isn't).
     std::string TickerClickTarget() const;
+    /// The ticker's default link, opened when the ticker's own link cannot be.
+    const std::string& LinkUrlDefault() const { return strings.linkUrlDefault; }
     /// The maker's page, opened by "关于我们" and the banner.
     const std::string& SiteUrl() const { return strings.siteUrl; }
     /// The maker's address: in the window title and the ticker line before the first tick.

@@ -35,4 +35,32 @@ bool IsWebAddress(std::string_view address) {
     return true;
 }
 
+std::string EscapeWebAddress(std::string_view address) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(address.size());
+    for (char c : address) {
+        switch (c) {
+            case ' ':
+            case '"':
+            case '<':
+            case '>':
+            case '^':
+            case '`':
+            case '{':
+            case '|':
+            case '}': {
+                const auto b = static_cast<unsigned char>(c);
+                out += '%';
+                out += kHex[b >> 4];
+                out += kHex[b & 0xF];
+                break;
+            }
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
 }  // namespace qzx

@@ -22,23 +22,34 @@ std::string WithSeparator(std::string folder) {
     return folder;
 }
 
+// The buffer of a batch is kept for the next one, unless a burst made it this large.
+constexpr std::size_t kKeptBatchBytes = 1 << 20;
+
+void AppendLogLines(std::string& out, const std::vector<std::string>& texts, const LocalTime& when,
+                    EncodeAppend encode, std::string_view lineEnd) {
+    // Every line of a batch has the same stamp: format it once.
+    std::string stamp = TimestampText(when);
+    stamp += '\t';
+    std::size_t size = out.size();
+    for (const std::string& text : texts) size += stamp.size() + text.size() + lineEnd.size();
+    // One allocation: no character takes more bytes in GBK than in UTF-8.
+    out.reserve(size);
+    for (const std::string& text : texts) {
+        out += stamp;
+        if (encode == nullptr) {
+            out += text;
+        } else {
+            encode(text, out);
+        }
+        out += lineEnd;
+    }
+}
+
 }  // namespace
 
 std::string LogDirectoryBeside(std::string_view moduleDirectory) {
     if (moduleDirectory.empty()) return {};
     return WithSeparator(std::string(moduleDirectory)) + "log" + kPathSeparator;
-}
-
-std::string UserLogDirectory(std::string_view xdgStateHome, std::string_view home) {
-    const std::string sub = std::string("qzxfile") + kPathSeparator + "log" + kPathSeparator;
-    if (!xdgStateHome.empty() && xdgStateHome.front() == '/') {
-        return WithSeparator(std::string(xdgStateHome)) + sub;
-    }
-    if (!home.empty() && home.front() == '/') {
-        return WithSeparator(std::string(home)) + ".local" + kPathSeparator + "state" +
-               kPathSeparator + sub;
-    }
-    return {};
 }
 
 std::string TimestampText(const LocalTime& t) {
@@ -69,6 +80,13 @@ std::string DayText(const LocalTime& t) {
     return text;
 }
 
+std::string LogLines(const std::vector<std::string>& texts, const LocalTime& when,
+                     EncodeAppend encode, std::string_view lineEnd) {
+    std::string out;
+    AppendLogLines(out, texts, when, encode, lineEnd);
+    return out;
+}
+
 DailyLog::DailyLog(const Clock& clock, FileSystem& files, LogLocations locations,
                    EncodeAppend encode)
     : clock(clock),
@@ -96,27 +114,40 @@ int DailyLog::CreateLogDirectory() {
     return 0;
 }
 
+std::size_t DailyLog::AppendLines(const std::vector<std::string>& texts, const LocalTime& when) {
+    if (texts.empty()) return 0;
+    batchBytes.clear();
+    AppendLogLines(batchBytes, texts, when, encode, "\r\n");
+    const std::size_t written = WriteLines(when, batchBytes, texts.size());
+    if (batchBytes.capacity() > kKeptBatchBytes) std::string().swap(batchBytes);
+    return written;
+}
+
 int DailyLog::AppendLine(std::string_view text) {
     // One reading of the clock for both the timestamp and the file, so that a line written
     // across midnight never lands in a file of the other day.
     const LocalTime now = clock.Now();
-    std::string line;
-    line.reserve(text.size() + 24);
-    line += qzx::TimestampText(now);
-    line += '\t';
-    encode(text, line);
-    line += "\r\n";
-    const std::string path = logDirectory + DayText(now) + ".log";
+    std::string bytes = qzx::TimestampText(now);
+    bytes += '\t';
+    encode(text, bytes);
+    bytes += "\r\n";
+    return static_cast<int>(WriteLines(now, bytes, 1));
+}
 
-    int result = logDirectory.empty() ? 0 : files.AppendToFile(path, line);
+std::size_t DailyLog::WriteLines(const LocalTime& when, const std::string& bytes,
+                                 std::size_t lines) {
+    // The day comes from the same reading as the timestamps, so a batch never lands in the file
+    // of the other day.
+    const std::string path = logDirectory + DayText(when) + ".log";
+    int result = logDirectory.empty() ? 0 : files.AppendToFile(path, bytes);
     // Someone removed the folder while we run: make it again rather than lose every line.
     if (result == 0 && !logDirectory.empty() && !files.PathExistsAs(logDirectory, true) &&
         files.MakeFolders(logDirectory) == 1) {
-        result = files.AppendToFile(path, line);
+        result = files.AppendToFile(path, bytes);
     }
     lastResult.store(result);
-    if (result == 0) failedLines.fetch_add(1);
-    return result;
+    if (result == 0) failedLines.fetch_add(static_cast<int>(lines));
+    return result == 1 ? lines : 0;
 }
 
 std::string DailyLog::TimestampText() const { return qzx::TimestampText(clock.Now()); }

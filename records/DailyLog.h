@@ -2,12 +2,14 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/Clock.h"
-#include "records/FileSystem.h"
 #include "base/Gbk.h"
+#include "records/FileSystem.h"
 
 namespace qzx {
 
@@ -27,18 +29,18 @@ LogLocations SystemLogLocations();
 /// The folder "log" inside moduleDirectory, ending with the separator; empty for an empty input.
 std::string LogDirectoryBeside(std::string_view moduleDirectory);
 
-/// The user's log folder: xdgStateHome, else home + "/.local/state", then "qzxfile/log/".
-/// Relative values count as unset, as the base-directory convention asks; empty when neither
-/// gives an absolute folder.
-std::string UserLogDirectory(std::string_view xdgStateHome, std::string_view home);
-
 /// Timestamp of a log line: 2026-12-07 09:05:03 (two digits for all but the year).
 std::string TimestampText(const LocalTime& t);
 
 /// Date of a log file's name and of the export's rows: 2026-12-7 (no leading zeros).
 std::string DayText(const LocalTime& t);
 
-/// The log writer. Construct it, call CreateLogDirectory once at start-up, then AppendLine from
+/// Lines of the daily log for texts recorded at when: for each text the timestamp, a TAB, the
+/// text encoded by encode (copied unchanged when encode is null) and lineEnd. Any thread.
+std::string LogLines(const std::vector<std::string>& texts, const LocalTime& when,
+                     EncodeAppend encode, std::string_view lineEnd = "\r\n");
+
+/// The log writer. Construct it, call CreateLogDirectory once at start-up, then AppendLines from
 /// the watcher thread; the counters may be read from any thread.
 class DailyLog {
   public:
@@ -53,9 +55,13 @@ class DailyLog {
     /// when the folder in use is writable, 0 when neither is (lines will then fail).
     int CreateLogDirectory();
 
-    /// Appends timestamp, TAB, text and CR LF, in GBK, to the current day's file, opening and
-    /// closing it. Returns 1 when the whole line reached the file, 0 otherwise. Makes the log
-    /// folder again when it has gone. One caller at a time.
+    /// Appends the LogLines of one batch, in GBK, to the file of when's day with one open, one
+    /// write and one close, so that the file stays free between batches. Returns how many lines
+    /// reached the file: all of them or, when any byte failed, none (the part written is taken
+    /// back). Makes the log folder again when it has gone. One caller at a time.
+    std::size_t AppendLines(const std::vector<std::string>& texts, const LocalTime& when);
+
+    /// AppendLines of one text at the clock's current time: 1 when it was written, else 0.
     int AppendLine(std::string_view text);
 
     /// TimestampText for the clock's current time.
@@ -73,15 +79,18 @@ class DailyLog {
     bool UsesUserDirectory() const { return logDirectory != LogDirectoryBeside(ModuleDirectory()); }
     /// Lines lost since start-up; any thread, so that the window can warn about it.
     int FailedLineCount() const { return failedLines.load(); }
-    /// Result of the latest AppendLine (1 before the first); any thread.
+    /// 1 when the latest batch was written, 0 when it was lost (1 before the first); any thread.
     int LastResult() const { return lastResult.load(); }
 
   private:
+    std::size_t WriteLines(const LocalTime& when, const std::string& bytes, std::size_t lines);
+
     const Clock& clock;
     FileSystem& files;
     const LogLocations locations;
     const EncodeAppend encode;
     std::string logDirectory;
+    std::string batchBytes;
     std::atomic<int> failedLines{0};
     std::atomic<int> lastResult{1};
 };

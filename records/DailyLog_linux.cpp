@@ -1,11 +1,15 @@
 // Where the log may go on Linux: the executable's folder from /proc, the user's state folder
 // from the environment.
+#include "records/DailyLog_linux.h"
+
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "base/PathRules.h"
 #include "records/DailyLog.h"
 
 namespace qzx {
@@ -32,7 +36,24 @@ std::string Environment(const char* name) {
     return value == nullptr ? std::string() : std::string(value);
 }
 
+std::string WithSeparator(std::string_view folder) {
+    std::string out(folder);
+    if (out.back() != kPathSeparator) out += kPathSeparator;
+    return out;
+}
+
 }  // namespace
+
+std::string UserLogDirectory(std::string_view xdgStateHome, std::string_view home) {
+    const std::string sub = std::string("qzxfile") + kPathSeparator + "log" + kPathSeparator;
+    if (!xdgStateHome.empty() && xdgStateHome.front() == '/') {
+        return WithSeparator(xdgStateHome) + sub;
+    }
+    if (!home.empty() && home.front() == '/') {
+        return WithSeparator(home) + ".local" + kPathSeparator + "state" + kPathSeparator + sub;
+    }
+    return {};
+}
 
 LogLocations SystemLogLocations() {
     LogLocations places;

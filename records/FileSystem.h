@@ -24,6 +24,8 @@ class FileSystem {
     virtual int MakeFolders(const std::string& path) = 0;
     /// Opens (creating when missing), appends bytes at the end and closes: 1 when every byte was
     /// written and the file closed cleanly, 0 otherwise, with a partly written tail cut off.
+    /// The log calls it once per batch of lines, so on success it should cost one open, one
+    /// write and one close, and it never keeps the file open after it returns.
     virtual int AppendToFile(const std::string& path, std::string_view bytes) = 0;
     /// Makes bytes the whole content of the file, all at once: 1 on success; 0 when the path is
     /// empty, a folder, a file this process may not write, or any write fails, and then a file

@@ -16,23 +16,47 @@
 namespace qzx {
 namespace {
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+// Writes every byte; written says how many reached the file, also when it fails.
+bool WriteAll(int fd, std::string_view bytes, size_t& written) {
+    written = 0;
+    while (written < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
         }
         if (n == 0) return false;
-        bytes.remove_prefix(static_cast<size_t>(n));
+        written += static_cast<size_t>(n);
     }
     return true;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    size_t written = 0;
+    return WriteAll(fd, bytes, written);
 }
 
 // Best effort: when even this fails there is nothing left to try, and the caller reports the
 // lost line anyway.
 void CutBack(int fd, off_t size) {
     if (::ftruncate(fd, size) != 0) return;
+}
+
+// Cuts bytes off the end of the file when that is where they are.
+void CutBackTail(int fd, std::string_view bytes) {
+    struct stat st {};
+    const auto size = static_cast<off_t>(bytes.size());
+    if (::fstat(fd, &st) != 0 || st.st_size < size) return;
+    std::string tail(bytes.size(), '\0');
+    size_t got = 0;
+    while (got < tail.size()) {
+        ssize_t n = ::pread(fd, tail.data() + got, tail.size() - got,
+                            st.st_size - size + static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        got += static_cast<size_t>(n);
+    }
+    if (tail == bytes) CutBack(fd, st.st_size - size);
 }
 
 // The new file belongs to whoever wrote it. Root exporting over a user's file gives it back to
@@ -104,19 +128,25 @@ class PosixFileSystem final : public FileSystem {
     }
 
     int AppendToFile(const std::string& path, std::string_view bytes) override {
+        // Open, write, close and nothing else while all goes well: the log calls this for every
+        // batch of a burst. Where the file ended is worked out only when a write fails.
         UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
         if (!fd.Valid()) return 0;
-        const off_t before = ::lseek(fd.Get(), 0, SEEK_END);
-        const bool written = WriteAll(fd.Get(), bytes);
-        // Half a line would run into the next one; take it back.
-        if (!written && before >= 0) CutBack(fd.Get(), before);
-        const bool closed = fd.Close();
-        if (written && closed) return 1;
-        if (written && before >= 0) {
-            // The error came only with close, so what reached the file is unknown.
-            UniqueFd again(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
-            if (again.Valid()) CutBack(again.Get(), before);
+        size_t written = 0;
+        if (!WriteAll(fd.Get(), bytes, written)) {
+            // Half a batch would run into the next line; take back what got in.
+            struct stat st {};
+            if (written > 0 && ::fstat(fd.Get(), &st) == 0 &&
+                st.st_size >= static_cast<off_t>(written)) {
+                CutBack(fd.Get(), st.st_size - static_cast<off_t>(written));
+            }
+            return 0;
         }
+        if (fd.Close()) return 1;
+        // The error came only with close, so what reached the file is unknown: take the bytes
+        // back when the file ends with them.
+        UniqueFd again(::open(path.c_str(), O_RDWR | O_CLOEXEC));
+        if (again.Valid()) CutBackTail(again.Get(), bytes);
         return 0;
     }
 

@@ -49,14 +49,16 @@ void AppendDetails(std::string& out, const std::string& details, EncodeAppend en
 }
 
 // One writer for the text and the bytes, so that the two can never disagree.
-std::string BuildExport(const std::vector<EventRow>& rows, const LocalTime& day,
+std::string BuildExport(const std::vector<EventRow>& rows, const LocalTime& undatedDay,
                         EncodeAppend encode, std::string_view lineEnd) {
     // The type names are constants: encode them once, not once per row.
     std::array<std::string, 6> typeNames;
     for (int action = 0; action < 6; ++action) {
         AppendText(typeNames[action], ChangeTypeName(action), encode);
     }
-    const std::string datePrefix = DayText(day) + " ";
+    // Rows come in runs of one day: the date is formatted again only when it changes.
+    std::string datePrefix;
+    LocalTime prefixDay{0, 0, 0};
 
     size_t size = 64;
     for (const EventRow& row : rows) size += row.details.size() + 40;
@@ -69,6 +71,12 @@ std::string BuildExport(const std::vector<EventRow>& rows, const LocalTime& day,
     for (const EventRow& row : rows) {
         AppendNumber(out, static_cast<unsigned>(row.id));
         out += '\t';
+        const LocalTime rowDay = row.year != 0 ? RecordedAt(row) : undatedDay;
+        if (rowDay.year != prefixDay.year || rowDay.month != prefixDay.month ||
+            rowDay.day != prefixDay.day || datePrefix.empty()) {
+            prefixDay = rowDay;
+            datePrefix = DayText(rowDay) + " ";
+        }
         out.append(datePrefix);
         AppendNumber(out, row.hour);
         out += ':';
@@ -86,11 +94,6 @@ std::string BuildExport(const std::vector<EventRow>& rows, const LocalTime& day,
 
 }  // namespace
 
-std::vector<FileFilter> ExportFilters() {
-    return {{kExportFilterLogLabel, kExportFilterLogPattern},
-            {kExportFilterAllLabel, kExportFilterAllPattern}};
-}
-
 std::string WithExportExtension(std::string_view path) {
     // Only the file name decides: "out" in the folder "old.files" still needs its extension.
     const size_t separator = path.rfind(kPathSeparator);
@@ -99,18 +102,6 @@ std::string WithExportExtension(std::string_view path) {
     std::string result(path);
     if (name.find('.') == std::string_view::npos) result += kExportExtension;
     return result;
-}
-
-std::optional<std::string> ChooseExportPath(Prompts& prompts, const FileSystem& files) {
-    std::string chosen;
-    if (prompts.ChooseSaveFile(ExportFilters(), chosen) != 1 || chosen.empty()) {
-        return std::nullopt;
-    }
-    std::string path = WithExportExtension(chosen);
-    if (files.PathExists(path) && !prompts.AskYesNo(OverwriteQuestionText(path))) {
-        return std::nullopt;
-    }
-    return path;
 }
 
 std::string BuildExportText(const std::vector<EventRow>& rowsOldestFirst, LocalTime exportDay) {
@@ -147,14 +138,6 @@ int WriteExportFile(FileSystem& files, const std::string& path,
                     EncodeAppend encode) {
     if (path.empty()) return 0;
     return files.ReplaceFile(path, BuildExportBytes(rowsOldestFirst, exportDay, encode));
-}
-
-void ReportExportResult(Prompts& prompts, const std::string& path, int result) {
-    if (result == 1) {
-        prompts.ShowMessage(SavedText(path), MessageIcon::Information);
-        return;
-    }
-    prompts.ShowMessage(SaveFailedText(path), MessageIcon::Exclamation);
 }
 
 }  // namespace qzx

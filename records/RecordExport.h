@@ -1,6 +1,5 @@
-// Export of the event list to a tab-separated GBK file. The window calls ChooseExportPath and
-// ReportExportResult on its own thread and does the building and writing on a worker, so that
-// a long list never freezes it.
+// Export of the event list to a tab-separated GBK file. The window asks for the path on its own
+// thread and does the building and writing on a worker, so that a long list never freezes it.
 #pragma once
 
 #include <optional>
@@ -9,25 +8,18 @@
 #include <vector>
 
 #include "base/Clock.h"
-#include "app/Prompts.h"
-#include "records/FileSystem.h"
 #include "base/Gbk.h"
+#include "records/FileSystem.h"
 #include "watch/EventRow.h"
 
 namespace qzx {
 
-/// The save dialog's two choices, "日志 (*.log)" and "所有文件(*.*)".
-std::vector<FileFilter> ExportFilters();
-
 /// The chosen path with ".log" appended when its file name (not its folder) has no ".".
 std::string WithExportExtension(std::string_view path);
 
-/// GUI thread: the save dialog, the ".log" rule and, for an existing path (a folder too), the
-/// overwrite question. The path to write, or nothing when the user cancelled or said No.
-std::optional<std::string> ChooseExportPath(Prompts& prompts, const FileSystem& files);
-
 /// Any thread: the export file's text in UTF-8 with "\n" line ends: the header, an empty line,
-/// then one line per row, oldest first, dated with exportDay. Names are kept to one field.
+/// then one line per row, oldest first, each dated with the day on which it was recorded (a row
+/// without a date with exportDay). Names are kept to one field.
 std::string BuildExportText(const std::vector<EventRow>& rowsOldestFirst, LocalTime exportDay);
 
 /// Any thread: the bytes of the export file made directly from the rows in one pass: the text of
@@ -47,8 +39,5 @@ int WriteTextFile(FileSystem& files, const std::string& path, std::string_view u
 int WriteExportFile(FileSystem& files, const std::string& path,
                     const std::vector<EventRow>& rowsOldestFirst, LocalTime exportDay,
                     EncodeAppend encode);
-
-/// GUI thread: "保存成功！…" (information) for result 1, "保存失败！…" (exclamation) otherwise.
-void ReportExportResult(Prompts& prompts, const std::string& path, int result);
 
 }  // namespace qzx

@@ -1,6 +1,7 @@
 // The seam between the recording rules and the operating system's change notifications.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -14,15 +15,25 @@ enum class WatchWarning {
     WatchLimit,        // the system's limit of watches was reached
 };
 
-/// Receives what a change source sees. Every call comes from the source's own thread,
-/// one at a time; none may call ChangeSource::Stop.
+/// Receives what a change source sees. Every call comes from the source's own thread, one at a
+/// time; none may call ChangeSource::Stop.
 class ChangeSink {
   public:
     virtual ~ChangeSink() = default;
     /// A batch of changes in the order they happened. May block for a while (the recorder waits
-    /// while a list-wide operation runs); the source keeps nothing else waiting meanwhile.
+    /// while a list-wide operation runs); whoever records puts a ChangeQueue in front of the
+    /// recorder, so that the source's thread never waits for it.
     virtual void OnBatch(const ChangeBatch& batch) = 0;
-    /// The kernel's queue overflowed: some changes were lost and cannot be reported.
+    /// Setting up: watchedFolders folders are watched so far, and more are being set up. Sent
+    /// now and then, only before OnReady; a source that sets up at once never sends it.
+    virtual void OnArming(std::size_t watchedFolders) { (void)watchedFolders; }
+    /// Every folder that existed at Start is watched (or warned about): no change made from now
+    /// on is missed. Sent once per run, before any OnEnded; a source whose one watch covers the
+    /// whole tree sends it first thing on its thread. Changes made during the set-up that the
+    /// source found while setting up come in batches before it.
+    virtual void OnReady() {}
+    /// Some changes were lost and cannot be reported (the kernel's queue overflowed, or more
+    /// records waited than memory may hold).
     virtual void OnOverflow() = 0;
     /// Part of the tree is not watched; path is the folder concerned, relative like names.
     virtual void OnWarning(WatchWarning warning, const std::string& path) = 0;

@@ -12,14 +12,16 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <system_error>
 #include <thread>
 #include <vector>
 
-#include "watch/ChangeSource.h"
-#include "watch/InotifyTranslator.h"
 #include "base/UniqueFd.h"
+#include "watch/ChangeSource.h"
+#include "watch/InotifyParser.h"
+#include "watch/InotifyTranslator.h"
 
 namespace qzx {
 namespace {
@@ -31,8 +33,21 @@ constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTR
 constexpr std::size_t kReadBufferSize = 256 * 1024;
 // Entries listed between two looks at the kernel queue while setting up or scanning.
 constexpr std::size_t kListBudget = 2048;
+// Reads shorter than this are followed by a pause of kGatherPause before the next one.
+constexpr std::size_t kShortRead = 16 * 1024;
+constexpr auto kGatherPause = std::chrono::microseconds(500);
 // How long the first half of a move waits for its second half from a later read.
 constexpr auto kHeldMoveWait = std::chrono::milliseconds(15);
+
+FileTime ClockTime(clockid_t clock) {
+    timespec now{};
+    ::clock_gettime(clock, &now);
+    return static_cast<FileTime>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+FileTime StampOf(const statx_timestamp& stamp) {
+    return static_cast<FileTime>(stamp.tv_sec) * 1000000000 + stamp.tv_nsec;
+}
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
@@ -52,7 +67,8 @@ class RealDirectories : public DirectoryAccess {
 
     void RemoveWatch(int wd) override { ::inotify_rm_watch(inotifyFd, wd); }
 
-    int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries) override {
+    int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries,
+                      bool withTimes) override {
         int fd = ::open(Full(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0) return errno;
         UniqueDir dir(::fdopendir(fd));
@@ -65,20 +81,31 @@ class RealDirectories : public DirectoryAccess {
         while (dirent* entry = ::readdir(dir.get())) {
             const char* name = entry->d_name;
             if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-            bool isDirectory = entry->d_type == DT_DIR;
-            if (entry->d_type == DT_UNKNOWN) {
-                struct stat info;
-                isDirectory =
-                    ::fstatat(::dirfd(dir.get()), name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                    S_ISDIR(info.st_mode);
-            }
-            entries.push_back(DirectoryEntry{name, isDirectory});
+            DirectoryEntry found{name, entry->d_type == DT_DIR};
+            if (withTimes || entry->d_type == DT_UNKNOWN) Inspect(::dirfd(dir.get()), found);
+            entries.push_back(std::move(found));
         }
         return 0;
     }
 
+    // Changes are stamped with the coarse clock or a finer one, never earlier than it, so a
+    // stamp below this reading belongs to a change made before it.
+    FileTime Now() override { return ClockTime(CLOCK_REALTIME_COARSE); }
+
   private:
     std::string Full(const std::string& path) const { return root + path; }
+
+    static void Inspect(int dirFd, DirectoryEntry& entry) {
+        struct statx info;
+        // Cached attributes are enough: only changes this machine made matter here.
+        if (::statx(dirFd, entry.name.c_str(), AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
+                    STATX_TYPE | STATX_CTIME | STATX_BTIME, &info) != 0) {
+            return;
+        }
+        if (info.stx_mask & STATX_TYPE) entry.isDirectory = S_ISDIR(info.stx_mode);
+        if (info.stx_mask & STATX_CTIME) entry.changed = StampOf(info.stx_ctime);
+        if (info.stx_mask & STATX_BTIME) entry.born = StampOf(info.stx_btime);
+    }
 
     int inotifyFd;
     std::string root;  // ends with "/"
@@ -90,6 +117,8 @@ class InotifySource : public ChangeSource {
 
     bool Start(const std::string& folder, ChangeSink& sink) override {
         Stop();
+        // The precise clock: a change stamped later than this was made after Start.
+        const FileTime startTime = ClockTime(CLOCK_REALTIME);
         root = folder;
         if (root.empty()) return false;
         if (root.back() != '/') root += '/';
@@ -103,10 +132,13 @@ class InotifySource : public ChangeSource {
         // at the top of the folder can be missed.
         int rootWd = ::inotify_add_watch(notify.Get(), root.c_str(), kWatchMask);
         if (rootWd < 0) return false;
+        const FileTime rootArmedAt = ClockTime(CLOCK_REALTIME_COARSE);
         inotifyFd = std::move(notify);
         wakeFd = std::move(wake);
         try {
-            thread = std::thread([this, &sink, rootWd] { Run(sink, rootWd); });
+            thread = std::thread([this, &sink, rootWd, startTime, rootArmedAt] {
+                Run(sink, rootWd, startTime, rootArmedAt);
+            });
         } catch (const std::system_error&) {
             // No thread to be had is a failure to start, not an error for the caller to catch.
             inotifyFd.Reset();
@@ -128,20 +160,20 @@ class InotifySource : public ChangeSource {
     }
 
   private:
-    void Run(ChangeSink& sink, int rootWd) noexcept {
+    void Run(ChangeSink& sink, int rootWd, FileTime startTime, FileTime rootArmedAt) noexcept {
         // Nothing may escape the thread's entry; a failure here ends the watch like a read error.
         try {
-            if (!Watch(sink, rootWd)) sink.OnEnded();
+            if (!Watch(sink, rootWd, startTime, rootArmedAt)) sink.OnEnded();
         } catch (...) {
             sink.OnEnded();
         }
     }
 
     // Returns true when asked to stop, false when watching ended by itself.
-    bool Watch(ChangeSink& sink, int rootWd) {
+    bool Watch(ChangeSink& sink, int rootWd, FileTime startTime, FileTime rootArmedAt) {
         RealDirectories directories(inotifyFd.Get(), root);
         InotifyTranslator translator(directories, sink);
-        translator.Begin(rootWd);
+        translator.Begin(rootWd, startTime, rootArmedAt);
         std::unique_ptr<char[]> buffer(new char[kReadBufferSize]);
         std::vector<InotifyEvent> events;
         using Clock = std::chrono::steady_clock;
@@ -168,9 +200,14 @@ class InotifySource : public ChangeSource {
                 ssize_t length = ::read(inotifyFd.Get(), buffer.get(), kReadBufferSize);
                 if (length < 0 && errno != EAGAIN && errno != EINTR) return false;
                 if (length > 0) {
-                    Parse(buffer.get(), static_cast<std::size_t>(length), events);
+                    ParseInotifyEvents(buffer.get(), static_cast<std::size_t>(length), events);
                     if (!translator.HandleEvents(events)) return false;
                     if (translator.HasHeldMove()) heldSince = Clock::now();
+                    // A short read in a burst means waking for every few events; a moment's
+                    // pause lets them gather. The kernel holds thousands, so none is lost.
+                    if (static_cast<std::size_t>(length) < kShortRead) {
+                        std::this_thread::sleep_for(kGatherPause);
+                    }
                 }
             } else if (translator.HasHeldMove() && Clock::now() - heldSince >= kHeldMoveWait) {
                 translator.ReleaseHeldMove();
@@ -190,20 +227,6 @@ class InotifySource : public ChangeSource {
     bool QueueIsEmpty() const {
         int queued = 0;
         return ::ioctl(inotifyFd.Get(), FIONREAD, &queued) == 0 && queued == 0;
-    }
-
-    static void Parse(const char* data, std::size_t length, std::vector<InotifyEvent>& events) {
-        events.clear();
-        std::size_t offset = 0;
-        while (offset + sizeof(inotify_event) <= length) {
-            inotify_event header;
-            std::memcpy(&header, data + offset, sizeof header);
-            const char* name = data + offset + sizeof header;
-            std::size_t nameLength = header.len ? ::strnlen(name, header.len) : 0;
-            events.push_back(InotifyEvent{header.wd, header.mask, header.cookie,
-                                          std::string_view(name, nameLength)});
-            offset += sizeof header + header.len;
-        }
     }
 
     std::string root;

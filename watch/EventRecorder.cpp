@@ -1,5 +1,6 @@
 #include "watch/EventRecorder.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -79,7 +80,9 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
     {
         std::unique_lock<std::mutex> lock(mutex);
         // Dropping the batch while a list-wide operation runs would lose the change; wait.
+        ++batchesWaiting;
         resumed.wait(lock, [&] { return g_paused == 0 || run != currentRun; });
+        --batchesWaiting;
         if (run != currentRun || run == 0) return 0;
 
         const MonitorOptions o = options;
@@ -87,6 +90,7 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
         std::size_t listed = list.Size();
         std::size_t made = 0;
         rows.reserve(batch.size());
+        if (o.optRecordLog) logTexts.reserve(batch.size());
 
         for (std::size_t i = 0; i < batch.size(); ++i) {
             const int action = NormalAction(batch[i].action);
@@ -105,9 +109,7 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
 
             EventRow row;
             row.id = ++g_eventCount;
-            row.hour = static_cast<std::uint8_t>(now.hour);
-            row.minute = static_cast<std::uint8_t>(now.minute);
-            row.second = static_cast<std::uint8_t>(now.second);
+            SetRecordedAt(row, now);
             row.action = static_cast<std::uint8_t>(action);
             row.details.reserve(folderPath.size() * 2 + firstName.size() + secondName->size() + 12);
             row.details = folderPath;
@@ -117,6 +119,9 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
                 row.details += folderPath;
                 row.details += *secondName;
                 g_lastName = *secondName;
+            } else if (action == kActionRemoved) {
+                // The name coming back right after must show, or the file would seem gone.
+                g_lastName.clear();
             } else if (action != kActionOther) {
                 g_lastName = firstName;
             }
@@ -139,14 +144,9 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
         lock.unlock();
         // Disk writes happen outside the lock so that a click on "清空记录" never waits for
         // them; only this thread records, so the lines keep their order.
-        int failed = 0;
-        for (const std::string& text : logTexts) {
-            if (writer(text) != 1) ++failed;
-        }
-        if (failed) {
-            std::lock_guard<std::mutex> relock(mutex);
-            logFailures += failed;
-        }
+        const std::size_t written = writer(logTexts, now);
+        const int failed = static_cast<int>(logTexts.size() - std::min(written, logTexts.size()));
+        CountLogLines(static_cast<int>(logTexts.size()) - failed, failed);
         return made;
     }
 }
@@ -188,6 +188,28 @@ std::string EventRecorder::LastName() const {
 int EventRecorder::LogFailures() const {
     std::lock_guard<std::mutex> lock(mutex);
     return logFailures;
+}
+
+int EventRecorder::LogLinesWritten() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return logWritten;
+}
+
+bool EventRecorder::LogFailing() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return logFailing;
+}
+
+int EventRecorder::BatchesWaiting() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return batchesWaiting;
+}
+
+void EventRecorder::CountLogLines(int written, int failed) {
+    std::lock_guard<std::mutex> lock(mutex);
+    logWritten += written;
+    logFailures += failed;
+    logFailing = failed > 0;
 }
 
 }  // namespace qzx

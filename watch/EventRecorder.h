@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "base/Clock.h"
 #include "watch/ChangeRecord.h"
@@ -32,8 +33,10 @@ MonitorOptions DefaultOptions();
 /// Thread-safe: the watcher records while the GUI thread clears, pauses and changes options.
 class EventRecorder {
   public:
-    /// Writes one log line (UTF-8 text of ID, type and details); returns 1 when written, else 0.
-    using LogWriter = std::function<int(const std::string& logText)>;
+    /// Writes the log lines of one batch (UTF-8 texts of ID, type and details, oldest first),
+    /// all stamped with the batch's time; returns how many of them were written.
+    using LogWriter =
+        std::function<std::size_t(const std::vector<std::string>& logTexts, const LocalTime& when)>;
 
     /// Above this many rows automatic clearing empties the list.
     static constexpr std::size_t kAutoClearLimit = 10000;
@@ -70,6 +73,15 @@ class EventRecorder {
     std::string LastName() const;
     /// Log lines that could not be written since start-up. Any thread.
     int LogFailures() const;
+    /// Log lines written since start-up. Any thread.
+    int LogLinesWritten() const;
+    /// True while log lines fail: the last batch that had lines to write lost one of them.
+    /// Any thread.
+    bool LogFailing() const;
+    /// Batches held back at this moment by Pause. Any thread.
+    int BatchesWaiting() const;
+    /// The clock that stamps the rows. Any thread.
+    const Clock& TimeSource() const { return clock; }
 
   private:
     EventList& list;
@@ -86,6 +98,11 @@ class EventRecorder {
     int g_eventCount = 0;
     std::string g_lastName;
     int logFailures = 0;
+    int logWritten = 0;
+    bool logFailing = false;
+    int batchesWaiting = 0;
+
+    void CountLogLines(int written, int failed);
 };
 
 /// Pauses a recorder for the lifetime of the scope.

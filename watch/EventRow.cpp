@@ -1,9 +1,26 @@
 // Row texts: formats that the log and the export read back, so they never change.
 #include "watch/EventRow.h"
 
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+
 #include "watch/ChangeRecord.h"
 
 namespace qzx {
+
+void SetRecordedAt(EventRow& row, const LocalTime& when) {
+    row.year = static_cast<std::uint16_t>(when.year);
+    row.month = static_cast<std::uint8_t>(when.month);
+    row.day = static_cast<std::uint8_t>(when.day);
+    row.hour = static_cast<std::uint8_t>(when.hour);
+    row.minute = static_cast<std::uint8_t>(when.minute);
+    row.second = static_cast<std::uint8_t>(when.second);
+}
+
+LocalTime RecordedAt(const EventRow& row) {
+    return {row.year, row.month, row.day, row.hour, row.minute, row.second};
+}
 
 const char* ChangeTypeName(int action) {
     switch (action) {
@@ -47,33 +64,55 @@ std::string ColumnText(const EventRow& row, int column) {
     }
 }
 
+namespace {
+
+bool BreaksAField(char c) { return c == '\t' || c == '\r' || c == '\n'; }
+
+// Bytes before the first TAB, CR or LF. Runs for every log line of a burst, so it looks at
+// eight bytes at a time for any below 14, which a path almost never holds.
+size_t FieldPrefix(std::string_view s) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHighs = 0x8080808080808080u;
+    size_t i = 0;
+    for (std::uint64_t word; i + 8 <= s.size(); i += 8) {
+        std::memcpy(&word, s.data() + i, 8);
+        if ((word - kOnes * 14) & ~word & kHighs) break;
+    }
+    while (i < s.size() && !BreaksAField(s[i])) ++i;
+    return i;
+}
+
+void AppendField(std::string& out, std::string_view text) {
+    for (;;) {
+        const size_t clean = FieldPrefix(text);
+        out.append(text.data(), clean);
+        if (clean == text.size()) return;
+        const char c = text[clean];
+        out += c == '\t' ? "\\t" : c == '\r' ? "\\r" : "\\n";
+        text.remove_prefix(clean + 1);
+    }
+}
+
+}  // namespace
+
 std::string FieldText(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '\t':
-                out += "\\t";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            default:
-                out += c;
-        }
-    }
+    AppendField(out, text);
     return out;
 }
 
 std::string LogText(const EventRow& row) {
-    std::string text = IdText(row);
+    const char* type = ChangeTypeName(row.action);
+    std::string text;
+    text.reserve(16 + std::char_traits<char>::length(type) + row.details.size());
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, row.id).ptr;
+    text.append(digits, end);
     text += '\t';
-    text += ChangeTypeName(row.action);
+    text += type;
     text += '\t';
-    text += FieldText(row.details);
+    AppendField(text, row.details);
     return text;
 }
 

@@ -5,12 +5,18 @@
 #include <string>
 #include <string_view>
 
+#include "base/Clock.h"
+
 namespace qzx {
 
 /// A row of the event list. The texts of its four columns are made on demand, which keeps a
 /// row small: the only text stored is the details.
 struct EventRow {
     int id = 0;
+    /// The local date on which the change was recorded; year 0 when the row carries none.
+    std::uint16_t year = 0;
+    std::uint8_t month = 0;  // 1..12
+    std::uint8_t day = 0;    // 1..31
     std::uint8_t hour = 0;
     std::uint8_t minute = 0;
     std::uint8_t second = 0;
@@ -18,6 +24,11 @@ struct EventRow {
     /// The full path, or for a rename: old path, " 命名为 ", new path. Raw bytes, UTF-8 expected.
     std::string details;
 };
+
+/// Stamps the row with the local date and time of day at which it was recorded.
+void SetRecordedAt(EventRow& row, const LocalTime& when);
+/// The local date and time of day at which the row was recorded (year 0 when it has no date).
+LocalTime RecordedAt(const EventRow& row);
 
 /// Type name of a change action: 1 "新增", 2 "删除", 3 "修改", 4 and 5 "命名", else "其他".
 const char* ChangeTypeName(int action);

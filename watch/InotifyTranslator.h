@@ -26,10 +26,18 @@ struct InotifyEvent {
     std::string_view name;
 };
 
+/// A time stamp of the file system, in nanoseconds since 1970; kNoTime when not known.
+using FileTime = std::int64_t;
+inline constexpr FileTime kNoTime = -1;
+
 /// One entry of a folder listing.
 struct DirectoryEntry {
     std::string name;
     bool isDirectory = false;
+    /// Its last change of content or attributes, and its birth; only when the listing was
+    /// asked for times, and birth only where the file system keeps it.
+    FileTime changed = kNoTime;
+    FileTime born = kNoTime;
 };
 
 /// The folder operations the translator needs. Paths are relative to the watched folder,
@@ -42,8 +50,13 @@ class DirectoryAccess {
     virtual int AddWatch(const std::string& path) = 0;
     /// Stops watching; a descriptor the kernel already dropped is harmless.
     virtual void RemoveWatch(int wd) = 0;
-    /// Lists a folder without "." and ".."; returns 0, or the errno value on failure.
-    virtual int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries) = 0;
+    /// Lists a folder without "." and ".."; returns 0, or the errno value on failure. With
+    /// withTimes each entry's time stamps are filled in as far as they can be read.
+    virtual int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries,
+                              bool withTimes) = 0;
+    /// The file system's clock now, rounded down to the tick with which it stamps changes: a
+    /// change stamped earlier than this was made before the call.
+    virtual FileTime Now() = 0;
 };
 
 /// Keeps the tree of watched folders and translates events into batches for a sink. Used by
@@ -53,8 +66,11 @@ class InotifyTranslator {
     /// Neither access nor sink is owned; both must outlive the translator.
     InotifyTranslator(DirectoryAccess& access, ChangeSink& sink);
 
-    /// Registers the watched folder's own watch and queues the silent walk of its subfolders.
-    void Begin(int rootWd);
+    /// Registers the watched folder's own watch and queues the set-up walk of its subfolders.
+    /// With startTime (the precise clock when watching was asked for) and rootArmedAt (Now()
+    /// just after the watched folder's own watch was set), the walk reports what was stamped
+    /// after Start in folders that were not watched yet; without them it reports nothing.
+    void Begin(int rootWd, FileTime startTime = kNoTime, FileTime rootArmedAt = kNoTime);
     /// Handles the events of one read in order and hands their records to the sink as one batch
     /// (split around an overflow). A trailing move's first half is held back for the next call.
     /// Returns false when watching has ended (the watched folder went away); the sink has then
@@ -67,7 +83,10 @@ class InotifyTranslator {
     /// True while folders wait to be watched or listed.
     bool HasPendingWork() const { return !pending.empty(); }
     /// Lists queued folders until about budget entries were seen; one batch for what it found.
+    /// Tells the sink how far the set-up walk got (OnArming), and OnReady once it is done.
     void DoPendingWork(std::size_t budget);
+    /// True once every folder that existed at Begin is watched or was warned about.
+    bool Ready() const { return readySent; }
     /// Tells that the kernel queue was empty after all pending work was done and with no move
     /// held: no event can repeat what a listing reported any more.
     void OnQueueEmpty();
@@ -104,6 +123,7 @@ class InotifyTranslator {
     struct PendingList {
         int wd = -1;
         Walk walk = Walk::Silent;
+        FileTime armedAt = kNoTime;  // set-up walk: when the folder's watch was in place
     };
 
     void HandleOne(const InotifyEvent& event);
@@ -113,6 +133,9 @@ class InotifyTranslator {
     void ResolveHeldMove();
     bool WatchChild(int parentWd, const std::string& name, Walk walk);
     void ListFolder(const PendingList& item, std::size_t& budget);
+    void ReportSetUpChange(int wd, const std::string& dir, const DirectoryEntry& entry,
+                           FileTime armedAt);
+    void Queue(const PendingList& item);
     void Attach(int wd, int parentWd, const std::string& name);
     void Detach(int wd);
     void DropChild(int parentWd, const std::string& name);
@@ -132,9 +155,16 @@ class InotifyTranslator {
     std::unordered_set<int> revisited;
     // New folders that were renamed before they could be watched: where they went is new too.
     std::set<std::pair<int, std::string>> unwatchedNew;
+    // Entries the set-up walk reported as added: the folder may be reported as new as well
+    // (made after Start, found by the walk before its own event was read), and its listing
+    // must not add them a second time.
+    std::set<std::pair<int, std::string>> setUpAdded;
     std::optional<HeldMove> heldMove;
     ChangeBatch batch;
     bool warnedLimit = false;
+    FileTime startTime = kNoTime;
+    std::size_t setUpPending = 0;  // folders of the set-up walk still to be listed
+    bool readySent = false;
 };
 
 }  // namespace qzx

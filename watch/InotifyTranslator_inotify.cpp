@@ -22,10 +22,16 @@ std::string WithoutSlash(const std::string& dir) {
 InotifyTranslator::InotifyTranslator(DirectoryAccess& access, ChangeSink& sink)
     : access(access), sink(sink) {}
 
-void InotifyTranslator::Begin(int wd) {
+void InotifyTranslator::Begin(int wd, FileTime start, FileTime rootArmedAt) {
     rootWd = wd;
+    startTime = start;
     folders[wd] = Folder{};
-    pending.push_back({wd, Walk::Silent});
+    Queue({wd, Walk::Silent, start == kNoTime ? kNoTime : rootArmedAt});
+}
+
+void InotifyTranslator::Queue(const PendingList& item) {
+    if (item.walk == Walk::Silent) ++setUpPending;
+    pending.push_back(item);
 }
 
 std::optional<std::string> InotifyTranslator::PathOf(int wd) const {
@@ -116,6 +122,10 @@ void InotifyTranslator::Appeared(int wd, const std::string& dir, std::string_vie
     if (freshIt != fresh.end() && !freshIt->second.present.insert(entry).second) {
         return;  // its folder's listing already reported it (and watched it, if a folder)
     }
+    if (setUpAdded.erase({wd, entry}) > 0) {
+        // The set-up walk reported it already, and watches a folder of that name.
+        return;
+    }
     Emit(kActionAdded, dir + entry);
     if (isDirectory && !WatchChild(wd, entry, Walk::Report)) unwatchedNew.emplace(wd, entry);
 }
@@ -200,7 +210,7 @@ bool InotifyTranslator::WatchChild(int parentWd, const std::string& name, Walk w
         if (walk == Walk::Report) {
             // The set-up walk got there first and reported nothing, but what the folder held
             // before that is new all the same.
-            if (fresh.emplace(wd, FreshFolder{}).second) pending.push_back({wd, walk});
+            if (fresh.emplace(wd, FreshFolder{}).second) Queue({wd, walk});
             return true;
         }
         // Found twice during a walk, or (after an overflow) moved while nobody looked.
@@ -210,13 +220,15 @@ bool InotifyTranslator::WatchChild(int parentWd, const std::string& name, Walk w
             Detach(wd);
             Attach(wd, parentWd, name);
         }
-        pending.push_back({wd, walk});
+        Queue({wd, walk});
         return true;
     }
+    // Taken after the watch is in place: a change stamped later than this was seen by it.
+    const FileTime armedAt = walk == Walk::Silent && startTime != kNoTime ? access.Now() : kNoTime;
     Attach(wd, parentWd, name);
     if (walk == Walk::Report) fresh[wd];
     if (walk == Walk::Revisit) revisited.insert(wd);
-    pending.push_back({wd, walk});
+    Queue({wd, walk, armedAt});
     return true;
 }
 
@@ -225,9 +237,17 @@ void InotifyTranslator::DoPendingWork(std::size_t budget) {
         // Depth first keeps the queue short in wide trees.
         PendingList item = pending.back();
         pending.pop_back();
+        if (item.walk == Walk::Silent) --setUpPending;
         ListFolder(item, budget);
     }
     Flush();
+    if (readySent) return;
+    if (setUpPending > 0) {
+        sink.OnArming(folders.size());
+        return;
+    }
+    readySent = true;
+    sink.OnReady();
 }
 
 void InotifyTranslator::ListFolder(const PendingList& item, std::size_t& budget) {
@@ -235,7 +255,8 @@ void InotifyTranslator::ListFolder(const PendingList& item, std::size_t& budget)
     std::optional<std::string> dir = PathOf(item.wd);
     if (!dir) return;
     std::vector<DirectoryEntry> entries;
-    int error = access.ListDirectory(WithoutSlash(*dir), entries);
+    const bool withTimes = item.walk == Walk::Silent && item.armedAt != kNoTime;
+    int error = access.ListDirectory(WithoutSlash(*dir), entries, withTimes);
     if (error != 0) {
         if (error != ENOENT && error != ENOTDIR && error != ELOOP) {
             Warn(WatchWarning::UnreadableFolder, WithoutSlash(*dir));
@@ -250,16 +271,35 @@ void InotifyTranslator::ListFolder(const PendingList& item, std::size_t& budget)
         if (freshFolder) {
             // Already reported by its own event: it is neither new nor unwatched.
             if (!freshFolder->present.insert(entry.name).second) continue;
-            Emit(kActionAdded, *dir + entry.name);
+            if (setUpAdded.count({item.wd, entry.name}) == 0) Emit(kActionAdded, *dir + entry.name);
         }
+        if (withTimes) ReportSetUpChange(item.wd, *dir, entry, item.armedAt);
         if (entry.isDirectory) WatchChild(item.wd, entry.name, item.walk);
     }
     if (freshFolder) freshFolder->listed = true;
 }
 
+void InotifyTranslator::ReportSetUpChange(int wd, const std::string& dir,
+                                          const DirectoryEntry& entry, FileTime armedAt) {
+    // Stamped after Start and before the folder's watch: no event will tell of it. Stamps come
+    // in ticks of the clock, so a change within the tick of Start or of the watch cannot be
+    // placed; it is left out rather than reported twice or from before Start.
+    auto unseen = [&](FileTime t) { return t != kNoTime && t > startTime && t < armedAt; };
+    if (unseen(entry.born)) {
+        Emit(kActionAdded, dir + entry.name);
+        setUpAdded.emplace(wd, entry.name);
+        return;
+    }
+    // A folder's own stamp moves with its entries, which are reported for themselves.
+    if (entry.isDirectory) return;
+    if (unseen(entry.changed)) Emit(kActionModified, dir + entry.name);
+}
+
 void InotifyTranslator::OnQueueEmpty() {
-    // Both halves of any rename of these folders have been read by now.
+    // Both halves of any rename of these folders have been read by now, and so has the event
+    // of every folder the set-up walk found.
     unwatchedNew.clear();
+    setUpAdded.clear();
     for (auto it = fresh.begin(); it != fresh.end();) {
         if (it->second.listed) {
             it = fresh.erase(it);
@@ -336,7 +376,7 @@ bool InotifyTranslator::IsWithin(int wd, int ancestorWd) const {
 void InotifyTranslator::StartRevisit() {
     revisited.clear();
     revisited.insert(rootWd);
-    pending.push_back({rootWd, Walk::Revisit});
+    Queue({rootWd, Walk::Revisit});
 }
 
 void InotifyTranslator::Emit(int action, std::string name) {

@@ -5,6 +5,8 @@
 #include <QPushButton>
 
 #include "app/DialogTemplate.h"
+#include "app/MainWindow.h"
+#include "app/qt/QtText.h"
 
 namespace qzx {
 namespace {
@@ -19,6 +21,8 @@ QRect Px(const Rect& units) {
 AboutDialog::AboutDialog(const std::string& logFolder, QWidget* parent) : QDialog(parent) {
     const DialogTemplate& t = AboutBoxTemplate();
     setWindowTitle(QString::fromStdString(t.caption));
+    // A window takes no font from its parent: the template's font is set here as well.
+    setFont(QtFont(MainWindow::DialogFont()));
     // One line below the template's texts names the log folder; the box grows by that much.
     const int extra = DialogUnitsToPixels(12);
     setFixedSize(DialogUnitsToPixels(t.width), DialogUnitsToPixels(t.height) + extra);

@@ -1,31 +1,36 @@
-// Shows an EventList newest first, taking in new rows in batches rather than one repaint per row.
+// Shows the presenter's rows newest first, taking in new rows in batches rather than one repaint
+// per row.
 #pragma once
 
 #include <QAbstractTableModel>
-#include <cstdint>
+#include <QStringList>
+#include <string>
+#include <vector>
 
-#include "watch/EventList.h"
+#include "app/MainWindow.h"
 
 namespace qzx {
 
 class EventListModel final : public QAbstractTableModel {
     Q_OBJECT
   public:
-    explicit EventListModel(const EventList& list, QObject* parent = nullptr);
+    explicit EventListModel(const MainWindow& presenter, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    /// Takes in what changed in the list since the last call. GUI thread, every ~50 ms.
-    void Sync();
+    /// The column titles (UTF-8). GUI thread.
+    void SetTitles(const std::vector<std::string>& titles);
+    /// Takes in what the presenter reports changed: one reset or one insert. GUI thread.
+    void Apply(const ListSync& sync);
     /// The row shown at view row i (0 is the newest); false when there is none.
     bool RowAtView(int viewRow, EventRow& out) const;
 
   private:
-    const EventList& list;
-    std::uint64_t shownGeneration = 0;
+    const MainWindow& presenter;
+    QStringList titles;
     int shownCount = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "app/qt/MonitorDialog.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QFont>
@@ -13,30 +14,20 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTableView>
+#include <QTextDocument>
 
 #include "app/ControlIds.h"
-#include "app/DesktopOpener.h"
 #include "app/DialogTemplate.h"
-#include "app/Texts.h"
-#include "app/WindowLayout.h"
 #include "app/qt/AboutDialog.h"
 #include "app/qt/EventListModel.h"
 #include "app/qt/QtText.h"
-#include "online/OnlineNotices.h"
-#include "online/TextTools.h"
-#include "online/WebAddress.h"
-#include "records/RecordExport.h"
+#include "base/Gbk.h"
 
 namespace qzx {
 namespace {
-
-constexpr int kTimer1PeriodMs = 5000;
-// Rows reach the list in batches at this pace: fast enough to feel immediate, slow enough that
-// a burst of changes never repaints once per row.
-constexpr int kPollPeriodMs = 50;
-constexpr int kTimer2DelayMs = 2000;
 
 QRect Px(const Rect& units) {
     const Rect r = TemplateRectToPixels(units);
@@ -45,10 +36,13 @@ QRect Px(const Rect& units) {
 
 }  // namespace
 
-MonitorDialog::MonitorDialog(MonitorDialogDeps d, QWidget* parent)
-    : QDialog(parent), deps(std::move(d)) {
+MonitorDialog::MonitorDialog(MonitorDialogDeps d, QWidget* parent) : QDialog(parent) {
+    MainWindowView& view = *this;
+    presenter = std::make_unique<MainWindow>(
+        MainWindowDeps{d.list, d.recorder, d.controller, d.prompts, d.clock, d.files, AppendGbk,
+                       d.logFolder, d.notices, d.opener},
+        view);
     const DialogTemplate& t = MainWindowTemplate();
-    setWindowTitle(Q(t.caption + deps.notices.MakerAddress()));
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         icon.addFile(QString(":/res/icons/qzxfile-%1.png").arg(size), QSize(size, size));
@@ -59,48 +53,35 @@ MonitorDialog::MonitorDialog(MonitorDialogDeps d, QWidget* parent)
     setSizeGripEnabled(false);
     const QSize templateSize(DialogUnitsToPixels(t.width), DialogUnitsToPixels(t.height));
     resize(templateSize);
-    arrangedSize = templateSize;
     setMinimumSize(templateSize);
 
     CreateControls();
-    SetOptionsOnScreen(DefaultOptions());
-    deps.controller.SetOptions(OptionsOnScreen());
-    ApplyStates();
-    pathEdit->setFocus();
 
     auto* about = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_A), this);
-    connect(about, &QShortcut::activated, this, &MonitorDialog::ShowAboutBox);
+    connect(about, &QShortcut::activated, this, [this] { presenter->OnAbout(); });
+    connect(&tickerTimer, &QTimer::timeout, this,
+            [this] { presenter->OnTimer(WindowTimer::Ticker); });
+    connect(&updateTimer, &QTimer::timeout, this,
+            [this] { presenter->OnTimer(WindowTimer::Update); });
+    connect(&pollTimer, &QTimer::timeout, this, [this] { presenter->OnTimer(WindowTimer::Poll); });
 
-    connect(&timer1, &QTimer::timeout, this, &MonitorDialog::TickTimer1);
-    timer1.start(kTimer1PeriodMs);
-    timer2.setSingleShot(true);
-    connect(&timer2, &QTimer::timeout, this, &MonitorDialog::TickTimer2);
-    timer2.start(kTimer2DelayMs);
-    connect(&pollTimer, &QTimer::timeout, this, &MonitorDialog::PollNow);
-    pollTimer.start(kPollPeriodMs);
+    presenter->OnInit(templateSize.width(), templateSize.height());
 }
 
 MonitorDialog::~MonitorDialog() {
-    // An export under way finishes its file rather than leaving half of it behind.
-    if (exportThread.joinable()) exportThread.join();
+    // The presenter finishes an export under way while the widgets it reports to still exist.
+    presenter.reset();
 }
 
 void MonitorDialog::CreateControls() {
-    QFont dialogFont = font();
-    dialogFont.setFamilies({"SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC"});
-    dialogFont.setPointSizeF(9);
-    setFont(dialogFont);
-    QFont displayFont;
-    displayFont.setFamilies({"Verdana", "DejaVu Sans"});
-    displayFont.setPointSizeF(9.2);
+    setFont(QtFont(MainWindow::DialogFont()));
 
     for (const TemplateControl& c : MainWindowTemplate().controls) {
         QWidget* w = nullptr;
         const QString caption = Q(c.caption);
         switch (c.kind) {
             case ControlKind::Edit:
-                w = pathEdit = new QLineEdit(this);
-                pathEdit->setFont(displayFont);
+                w = new QLineEdit(this);
                 break;
             case ControlKind::PushButton:
             case ControlKind::DefaultPushButton: {
@@ -114,7 +95,9 @@ void MonitorDialog::CreateControls() {
                 break;
             case ControlKind::Label: {
                 auto* label = new QLabel(this);
+                // Labels show paths and fetched text: never as markup, never as links.
                 label->setTextFormat(Qt::PlainText);
+                label->setTextInteractionFlags(Qt::NoTextInteraction);
                 label->setText(caption);
                 w = label;
                 break;
@@ -136,24 +119,20 @@ void MonitorDialog::CreateControls() {
         if (c.id != kIdStatic) controls.insert(c.id, w);
     }
 
-    auto* ticker = static_cast<QLabel*>(Control(kIdTicker));
-    ticker->setFont(displayFont);
-    ticker->setCursor(Qt::PointingHandCursor);
-    ticker->setText(Q(deps.notices.MakerAddress()));
-    Control(kIdBanner)->setCursor(Qt::PointingHandCursor);
     // Labels report no clicks of their own; the window watches them instead.
-    ticker->installEventFilter(this);
+    Control(kIdTicker)->installEventFilter(this);
     Control(kIdBanner)->installEventFilter(this);
-    status = static_cast<QLabel*>(Control(kIdStatus));
 
-    status->setTextFormat(Qt::PlainText);
-
-    model = new EventListModel(deps.list, this);
+    model = new EventListModel(*presenter, this);
     eventList->setModel(model);
     eventList->setShowGrid(true);
     eventList->setSelectionBehavior(QAbstractItemView::SelectRows);
     eventList->setSelectionMode(QAbstractItemView::SingleSelection);
     eventList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list for the next control, as in any dialog, rather than walking its cells.
+    eventList->setTabKeyNavigation(false);
+    // Scrolling counts rows, so that keeping the rows in sight is a matter of rows inserted.
+    eventList->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     eventList->setWordWrap(false);
     eventList->verticalHeader()->hide();
     eventList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -164,156 +143,39 @@ void MonitorDialog::CreateControls() {
     header->setSectionsClickable(false);
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    const int widths[] = {40, 60, 40, 393};
-    for (int i = 0; i < 4; ++i) eventList->setColumnWidth(i, widths[i]);
 
-    connect(static_cast<QPushButton*>(Control(kIdBrowse)), &QPushButton::clicked, this,
-            &MonitorDialog::OnBrowse);
-    connect(static_cast<QPushButton*>(Control(kIdStart)), &QPushButton::clicked, this,
-            &MonitorDialog::OnStartMonitor);
-    connect(static_cast<QPushButton*>(Control(kIdStop)), &QPushButton::clicked, this,
-            &MonitorDialog::OnStopMonitor);
-    connect(static_cast<QPushButton*>(Control(kIdClear)), &QPushButton::clicked, this,
-            &MonitorDialog::OnClearEvents);
-    connect(static_cast<QPushButton*>(Control(kIdExport)), &QPushButton::clicked, this,
-            &MonitorDialog::OnExportRecords);
-    connect(static_cast<QPushButton*>(Control(kIdExit)), &QPushButton::clicked, this,
-            &QDialog::reject);
-    connect(static_cast<QPushButton*>(Control(kIdAbout)), &QPushButton::clicked, this,
-            &MonitorDialog::OpenSiteLink);
-    connect(eventList, &QTableView::doubleClicked, this, &MonitorDialog::OpenEventFolder);
-    for (int id : {kIdOptAdded, kIdOptModified, kIdOptDeleted, kIdOptRenamed, kIdOptOther,
-                   kIdOptAutoClear, kIdOptRecordLog}) {
-        connect(static_cast<QCheckBox*>(Control(id)), &QCheckBox::clicked, this,
-                &MonitorDialog::OnOptionChanged);
+    for (auto it = controls.cbegin(); it != controls.cend(); ++it) {
+        auto* button = qobject_cast<QAbstractButton*>(it.value());
+        if (button == nullptr) continue;
+        const int id = it.key();
+        if (id == kIdExit) {
+            connect(button, &QAbstractButton::clicked, this, &QDialog::reject);
+            continue;
+        }
+        connect(button, &QAbstractButton::clicked, this, [this, id] { presenter->OnCommand(id); });
     }
-}
-
-MonitorOptions MonitorDialog::OptionsOnScreen() const {
-    auto on = [this](int id) { return static_cast<QCheckBox*>(Control(id))->isChecked() ? 1 : 0; };
-    MonitorOptions o;
-    o.optAdded = on(kIdOptAdded);
-    o.optModified = on(kIdOptModified);
-    o.optDeleted = on(kIdOptDeleted);
-    o.optRenamed = on(kIdOptRenamed);
-    o.optOther = on(kIdOptOther);
-    o.optAutoClear = on(kIdOptAutoClear);
-    o.optRecordLog = on(kIdOptRecordLog);
-    return o;
-}
-
-void MonitorDialog::SetOptionsOnScreen(const MonitorOptions& o) {
-    auto set = [this](int id, int v) { static_cast<QCheckBox*>(Control(id))->setChecked(v != 0); };
-    set(kIdOptAdded, o.optAdded);
-    set(kIdOptModified, o.optModified);
-    set(kIdOptDeleted, o.optDeleted);
-    set(kIdOptRenamed, o.optRenamed);
-    set(kIdOptOther, o.optOther);
-    set(kIdOptAutoClear, o.optAutoClear);
-    set(kIdOptRecordLog, o.optRecordLog);
-}
-
-void MonitorDialog::OnBrowse() {
-    std::string path;
-    if (deps.controller.Browse(path)) pathEdit->setText(Q(path));
-}
-
-void MonitorDialog::OnStartMonitor() {
-    deps.controller.SetOptions(OptionsOnScreen());
-    deps.controller.StartMonitor(S(pathEdit->text()));
-    ApplyStates();
-}
-
-void MonitorDialog::OnStopMonitor() {
-    deps.controller.StopMonitor();
-    model->Sync();
-    ApplyStates();
-}
-
-void MonitorDialog::OnOptionChanged() { deps.controller.SetOptions(OptionsOnScreen()); }
-
-void MonitorDialog::OnClearEvents() {
-    deps.controller.ClearEvents();
-    model->Sync();
-}
-
-void MonitorDialog::OnExportRecords() {
-    if (exportThread.joinable()) return;
-    const std::optional<std::string> path = ChooseExportPath(deps.prompts, deps.files);
-    if (!path) return;
-    const LocalTime day = deps.clock.Now();
-    Control(kIdExport)->setEnabled(false);
-    // The rows are copied and written on a worker: a list of a million rows takes a good part of
-    // a second, which the window must not spend frozen. The copy holds the list still, so the
-    // watcher waits for it rather than losing a change.
-    exportThread = std::thread([this, target = *path, day] {
-        const std::vector<EventRow> rows = deps.list.Snapshot();
-        const int result = WriteExportFile(deps.files, target, rows, day, AppendGbk);
-        QMetaObject::invokeMethod(
-            this, [this, target, result] { OnExportFinished(target, result); },
-            Qt::QueuedConnection);
+    connect(eventList, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        presenter->OnRowActivated(index.isValid() ? index.row() : -1);
     });
 }
 
-void MonitorDialog::OnExportFinished(const std::string& path, int result) {
-    if (exportThread.joinable()) exportThread.join();
-    Control(kIdExport)->setEnabled(true);
-    ReportExportResult(deps.prompts, path, result);
-}
+void MonitorDialog::TickTimer1() { presenter->OnTimer(WindowTimer::Ticker); }
 
-bool MonitorDialog::ExportRunning() const { return exportThread.joinable(); }
+void MonitorDialog::TickTimer2() { presenter->OnTimer(WindowTimer::Update); }
 
-void MonitorDialog::TickTimer1() {
-    const TickerView view = deps.notices.OnTimer1();
-    auto* ticker = static_cast<QLabel*>(Control(kIdTicker));
-    QPalette palette = ticker->palette();
-    palette.setColor(QPalette::WindowText, QColor(view.color.r, view.color.g, view.color.b));
-    ticker->setPalette(palette);
-    ticker->setText(Q(view.title));
-    // Every tick ends the duplicate window, whatever the ticker did.
-    deps.recorder.EndDuplicateWindow();
-}
+void MonitorDialog::PollNow() { presenter->Poll(); }
 
-void MonitorDialog::TickTimer2() {
-    timer2.stop();
-    deps.notices.OnTimer2();
-}
+bool MonitorDialog::ExportRunning() const { return presenter->ExportRunning(); }
 
-void MonitorDialog::OpenEventFolder(const QModelIndex& index) {
-    EventRow row;
-    // The row is read under the list's lock; the desktop is asked outside it, so a slow file
-    // manager never holds the watcher up.
-    if (!index.isValid() || !model->RowAtView(index.row(), row)) return;
-    deps.opener.OpenFolder(TextTools::FolderOfDetails(row.details));
-}
-
-void MonitorDialog::OpenTickerLink() { deps.opener.OpenUrl(deps.notices.TickerClickTarget()); }
-
-void MonitorDialog::OpenSiteLink() {
-    const std::string& site = deps.notices.SiteUrl();
-    if (IsWebAddress(site)) deps.opener.OpenUrl(site);
-}
+void MonitorDialog::ShowAboutBox() { presenter->OnAbout(); }
 
 bool MonitorDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (watched == Control(kIdTicker)) OpenTickerLink();
-        if (watched == Control(kIdBanner)) OpenSiteLink();
+        if (watched == Control(kIdTicker)) presenter->OnCommand(kIdTicker);
+        if (watched == Control(kIdBanner)) presenter->OnCommand(kIdBanner);
     }
     return QDialog::eventFilter(watched, event);
-}
-
-void MonitorDialog::PollNow() {
-    model->Sync();
-    if (deps.controller.Poll()) ApplyStates();
-    if (const std::optional<UpdateOffer> offer = deps.notices.Poll()) {
-        if (deps.prompts.AskYesNo(offer->question)) deps.opener.OpenUrl(offer->target);
-    }
-}
-
-void MonitorDialog::ShowAboutBox() {
-    AboutDialog box(deps.logFolder, this);
-    box.exec();
 }
 
 void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
@@ -322,43 +184,162 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     QWidget* under = childAt(event->pos());
     if (under != nullptr && under != logo) return;
     QMenu menu(this);
-    menu.addAction(QString::fromUtf8(AboutItemText()), this, &MonitorDialog::ShowAboutBox);
+    menu.addAction(QString::fromUtf8(AboutItemText()), this, [this] { presenter->OnAbout(); });
     menu.exec(event->globalPos());
+}
+
+void MonitorDialog::ReportSize() {
+    const int kind =
+        isMinimized() ? kSizeMinimized : (isMaximized() ? kSizeMaximized : kSizeRestored);
+    presenter->OnSize(kind, width(), height());
 }
 
 void MonitorDialog::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    ArrangeToSize();
+    ReportSize();
 }
 
-void MonitorDialog::ArrangeToSize() {
-    // The template's own places hold until the size first changes, as the column widths of a
-    // fresh window say (393 for "详细", not cx - 245).
-    if (!eventList || (size() == arrangedSize && !isMinimized())) return;
-    arrangedSize = size();
-    std::vector<ControlRect> rects;
-    rects.reserve(static_cast<std::size_t>(controls.size()));
-    for (auto it = controls.cbegin(); it != controls.cend(); ++it) {
-        const QRect g = it.value()->geometry();
-        rects.push_back({it.key(), {g.x(), g.y(), g.width(), g.height()}});
-    }
-    const LayoutResult r =
-        ArrangeControls(isMinimized() ? kSizeMinimized : kSizeRestored, width(), height(), rects);
-    if (!r.applied) return;
-    for (const ControlRect& c : rects) {
-        controls.value(c.id)->setGeometry(c.rect.x, c.rect.y, c.rect.width, c.rect.height);
-    }
-    eventList->setColumnWidth(kDetailsColumn, r.detailsColumnWidth);
+void MonitorDialog::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) ReportSize();
 }
 
-void MonitorDialog::ApplyStates() {
-    const ControlStates s = deps.controller.States();
-    Control(kIdStart)->setEnabled(s.startEnabled);
-    Control(kIdStop)->setEnabled(s.stopEnabled);
-    Control(kIdBrowse)->setEnabled(s.browseEnabled);
-    pathEdit->setEnabled(s.pathEnabled);
-    status->setText(Q(s.status));
-    status->setToolTip(Q(s.statusDetail));
+void MonitorDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    presenter->OnVisibilityChanged(true);
 }
+
+void MonitorDialog::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    presenter->OnVisibilityChanged(false);
+}
+
+QTimer& MonitorDialog::TimerOf(WindowTimer timer) {
+    switch (timer) {
+        case WindowTimer::Ticker:
+            return tickerTimer;
+        case WindowTimer::Update:
+            return updateTimer;
+        case WindowTimer::Poll:
+            break;
+    }
+    return pollTimer;
+}
+
+void MonitorDialog::SetTitle(const std::string& title) { setWindowTitle(Q(title)); }
+
+void MonitorDialog::SetEnabled(int id, bool enabled) {
+    if (QWidget* w = Control(id)) w->setEnabled(enabled);
+}
+
+void MonitorDialog::SetText(int id, const std::string& text) {
+    QWidget* w = Control(id);
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        edit->setText(Q(text));
+    } else if (auto* label = qobject_cast<QLabel*>(w)) {
+        label->setTextFormat(Qt::PlainText);
+        label->setText(Q(text));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        button->setText(Q(text));
+    }
+}
+
+std::string MonitorDialog::Text(int id) const {
+    QWidget* w = Control(id);
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) return S(edit->text());
+    if (auto* label = qobject_cast<QLabel*>(w)) return S(label->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) return S(button->text());
+    return {};
+}
+
+bool MonitorDialog::IsChecked(int id) const {
+    auto* box = qobject_cast<QCheckBox*>(Control(id));
+    return box != nullptr && box->isChecked();
+}
+
+void MonitorDialog::SetChecked(int id, bool checked) {
+    if (auto* box = qobject_cast<QCheckBox*>(Control(id))) box->setChecked(checked);
+}
+
+void MonitorDialog::SetToolTip(int id, const std::string& text) {
+    QWidget* w = Control(id);
+    if (w == nullptr) return;
+    // Qt guesses whether a tooltip is markup; a folder name such as "<b>x" must stay text, so
+    // the tooltip is given as markup that spells the text out.
+    w->setToolTip(text.empty() ? QString() : Qt::convertFromPlainText(Q(text), Qt::WhiteSpacePre));
+}
+
+void MonitorDialog::SetTextColor(int id, Rgb color) {
+    QWidget* w = Control(id);
+    if (w == nullptr) return;
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::WindowText, QColor(color.r, color.g, color.b));
+    w->setPalette(palette);
+}
+
+void MonitorDialog::SetFont(int id, const FontSpec& font) {
+    if (QWidget* w = Control(id)) w->setFont(QtFont(font));
+}
+
+void MonitorDialog::SetCursor(int id, CursorShape shape) {
+    QWidget* w = Control(id);
+    if (w == nullptr) return;
+    if (shape == CursorShape::Hand) {
+        w->setCursor(Qt::PointingHandCursor);
+    } else {
+        w->unsetCursor();
+    }
+}
+
+void MonitorDialog::SetFocus(int id) {
+    if (QWidget* w = Control(id)) w->setFocus();
+}
+
+void MonitorDialog::SetListColumns(const std::vector<std::string>& titles,
+                                   const std::vector<int>& widths) {
+    model->SetTitles(titles);
+    for (std::size_t i = 0; i < widths.size(); ++i) {
+        eventList->setColumnWidth(static_cast<int>(i), widths[i]);
+    }
+}
+
+void MonitorDialog::SetListColumnWidth(int column, int width) {
+    eventList->setColumnWidth(column, width);
+}
+
+void MonitorDialog::SyncList(const ListSync& sync) {
+    QScrollBar* bar = eventList->verticalScrollBar();
+    const int scrolled = bar->value();
+    model->Apply(sync);
+    if (sync.reset || scrolled == 0) return;
+    // Scrolled down to read, the reader keeps the rows in sight while new ones arrive above:
+    // the view scrolls by the rows inserted (the range grows by as much once the view lays
+    // itself out again, which it has not yet).
+    bar->setMaximum(bar->maximum() + sync.inserted);
+    bar->setValue(scrolled + sync.inserted);
+}
+
+bool MonitorDialog::ControlRect(int id, Rect& rect) const {
+    QWidget* w = Control(id);
+    if (w == nullptr) return false;
+    const QRect g = w->geometry();
+    rect = {g.x(), g.y(), g.width(), g.height()};
+    return true;
+}
+
+void MonitorDialog::MoveControl(int id, const Rect& rect) {
+    if (QWidget* w = Control(id)) w->setGeometry(rect.x, rect.y, rect.width, rect.height);
+}
+
+void MonitorDialog::StartTimer(WindowTimer timer, int periodMs) { TimerOf(timer).start(periodMs); }
+
+void MonitorDialog::StopTimer(WindowTimer timer) { TimerOf(timer).stop(); }
+
+void MonitorDialog::ShowAboutBox(const std::string& logFolder) {
+    AboutDialog box(logFolder, this);
+    box.exec();
+}
+
+void MonitorDialog::Close() { reject(); }
 
 }  // namespace qzx

@@ -1,28 +1,20 @@
-// The main window: the monitoring controls, the event list and the ticker line.
+// The main window drawn with Qt Widgets: the controls of the template, wired to the presenter.
 #pragma once
 
 #include <QDialog>
 #include <QHash>
 #include <QTimer>
-#include <thread>
+#include <memory>
 
-#include "base/Clock.h"
-#include "app/MonitorController.h"
-#include "app/Prompts.h"
-#include "watch/EventRecorder.h"
+#include "app/MainWindow.h"
+#include "app/MainWindowView.h"
 
-class QCheckBox;
 class QLabel;
-class QLineEdit;
-class QPushButton;
 class QTableView;
 
 namespace qzx {
 
-class DesktopOpener;
 class EventListModel;
-class FileSystem;
-class OnlineNotices;
 
 /// Everything the window works with; owned by the caller and outliving the window.
 struct MonitorDialogDeps {
@@ -41,7 +33,7 @@ struct MonitorDialogDeps {
     DesktopOpener& opener;
 };
 
-class MonitorDialog final : public QDialog {
+class MonitorDialog final : public QDialog, private MainWindowView {
     Q_OBJECT
   public:
     explicit MonitorDialog(MonitorDialogDeps deps, QWidget* parent = nullptr);
@@ -51,6 +43,7 @@ class MonitorDialog final : public QDialog {
     QWidget* Control(int id) const { return controls.value(id, nullptr); }
     QTableView* ListView() const { return eventList; }
     EventListModel* Model() const { return model; }
+    MainWindow& Presenter() { return *presenter; }
 
     /// Runs one tick of the five-second timer at once (tests drive time through this).
     void TickTimer1();
@@ -66,37 +59,47 @@ class MonitorDialog final : public QDialog {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     void CreateControls();
-    void ArrangeToSize();
-    void OnBrowse();
-    void OnStartMonitor();
-    void OnStopMonitor();
-    void OnOptionChanged();
-    void OnClearEvents();
-    void OnExportRecords();
-    void OnExportFinished(const std::string& path, int result);
-    void OpenEventFolder(const QModelIndex& index);
-    void OpenTickerLink();
-    void OpenSiteLink();
-    void ApplyStates();
-    MonitorOptions OptionsOnScreen() const;
-    void SetOptionsOnScreen(const MonitorOptions& options);
+    void ReportSize();
+    QTimer& TimerOf(WindowTimer timer);
 
-    MonitorDialogDeps deps;
+    // MainWindowView
+    void SetTitle(const std::string& title) override;
+    void SetEnabled(int id, bool enabled) override;
+    void SetText(int id, const std::string& text) override;
+    std::string Text(int id) const override;
+    bool IsChecked(int id) const override;
+    void SetChecked(int id, bool checked) override;
+    void SetToolTip(int id, const std::string& text) override;
+    void SetTextColor(int id, Rgb color) override;
+    void SetFont(int id, const FontSpec& font) override;
+    void SetCursor(int id, CursorShape shape) override;
+    void SetFocus(int id) override;
+    void SetListColumns(const std::vector<std::string>& titles,
+                        const std::vector<int>& widths) override;
+    void SetListColumnWidth(int column, int width) override;
+    void SyncList(const ListSync& sync) override;
+    bool ControlRect(int id, Rect& rect) const override;
+    void MoveControl(int id, const Rect& rect) override;
+    void StartTimer(WindowTimer timer, int periodMs) override;
+    void StopTimer(WindowTimer timer) override;
+    void ShowAboutBox(const std::string& logFolder) override;
+    void Close() override;
+
     QHash<int, QWidget*> controls;
-    QLineEdit* pathEdit = nullptr;
     QTableView* eventList = nullptr;
     EventListModel* model = nullptr;
-    QLabel* status = nullptr;
     QLabel* logo = nullptr;
-    QSize arrangedSize;
-    std::thread exportThread;
-    QTimer timer1;
-    QTimer timer2;
+    QTimer tickerTimer;
+    QTimer updateTimer;
     QTimer pollTimer;
+    std::unique_ptr<MainWindow> presenter;
 };
 
 }  // namespace qzx

@@ -5,11 +5,13 @@
 
 namespace qzx {
 
-void QtDesktopOpener::OpenUrl(const std::string& url) {
-    // StrictMode: an address that does not parse is refused rather than guessed at.
-    const QUrl parsed(QString::fromStdString(url), QUrl::StrictMode);
-    if (!parsed.isValid()) return;
-    QDesktopServices::openUrl(parsed);
+bool QtDesktopOpener::OpenUrl(const std::string& url) {
+    // Browsers take a blank, "{" or "|" in an address; so does the tolerant parser, which
+    // writes them as %XX. What it still cannot read is refused, and the caller falls back.
+    const QUrl parsed(QString::fromStdString(url), QUrl::TolerantMode);
+    const QString scheme = parsed.scheme();
+    if (!parsed.isValid() || (scheme != "http" && scheme != "https")) return false;
+    return QDesktopServices::openUrl(parsed);
 }
 
 void QtDesktopOpener::OpenFolder(const std::string& folder) {

@@ -7,7 +7,7 @@ namespace qzx {
 
 class QtDesktopOpener final : public DesktopOpener {
   public:
-    void OpenUrl(const std::string& url) override;
+    bool OpenUrl(const std::string& url) override;
     void OpenFolder(const std::string& folder) override;
 };
 

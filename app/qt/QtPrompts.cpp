@@ -12,12 +12,15 @@ void QtPrompts::ShowMessage(const std::string& text, MessageIcon icon) {
     QMessageBox box(
         icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::Information,
         QString::fromUtf8(texts::kAppName), Q(text), QMessageBox::Ok, owner);
+    // Messages carry paths and fetched text: shown as written, never as markup or links.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 bool QtPrompts::AskYesNo(const std::string& text) {
     QMessageBox box(QMessageBox::Information, QString::fromUtf8(texts::kAppName), Q(text),
                     QMessageBox::Yes | QMessageBox::No, owner);
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }

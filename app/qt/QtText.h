@@ -1,8 +1,12 @@
-// Between the program's UTF-8 std::string and Qt's QString.
+// Between the program's UTF-8 std::string and Qt's QString, and its fonts and Qt's.
 #pragma once
 
+#include <QFont>
 #include <QString>
+#include <QStringList>
 #include <string>
+
+#include "app/MainWindowView.h"
 
 namespace qzx {
 
@@ -13,6 +17,16 @@ inline QString Q(const std::string& s) {
 inline std::string S(const QString& s) {
     const QByteArray bytes = s.toUtf8();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+/// A font of the window as Qt describes it: the first of its faces that is installed.
+inline QFont QtFont(const FontSpec& spec) {
+    QFont font;
+    QStringList families;
+    for (const std::string& face : spec.faces) families << Q(face);
+    font.setFamilies(families);
+    font.setPointSizeF(spec.tenthsOfPoint / 10.0);
+    return font;
 }
 
 }  // namespace qzx

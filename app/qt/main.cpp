@@ -1,23 +1,26 @@
 // Wires the objects of one run of QzxFile together and runs the main window.
 #include <QApplication>
+#include <QLocale>
 
-#include "base/Clock.h"
 #include "app/MonitorController.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtDesktopOpener.h"
 #include "app/qt/QtPrompts.h"
+#include "app/qt/QtTranslations.h"
+#include "base/Clock.h"
+#include "base/Gbk.h"
 #include "online/HttpGet.h"
 #include "online/HttpTools.h"
 #include "online/OnlineNotices.h"
 #include "records/DailyLog.h"
 #include "records/FileSystem.h"
-#include "base/Gbk.h"
 #include "watch/ChangeSource.h"
 #include "watch/EventRecorder.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("QzxFile");
+    qzx::InstallQtTranslations(app, QLocale::system());
 
     qzx::DailyLog log(qzx::SystemClock(), qzx::SystemFileSystem(), qzx::SystemLogLocations(),
                       qzx::AppendGbk);
@@ -25,7 +28,10 @@ int main(int argc, char** argv) {
 
     qzx::EventList list;
     qzx::EventRecorder recorder(list, qzx::SystemClock());
-    recorder.SetLogWriter([&log](const std::string& text) { return log.AppendLine(text); });
+    recorder.SetLogWriter(
+        [&log](const std::vector<std::string>& texts, const qzx::LocalTime& when) {
+            return log.AppendLines(texts, when);
+        });
     qzx::QtPrompts prompts;
     qzx::QtDesktopOpener opener;
     const std::unique_ptr<qzx::HttpGet> http = qzx::MakeHttpGet();

@@ -65,5 +65,23 @@ TEST(DialogTemplate, AboutBoxHasIconTextsAndOk) {
     EXPECT_EQ(std::string(AboutItemText()), "关于 QzxFile(&A)...");
 }
 
+// The template's 9-point "宋体" draws an ASCII character 6 pixels wide and a Chinese one 12,
+// and a dialog unit across is a quarter of its 6-pixel average: each About text must fit the
+// 119 units of its control, or the box cuts it off.
+TEST(DialogTemplate, AboutTextsFitTheirControlsInTheDialogFont) {
+    int labels = 0;
+    for (const TemplateControl& c : AboutBoxTemplate().controls) {
+        if (c.kind != ControlKind::Label) continue;
+        ++labels;
+        int pixels = 0;
+        for (unsigned char byte : c.caption) {
+            if (byte < 0x80) pixels += 6;
+            if (byte >= 0xC0) pixels += 12;  // the first byte of a wide character
+        }
+        EXPECT_LE(pixels * 4, c.units.width * 6) << c.caption;
+    }
+    EXPECT_EQ(labels, 2);
+}
+
 }  // namespace
 }  // namespace qzx

@@ -1,7 +1,12 @@
 // Start, Stop and the status line, over a fake change source and fake message boxes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <thread>
 
 #include "app/MonitorController.h"
@@ -23,6 +28,29 @@ struct ControllerFixture : ::testing::Test {
         recorder, [this] { return std::make_unique<test::FakeSource>(source); }, prompts};
 
     void SetUp() override { controller.SetOptions(DefaultOptions()); }
+    // Polls as the window does until done() holds; false after five seconds.
+    bool PollUntil(const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (;;) {
+            controller.Poll();
+            if (done()) return true;
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::yield();
+        }
+    }
+    bool PollUntilStatus(const char* status) {
+        return PollUntil([&] { return controller.States().status == status; });
+    }
+    int Stops() {
+        std::lock_guard<std::mutex> lock(source.mutex);
+        return source.stops;
+    }
+    bool WaitForRows(std::size_t rows) {
+        return PollUntil([&] { return list.Size() >= rows; });
+    }
+    static int Lines(const std::string& text) {
+        return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    }
     void ExpectStates(bool start, bool stop, const char* status) {
         const ControlStates s = controller.States();
         EXPECT_EQ(s.startEnabled, start);
@@ -38,6 +66,8 @@ TEST_F(ControllerFixture, StartAndStopFollowTheStateTable) {
     ASSERT_TRUE(controller.StartMonitor("/data"));
     EXPECT_EQ(source.folder, "/data/") << "a trailing separator is added";
     EXPECT_EQ(controller.FolderPath(), "/data/");
+    ExpectStates(false, true, "准备中..");
+    ASSERT_TRUE(PollUntilStatus("监控中.."));
     ExpectStates(false, true, "监控中..");
     controller.StopMonitor();
     ExpectStates(true, false, "已停止..");
@@ -66,58 +96,122 @@ TEST_F(ControllerFixture, BadPathsAreRefusedWithTheMessage) {
     ExpectStates(true, false, "监控状态");
 }
 
+// "监控中.." shows only once the source has every existing folder watched; until then the
+// status says the set-up is under way and the tooltip counts the folders done.
+TEST_F(ControllerFixture, ArmingLastsUntilTheSourceIsReady) {
+    source.readyAtStart = false;
+    ASSERT_TRUE(controller.StartMonitor("/data"));
+    EXPECT_EQ(controller.State(), MonitorState::Arming);
+    source.WithSink([](ChangeSink& s) { s.OnArming(42); });
+    ASSERT_TRUE(PollUntil(
+        [&] { return controller.States().statusDetail.find(" 42 ") != std::string::npos; }));
+    ExpectStates(false, true, "准备中..");
+    source.WithSink([](ChangeSink& s) { s.OnWarning(WatchWarning::UnreadableFolder, "x"); });
+    source.Deliver({{kActionModified, "found-while-arming"}});
+    ASSERT_TRUE(WaitForRows(1));
+    ExpectStates(false, true, "准备中..");
+    source.WithSink([](ChangeSink& s) { s.OnReady(); });
+    ASSERT_TRUE(PollUntil([&] { return controller.State() == MonitorState::Monitoring; }));
+    ExpectStates(false, true, texts::kStatusPartial);
+    EXPECT_EQ(controller.States().statusDetail.find("42"), std::string::npos);
+    controller.StopMonitor();
+    ExpectStates(true, false, "已停止..");
+}
+
 TEST_F(ControllerFixture, WatchingThatEndsByItselfReturnsToStopped) {
     ASSERT_TRUE(controller.StartMonitor("/data"));
+    ASSERT_TRUE(PollUntilStatus("监控中.."));
     EXPECT_FALSE(controller.Poll());
     source.WithSink([](ChangeSink& s) { s.OnEnded(); });
-    EXPECT_TRUE(controller.Poll());
+    ASSERT_TRUE(PollUntilStatus("已停止.."));
     ExpectStates(true, false, "已停止..");
     EXPECT_FALSE(controller.States().statusDetail.empty());
     EXPECT_EQ(source.stops, 1) << "the finished watcher is joined";
 }
 
+// The tooltip keeps one line per kind of trouble, with its count and when it was last seen,
+// however often the trouble comes back.
 TEST_F(ControllerFixture, LostChangesAndUnwatchedPartsShowInTheStatusLine) {
     ASSERT_TRUE(controller.StartMonitor("/data"));
+    ASSERT_TRUE(PollUntilStatus("监控中.."));
     source.WithSink([](ChangeSink& s) { s.OnWarning(WatchWarning::UnreadableFolder, "secret"); });
-    EXPECT_TRUE(controller.Poll());
-    EXPECT_EQ(controller.States().status, texts::kStatusPartial);
+    ASSERT_TRUE(PollUntilStatus(texts::kStatusPartial));
     EXPECT_NE(controller.States().statusDetail.find("/data/secret"), std::string::npos);
     source.WithSink([](ChangeSink& s) { s.OnOverflow(); });
-    EXPECT_TRUE(controller.Poll());
-    EXPECT_EQ(controller.States().status, texts::kStatusLost);
+    ASSERT_TRUE(PollUntilStatus(texts::kStatusLost));
     EXPECT_EQ(list.Size(), 0u) << "an overflow never makes up a row";
+
+    clock.Set({2026, 12, 8, 14, 7, 9});
+    for (int i = 0; i < 400; ++i) {
+        source.WithSink([&](ChangeSink& s) {
+            s.OnOverflow();
+            s.OnWarning(WatchWarning::UnreadableFolder, "other" + std::to_string(i % 3));
+        });
+        controller.Poll();
+    }
+    source.WithSink([](ChangeSink& s) { s.OnWarning(WatchWarning::WatchLimit, "deep"); });
+    ASSERT_TRUE(PollUntil([&] {
+        const std::string detail = controller.States().statusDetail;
+        return detail.find("401 次") != std::string::npos &&
+               detail.find("401 处") != std::string::npos &&
+               detail.find("/data/deep") != std::string::npos;
+    }));
+    const std::string detail = controller.States().statusDetail;
+    EXPECT_EQ(Lines(detail), 3) << detail;
+    EXPECT_NE(detail.find("最近一次 14:7:9"), std::string::npos) << detail;
+    EXPECT_NE(detail.find("/data/other"), std::string::npos) << "the last place is named";
     controller.StopMonitor();
     ExpectStates(true, false, "已停止..");
+    EXPECT_TRUE(controller.States().statusDetail.empty());
 }
 
-TEST_F(ControllerFixture, FailingLogLinesShowWhileLoggingIsTicked) {
-    recorder.SetLogWriter([](const std::string&) { return 0; });
+// "日志写入失败!" shows while lines fail and goes once a line is written again; the tooltip
+// keeps the count of lines lost.
+TEST_F(ControllerFixture, FailingLogLinesShowWhileTheyFail) {
+    std::atomic<bool> writable{false};
+    recorder.SetLogWriter([&](const std::vector<std::string>& texts, const LocalTime&) {
+        return writable ? texts.size() : std::size_t{0};
+    });
     MonitorOptions o = DefaultOptions();
     o.optRecordLog = 1;
     controller.SetOptions(o);
     ASSERT_TRUE(controller.StartMonitor("/data"));
-    source.Deliver({{kActionAdded, "a"}});
-    EXPECT_TRUE(controller.Poll());
-    EXPECT_EQ(controller.States().status, texts::kStatusLogFailing);
+    ASSERT_TRUE(PollUntilStatus("监控中.."));
+    source.Deliver({{kActionAdded, "a"}, {kActionAdded, "b"}});
+    ASSERT_TRUE(PollUntilStatus(texts::kStatusLogFailing));
+    EXPECT_NE(controller.States().statusDetail.find("2 行未写入"), std::string::npos);
+
+    writable = true;
+    source.Deliver({{kActionAdded, "c"}});
+    ASSERT_TRUE(PollUntilStatus("监控中.."));
+    EXPECT_NE(controller.States().statusDetail.find("2 行未写入"), std::string::npos);
+
+    writable = false;
+    source.Deliver({{kActionAdded, "d"}});
+    ASSERT_TRUE(PollUntilStatus(texts::kStatusLogFailing));
     o.optRecordLog = 0;
     controller.SetOptions(o);
-    EXPECT_TRUE(controller.Poll());
-    EXPECT_EQ(controller.States().status, "监控中..");
+    ASSERT_TRUE(PollUntilStatus("监控中..")) << "nothing fails while logging is off";
 }
 
 // After Stop returns no row appears, even with the watcher delivering at full speed.
 TEST_F(ControllerFixture, NoRowAfterStopReturns) {
     ASSERT_TRUE(controller.StartMonitor("/data"));
     std::atomic<bool> quit{false};
+    std::atomic<int> refused{0};
     std::thread watcher([&] {
         int i = 0;
-        while (!quit) source.Deliver({{kActionRemoved, "f" + std::to_string(i++)}});
+        while (!quit) {
+            if (!source.Deliver({{kActionRemoved, "f" + std::to_string(i++)}})) ++refused;
+        }
     });
     while (list.Size() < 100) std::this_thread::yield();
     controller.StopMonitor();
     const std::size_t atStop = list.Size();
     const int idsAtStop = recorder.EventCount();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // The watcher goes on trying for a while after Stop.
+    const int refusedAtStop = refused;
+    while (refused < refusedAtStop + 1000) std::this_thread::yield();
     quit = true;
     watcher.join();
     EXPECT_EQ(list.Size(), atStop);
@@ -125,7 +219,65 @@ TEST_F(ControllerFixture, NoRowAfterStopReturns) {
     // IDs run on across Stop and Start.
     ASSERT_TRUE(controller.StartMonitor("/data"));
     source.Deliver({{kActionRemoved, "next"}});
+    ASSERT_TRUE(WaitForRows(atStop + 1));
     EXPECT_EQ(list.Snapshot().back().id, idsAtStop + 1);
+}
+
+// A log writer that holds the recording thread until let go, so that changes pile up behind it.
+struct HeldWriter {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool held = true;
+    int entered = 0;
+
+    int Write() {
+        std::unique_lock<std::mutex> lock(mutex);
+        ++entered;
+        changed.notify_all();
+        changed.wait(lock, [this] { return !held; });
+        return 1;
+    }
+    bool WaitEntered() {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(5), [this] { return entered > 0; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex);
+        held = false;
+        changed.notify_all();
+    }
+};
+
+// The window's Stop drops what was read but not yet recorded; a clean exit records it all
+// first. Either way nothing of the run comes after Stop returns.
+TEST_F(ControllerFixture, StopDiscardsOrFinishesTheBacklog) {
+    MonitorOptions o = DefaultOptions();
+    o.optRecordLog = 1;
+    controller.SetOptions(o);
+    source.waitForRecording = false;
+    for (Backlog backlog : {Backlog::Discard, Backlog::Finish}) {
+        SCOPED_TRACE(backlog == Backlog::Discard ? "discard" : "finish");
+        HeldWriter writer;
+        recorder.SetLogWriter([&](const std::vector<std::string>& texts, const LocalTime&) {
+            writer.Write();
+            return texts.size();
+        });
+        const std::size_t before = list.Size();
+        ASSERT_TRUE(controller.StartMonitor("/data"));
+        source.Deliver({{kActionRemoved, "first"}});
+        ASSERT_TRUE(writer.WaitEntered());
+        for (int i = 0; i < 100; ++i) source.Deliver({{kActionRemoved, std::to_string(i)}});
+        const int stopsBefore = Stops();
+        std::thread stopper([&] { controller.StopMonitor(backlog); });
+        // Let go only once the source is stopped, which is after a discarding Stop ended the run.
+        while (Stops() == stopsBefore) std::this_thread::yield();
+        writer.Release();
+        stopper.join();
+        const std::size_t atStop = list.Size();
+        EXPECT_EQ(atStop - before, backlog == Backlog::Discard ? 1u : 101u);
+        source.Deliver({{kActionRemoved, "late"}});
+        EXPECT_EQ(list.Size(), atStop);
+    }
 }
 
 TEST_F(ControllerFixture, BrowseFillsThePathOnlyWhenAFolderIsChosen) {

@@ -28,6 +28,17 @@ HttpResponse Response(HttpOutcome outcome, int status, std::string body, std::st
     return r;
 }
 
+// The fetch rules without a charset library: bodies as they came.
+std::string KeepBytes(std::string_view bytes, std::string_view) { return std::string(bytes); }
+
+// Shows which charset the body was read in, and turns "~" into a line break, as a charset may
+// spell one with bytes that are not CR or LF.
+std::string MarkCharset(std::string_view bytes, std::string_view charset) {
+    std::string out = "[" + std::string(charset) + "]";
+    for (char c : bytes) out += c == '~' ? '\n' : c;
+    return out;
+}
+
 TEST(HttpTools, RequestAddressAddsRnum) {
     EXPECT_EQ(HttpTools::RequestAddress("http://h/update.txt"), "http://h/update.txt?rnum=39");
     EXPECT_EQ(HttpTools::RequestAddress("http://h/feed.asp?id=5"),
@@ -38,7 +49,7 @@ TEST(HttpTools, RequestAddressAddsRnum) {
 TEST(HttpTools, EmptyAddressMakesNoRequestAndLeavesOutAlone) {
     FakeHttpGet http;
     std::string out = "kept";
-    EXPECT_EQ(HttpTools(http).FetchText("", out), 0);
+    EXPECT_EQ(HttpTools(http, {}, KeepBytes).FetchText("", out), 0);
     EXPECT_EQ(out, "kept");
     EXPECT_TRUE(http.requests.empty());
 }
@@ -48,7 +59,7 @@ TEST(HttpTools, RequestCarriesAgentLimitsAndStopFlag) {
     http.response = Response(HttpOutcome::Complete, 200, "");
     std::atomic<bool> stop{false};
     std::string out;
-    HttpTools(http).FetchText("http://h/a", out, &stop);
+    HttpTools(http, {}, KeepBytes).FetchText("http://h/a", out, &stop);
     ASSERT_EQ(http.requests.size(), 1u);
     const HttpRequest& r = http.requests[0];
     EXPECT_EQ(r.url, "http://h/a?rnum=39");
@@ -75,15 +86,29 @@ TEST(HttpTools, ResultTable) {
         FakeHttpGet http;
         http.response = c.response;
         std::string out = "old";
-        EXPECT_EQ(HttpTools(http).FetchText("http://h/", out), c.result) << c.response.body;
+        EXPECT_EQ(HttpTools(http, {}, KeepBytes).FetchText("http://h/", out), c.result)
+            << c.response.body;
         EXPECT_EQ(out, c.out) << c.response.body;
     }
     // A client that cannot be set up is a failure, not an error that escapes.
     FakeHttpGet http;
     http.response = Response(HttpOutcome::SetupFailed, 0, "");
     std::string out = "old";
-    EXPECT_EQ(HttpTools(http).FetchText("http://h/", out), 0);
+    EXPECT_EQ(HttpTools(http, {}, KeepBytes).FetchText("http://h/", out), 0);
     EXPECT_EQ(out, "old");
+}
+
+// The body goes through the decoder with the charset the server declared, and line ends are
+// taken out of what the decoder made.
+TEST(HttpTools, BodyIsReadWithTheDeclaredCharsetThenLineEndsGo) {
+    FakeHttpGet http;
+    http.response = Response(HttpOutcome::Complete, 200, "a~b\r\nc", "big5");
+    std::string out;
+    EXPECT_EQ(HttpTools(http, {}, MarkCharset).FetchText("http://h/", out), 1);
+    EXPECT_EQ(out, "[big5]abc");
+    http.response = Response(HttpOutcome::Complete, 200, "x~y");
+    EXPECT_EQ(HttpTools(http, {}, nullptr).FetchText("http://h/", out), 1);
+    EXPECT_EQ(out, "x~y");
 }
 
 TEST(HttpTools, CharsetOfContentType) {

@@ -4,6 +4,7 @@
 
 #include "records/DailyLog.h"
 #include "tests/records/FakeRecords.h"
+#include "watch/EventRecorder.h"
 
 namespace qzx {
 namespace {
@@ -45,13 +46,6 @@ TEST(DailyLog, FolderBesideProgramAndUserFolder) {
     EXPECT_EQ(LogDirectoryBeside("/opt/qzx"), "/opt/qzx/log/");
     EXPECT_EQ(LogDirectoryBeside("/"), "/log/");
     EXPECT_EQ(LogDirectoryBeside(""), "");
-
-    EXPECT_EQ(UserLogDirectory("/x/state", "/home/u"), "/x/state/qzxfile/log/");
-    EXPECT_EQ(UserLogDirectory("/x/state/", "/home/u"), "/x/state/qzxfile/log/");
-    EXPECT_EQ(UserLogDirectory("", "/home/u"), "/home/u/.local/state/qzxfile/log/");
-    // A relative XDG_STATE_HOME is invalid and ignored.
-    EXPECT_EQ(UserLogDirectory("state", "/home/u"), "/home/u/.local/state/qzxfile/log/");
-    EXPECT_EQ(UserLogDirectory("", ""), "");
 }
 
 TEST(DailyLog, LineCarriesTimestampTextAndCrLf) {
@@ -101,6 +95,94 @@ TEST(DailyLog, LineAndItsFileShareOneReadingOfTheClock) {
     EXPECT_EQ(log.AppendLine("1\t新增\t/a"), 1);
     EXPECT_EQ(files.files["/opt/qzx/log/2026-12-31.log"], "2026-12-31 23:59:59\t1\t新增\t/a\r\n");
     EXPECT_EQ(files.files.count("/opt/qzx/log/2027-1-1.log"), 0u);
+}
+
+// A batch reaches its file in one append, every line stamped with the batch's time and filed
+// under the batch's day, whatever the clock says by the time it is written.
+TEST(DailyLog, BatchIsOneAppendStampedWithItsTime) {
+    LogRig s;
+    s.log.CreateLogDirectory();
+    s.clock.now = {2027, 1, 1, 0, 0, 0};
+    const LocalTime when{2026, 12, 31, 23, 59, 59};
+    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a", "2\t删除\t/a", "3\t新增\t/b"}, when), 3u);
+    EXPECT_EQ(s.files.appends, 1);
+    EXPECT_EQ(s.files.files["/opt/qzx/log/2026-12-31.log"],
+              "2026-12-31 23:59:59\t1\t新增\t/a\r\n"
+              "2026-12-31 23:59:59\t2\t删除\t/a\r\n"
+              "2026-12-31 23:59:59\t3\t新增\t/b\r\n");
+    EXPECT_EQ(s.files.files.count("/opt/qzx/log/2027-1-1.log"), 0u);
+
+    // An empty batch touches no file and no counter.
+    EXPECT_EQ(s.log.AppendLines({}, when), 0u);
+    EXPECT_EQ(s.files.appends, 1);
+    EXPECT_EQ(s.log.FailedLineCount(), 0);
+    EXPECT_EQ(s.log.LastResult(), 1);
+
+    // The same lines for a terminal: UTF-8 as it is, LF only.
+    EXPECT_EQ(LogLines({"1\ta", "2\tb"}, when, nullptr, "\n"),
+              "2026-12-31 23:59:59\t1\ta\n2026-12-31 23:59:59\t2\tb\n");
+}
+
+// A batch that cannot be written loses every one of its lines, and each is counted; a gone
+// folder is made again for the next batch.
+TEST(DailyLog, LostBatchCountsEachLine) {
+    LogRig s;
+    s.log.CreateLogDirectory();
+    s.files.failWrites = true;
+    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a", "2\t新增\t/b", "3\t新增\t/c"}, kSample), 0u);
+    EXPECT_EQ(s.log.FailedLineCount(), 3);
+    EXPECT_EQ(s.log.LastResult(), 0);
+
+    s.files.failWrites = false;
+    s.files.folders.erase("/opt/qzx/log");
+    EXPECT_EQ(s.log.AppendLines({"4\t新增\t/d", "5\t新增\t/e"}, kSample), 2u);
+    EXPECT_EQ(s.log.FailedLineCount(), 3);
+    EXPECT_EQ(s.log.LastResult(), 1);
+    EXPECT_EQ(s.files.files["/opt/qzx/log/2026-12-7.log"],
+              "2026-12-07 09:05:03\t4\t新增\t/d\r\n2026-12-07 09:05:03\t5\t新增\t/e\r\n");
+}
+
+class CountingClock final : public Clock {
+  public:
+    LocalTime Now() const override {
+        ++readings;
+        return kSample;
+    }
+    mutable int readings = 0;
+};
+
+// The recorder and the log wired as the program wires them: per batch one reading of the clock
+// and one append, the rows and their lines with the same time, and a lost batch counted by line.
+TEST(DailyLog, RecorderWritesEachBatchAtOnce) {
+    CountingClock clock;
+    FakeFileSystem files;
+    files.folders = {"/", "/opt", "/opt/qzx"};
+    DailyLog log(clock, files, Places(), CopyUtf8);
+    log.CreateLogDirectory();
+    EventList list;
+    EventRecorder recorder(list, clock);
+    MonitorOptions options = DefaultOptions();
+    options.optRecordLog = 1;
+    recorder.SetOptions(options);
+    recorder.SetLogWriter([&log](const std::vector<std::string>& texts, const LocalTime& when) {
+        return log.AppendLines(texts, when);
+    });
+    const int run = recorder.BeginRun("/d/");
+
+    EXPECT_EQ(recorder.RecordBatch(run, {{1, "a"}, {2, "b"}, {4, "c"}, {5, "e"}}), 3u);
+    EXPECT_EQ(clock.readings, 1);
+    EXPECT_EQ(files.appends, 1);
+    EXPECT_EQ(files.files["/opt/qzx/log/2026-12-7.log"],
+              "2026-12-07 09:05:03\t1\t新增\t/d/a\r\n"
+              "2026-12-07 09:05:03\t2\t删除\t/d/b\r\n"
+              "2026-12-07 09:05:03\t3\t命名\t/d/c 命名为 /d/e\r\n");
+    EXPECT_EQ(TimestampText(RecordedAt(list.Snapshot().back())), "2026-12-07 09:05:03");
+
+    files.failWrites = true;
+    recorder.RecordBatch(run, {{1, "f"}, {1, "g"}});
+    EXPECT_EQ(recorder.LogFailures(), 2);
+    EXPECT_EQ(log.FailedLineCount(), 2);
+    EXPECT_EQ(list.Size(), 5u) << "the rows stay when their lines are lost";
 }
 
 // An installed copy whose folder is read-only logs into the user's folder, made with its parents.

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "base/Clock.h"
 #include "app/Prompts.h"
+#include "base/Clock.h"
 #include "records/FileSystem.h"
 #include "watch/EventRow.h"
 
@@ -31,6 +31,7 @@ class FakeFileSystem final : public FileSystem {
     std::set<std::string> folders;
     std::set<std::string> readOnly;
     bool failWrites = false;
+    int appends = 0;  // calls of AppendToFile, failed ones included
 
     static std::string Bare(std::string path) {
         while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -59,6 +60,7 @@ class FakeFileSystem final : public FileSystem {
         return 1;
     }
     int AppendToFile(const std::string& path, std::string_view bytes) override {
+        ++appends;
         if (failWrites || !IsWritableFolder(Parent(path)) || folders.count(path)) return 0;
         files[path].append(bytes);
         return 1;

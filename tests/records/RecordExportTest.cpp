@@ -3,8 +3,10 @@
 
 #include <algorithm>
 
+#include "app/ExportPrompts.h"
 #include "records/RecordExport.h"
 #include "tests/records/FakeRecords.h"
+#include "watch/EventRecorder.h"
 
 namespace qzx {
 namespace {
@@ -25,6 +27,33 @@ TEST(RecordExport, ExampleTextOldestFirstWithExportDay) {
               "1\t2026-12-8 9:5:3\t新增\tD:\\data\\a.txt\n"
               "2\t2026-12-8 9:6:10\t删除\tD:\\data\\a.txt\n");
     EXPECT_EQ(BuildExportText({}, kExportDay), "ID\t时间\t事件\t路径\n\n");
+}
+
+// A list kept across midnight: each row is exported with the day on which it was recorded, not
+// the day of the export, and across a month and a year as well.
+TEST(RecordExport, RowsKeepTheDayTheyWereRecorded) {
+    EventList list;
+    test::FakeClock clock({2026, 12, 31, 23, 59, 59});
+    EventRecorder recorder(list, clock);
+    recorder.SetOptions(DefaultOptions());
+    const int run = recorder.BeginRun("/d/");
+    recorder.RecordBatch(run, {{kActionAdded, "a.txt"}});
+    clock.now = {2027, 1, 1, 0, 0, 1};
+    recorder.RecordBatch(run, {{kActionRemoved, "a.txt"}});
+    clock.now = {2027, 1, 2, 8, 0, 0};
+    recorder.RecordBatch(run, {{kActionAdded, "b.txt"}});
+
+    const std::vector<EventRow> rows = list.Snapshot();
+    ASSERT_EQ(rows.size(), 3u);
+    const LocalTime first = RecordedAt(rows[0]);
+    EXPECT_EQ(first.year * 10000 + first.month * 100 + first.day, 20261231);
+    EXPECT_EQ(BuildExportText(rows, {2027, 1, 3, 12, 0, 0}),
+              "ID\t时间\t事件\t路径\n\n"
+              "1\t2026-12-31 23:59:59\t新增\t/d/a.txt\n"
+              "2\t2027-1-1 0:0:1\t删除\t/d/a.txt\n"
+              "3\t2027-1-2 8:0:0\t新增\t/d/b.txt\n");
+    EXPECT_EQ(BuildExportBytes(rows, {2027, 1, 3, 12, 0, 0}, CopyUtf8),
+              EncodeFileText(BuildExportText(rows, {2027, 1, 3}), CopyUtf8));
 }
 
 // The fast formatting must say what the list shows, for every kind of change.
@@ -90,48 +119,6 @@ TEST(RecordExport, LogExtensionOnlyWhenTheFileNameHasNone) {
         {"records", "records.log"},
     };
     for (const Case& c : cases) EXPECT_EQ(WithExportExtension(c.chosen), c.path) << c.chosen;
-}
-
-TEST(RecordExport, CancelledDialogAsksAndShowsNothing) {
-    FakePrompts prompts;
-    FakeFileSystem files;
-    prompts.saveResult = 0;
-    EXPECT_FALSE(ChooseExportPath(prompts, files).has_value());
-    ASSERT_EQ(prompts.filtersSeen.size(), 2u);
-    EXPECT_EQ(prompts.filtersSeen[0].label, "日志 (*.log)");
-    EXPECT_EQ(prompts.filtersSeen[0].pattern, "*.log");
-    EXPECT_EQ(prompts.filtersSeen[1].label, "所有文件(*.*)");
-    EXPECT_EQ(prompts.filtersSeen[1].pattern, "*.*");
-    EXPECT_TRUE(prompts.questions.empty());
-    EXPECT_TRUE(prompts.messages.empty());
-}
-
-// "records" typed where records.log exists: the question names records.log; No stops quietly.
-TEST(RecordExport, ExistingPathNeedsYes) {
-    FakeFileSystem files;
-    files.folders = {"/", "/home", "/home/u", "/home/u/dir.log"};
-    files.files["/home/u/records.log"] = "old";
-    FakePrompts prompts;
-    prompts.savePath = "/home/u/records";
-    prompts.answerYes = false;
-    EXPECT_FALSE(ChooseExportPath(prompts, files).has_value());
-    ASSERT_EQ(prompts.questions.size(), 1u);
-    EXPECT_EQ(prompts.questions[0], "文件[/home/u/records.log]已经存在，是否覆盖？");
-    EXPECT_TRUE(prompts.messages.empty());
-
-    prompts.answerYes = true;
-    EXPECT_EQ(ChooseExportPath(prompts, files), "/home/u/records.log");
-
-    // A folder of that name counts as existing too.
-    prompts.savePath = "/home/u/dir.log";
-    prompts.questions.clear();
-    EXPECT_EQ(ChooseExportPath(prompts, files), "/home/u/dir.log");
-    EXPECT_EQ(prompts.questions.size(), 1u);
-
-    prompts.savePath = "/home/u/new";
-    prompts.questions.clear();
-    EXPECT_EQ(ChooseExportPath(prompts, files), "/home/u/new.log");
-    EXPECT_TRUE(prompts.questions.empty());
 }
 
 // The whole flow as the window runs it, with a writer that succeeds and one that fails.

@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "app/ExportPrompts.h"
 #include "records/DailyLog.h"
 #include "records/RecordExport.h"
 #include "tests/records/FakeRecords.h"
@@ -55,6 +58,37 @@ TEST(RecordFiles, LogLineBytesInGbk) {
     EXPECT_EQ(s.log.AppendLine("9\t新增\t/a"), 1);
     EXPECT_EQ(ReadBytes(s.program + "log/2027-1-1.log"),
               "2027-01-01 00:00:00\t9\t" + kAdded + "\t/a\r\n");
+}
+
+// Descriptors of this process open on path.
+int OpenDescriptorsOn(const std::string& path) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (std::filesystem::read_symlink(entry.path(), ec) == path) ++count;
+    }
+    return count;
+}
+
+// A batch on disk is the bytes of its lines one by one, and the file is free between batches:
+// moved away or deleted, the next batch starts it again.
+TEST(RecordFiles, BatchOnDiskAndFileFreeBetweenBatches) {
+    LogRig s;
+    ASSERT_EQ(s.log.CreateLogDirectory(), 1);
+    const std::string file = s.program + "log/2026-12-7.log";
+    const std::vector<std::string> texts = {"7\t新增\tD:\\data\\a.txt", "8\t删除\t/数据/中文😀.txt"};
+    EXPECT_EQ(s.log.AppendLines(texts, s.clock.now), 2u);
+    const std::string batch = ReadBytes(file);
+    std::filesystem::remove(file);
+    for (const std::string& text : texts) EXPECT_EQ(s.log.AppendLine(text), 1);
+    EXPECT_EQ(ReadBytes(file), batch);
+    EXPECT_EQ(OpenDescriptorsOn(file), 0);
+
+    std::filesystem::rename(file, s.program + "log/moved.log");
+    EXPECT_EQ(s.log.AppendLines({"9\t新增\t/a"}, s.clock.now), 1u);
+    EXPECT_EQ(ReadBytes(file), "2026-12-07 09:05:03\t9\t" + kAdded + "\t/a\r\n");
+    EXPECT_EQ(ReadBytes(s.program + "log/moved.log"), batch);
+    EXPECT_EQ(OpenDescriptorsOn(file), 0);
 }
 
 TEST(RecordFiles, LogFolderRemovedOrReplacedByFile) {

@@ -1,8 +1,10 @@
 // A change source that tests feed by hand, from their own thread if they like.
 #pragma once
 
+#include <chrono>
 #include <mutex>
 
+#include "watch/ChangeQueue.h"
 #include "watch/ChangeSource.h"
 
 namespace qzx::test {
@@ -12,21 +14,29 @@ struct FakeSourceState {
     ChangeSink* sink = nullptr;
     std::string folder;
     bool refuse = false;
+    /// Reports every folder watched as soon as it starts, as a source with one watch for the
+    /// whole tree does; clear it to play the set-up by hand.
+    bool readyAtStart = true;
     int starts = 0;
     int stops = 0;
 
+    /// Waits, when the sink is a queue, until what was delivered is recorded (or reported), so
+    /// that a test can look at once. Clear it to let deliveries pile up behind the queue.
+    bool waitForRecording = true;
+
     /// Delivers a batch as the source's thread would; false when not running.
     bool Deliver(const ChangeBatch& batch) {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!sink) return false;
-        sink->OnBatch(batch);
-        return true;
+        return WithSink([&](ChangeSink& s) { s.OnBatch(batch); });
     }
+    /// Calls f with the sink as the source's thread would; false when not running.
     template <class F>
     bool WithSink(F f) {
         std::lock_guard<std::mutex> lock(mutex);
         if (!sink) return false;
         f(*sink);
+        if (auto* queue = dynamic_cast<ChangeQueue*>(sink); queue && waitForRecording) {
+            queue->WaitUntilHandedOn(std::chrono::seconds(5));
+        }
         return true;
     }
 };
@@ -41,6 +51,7 @@ class FakeSource final : public ChangeSource {
         ++state.starts;
         if (state.refuse) return false;
         state.sink = &sink;
+        if (state.readyAtStart) sink.OnReady();
         return true;
     }
     void Stop() override {

@@ -21,6 +21,9 @@ class CollectingSink : public ChangeSink {
         std::vector<std::string> texts;  // every record as "<action> <name>", in order
         std::vector<std::pair<WatchWarning, std::string>> warnings;
         int overflows = 0;
+        int ready = 0;
+        std::vector<std::size_t> arming;  // every progress count, in order
+        std::size_t recordsBeforeReady = 0;
         int ended = 0;
         int callsAfterClose = 0;
     };
@@ -29,6 +32,14 @@ class CollectingSink : public ChangeSink {
         Update([&](State& s) {
             s.batches.push_back(batch);
             for (const ChangeRecord& r : batch) s.texts.push_back(Text(r.action, r.name));
+        });
+    }
+    void OnArming(std::size_t watchedFolders) override {
+        Update([&](State& s) { s.arming.push_back(watchedFolders); });
+    }
+    void OnReady() override {
+        Update([](State& s) {
+            if (++s.ready == 1) s.recordsBeforeReady = s.texts.size();
         });
     }
     void OnOverflow() override {

@@ -13,6 +13,17 @@ namespace {
 
 using test::FakeClock;
 
+// Waits up to five seconds for done(); true when it came true.
+template <class Done>
+bool WaitUntil(Done done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
 struct RecorderFixture : ::testing::Test {
     EventList list;
     FakeClock clock;
@@ -26,9 +37,9 @@ struct RecorderFixture : ::testing::Test {
         all.optAutoClear = 0;
         all.optRecordLog = 1;
         recorder.SetOptions(all);
-        recorder.SetLogWriter([this](const std::string& text) {
-            logLines.push_back(text);
-            return 1;
+        recorder.SetLogWriter([this](const std::vector<std::string>& texts, const LocalTime&) {
+            logLines.insert(logLines.end(), texts.begin(), texts.end());
+            return texts.size();
         });
         run = recorder.BeginRun("/data/");
     }
@@ -56,7 +67,7 @@ TEST_F(RecorderFixture, ChangeKindTable) {
     };
     const Case cases[] = {
         {1, &MonitorOptions::optAdded, "新增", "/data/a.txt", "a.txt"},
-        {2, &MonitorOptions::optDeleted, "删除", "/data/a.txt", "a.txt"},
+        {2, &MonitorOptions::optDeleted, "删除", "/data/a.txt", ""},
         {3, &MonitorOptions::optModified, "修改", "/data/a.txt", "a.txt"},
         {4, &MonitorOptions::optRenamed, "命名", "/data/a.txt 命名为 /data/", ""},
         {5, &MonitorOptions::optRenamed, "命名", "/data/a.txt 命名为 /data/", ""},
@@ -66,7 +77,7 @@ TEST_F(RecorderFixture, ChangeKindTable) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.action);
         recorder.EndDuplicateWindow();
-        Record({{kActionRemoved, "before"}});
+        Record({{kActionModified, "before"}});
         const std::size_t before = list.Size();
 
         SetOption(c.gate, 0);
@@ -128,8 +139,22 @@ TEST_F(RecorderFixture, DuplicateWindowSuppressesAddedAndModifiedUntilATick) {
     recorder.EndDuplicateWindow();
     EXPECT_EQ(Record({{3, "A.txt"}}), 1u) << "a tick came between";
     EXPECT_EQ(Record({{2, "A.txt"}, {2, "A.txt"}}), 2u) << "deletions are never suppressed";
-    EXPECT_EQ(Record({{1, "A.txt"}}), 0u) << "a deletion still sets the last name";
     EXPECT_EQ(recorder.EventCount(), 5);
+}
+
+// A file deleted and made again at once must not seem gone: the deletion leaves no name for
+// the window, while a rename still leaves its new name.
+TEST_F(RecorderFixture, DeletionDoesNotHideTheNameComingBack) {
+    EXPECT_EQ(Record({{1, "a.txt"}, {2, "a.txt"}, {1, "a.txt"}}), 3u);
+    EXPECT_EQ(Record({{3, "a.txt"}}), 0u) << "a modification right after the addition";
+    EXPECT_EQ(Record({{2, "a.txt"}}), 1u);
+    EXPECT_EQ(Record({{3, "a.txt"}}), 1u) << "modified after its deletion";
+    EXPECT_EQ(Record({{1, "b.txt"}, {2, "c.txt"}, {3, "b.txt"}}), 3u)
+        << "another name's deletion still ends the window, as any recorded change does";
+    EXPECT_EQ(Record({{4, "b.txt"}, {5, "d.txt"}, {1, "d.txt"}}), 1u)
+        << "a rename still arms the window with its new name";
+    SetOption(&MonitorOptions::optDeleted, 0);
+    EXPECT_EQ(Record({{2, "d.txt"}, {3, "d.txt"}}), 0u) << "an unticked deletion changes nothing";
 }
 
 TEST_F(RecorderFixture, TimeTextHasNoLeadingZeros) {
@@ -188,7 +213,7 @@ TEST_F(RecorderFixture, PauseHoldsBatchesInsteadOfDroppingThem) {
     std::atomic<int> made{-1};
     recorder.Pause();
     std::thread watcher([&] { made = static_cast<int>(Record({{1, "a"}})); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(WaitUntil([&] { return recorder.BatchesWaiting() == 1; }));
     EXPECT_EQ(made.load(), -1) << "still waiting while paused";
     EXPECT_EQ(list.Size(), 0u);
     recorder.Resume();
@@ -197,6 +222,7 @@ TEST_F(RecorderFixture, PauseHoldsBatchesInsteadOfDroppingThem) {
 
     recorder.Pause();
     std::thread late([&] { made = static_cast<int>(Record({{1, "b"}})); });
+    ASSERT_TRUE(WaitUntil([&] { return recorder.BatchesWaiting() == 1; }));
     recorder.EndRun();
     late.join();
     EXPECT_EQ(made.load(), 0);
@@ -205,17 +231,24 @@ TEST_F(RecorderFixture, PauseHoldsBatchesInsteadOfDroppingThem) {
 }
 
 // Clearing from the GUI thread while the watcher records: no row lost, none doubled, and the
-// IDs in the list always run 1..n without a gap.
+// IDs in the list always run 1..n without a gap. The watcher waits halfway for the first clear,
+// so at least one clear falls between its batches however the threads are scheduled.
 TEST_F(RecorderFixture, ClearWhileRecordingKeepsIdsConsistent) {
+    std::atomic<bool> halfway{false};
+    std::atomic<int> clears{0};
     std::atomic<bool> done{false};
     std::thread watcher([&] {
-        for (int i = 0; i < 2000; ++i) Record({{2, "x"}, {2, "y"}});
+        for (int i = 0; i < 1000; ++i) Record({{2, "x"}, {2, "y"}});
+        halfway = true;
+        while (clears.load() == 0) std::this_thread::yield();
+        for (int i = 0; i < 1000; ++i) Record({{2, "x"}, {2, "y"}});
         done = true;
     });
-    int clears = 0;
     while (!done) {
-        recorder.ClearEvents();
-        ++clears;
+        if (halfway || clears.load() > 0) {
+            recorder.ClearEvents();
+            ++clears;
+        }
         std::this_thread::yield();
     }
     watcher.join();
@@ -223,7 +256,8 @@ TEST_F(RecorderFixture, ClearWhileRecordingKeepsIdsConsistent) {
     for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].id, static_cast<int>(i + 1));
     EXPECT_EQ(recorder.EventCount(), static_cast<int>(rows.size()));
     EXPECT_EQ(logLines.size(), 4000u);
-    EXPECT_GT(clears, 0);
+    EXPECT_GT(clears.load(), 0);
+    EXPECT_LE(rows.size(), 2000u) << "the first half went with a clear";
 }
 
 TEST_F(RecorderFixture, NamesOfAnyLengthAndBytesAreKeptWhole) {
@@ -237,13 +271,27 @@ TEST_F(RecorderFixture, NamesOfAnyLengthAndBytesAreKeptWhole) {
     EXPECT_EQ(logLines[2], "3\t新增\t/data/tab\\there") << "one log line stays one line";
 }
 
+// Lost and written lines are counted, and the log counts as failing only until a line is
+// written again.
 TEST_F(RecorderFixture, FailedLogLinesAreCounted) {
-    recorder.SetLogWriter([](const std::string&) { return 0; });
+    bool writable = false;
+    recorder.SetLogWriter([&](const std::vector<std::string>& texts, const LocalTime&) {
+        return writable ? texts.size() : std::size_t{0};
+    });
+    EXPECT_FALSE(recorder.LogFailing());
     Record({{1, "a"}, {1, "b"}});
     EXPECT_EQ(recorder.LogFailures(), 2);
-    SetOption(&MonitorOptions::optRecordLog, 0);
+    EXPECT_TRUE(recorder.LogFailing());
+    writable = true;
     Record({{1, "c"}});
+    EXPECT_FALSE(recorder.LogFailing());
+    EXPECT_EQ(recorder.LogLinesWritten(), 1);
+    EXPECT_EQ(recorder.LogFailures(), 2) << "the count of lost lines stays";
+    writable = false;
+    SetOption(&MonitorOptions::optRecordLog, 0);
+    Record({{1, "d"}});
     EXPECT_EQ(recorder.LogFailures(), 2) << "nothing is written while logging is off";
+    EXPECT_FALSE(recorder.LogFailing());
 }
 
 }  // namespace

@@ -86,6 +86,25 @@ TEST_F(InotifySourceTest, CreateModifyDeleteInOrder) {
     EXPECT_EQ(s.overflows, 0);
 }
 
+// Changes of attributes and ownership, and a new time set without writing, are modifications,
+// of files and of folders alike.
+TEST_F(InotifySourceTest, AttributeAndOwnerChangesAreModifications) {
+    Touch(At("a.txt"));
+    ASSERT_EQ(::mkdir(At("d").c_str(), 0755), 0);
+    ASSERT_TRUE(StartWatching());
+    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ready > 0; }));
+    ASSERT_EQ(::chmod(At("a.txt").c_str(), 0600), 0);
+    ASSERT_TRUE(sink.Has(3, "a.txt"));
+    ASSERT_EQ(::chown(At("d").c_str(), ::getuid(), ::getgid()), 0);
+    ASSERT_TRUE(sink.Has(3, "d"));
+    const timespec times[2] = {{0, UTIME_OMIT}, {1000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, At("a.txt").c_str(), times, 0), 0);
+    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) {
+        return std::count(s.texts.begin(), s.texts.end(), "3 a.txt") == 2;
+    }));
+    EXPECT_THAT(sink.Snapshot().texts, ::testing::ElementsAre("3 a.txt", "3 d", "3 a.txt"));
+}
+
 // A rename inside the tree is one old-name record directly followed by its new name.
 TEST_F(InotifySourceTest, RenameWithinTreeIsOnePair) {
     Touch(At("a.txt"));

@@ -34,11 +34,19 @@ class FakeDirectories : public DirectoryAccess {
         return wds[path] = next++;
     }
     void RemoveWatch(int wd) override { removed.push_back(wd); }
-    int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries) override {
+    int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries,
+                      bool withTimes) override {
         auto it = listings.find(path);
         if (it != listings.end()) entries = it->second;
+        if (!withTimes) {
+            for (DirectoryEntry& entry : entries) entry.changed = entry.born = kNoTime;
+        }
+        timesAsked.push_back(withTimes);
         return 0;
     }
+    FileTime Now() override { return now; }
+    std::vector<bool> timesAsked;
+    FileTime now = 0;
 };
 
 InotifyEvent Event(int wd, std::uint32_t mask, std::string_view name, std::uint32_t cookie = 0) {
@@ -213,6 +221,81 @@ TEST_F(InotifyTranslatorTest, UnwatchableFoldersWarnAndAreSkipped) {
     }
     EXPECT_TRUE(lockedWarned);
     EXPECT_EQ(translator.WatchedCount(), 2u);  // the root and "ok"
+}
+
+}  // namespace
+}  // namespace qzx
+
+namespace qzx {
+namespace {
+
+DirectoryEntry Stamped(const char* name, bool isDirectory, FileTime changed, FileTime born) {
+    DirectoryEntry entry{name, isDirectory};
+    entry.changed = changed;
+    entry.born = born;
+    return entry;
+}
+
+// While the existing folders are being watched, what was stamped after Start and before its
+// folder's watch is reported (added when born then, else modified); what its watch can see,
+// or what came before Start, is not. Start is at 100, the root watched at 300, the rest at 500.
+TEST(InotifyTranslatorSetUp, ChangesBeforeTheWatchAreReported) {
+    FakeDirectories fs;
+    CollectingSink sink;
+    InotifyTranslator translator(fs, sink);
+    fs.now = 500;
+    fs.listings[""] = {
+        Stamped("old.txt", false, 50, 10),      Stamped("made.txt", false, 200, 150),
+        Stamped("touched.txt", false, 200, 50), Stamped("atStart.txt", false, 100, 100),
+        Stamped("atWatch.txt", false, 300, 50), Stamped("sub", true, 250, 50),
+        Stamped("fresh", true, 250, 250),       Stamped("unknown.txt", false, 200, kNoTime),
+    };
+    fs.listings["sub"] = {Stamped("new", false, 400, 400), Stamped("later", false, 600, 600)};
+    fs.listings["fresh"] = {};
+    translator.Begin(kRoot, 100, 300);
+    while (translator.HasPendingWork()) translator.DoPendingWork(1000);
+    EXPECT_THAT(sink.Snapshot().texts,
+                ::testing::UnorderedElementsAre("1 made.txt", "3 touched.txt", "1 fresh",
+                                                "3 unknown.txt", "1 sub/new"));
+    EXPECT_EQ(sink.Snapshot().ready, 1);
+}
+
+// A folder made after Start can be found by the set-up walk before its own creation event is
+// read; what the walk reported in it must not be reported again when the folder turns out new.
+TEST(InotifyTranslatorSetUp, NewFolderFoundByTheWalkReportsItsFilesOnce) {
+    FakeDirectories fs;
+    CollectingSink sink;
+    InotifyTranslator translator(fs, sink);
+    fs.now = 500;
+    fs.listings[""] = {Stamped("late", true, 350, 350)};
+    fs.listings["late"] = {Stamped("f", false, 400, 400)};
+    translator.Begin(kRoot, 100, 300);
+    while (translator.HasPendingWork()) translator.DoPendingWork(1000);
+    translator.HandleEvents({Event(kRoot, IN_CREATE | IN_ISDIR, "late")});
+    while (translator.HasPendingWork()) translator.DoPendingWork(1000);
+    translator.HandleEvents({Event(fs.wds.at("late"), IN_CREATE, "g")});
+    EXPECT_THAT(sink.Snapshot().texts,
+                ::testing::UnorderedElementsAre("1 late/f", "1 late", "1 late/g"));
+}
+
+// Without times the walk asks for none; the set-up ends with one OnReady after every batch of
+// it, with progress counts before, however small the steps.
+TEST_F(InotifyTranslatorTest, SetUpEndsWithOneReady) {
+    fs.listings[""] = {{"a", true}, {"b", true}};
+    fs.listings["a"] = {{"x", true}};
+    EXPECT_FALSE(translator.Ready());
+    translator.HandleEvents({Event(kRoot, IN_CREATE, "during.txt")});
+    while (translator.HasPendingWork()) translator.DoPendingWork(1);
+    EXPECT_TRUE(translator.Ready());
+    translator.HandleEvents({Event(kRoot, IN_CREATE | IN_ISDIR, "after")});
+    while (translator.HasPendingWork()) translator.DoPendingWork(1);
+    auto s = sink.Snapshot();
+    EXPECT_EQ(s.ready, 1);
+    EXPECT_EQ(s.recordsBeforeReady, 1u);
+    EXPECT_FALSE(s.arming.empty());
+    EXPECT_LE(s.arming.back(), 4u);
+    EXPECT_THAT(fs.timesAsked, ::testing::Each(false));
+    EXPECT_EQ(translator.WatchedCount(), 5u);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "app/ControlIds.h"
 #include "app/MonitorController.h"
@@ -33,6 +35,7 @@ class SampleSource final : public qzx::ChangeSource {
                       {qzx::kActionRenamedOld, "草稿.txt"},
                       {qzx::kActionRenamedNew, "定稿.txt"},
                       {qzx::kActionRemoved, "临时/cache.tmp"}});
+        sink.OnReady();
         return true;
     }
     void Stop() override {}
@@ -63,7 +66,12 @@ int main(int argc, char** argv) {
     qobject_cast<QLineEdit*>(window.Control(qzx::kIdFolderPath))
         ->setText(QString::fromUtf8("/home/user/文档"));
     qobject_cast<QPushButton*>(window.Control(qzx::kIdStart))->click();
-    window.PollNow();
+    // The rows are recorded on a thread of their own; the picture waits for them and for
+    // "监控中..", a second at most.
+    for (int i = 0; i < 200 && controller.State() != qzx::MonitorState::Monitoring; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        window.PollNow();
+    }
     app.processEvents();
     if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);

@@ -3,18 +3,30 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
+#include <QUrl>
 #include <filesystem>
 #include <fstream>
 
+#include "app/DialogTemplate.h"
+#include "app/qt/AboutDialog.h"
 #include "app/qt/EventListModel.h"
 #include "app/qt/MonitorDialog.h"
+#include "app/qt/QtDesktopOpener.h"
+#include "app/qt/QtPrompts.h"
+#include "app/qt/QtTranslations.h"
+#include "online/UpdateCheck.h"
 #include "records/FileSystem.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeOpener.h"
@@ -110,7 +122,9 @@ TEST_F(WindowFixture, StartStopAndRowsArrivingNewestOnTop) {
     EXPECT_TRUE(Get<QPushButton>(1001)->isEnabled());
     EXPECT_FALSE(Get<QLineEdit>(1002)->isEnabled());
     EXPECT_FALSE(Get<QPushButton>(1003)->isEnabled());
-    EXPECT_EQ(Get<QLabel>(1027)->text(), QString::fromUtf8("监控中.."));
+    // "准备中.." until the source has every existing folder watched, then "监控中..".
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return Get<QLabel>(1027)->text() == QString::fromUtf8("监控中.."); }, 5000));
     EXPECT_EQ(Get<QLineEdit>(1002)->text(), QString("/data")) << "the edit keeps the typed path";
 
     source.Deliver(
@@ -331,6 +345,214 @@ TEST_F(WindowFixture, EscapeClosesTheWindowWhileMonitoring) {
     EXPECT_FALSE(window.isVisible());
 }
 
+// Tab and Shift+Tab leave the list for its neighbours in the template's order, also when the
+// list holds rows (a table would otherwise walk its cells).
+TEST_F(WindowFixture, TabLeavesTheListWhateverItHolds) {
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    Get<QLineEdit>(1002)->setText("/data");
+    Get<QPushButton>(1000)->click();
+    source.Deliver({{kActionAdded, "a"}, {kActionAdded, "b"}, {kActionModified, "c"}});
+    window.PollNow();
+    ASSERT_EQ(window.Model()->rowCount(), 3);
+    QTableView* view = window.ListView();
+    view->setFocus();
+    view->setCurrentIndex(window.Model()->index(1, 1));
+    ASSERT_EQ(QApplication::focusWidget(), view);
+    QTest::keyClick(view, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window.Control(1015));
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), window.Control(1010));
+}
+
+// Fetched text and paths are shown as written: the ticker, the status tooltip.
+TEST_F(WindowFixture, FetchedTextAndPathsStayPlainText) {
+    web.documents.push_back({"http://feed.example/news.txt",
+                             "<qzxads><soft>*</soft><url>http://n.example/</url><title><a href="
+                             "'file:///etc/passwd'>x</a></title><color>1</color></qzxads>"});
+    window.TickTimer1();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            window.PollNow();
+            return notices.Ticker().ItemCount() == 1;
+        },
+        5000));
+    window.TickTimer1();
+    auto* ticker = Get<QLabel>(1019);
+    EXPECT_EQ(ticker->text(), QString("<a href='file:///etc/passwd'>x</a>"));
+    EXPECT_EQ(ticker->textFormat(), Qt::PlainText);
+
+    Get<QLineEdit>(1002)->setText("/data");
+    Get<QPushButton>(1000)->click();
+    source.WithSink(
+        [](ChangeSink& sink) { sink.OnWarning(WatchWarning::UnreadableFolder, "<b>x</b>"); });
+    window.PollNow();
+    const QString tip = window.Control(1027)->toolTip();
+    EXPECT_TRUE(tip.contains("&lt;b&gt;x&lt;/b&gt;")) << tip.toStdString();
+    EXPECT_FALSE(tip.contains("<b>")) << tip.toStdString();
+}
+
+// With the list minimised nothing reaches the view; on restore the rows arrive in one insert.
+// A burst between two ticks is one insert too.
+TEST_F(WindowFixture, RowsArriveInOneInsertPerTickAndNotWhileMinimised) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    Get<QLineEdit>(1002)->setText("/data");
+    Get<QPushButton>(1000)->click();
+    QSignalSpy inserts(window.Model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy resets(window.Model(), &QAbstractItemModel::modelReset);
+    for (int i = 0; i < 3; ++i) source.Deliver({{kActionAdded, "f" + std::to_string(i)}});
+    window.PollNow();
+    EXPECT_EQ(inserts.count(), 1);
+    EXPECT_EQ(window.Model()->rowCount(), 3);
+
+    window.showMinimized();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.isMinimized(); }, 5000));
+    for (int i = 0; i < 20; ++i) {
+        source.Deliver({{kActionAdded, "g" + std::to_string(i)}});
+        window.PollNow();
+    }
+    EXPECT_EQ(inserts.count(), 1);
+    EXPECT_EQ(window.Model()->rowCount(), 3);
+    window.showNormal();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Model()->rowCount() == 23; }, 5000));
+    EXPECT_EQ(inserts.count(), 2);
+    EXPECT_EQ(resets.count(), 0);
+}
+
+// Scrolled down to read, the reader keeps the rows in sight while new ones arrive above.
+TEST_F(WindowFixture, ScrolledListKeepsTheRowsInSight) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    Get<QLineEdit>(1002)->setText("/data");
+    Get<QPushButton>(1000)->click();
+    ChangeBatch many;
+    for (int i = 0; i < 200; ++i) many.push_back({kActionAdded, "f" + std::to_string(i)});
+    source.Deliver(many);
+    window.PollNow();
+    QApplication::processEvents();
+    QScrollBar* bar = window.ListView()->verticalScrollBar();
+    bar->setValue(50);
+    ASSERT_EQ(bar->value(), 50);
+    const QString before = window.ListView()->indexAt(QPoint(5, 5)).data().toString();
+    source.Deliver({{kActionAdded, "x"}, {kActionAdded, "y"}});
+    window.PollNow();
+    QApplication::processEvents();
+    EXPECT_EQ(window.ListView()->indexAt(QPoint(5, 5)).data().toString(), before);
+
+    bar->setValue(0);
+    source.Deliver({{kActionAdded, "z"}});
+    window.PollNow();
+    QApplication::processEvents();
+    EXPECT_EQ(bar->value(), 0) << "at the top, the newest row shows";
+    EXPECT_EQ(window.ListView()->indexAt(QPoint(5, 5)).data().toString(), QString("203"));
+}
+
+// The update question built from a document whose version carries markup and whose notes carry
+// a link of another scheme: the box shows the tags as text, and nothing in it is a link.
+TEST(QtBoxes, MessageBoxesShowFetchedTextAsPlainText) {
+    const std::optional<UpdateOffer> offer = UpdateCheck::Evaluate(
+        "<QZXVersion>9.9<b></b></QZXVersion><QZXUpdateUrl>http://dl.example/</QZXUpdateUrl>"
+        "<QZXUpdateAbout><a href=\"file:///etc/passwd\">notes</a></QZXUpdateAbout>",
+        "http://site.example/");
+    ASSERT_TRUE(offer.has_value());
+    QtPrompts prompts;
+    const auto inspect = [](QString& shown, int& format, bool& links) {
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+            ASSERT_NE(label, nullptr);
+            shown = label->text();
+            format = label->textFormat();
+            links = label->openExternalLinks() && label->textFormat() != Qt::PlainText;
+            box->reject();
+        });
+    };
+    QString shown;
+    int format = -1;
+    bool links = true;
+    inspect(shown, format, links);
+    EXPECT_FALSE(prompts.AskYesNo(offer->question));
+    EXPECT_TRUE(shown.startsWith(QString::fromUtf8("发现新版本:9.9<b></b>")));
+    EXPECT_TRUE(shown.contains("<a href=\"file:///etc/passwd\">notes</a>"));
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_FALSE(links);
+
+    inspect(shown, format, links);
+    prompts.ShowMessage("保存失败！位置[/tmp/<i>x</i>.log]。", MessageIcon::Exclamation);
+    EXPECT_EQ(shown, QString::fromUtf8("保存失败！位置[/tmp/<i>x</i>.log]。"));
+    EXPECT_EQ(format, Qt::PlainText);
+}
+
+// On a Chinese desktop Qt's own buttons speak Chinese too.
+TEST(QtBoxes, StandardButtonsFollowTheDesktopLanguage) {
+    QApplication* app = qApp;
+    ASSERT_TRUE(InstallQtTranslations(*app, QLocale(QLocale::Chinese, QLocale::China)));
+    QtPrompts prompts;
+    QStringList buttons;
+    const auto read = [&] {
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            for (QAbstractButton* b : box->buttons()) buttons << b->text();
+            box->reject();
+        });
+    };
+    read();
+    prompts.AskYesNo("问题");
+    read();
+    prompts.ShowMessage("消息", MessageIcon::Information);
+    for (QTranslator* t : app->findChildren<QTranslator*>()) {
+        QCoreApplication::removeTranslator(t);
+        delete t;
+    }
+    const QString all = buttons.join('|');
+    EXPECT_TRUE(all.contains(QString::fromUtf8("是"))) << all.toStdString();
+    EXPECT_TRUE(all.contains(QString::fromUtf8("否"))) << all.toStdString();
+    EXPECT_TRUE(all.contains(QString::fromUtf8("确定"))) << all.toStdString();
+}
+
+// The About box's texts fit their 119 dialog units in the 9-point dialog font.
+TEST(QtBoxes, AboutBoxTextsFitTheirWidth) {
+    AboutDialog box("/tmp/log/");
+    int checked = 0;
+    for (QLabel* label : box.findChildren<QLabel*>()) {
+        if (label->text().isEmpty() || label->objectName() == "logFolder") continue;
+        ++checked;
+        EXPECT_EQ(label->width(), DialogUnitsToPixels(119));
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+            << label->text().toStdString();
+    }
+    EXPECT_EQ(checked, 2);
+    EXPECT_DOUBLE_EQ(box.font().pointSizeF(), 9.0);
+}
+
+// Addresses with a blank, braces or a bar reach the desktop; other schemes never do.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+  public:
+    QList<QUrl> urls;
+  public slots:
+    void Open(const QUrl& url) { urls << url; }
+};
+
+TEST(QtBoxes, OpenerTakesAddressesThatBrowsersTake) {
+    UrlCatcher catcher;
+    for (const char* scheme : {"http", "https", "file"})
+        QDesktopServices::setUrlHandler(scheme, &catcher, "Open");
+    QtDesktopOpener opener;
+    EXPECT_TRUE(opener.OpenUrl("http://n.example/a b{c}|d"));
+    EXPECT_TRUE(opener.OpenUrl("https://n.example/%7Bx%7D"));
+    EXPECT_FALSE(opener.OpenUrl("file:///etc/passwd"));
+    for (const char* scheme : {"http", "https", "file"}) QDesktopServices::unsetUrlHandler(scheme);
+    ASSERT_EQ(catcher.urls.size(), 2);
+    EXPECT_EQ(catcher.urls[0].toEncoded(), QByteArray("http://n.example/a%20b%7Bc%7D%7Cd"));
+    EXPECT_EQ(catcher.urls[1].host(), QString("n.example"));
+}
+
 // The whole road of one change: a file created in a real folder becomes a row.
 TEST(WindowWithRealFolder, CreatedFileArrivesAsARow) {
     char pattern[] = "/tmp/qzx-window-XXXXXX";
@@ -367,6 +589,8 @@ TEST(WindowWithRealFolder, CreatedFileArrivesAsARow) {
 
 }  // namespace
 }  // namespace qzx
+
+#include "MonitorDialogTest.moc"
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",

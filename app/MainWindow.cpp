@@ -1,0 +1,295 @@
+// The window's rules in one place, so that every front end behaves alike and the rules are
+// tested without a display.
+#include "app/MainWindow.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "app/DialogTemplate.h"
+#include "app/ExportJob.h"
+#include "app/ExportPrompts.h"
+#include "app/WindowLayout.h"
+#include "online/TextTools.h"
+#include "online/WebAddress.h"
+
+namespace qzx {
+
+MainWindow::MainWindow(MainWindowDeps d, MainWindowView& v)
+    : deps(std::move(d)), view(v), shownGeneration(deps.list.Generation()) {}
+
+MainWindow::~MainWindow() = default;
+
+std::string MainWindow::Title(const std::string& makerAddress) {
+    return MainWindowTemplate().caption + makerAddress;
+}
+
+const FontSpec& MainWindow::DialogFont() {
+    // The template's face first; the others are CJK faces that Linux desktops carry instead.
+    static const FontSpec font{{"SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC"}, 90};
+    return font;
+}
+
+const FontSpec& MainWindow::DisplayFont() {
+    static const FontSpec font{{"Verdana", "DejaVu Sans"}, 92};
+    return font;
+}
+
+void MainWindow::OnInit(int clientWidth, int clientHeight) {
+    view.SetTitle(Title(deps.notices.MakerAddress()));
+    view.SetFont(kIdFolderPath, DisplayFont());
+    view.SetFont(kIdTicker, DisplayFont());
+    std::vector<std::string> titles;
+    std::vector<int> widths;
+    for (const EventColumn& c : kEventColumns) {
+        titles.emplace_back(c.title);
+        widths.push_back(c.width);
+    }
+    view.SetListColumns(titles, widths);
+    ShowOptions(DefaultOptions());
+    deps.controller.SetOptions(OptionsOnScreen());
+    ShowStates();
+    view.SetText(kIdTicker, deps.notices.MakerAddress());
+    view.SetCursor(kIdTicker, CursorShape::Hand);
+    view.SetCursor(kIdBanner, CursorShape::Hand);
+    view.SetFocus(kIdFolderPath);
+    arrangedWidth = clientWidth;
+    arrangedHeight = clientHeight;
+    initialised = true;
+    view.StartTimer(WindowTimer::Ticker, kTickerPeriodMs);
+    view.StartTimer(WindowTimer::Update, kUpdateDelayMs);
+    view.StartTimer(WindowTimer::Poll, kPollPeriodMs);
+}
+
+MonitorOptions MainWindow::OptionsOnScreen() const {
+    MonitorOptions o;
+    for (const OptionBox& box : kOptionBoxes) o.*box.option = view.IsChecked(box.id) ? 1 : 0;
+    return o;
+}
+
+void MainWindow::ShowOptions(const MonitorOptions& o) {
+    for (const OptionBox& box : kOptionBoxes) view.SetChecked(box.id, o.*box.option != 0);
+}
+
+void MainWindow::ShowStates() {
+    const ControlStates s = deps.controller.States();
+    view.SetEnabled(kIdStart, s.startEnabled);
+    view.SetEnabled(kIdStop, s.stopEnabled);
+    view.SetEnabled(kIdBrowse, s.browseEnabled);
+    view.SetEnabled(kIdFolderPath, s.pathEnabled);
+    view.SetText(kIdStatus, s.status);
+    view.SetToolTip(kIdStatus, s.statusDetail);
+}
+
+void MainWindow::OnBrowse() {
+    std::string path;
+    if (deps.controller.Browse(path)) view.SetText(kIdFolderPath, path);
+}
+
+void MainWindow::OnStart() {
+    deps.controller.SetOptions(OptionsOnScreen());
+    deps.controller.StartMonitor(view.Text(kIdFolderPath));
+    ShowStates();
+}
+
+void MainWindow::OnStop() {
+    deps.controller.StopMonitor();
+    SyncList();
+    ShowStates();
+}
+
+void MainWindow::OnOptionChanged() { deps.controller.SetOptions(OptionsOnScreen()); }
+
+void MainWindow::OnClear() {
+    deps.controller.ClearEvents();
+    SyncList();
+}
+
+void MainWindow::OnExport() {
+    if (exportJob) return;
+    const std::optional<std::string> path = ChooseExportPath(deps.prompts, deps.files);
+    // A timer may have run inside the dialogs and started nothing, but a second click inside
+    // them could have: one export at a time.
+    if (!path || exportJob) return;
+    exportJob = StartExportJob(deps.list, deps.files, *path, deps.clock.Now(), deps.encode);
+    if (!exportJob) {
+        ReportExportResult(deps.prompts, *path, 0);
+        return;
+    }
+    view.SetEnabled(kIdExport, false);
+}
+
+void MainWindow::TakeFinishedExport() {
+    if (!exportJob || !exportJob->Done()) return;
+    const std::string path = exportJob->Path();
+    const int result = exportJob->Result();
+    // Let go of the job before the message: its box runs timers, and Poll must not report twice.
+    exportJob.reset();
+    view.SetEnabled(kIdExport, true);
+    ReportExportResult(deps.prompts, path, result);
+}
+
+bool MainWindow::ExportRunning() const { return exportJob != nullptr; }
+
+void MainWindow::OnTimer(WindowTimer timer) {
+    switch (timer) {
+        case WindowTimer::Ticker: {
+            const TickerView ticker = deps.notices.OnTimer1();
+            // The colour first, so that the new text is drawn in it at once.
+            view.SetTextColor(kIdTicker, ticker.color);
+            view.SetText(kIdTicker, ticker.title);
+            // Every tick ends the duplicate window, whatever the ticker did.
+            deps.recorder.EndDuplicateWindow();
+            return;
+        }
+        case WindowTimer::Update:
+            // Stopped before the check, which may ask a question inside a box of its own.
+            view.StopTimer(WindowTimer::Update);
+            deps.notices.OnTimer2();
+            return;
+        case WindowTimer::Poll:
+            Poll();
+            return;
+    }
+}
+
+void MainWindow::Poll() {
+    SyncList();
+    if (deps.controller.Poll()) ShowStates();
+    TakeFinishedExport();
+    if (const std::optional<UpdateOffer> offer = deps.notices.Poll()) {
+        if (deps.prompts.AskYesNo(offer->question))
+            OpenUrlOr(offer->target, deps.notices.SiteUrl());
+    }
+}
+
+void MainWindow::SyncList() {
+    // A minimised or hidden window takes the rows in when it shows again, in one go: nothing
+    // is laid out or painted for rows that nobody sees.
+    if (!initialised || minimized || hidden) return;
+    const std::uint64_t generation = deps.list.Generation();
+    const int count =
+        static_cast<int>(std::min<std::size_t>(deps.list.Size(), std::numeric_limits<int>::max()));
+    if (generation != shownGeneration) {
+        shownGeneration = generation;
+        shownCount = count;
+        view.SyncList({count, true, 0});
+        return;
+    }
+    if (count <= shownCount) return;
+    const int inserted = count - shownCount;
+    shownCount = count;
+    view.SyncList({count, false, inserted});
+}
+
+bool MainWindow::RowAtView(int viewRow, EventRow& out) const {
+    if (viewRow < 0 || viewRow >= shownCount) return false;
+    // The list keeps the oldest row first; the view shows the newest on top.
+    return deps.list.RowAt(shownGeneration, static_cast<std::size_t>(shownCount - 1 - viewRow),
+                           out);
+}
+
+std::string MainWindow::CellText(int viewRow, int column) const {
+    EventRow row;
+    if (!RowAtView(viewRow, row)) return {};
+    return ColumnText(row, column);
+}
+
+void MainWindow::OnRowActivated(int viewRow) {
+    EventRow row;
+    // The row is read under the list's lock; the desktop is asked outside it, so a slow file
+    // manager never holds the watcher up.
+    if (!RowAtView(viewRow, row)) return;
+    deps.opener.OpenFolder(TextTools::FolderOfDetails(row.details));
+}
+
+void MainWindow::OpenUrlOr(const std::string& url, const std::string& fallback) {
+    if (IsWebAddress(url) && deps.opener.OpenUrl(EscapeWebAddress(url))) return;
+    if (fallback == url || !IsWebAddress(fallback)) return;
+    deps.opener.OpenUrl(EscapeWebAddress(fallback));
+}
+
+void MainWindow::OnTickerClicked() {
+    OpenUrlOr(deps.notices.TickerClickTarget(), deps.notices.LinkUrlDefault());
+}
+
+void MainWindow::OnSiteClicked() { OpenUrlOr(deps.notices.SiteUrl(), std::string()); }
+
+void MainWindow::OnAbout() { view.ShowAboutBox(deps.logFolder); }
+
+bool MainWindow::OnCommand(int id) {
+    switch (id) {
+        case kIdBrowse:
+            OnBrowse();
+            return true;
+        case kIdStart:
+            OnStart();
+            return true;
+        case kIdStop:
+            OnStop();
+            return true;
+        case kIdClear:
+            OnClear();
+            return true;
+        case kIdExport:
+            OnExport();
+            return true;
+        case kIdAbout:
+        case kIdBanner:
+            OnSiteClicked();
+            return true;
+        case kIdTicker:
+            OnTickerClicked();
+            return true;
+        default:
+            break;
+    }
+    for (const OptionBox& box : kOptionBoxes) {
+        if (box.id != id) continue;
+        OnOptionChanged();
+        return true;
+    }
+    return false;
+}
+
+bool MainWindow::OnSystemCommand(int command) {
+    if ((command & 0xFFF0) != kCommandAbout) return false;
+    OnAbout();
+    return true;
+}
+
+void MainWindow::OnSize(int kind, int cx, int cy) {
+    if (kind == kSizeMinimized) {
+        minimized = true;
+        return;
+    }
+    const bool restored = minimized;
+    minimized = false;
+    if (!initialised) return;
+    // The template's places hold until the size first changes, as a fresh window's column
+    // widths say (393 for "详细", not cx - 245).
+    if (cx != arrangedWidth || cy != arrangedHeight) {
+        std::vector<ControlRect> before;
+        for (const TemplateControl& c : MainWindowTemplate().controls) {
+            Rect r;
+            if (c.id != kIdStatic && view.ControlRect(c.id, r)) before.push_back({c.id, r});
+        }
+        std::vector<ControlRect> after = before;
+        const LayoutResult result = ArrangeControls(kind, cx, cy, after);
+        if (result.applied) {
+            arrangedWidth = cx;
+            arrangedHeight = cy;
+            for (std::size_t i = 0; i < after.size(); ++i) {
+                if (after[i].rect != before[i].rect) view.MoveControl(after[i].id, after[i].rect);
+            }
+            view.SetListColumnWidth(kDetailsColumn, result.detailsColumnWidth);
+        }
+    }
+    if (restored) SyncList();
+}
+
+void MainWindow::OnVisibilityChanged(bool visible) {
+    hidden = !visible;
+    if (visible) SyncList();
+}
+
+}  // namespace qzx

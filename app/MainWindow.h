@@ -1,0 +1,170 @@
+// The main window's behaviour, whichever toolkit draws it: what each button, box, timer and
+// click does, what the window shows and when. A front end builds the controls from the template,
+// implements MainWindowView and forwards its events to the handlers here; nothing else.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ControlIds.h"
+#include "app/DesktopOpener.h"
+#include "app/MainWindowView.h"
+#include "app/MonitorController.h"
+#include "app/Prompts.h"
+#include "base/Clock.h"
+#include "base/Gbk.h"
+#include "online/OnlineNotices.h"
+#include "records/FileSystem.h"
+#include "watch/EventList.h"
+#include "watch/EventRecorder.h"
+
+namespace qzx {
+
+class ExportJob;
+
+/// Everything the window works with; owned by the caller and outliving the window.
+struct MainWindowDeps {
+    EventList& list;
+    EventRecorder& recorder;
+    MonitorController& controller;
+    /// Message boxes, the update question and the file dialogs.
+    Prompts& prompts;
+    const Clock& clock;
+    /// Where exports are written.
+    FileSystem& files;
+    /// The export file's charset (the program passes AppendGbk; null keeps UTF-8).
+    EncodeAppend encode;
+    /// Where the daily log goes (UTF-8), named in the About box.
+    std::string logFolder;
+    /// The ticker and the update check.
+    OnlineNotices& notices;
+    /// Opens web pages and folders.
+    DesktopOpener& opener;
+};
+
+/// Timer periods of the window.
+inline constexpr int kTickerPeriodMs = 5000;
+inline constexpr int kUpdateDelayMs = 2000;
+// Rows reach the list in batches at this pace: fast enough to feel immediate, slow enough that
+// a burst of changes never repaints once per row.
+inline constexpr int kPollPeriodMs = 50;
+
+/// One column of the event list: its title and its width in pixels in a fresh window.
+struct EventColumn {
+    const char* title;
+    int width;
+};
+/// The four columns "ID", "时间", "类型", "详细" (40, 60, 40 and 393 pixels); ColumnText of
+/// EventRow gives their texts.
+inline constexpr EventColumn kEventColumns[4] = {
+    {"ID", 40}, {"时间", 60}, {"类型", 40}, {"详细", 393}};
+
+/// The check box of each option, in the order of MonitorOptions' exchange.
+struct OptionBox {
+    int id;
+    int MonitorOptions::*option;
+};
+inline constexpr OptionBox kOptionBoxes[7] = {{kIdOptAdded, &MonitorOptions::optAdded},
+                                              {kIdOptDeleted, &MonitorOptions::optDeleted},
+                                              {kIdOptModified, &MonitorOptions::optModified},
+                                              {kIdOptRenamed, &MonitorOptions::optRenamed},
+                                              {kIdOptOther, &MonitorOptions::optOther},
+                                              {kIdOptAutoClear, &MonitorOptions::optAutoClear},
+                                              {kIdOptRecordLog, &MonitorOptions::optRecordLog}};
+
+/// The presenter of the main window. GUI thread only; every handler returns quickly (fetches and
+/// the export run on threads of their own and are taken in by Poll).
+class MainWindow {
+  public:
+    MainWindow(MainWindowDeps deps, MainWindowView& view);
+    /// An export under way finishes its file first; nothing is killed.
+    ~MainWindow();
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    /// The window's start-up, once its controls exist: title, fonts, list columns, default
+    /// options, control states, the ticker's first text, hand cursors, the three timers.
+    /// clientWidth and clientHeight are the client size the controls were placed for; layout
+    /// runs only once the size differs from it.
+    void OnInit(int clientWidth, int clientHeight);
+
+    /// Button "浏览...": the folder dialog; a chosen folder replaces the path box's text.
+    void OnBrowse();
+    /// Button "开始监控" (and Enter): reads the path box and the options, starts watching.
+    void OnStart();
+    /// Button "停止监控".
+    void OnStop();
+    /// Any of the seven option boxes was clicked: the options act from the next batch on.
+    void OnOptionChanged();
+    /// Button "清空记录": empties the list and restarts the IDs, without a question.
+    void OnClear();
+    /// Button "导出记录": the save dialog, the overwrite question, then the file is written on a
+    /// worker; Poll reports the result. Ignored while an export is under way.
+    void OnExport();
+    /// A timer's tick.
+    void OnTimer(WindowTimer timer);
+    /// The poll timer's work, also callable at once (tests, a wake-up from a fetch thread): new
+    /// rows into the view, the watcher's reports, a finished export, an update offer.
+    void Poll();
+    /// A double-click (or Enter) on view row viewRow (0 is the newest; -1 for no row): opens the
+    /// folder of the row's file.
+    void OnRowActivated(int viewRow);
+    /// A click on the ticker line: opens its link, or the default link when it cannot be opened.
+    void OnTickerClicked();
+    /// "关于我们" or the banner: opens the maker's page.
+    void OnSiteClicked();
+    /// The About item (system menu, Alt+A, context menu): shows the About box.
+    void OnAbout();
+
+    /// A click on the control with this ID, dispatched to the handlers above; false when the ID
+    /// is none of the window's commands (the exit button included, which the shell closes on).
+    bool OnCommand(int id);
+    /// A system-menu command: true (and the About box shown) for 0x10..0x1F, false for the
+    /// shell's default handling.
+    bool OnSystemCommand(int command);
+    /// The client area's new size in pixels and its kind (kSizeMinimized and others of
+    /// ControlIds.h): the controls anchored to the right and bottom move; nothing while
+    /// minimised, and the list waits for the restore.
+    void OnSize(int kind, int cx, int cy);
+    /// The window was shown (true) or hidden (false); a hidden window's list is not updated.
+    void OnVisibilityChanged(bool visible);
+
+    /// Rows the view shows (as last given to SyncList).
+    int RowCount() const { return shownCount; }
+    /// The row at view row viewRow (0 is the newest); false when there is none.
+    bool RowAtView(int viewRow, EventRow& out) const;
+    /// Text of a cell of the list: column 0..3 of view row viewRow; empty when there is none.
+    std::string CellText(int viewRow, int column) const;
+    /// True while an export is being written.
+    bool ExportRunning() const;
+
+    /// "翠鸮文件之哨 Ver1.2 - " and the maker's address.
+    static std::string Title(const std::string& makerAddress);
+    /// The dialog font of every control: 9-point "宋体" (SimSun) and its stand-ins.
+    static const FontSpec& DialogFont();
+    /// The path box's and the ticker's font: 9.2-point Verdana and its stand-ins.
+    static const FontSpec& DisplayFont();
+
+  private:
+    MonitorOptions OptionsOnScreen() const;
+    void ShowOptions(const MonitorOptions& options);
+    void ShowStates();
+    void SyncList();
+    void TakeFinishedExport();
+    void OpenUrlOr(const std::string& url, const std::string& fallback);
+
+    MainWindowDeps deps;
+    MainWindowView& view;
+    bool initialised = false;
+    bool minimized = false;
+    bool hidden = false;
+    int arrangedWidth = 0;
+    int arrangedHeight = 0;
+    std::uint64_t shownGeneration = 0;
+    int shownCount = 0;
+    std::unique_ptr<ExportJob> exportJob;
+};
+
+}  // namespace qzx

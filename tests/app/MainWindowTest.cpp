@@ -1,0 +1,392 @@
+// The window's rules against a view without a display, so that every front end inherits them.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "app/MainWindow.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeOpener.h"
+#include "tests/support/FakePrompts.h"
+#include "tests/support/FakeSource.h"
+#include "tests/support/FakeWindowView.h"
+#include "tests/support/OfflineNotices.h"
+
+namespace qzx {
+namespace {
+
+// Files in memory; a write can be held at a gate so that a test sees the export under way.
+class GateFiles final : public FileSystem {
+  public:
+    std::map<std::string, std::string> files;
+    bool failWrites = false;
+
+    void Hold() {
+        std::lock_guard<std::mutex> lock(mutex);
+        held = true;
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex);
+        held = false;
+        released.notify_all();
+    }
+    std::string Content(const std::string& path) {
+        std::lock_guard<std::mutex> lock(mutex);
+        return files[path];
+    }
+
+    bool PathExistsAs(const std::string& path, bool asFolder) const override {
+        std::lock_guard<std::mutex> lock(mutex);
+        return !asFolder && files.count(path) > 0;
+    }
+    bool PathExists(const std::string& path) const override { return PathExistsAs(path, false); }
+    bool IsWritableFolder(const std::string&) const override { return true; }
+    int MakeFolders(const std::string&) override { return 1; }
+    int AppendToFile(const std::string&, std::string_view) override { return 0; }
+    int ReplaceFile(const std::string& path, std::string_view bytes) override {
+        std::unique_lock<std::mutex> lock(mutex);
+        released.wait(lock, [this] { return !held; });
+        if (failWrites) return 0;
+        files[path] = std::string(bytes);
+        return 1;
+    }
+
+  private:
+    mutable std::mutex mutex;
+    std::condition_variable released;
+    bool held = false;
+};
+
+void CopyUtf8(std::string_view utf8, std::string& out) { out.append(utf8); }
+
+struct WindowRules : ::testing::Test {
+    EventList list;
+    test::FakeClock clock{{2026, 12, 8, 14, 7, 9}};
+    EventRecorder recorder{list, clock};
+    test::FakePrompts prompts;
+    test::FakeSourceState source;
+    MonitorController controller{
+        recorder, [this] { return std::make_unique<test::FakeSource>(source); }, prompts};
+    test::FakeWeb web;
+    OnlineNotices notices{test::ExampleStrings(), web.Fetcher()};
+    test::FakeOpener opener;
+    GateFiles files;
+    test::FakeWindowView view;
+    MainWindow window{{list, recorder, controller, prompts, clock, files, CopyUtf8, "/var/log/q/",
+                       notices, opener},
+                      view};
+
+    void SetUp() override { window.OnInit(636, 455); }
+    void StartOn(const std::string& path) {
+        view.texts[kIdFolderPath] = path;
+        ASSERT_TRUE(window.OnCommand(kIdStart));
+    }
+    // Polls until the condition holds, for work that finishes on another thread.
+    template <class Condition>
+    bool PollUntil(Condition done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < deadline) {
+            window.Poll();
+            if (done()) return true;
+            std::this_thread::yield();
+        }
+        return false;
+    }
+};
+
+TEST_F(WindowRules, FreshWindowShowsTheDefaults) {
+    EXPECT_EQ(view.title, "翠鸮文件之哨 Ver1.2 - http://maker.example/");
+    for (int id : {kIdOptAdded, kIdOptModified, kIdOptDeleted, kIdOptRenamed, kIdOptAutoClear})
+        EXPECT_TRUE(view.IsChecked(id)) << id;
+    for (int id : {kIdOptOther, kIdOptRecordLog}) EXPECT_FALSE(view.IsChecked(id)) << id;
+    EXPECT_EQ(recorder.Options().optAutoClear, 1) << "the boxes reach the recorder at once";
+    EXPECT_TRUE(view.Enabled(kIdStart));
+    EXPECT_FALSE(view.Enabled(kIdStop));
+    EXPECT_EQ(view.Text(kIdStatus), "监控状态");
+    EXPECT_EQ(view.Text(kIdTicker), "http://maker.example/");
+    EXPECT_EQ(view.columnTitles, (std::vector<std::string>{"ID", "时间", "类型", "详细"}));
+    EXPECT_EQ(view.columnWidths, (std::vector<int>{40, 60, 40, 393}));
+    for (int id : {kIdFolderPath, kIdTicker}) {
+        EXPECT_EQ(view.fonts[id].faces.at(0), "Verdana") << id;
+        EXPECT_EQ(view.fonts[id].tenthsOfPoint, 92) << id;
+    }
+    EXPECT_EQ(MainWindow::DialogFont().tenthsOfPoint, 90);
+    EXPECT_EQ(view.cursors.size(), 2u);
+    EXPECT_EQ(view.cursors[kIdTicker], CursorShape::Hand);
+    EXPECT_EQ(view.cursors[kIdBanner], CursorShape::Hand);
+    EXPECT_EQ(view.focus, kIdFolderPath);
+    EXPECT_EQ(view.timers[WindowTimer::Ticker].periodMs, 5000);
+    EXPECT_EQ(view.timers[WindowTimer::Update].periodMs, 2000);
+    EXPECT_EQ(view.timers[WindowTimer::Poll].periodMs, 50);
+}
+
+// Every clickable control reaches its handler; the exit button is left to the shell.
+TEST_F(WindowRules, CommandsReachTheirHandlers) {
+    EXPECT_FALSE(window.OnCommand(kIdExit));
+    EXPECT_FALSE(window.OnCommand(kIdEventList));
+    EXPECT_FALSE(window.OnCommand(12345));
+
+    prompts.folders.push_back("/picked");
+    EXPECT_TRUE(window.OnCommand(kIdBrowse));
+    EXPECT_EQ(prompts.lastFolderTitle, "请选择文件夹:");
+    EXPECT_EQ(view.Text(kIdFolderPath), "/picked");
+    EXPECT_TRUE(window.OnCommand(kIdBrowse)) << "cancelled";
+    EXPECT_EQ(view.Text(kIdFolderPath), "/picked");
+
+    // Each box sets its own option, and only it.
+    for (const OptionBox& box : kOptionBoxes) {
+        SCOPED_TRACE(box.id);
+        const MonitorOptions before = recorder.Options();
+        view.checked[box.id] = !view.checked[box.id];
+        EXPECT_TRUE(window.OnCommand(box.id));
+        MonitorOptions expected = before;
+        expected.*box.option = view.checked[box.id] ? 1 : 0;
+        const MonitorOptions after = recorder.Options();
+        for (const OptionBox& other : kOptionBoxes)
+            EXPECT_EQ(after.*other.option, expected.*other.option) << other.id;
+    }
+
+    EXPECT_TRUE(window.OnCommand(kIdAbout));
+    EXPECT_TRUE(window.OnCommand(kIdBanner));
+    EXPECT_EQ(opener.urls,
+              (std::vector<std::string>{"http://site.example/", "http://site.example/"}));
+    EXPECT_TRUE(window.OnCommand(kIdTicker));
+    EXPECT_EQ(opener.urls.back(), "http://link.example/") << "before the first tick";
+}
+
+TEST_F(WindowRules, StartStopClearAndRowsArrivingInOneInsertPerPoll) {
+    view.texts[kIdFolderPath] = "";
+    window.OnCommand(kIdStart);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "监控路径不正确，请选择正确的路径！");
+    EXPECT_TRUE(view.Enabled(kIdStart));
+
+    StartOn("/data");
+    EXPECT_EQ(source.folder, "/data/");
+    EXPECT_FALSE(view.Enabled(kIdStart));
+    EXPECT_FALSE(view.Enabled(kIdBrowse));
+    EXPECT_FALSE(view.Enabled(kIdFolderPath));
+    EXPECT_TRUE(view.Enabled(kIdStop));
+    // "准备中.." until the source has every existing folder watched.
+    EXPECT_EQ(view.Text(kIdStatus), "准备中..");
+    ASSERT_TRUE(PollUntil([&] { return view.Text(kIdStatus) == "监控中.."; }));
+    EXPECT_EQ(view.Text(kIdFolderPath), "/data") << "the box keeps the path as typed";
+
+    // A burst of three batches between two polls reaches the view as one insert.
+    source.Deliver({{kActionAdded, "a.txt"}});
+    source.Deliver({{kActionRenamedOld, "a.txt"}, {kActionRenamedNew, "b.txt"}});
+    source.Deliver({{kActionRemoved, "c.txt"}});
+    window.Poll();
+    ASSERT_EQ(view.syncs.size(), 1u);
+    EXPECT_EQ(view.syncs[0].rowCount, 3);
+    EXPECT_EQ(view.syncs[0].inserted, 3);
+    EXPECT_FALSE(view.syncs[0].reset);
+    window.Poll();
+    EXPECT_EQ(view.syncs.size(), 1u) << "nothing new, no call";
+    EXPECT_EQ(window.CellText(0, 2), "删除");
+    EXPECT_EQ(window.CellText(1, 0), "2");
+    EXPECT_EQ(window.CellText(1, 1), "14:7:9");
+    EXPECT_EQ(window.CellText(1, 3), "/data/a.txt 命名为 /data/b.txt");
+    EXPECT_EQ(window.CellText(2, 3), "/data/a.txt");
+    EXPECT_EQ(window.CellText(3, 0), "") << "no such row";
+
+    // Unticking "文件新增" while monitoring acts from the next change on.
+    view.checked[kIdOptAdded] = false;
+    window.OnCommand(kIdOptAdded);
+    source.Deliver({{kActionAdded, "d.txt"}});
+    window.Poll();
+    EXPECT_EQ(window.RowCount(), 3);
+
+    window.OnCommand(kIdStop);
+    EXPECT_TRUE(view.Enabled(kIdStart));
+    EXPECT_EQ(view.Text(kIdStatus), "已停止..");
+
+    window.OnCommand(kIdClear);
+    ASSERT_EQ(view.syncs.size(), 2u);
+    EXPECT_TRUE(view.syncs[1].reset);
+    EXPECT_EQ(view.syncs[1].rowCount, 0);
+    EXPECT_EQ(recorder.EventCount(), 0);
+}
+
+// The five-second tick draws the colour before the text and ends the duplicate window, whatever
+// the ticker does; the two-second timer stops itself and checks once.
+TEST_F(WindowRules, TimersDoTheirWork) {
+    StartOn("/data");
+    source.Deliver({{kActionModified, "a"}, {kActionModified, "a"}});
+    view.trace.clear();
+    window.OnTimer(WindowTimer::Ticker);
+    EXPECT_EQ(view.trace, (std::vector<std::string>{"colour:1019", "text:1019"}));
+    EXPECT_EQ(view.Text(kIdTicker), "默认标题");
+    EXPECT_TRUE(view.colors[kIdTicker] == (Rgb{0, 0, 0}));
+    source.Deliver({{kActionModified, "a"}});
+    window.Poll();
+    EXPECT_EQ(window.RowCount(), 2);
+
+    window.OnTimer(WindowTimer::Update);
+    EXPECT_FALSE(view.timers[WindowTimer::Update].running);
+    window.OnTimer(WindowTimer::Update);
+    ASSERT_TRUE(PollUntil([&] {
+        std::lock_guard<std::mutex> lock(web.mutex);
+        return web.fetches >= 2;
+    }));
+    window.OnTimer(WindowTimer::Poll);
+    std::lock_guard<std::mutex> lock(web.mutex);
+    EXPECT_EQ(web.fetches, 2) << "one feed fetch, one update fetch";
+}
+
+// The question first, then the page; No opens nothing; a page the desktop refuses falls back to
+// the maker's page.
+TEST_F(WindowRules, UpdateQuestionThenThePage) {
+    web.documents.push_back({"http://update.example/update.txt",
+                             "<QZXVersion>1.3</QZXVersion><QZXUpdateUrl>http://dl.example/a b"
+                             "</QZXUpdateUrl><QZXUpdateAbout>快</QZXUpdateAbout>"});
+    prompts.answers.push_back(true);
+    opener.refused.insert("http://dl.example/a%20b");
+    window.OnTimer(WindowTimer::Update);
+    ASSERT_TRUE(PollUntil([&] { return !prompts.questions.empty(); }));
+    EXPECT_EQ(prompts.questions[0], "发现新版本:1.3\n\n 升级描述:\n 快\n\n是否查看新的版本？");
+    EXPECT_EQ(opener.urls,
+              (std::vector<std::string>{"http://dl.example/a%20b", "http://site.example/"}));
+}
+
+TEST_F(WindowRules, UpdateDeclinedOpensNothing) {
+    web.documents.push_back({"http://update.example/update.txt", "<QZXVersion>1.3</QZXVersion>"});
+    window.OnTimer(WindowTimer::Update);
+    ASSERT_TRUE(PollUntil([&] { return !prompts.questions.empty(); }));
+    EXPECT_TRUE(opener.urls.empty());
+}
+
+// Addresses with a blank, "{" or "|" reach the desktop in a form a strict parser takes; one the
+// desktop still refuses gives way to the default link, and a script address never opens.
+TEST_F(WindowRules, TickerClickOpensTolerantlyOrTheDefaultLink) {
+    web.documents.push_back(
+        {"http://feed.example/news.txt",
+         "<qzxads><soft>*</soft><url>http://n.example/a b{c}|d</url><title>one</title>"
+         "<color>1</color>##<soft>*</soft><url>http://n.example/refused</url><title>two</title>"
+         "<color>2</color>##<soft>*</soft><url>file:///etc/passwd</url><title>three</title>"
+         "<color>3</color></qzxads>"});
+    window.OnTimer(WindowTimer::Ticker);
+    ASSERT_TRUE(PollUntil([&] { return notices.Ticker().ItemCount() == 3; }));
+    opener.refused.insert("http://n.example/refused");
+
+    window.OnTimer(WindowTimer::Ticker);
+    EXPECT_TRUE(view.colors[kIdTicker] == (Rgb{255, 0, 0}));
+    window.OnTickerClicked();
+    EXPECT_EQ(opener.urls.back(), "http://n.example/a%20b%7Bc%7D%7Cd");
+
+    window.OnTimer(WindowTimer::Ticker);
+    opener.urls.clear();
+    window.OnTickerClicked();
+    EXPECT_EQ(opener.urls,
+              (std::vector<std::string>{"http://n.example/refused", "http://link.example/"}));
+
+    window.OnTimer(WindowTimer::Ticker);
+    opener.urls.clear();
+    window.OnTickerClicked();
+    EXPECT_EQ(opener.urls, (std::vector<std::string>{"http://link.example/"}));
+}
+
+TEST_F(WindowRules, RowActivatedOpensTheFolderOfItsFile) {
+    StartOn("/data");
+    source.Deliver(
+        {{kActionAdded, "sub/a.txt"}, {kActionRenamedOld, "old/x"}, {kActionRenamedNew, "new/y"}});
+    window.Poll();
+    window.OnRowActivated(0);
+    window.OnRowActivated(1);
+    window.OnRowActivated(-1);
+    window.OnRowActivated(2);
+    EXPECT_EQ(opener.folders, (std::vector<std::string>{"/data/old", "/data/sub"}));
+}
+
+// The export runs while the window goes on; its button is off until the result is shown.
+TEST_F(WindowRules, ExportRunsAsAJobAndReportsItsResult) {
+    StartOn("/data");
+    source.Deliver({{kActionAdded, "a.txt"}});
+    window.Poll();
+
+    window.OnExport();
+    EXPECT_TRUE(prompts.messages.empty()) << "cancelled: nothing";
+    EXPECT_EQ(prompts.lastFilters.size(), 2u);
+
+    files.Hold();
+    prompts.saveFiles.push_back("/out/r");
+    window.OnCommand(kIdExport);
+    EXPECT_TRUE(window.ExportRunning());
+    EXPECT_FALSE(view.Enabled(kIdExport));
+    window.OnCommand(kIdExport);  // ignored while one runs
+    EXPECT_EQ(prompts.saveFiles.size(), 0u);
+    source.Deliver({{kActionAdded, "b.txt"}});
+    window.Poll();
+    EXPECT_EQ(window.RowCount(), 2) << "rows go on arriving meanwhile";
+    files.Release();
+    ASSERT_TRUE(PollUntil([&] { return !window.ExportRunning(); }));
+    EXPECT_TRUE(view.Enabled(kIdExport));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "保存成功！位置[/out/r.log]。");
+    EXPECT_NE(files.Content("/out/r.log").find("/data/a.txt"), std::string::npos);
+
+    // An existing file: No ends it quietly; Yes writes, and a failure is reported as such.
+    prompts.saveFiles.push_back("/out/r.log");
+    window.OnExport();
+    EXPECT_EQ(prompts.questions.back(), "文件[/out/r.log]已经存在，是否覆盖？");
+    EXPECT_FALSE(window.ExportRunning());
+    files.failWrites = true;
+    prompts.answers.push_back(true);
+    prompts.saveFiles.push_back("/out/r.log");
+    window.OnExport();
+    ASSERT_TRUE(PollUntil([&] { return !window.ExportRunning(); }));
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[1].text, "保存失败！位置[/out/r.log]。");
+    EXPECT_EQ(prompts.messages[1].icon, MessageIcon::Exclamation);
+}
+
+// While minimised or hidden nothing reaches the list; on return the rows come in one go.
+TEST_F(WindowRules, NoListWorkWhileMinimisedOrHidden) {
+    StartOn("/data");
+    window.OnSize(kSizeMinimized, 0, 0);
+    for (int i = 0; i < 50; ++i) {
+        source.Deliver({{kActionAdded, "f" + std::to_string(i)}});
+        window.Poll();
+    }
+    EXPECT_TRUE(view.syncs.empty());
+    EXPECT_TRUE(view.moved.empty()) << "minimising moves nothing";
+    window.OnSize(kSizeRestored, 636, 455);
+    ASSERT_EQ(view.syncs.size(), 1u);
+    EXPECT_EQ(view.syncs[0].inserted, 50);
+    EXPECT_TRUE(view.moved.empty()) << "same size as before: nothing moves";
+
+    window.OnVisibilityChanged(false);
+    window.OnCommand(kIdClear);
+    source.Deliver({{kActionAdded, "g"}});
+    window.Poll();
+    EXPECT_EQ(view.syncs.size(), 1u);
+    window.OnVisibilityChanged(true);
+    ASSERT_EQ(view.syncs.size(), 2u);
+    EXPECT_TRUE(view.syncs[1].reset);
+    EXPECT_EQ(view.syncs[1].rowCount, 1);
+    EXPECT_EQ(window.CellText(0, 3), "/data/g");
+}
+
+TEST_F(WindowRules, ResizeAnchorsTheRightColumnAndTheList) {
+    window.OnSize(kSizeMaximized, 1000, 700);
+    EXPECT_EQ(view.rects[kIdStart].x, 1000 - 75);
+    EXPECT_EQ(view.rects[kIdStart].width, 65);
+    EXPECT_EQ(view.rects[kIdExit].y, 700 - 47);
+    const Rect list = view.rects[kIdEventList];
+    EXPECT_EQ(list.x + list.width, 1000 - 90);
+    EXPECT_EQ(list.y + list.height, 700 - 20);
+    EXPECT_EQ(view.columnWidths[3], 1000 - 245);
+    EXPECT_EQ(view.rects[kIdOptAdded], TemplateRectToPixels({47, 50, 48, 10})) << "not anchored";
+}
+
+TEST_F(WindowRules, AboutFromTheSystemMenuNamesTheLogFolder) {
+    EXPECT_TRUE(window.OnSystemCommand(0x0013));
+    EXPECT_FALSE(window.OnSystemCommand(0xF060));  // close: the shell's default
+    EXPECT_EQ(view.aboutBoxes, (std::vector<std::string>{"/var/log/q/"}));
+}
+
+}  // namespace
+}  // namespace qzx

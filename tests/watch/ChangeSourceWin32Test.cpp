@@ -1,0 +1,226 @@
+// The Windows change source against real temporary folders. Under Wine the subtree watch is
+// emulated and misses subfolders that existed before it was armed, so every subfolder here is
+// made after Start.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <future>
+#include <set>
+#include <string>
+
+#include "base/WideText_win32.h"
+#include "tests/support/TempFolder_win32.h"
+#include "tests/watch/CollectingSink.h"
+#include "watch/ChangeSource.h"
+
+namespace qzx {
+namespace {
+
+using namespace std::chrono_literals;
+using test::TempFolder;
+using test::W;
+using test::WriteBytes;
+
+// Under Wine, the Linux path of a Windows path; empty elsewhere.
+std::string UnixPathOf(const std::string& path) {
+    using ToUnix = char* (*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (toUnix == nullptr) return {};
+    char* unixPath = toUnix(Widen(path).c_str());
+    if (unixPath == nullptr) return {};
+    std::string result(unixPath);
+    ::HeapFree(::GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
+// Runs a shell command on the Linux side of Wine and waits for it; false when it failed.
+// Wine makes a new file in a big folder slowly (it looks for the name in every letter case),
+// so bursts and removals that must be quick come from Linux, as they would from another program.
+// Wine cannot wait for a Linux process, so the command leaves its exit status in a file.
+bool RunUnix(const std::string& command, const TempFolder& scratch) {
+    static int serial = 0;
+    const std::string status = scratch.Sub("status-" + std::to_string(++serial));
+    const std::string unixStatus = UnixPathOf(status);
+    std::wstring line = L"Z:\\bin\\sh -c \"" + Widen(command) + L"; echo $? > '" +
+                        Widen(unixStatus) + L".part' && mv '" + Widen(unixStatus) + L".part' '" +
+                        Widen(unixStatus) + L"'\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process))
+        return false;
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    const auto deadline = std::chrono::steady_clock::now() + 120s;
+    while (test::ReadBytes(status) == "<missing>") {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        ::Sleep(5);
+    }
+    return test::ReadBytes(status) == "0\n";
+}
+
+int CountOf(const CollectingSink::State& s, const std::string& text) {
+    return static_cast<int>(std::count(s.texts.begin(), s.texts.end(), text));
+}
+
+class ChangeSourceWin32 : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(temp.path.empty());
+        watched = temp.Sub("watched");
+        ASSERT_TRUE(::CreateDirectoryW(W(watched).c_str(), nullptr));
+        source = CreateChangeSource();
+    }
+    void TearDown() override { source->Stop(); }
+
+    std::string At(const std::string& name) const { return watched + "\\" + name; }
+    bool StartWatching() { return source->Start(watched + "\\", sink); }
+
+    TempFolder temp;
+    std::string watched;
+    CollectingSink sink;
+    std::unique_ptr<ChangeSource> source;
+};
+
+TEST_F(ChangeSourceWin32, CreateModifyRenameDeleteAsKinds) {
+    ASSERT_TRUE(StartWatching());
+    ASSERT_TRUE(WriteBytes(At("a.txt"), ""));
+    ASSERT_TRUE(sink.Has(1, "a.txt"));
+    ASSERT_TRUE(WriteBytes(At("a.txt"), "more"));
+    ASSERT_TRUE(sink.Has(3, "a.txt"));
+    ASSERT_TRUE(::MoveFileW(W(At("a.txt")).c_str(), W(At("b.txt")).c_str()));
+    ASSERT_TRUE(sink.Has(5, "b.txt"));
+    ASSERT_TRUE(::DeleteFileW(W(At("b.txt")).c_str()));
+    ASSERT_TRUE(sink.Has(2, "b.txt"));
+
+    // The old name comes directly before the new one, in the same batch.
+    const CollectingSink::State s = sink.Snapshot();
+    bool paired = false;
+    for (const ChangeBatch& batch : s.batches) {
+        for (size_t i = 0; i + 1 < batch.size(); ++i) {
+            paired = paired || (batch[i].action == 4 && batch[i].name == "a.txt" &&
+                                batch[i + 1].action == 5 && batch[i + 1].name == "b.txt");
+        }
+    }
+    EXPECT_TRUE(paired);
+    // The whole tree is watched from the start: ready once, before any record.
+    EXPECT_EQ(s.ready, 1);
+    EXPECT_EQ(s.recordsBeforeReady, 0u);
+    EXPECT_EQ(s.overflows, 0);
+    EXPECT_EQ(s.ended, 0);
+}
+
+// Names below the folder are relative, joined by "\", and arrive as UTF-8.
+TEST_F(ChangeSourceWin32, SubfolderAndChineseNames) {
+    ASSERT_TRUE(StartWatching());
+    ASSERT_TRUE(::CreateDirectoryW(W(At("子目录")).c_str(), nullptr));
+    ASSERT_TRUE(sink.Has(1, "子目录"));
+    ASSERT_TRUE(WriteBytes(At("子目录\\中文.txt"), "x"));
+    ASSERT_TRUE(sink.Has(1, "子目录\\中文.txt"));
+}
+
+// Every one of 10,000 new files is handed over, or the loss is reported.
+TEST_F(ChangeSourceWin32, BurstIsRecordedOrLossReported) {
+    constexpr int kFiles = 10000;
+    ASSERT_TRUE(StartWatching());
+    const std::string unixFolder = UnixPathOf(watched);
+    if (!unixFolder.empty()) {
+        ASSERT_TRUE(RunUnix("cd '" + unixFolder + "' && seq -f f%05g 0 9999 | xargs touch", temp));
+    }
+    for (int i = 0; i < kFiles && unixFolder.empty(); ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "f%05d", i);
+        HANDLE file = ::CreateFileW(W(At(name)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << name;
+        ::CloseHandle(file);
+    }
+    auto added = [](const CollectingSink::State& s) {
+        std::set<std::string> names;
+        for (const ChangeBatch& batch : s.batches) {
+            for (const ChangeRecord& r : batch) {
+                if (r.action == 1) names.insert(r.name);
+            }
+        }
+        return static_cast<int>(names.size());
+    };
+    // Counting names on every wake-up would slow the sink down; a count of records is cheap.
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    size_t enough = kFiles;
+    for (;;) {
+        const bool more = sink.WaitFor(
+            [&](const CollectingSink::State& s) {
+                return s.texts.size() >= enough || s.overflows > 0;
+            },
+            std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now()));
+        const CollectingSink::State s = sink.Snapshot();
+        const int missing = kFiles - added(s);
+        if (!more || missing == 0 || s.overflows > 0) break;
+        enough = s.texts.size() + static_cast<size_t>(missing);
+    }
+    const CollectingSink::State s = sink.Snapshot();
+    std::printf("burst: %d of %d new files reported in %zu batches, %d losses reported\n", added(s),
+                kFiles, s.batches.size(), s.overflows);
+    EXPECT_TRUE(added(s) == kFiles || s.overflows > 0);
+    EXPECT_EQ(s.ended, 0);
+}
+
+// Stop ends a watcher that waits for changes; nothing reaches the sink afterwards.
+TEST_F(ChangeSourceWin32, StopWhileWaiting) {
+    ASSERT_TRUE(StartWatching());
+    ASSERT_TRUE(WriteBytes(At("a.txt"), ""));
+    ASSERT_TRUE(sink.Has(1, "a.txt"));
+    auto stopped = std::async(std::launch::async, [this] { source->Stop(); });
+    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready);
+    sink.Close();
+    ASSERT_TRUE(WriteBytes(At("late.txt"), ""));
+    source->Stop();  // a second Stop is harmless
+    // Start again on the same source: the watch works as before.
+    CollectingSink again;
+    ASSERT_TRUE(source->Start(watched, again));
+    ASSERT_TRUE(WriteBytes(At("b.txt"), ""));
+    EXPECT_TRUE(again.Has(1, "b.txt"));
+    source->Stop();
+    const CollectingSink::State s = sink.Snapshot();
+    EXPECT_EQ(s.callsAfterClose, 0);
+    EXPECT_EQ(s.ended, 0);
+    EXPECT_EQ(CountOf(s, "1 late.txt"), 0);
+}
+
+TEST_F(ChangeSourceWin32, MissingFolderOrFileCannotBeWatched) {
+    EXPECT_FALSE(source->Start(At("none") + "\\", sink));
+    ASSERT_TRUE(WriteBytes(At("file.txt"), "x"));
+    EXPECT_FALSE(source->Start(At("file.txt"), sink));
+    EXPECT_FALSE(source->Start("", sink));
+    const CollectingSink::State s = sink.Snapshot();
+    EXPECT_TRUE(s.batches.empty());
+    EXPECT_EQ(s.ended, 0);
+}
+
+// The watched folder deleted ends the run by itself, told once.
+TEST_F(ChangeSourceWin32, DeletedFolderEndsRun) {
+    ASSERT_TRUE(StartWatching());
+    ASSERT_TRUE(WriteBytes(At("a.txt"), ""));
+    ASSERT_TRUE(sink.Has(1, "a.txt"));
+    ASSERT_TRUE(::DeleteFileW(W(At("a.txt")).c_str()));
+    // Wine keeps a folder removed through Windows calls until its last handle closes, the
+    // watch's own included; a removal on the Linux side is a real one there.
+    const std::string unixFolder = UnixPathOf(watched);
+    if (unixFolder.empty()) {
+        ASSERT_TRUE(::RemoveDirectoryW(W(watched).c_str())) << ::GetLastError();
+    } else {
+        ASSERT_TRUE(RunUnix("rmdir '" + unixFolder + "'", temp));
+    }
+    EXPECT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ended > 0; }, 10s));
+    source->Stop();
+    EXPECT_EQ(sink.Snapshot().ended, 1);
+}
+
+}  // namespace
+}  // namespace qzx

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows program with MinGW-w64 into build-windows/ (or $QZX_WINDOWS_BUILD_DIR):
+#   i686/    the program that is handed out, QzxFile.exe and every other WIN32 target
+#   x86_64/  the same sources for 64-bit Windows, which the tests run under wine64
+#   host/    for the build machine: qzx_scramble, which both cross builds run, and the
+#            loopback server of the Windows HTTP tests
+# Arguments go to cmake --build of both cross builds (for example -t records_win32).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+out=${QZX_WINDOWS_BUILD_DIR:-$top/build-windows}
+jobs=${QZX_JOBS:-$(nproc)}
+"$top/tools/setup-debian.sh"
+
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="$top"
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+
+# The service strings are scrambled at build time by a tool that must run here.
+cmake -S "$top" -B "$out/host" -DCMAKE_BUILD_TYPE=Release -DQZX_BUILD_GUI=OFF \
+  -DQZX_BUILD_TESTS=ON -DQZX_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
+cmake --build "$out/host" -j "$jobs" -t qzx_scramble
+
+for arch in i686 x86_64; do
+  cmake -S "$top" -B "$out/$arch" \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/mingw-w64-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DQZX_BUILD_GUI=OFF -DQZX_BUILD_BENCH=OFF \
+    -DQZX_HOST_SCRAMBLE="$out/host/tools/qzx_scramble" "${launcher[@]}" >/dev/null
+  cmake --build "$out/$arch" -j "$jobs" "$@"
+done
+
+# The program needs nothing beside it but system DLLs.
+exe=$(find "$out/i686" -name QzxFile.exe -print -quit)
+if [[ -n "$exe" ]]; then
+  if i686-w64-mingw32-objdump -p "$exe" | grep -i 'DLL Name' | grep -iE 'libstdc|libgcc|libwinpthread'; then
+    echo "error: $exe needs a MinGW DLL beside it" >&2
+    exit 1
+  fi
+  echo "Windows program: $exe"
+fi

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Makes docs/qzxfile-window-win32.png, the picture of the Windows program in the README: the
+# 64-bit QzxFile.exe under Wine, watching a folder in which a few files change.
+#
+#   make-screenshot-win32.sh [QzxFile.exe]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+exe=${1:-}
+if [[ -z "$exe" ]]; then
+  "$top/tools/build-windows.sh" -t QzxFile >/dev/null
+  exe=${QZX_WINDOWS_BUILD_DIR:-$top/build-windows}/x86_64/app/win32/QzxFile.exe
+fi
+exe=$(readlink -f "$exe")
+out=$top/docs/qzxfile-window-win32.png
+source "$top/tools/wine-session.sh"
+
+work=$(mktemp -d /tmp/qzx-shot.XXXXXX)
+trap 'wine_session_stop; rm -rf "$work"' EXIT
+wait_for() {
+  local seconds=$1
+  shift
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    ((SECONDS > deadline)) && { echo "timed out: $*" >&2; import -window root /tmp/qzx-shot-failed.png; exit 1; }
+    sleep 0.2
+  done
+}
+log_has() {
+  cat "$work"/app/log/*.log 2>/dev/null | grep -qF -- "$(printf '%s' "$1" | iconv -t GBK)"
+}
+
+wine_session_start "$work"
+mkdir -p "$work/app" "$work/d/data"
+cp "$exe" "$work/app/QzxFile.exe"
+# The watched folder as drive D:, so that the rows read like a Windows user's.
+ln -s "$work/d" "$WINEPREFIX/dosdevices/d:"
+: >"$work/d/data/草稿.txt"
+: >"$work/d/data/cache.tmp"
+
+wine_session_run "$work/app/QzxFile.exe"
+window=$(wine_find_window '翠鸮文件之哨' 60)
+xdotool windowfocus --sync "$(wine_find_window 'Wine desktop' 10)"
+xdotool type --delay 15 'D:\data'
+xdotool key --delay 100 shift+Tab space Return
+n=0
+armed() {
+  n=$((n + 1))
+  : >"$work/d/data/probe-$n"
+  sleep 0.3
+  log_has probe-
+}
+wait_for 30 armed
+# "清空记录" is two tab stops before "记录日志": the probes go, the IDs start at 1 again.
+xdotool key --delay 100 shift+Tab shift+Tab space
+sleep 1
+mkdir "$work/d/data/报告"
+wait_for 15 log_has $'\tD:\\data\\报告\r'
+printf 'x' >"$work/d/data/报告/2026年12月.docx"
+mkdir "$work/d/data/照片"
+wait_for 15 log_has $'\tD:\\data\\照片\r'
+printf 'x' >"$work/d/data/照片/IMG_0042.jpg"
+mv "$work/d/data/草稿.txt" "$work/d/data/定稿.txt"
+rm "$work/d/data/cache.tmp"
+wait_for 15 log_has $'\tD:\\data\\cache.tmp\r'
+# The ticker's first step shows its default line.
+sleep 6
+import -window "$window" "$out"
+echo "$out"
