@@ -14,18 +14,17 @@ namespace {
 
 // A small tree: every folder above depth 2 holds a folder "d" and a file "f"; descriptors are
 // handed out from 2 (1 is the watched folder) up to a limit, then the watch limit is reached.
-// The listing is offered with and without time stamps and with the file system's clock, and
-// overrides whichever the watcher asks for; the stamps themselves never matter here.
+// Time stamps are never known, so nothing is reported as changed during set-up.
 class MadeUpTree final : public qzx::DirectoryAccess {
   public:
-    int AddWatch(const std::string& path) {
+    int AddWatch(const std::string& path) override {
         auto it = watched.find(path);
         if (it != watched.end()) return it->second;
         if (next > 64) return -ENOSPC;
         watched[path] = next;
         return next++;
     }
-    void RemoveWatch(int wd) {
+    void RemoveWatch(int wd) override {
         for (auto it = watched.begin(); it != watched.end(); ++it) {
             if (it->second == wd) {
                 watched.erase(it);
@@ -33,7 +32,8 @@ class MadeUpTree final : public qzx::DirectoryAccess {
             }
         }
     }
-    int ListDirectory(const std::string& path, std::vector<qzx::DirectoryEntry>& entries) {
+    int ListDirectory(const std::string& path, std::vector<qzx::DirectoryEntry>& entries,
+                      bool) override {
         std::size_t depth = path.empty() ? 0 : 1;
         for (char c : path) depth += c == '/';
         if (depth > 2) return ENOENT;
@@ -43,10 +43,7 @@ class MadeUpTree final : public qzx::DirectoryAccess {
         entries[1].name = "f";
         return 0;
     }
-    int ListDirectory(const std::string& path, std::vector<qzx::DirectoryEntry>& entries, bool) {
-        return ListDirectory(path, entries);
-    }
-    std::int64_t Now() { return 0; }
+    qzx::FileTime Now() override { return qzx::kNoTime; }
 
   private:
     std::map<std::string, int> watched{{"", 1}};
