@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
 
 #include "app/DialogTemplate.h"
 #include "app/ExportJob.h"
@@ -11,8 +12,12 @@
 #include "app/WindowLayout.h"
 #include "online/TextTools.h"
 #include "online/WebAddress.h"
+#include "watch/EventRow.h"
 
 namespace qzx {
+
+// The column that the layout widens is the list's details column.
+static_assert(std::string_view(kEventColumns[kDetailsColumn].title) == "详细");
 
 MainWindow::MainWindow(MainWindowDeps d, MainWindowView& v)
     : deps(std::move(d)), view(v), shownGeneration(deps.list.Generation()) {}
@@ -266,7 +271,7 @@ void MainWindow::OnSize(int kind, int cx, int cy) {
     minimized = false;
     if (!initialised) return;
     // The template's places hold until the size first changes, as a fresh window's column
-    // widths say (393 for "详细", not cx - 245).
+    // widths say (kEventColumns' width for "详细", not cx - 245).
     if (cx != arrangedWidth || cy != arrangedHeight) {
         std::vector<ControlRect> before;
         for (const TemplateControl& c : MainWindowTemplate().controls) {

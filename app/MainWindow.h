@@ -51,16 +51,6 @@ inline constexpr int kUpdateDelayMs = 2000;
 // a burst of changes never repaints once per row.
 inline constexpr int kPollPeriodMs = 50;
 
-/// One column of the event list: its title and its width in pixels in a fresh window.
-struct EventColumn {
-    const char* title;
-    int width;
-};
-/// The four columns "ID", "时间", "类型", "详细" (40, 60, 40 and 393 pixels); ColumnText of
-/// EventRow gives their texts.
-inline constexpr EventColumn kEventColumns[4] = {
-    {"ID", 40}, {"时间", 60}, {"类型", 40}, {"详细", 393}};
-
 /// The check box of each option, in the order of MonitorOptions' exchange.
 struct OptionBox {
     int id;

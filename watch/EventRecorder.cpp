@@ -1,13 +1,12 @@
 #include "watch/EventRecorder.h"
 
 #include <algorithm>
+#include <climits>
 #include <utility>
 #include <vector>
 
 namespace qzx {
 namespace {
-
-constexpr const char* kRenameMarker = " 命名为 ";
 
 int GateOf(const MonitorOptions& o, int action) {
     switch (action) {
@@ -58,6 +57,16 @@ void EventRecorder::SetLogWriter(LogWriter writer) {
     logWriter = std::move(writer);
 }
 
+void EventRecorder::SetRowHandler(RowHandler handler) {
+    std::lock_guard<std::mutex> lock(mutex);
+    rowHandler = std::move(handler);
+}
+
+void EventRecorder::SetDuplicateWindow(bool on) {
+    std::lock_guard<std::mutex> lock(mutex);
+    duplicateWindow = on;
+}
+
 int EventRecorder::BeginRun(const std::string& folder) {
     std::lock_guard<std::mutex> lock(mutex);
     folderPath = folder;
@@ -77,6 +86,8 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
     std::vector<EventRow> rows;
     std::vector<std::string> logTexts;
     LogWriter writer;
+    RowHandler handler;
+    LocalTime now;
     {
         std::unique_lock<std::mutex> lock(mutex);
         // Dropping the batch while a list-wide operation runs would lose the change; wait.
@@ -86,7 +97,7 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
         if (run != currentRun || run == 0) return 0;
 
         const MonitorOptions o = options;
-        const LocalTime now = clock.Now();
+        now = clock.Now();
         std::size_t listed = list.Size();
         std::size_t made = 0;
         rows.reserve(batch.size());
@@ -103,12 +114,15 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
                 secondName = &batch[++i].name;
             }
             if (!GateOf(o, action)) continue;
-            if ((action == kActionAdded || action == kActionModified) && firstName == g_lastName) {
+            if (duplicateWindow && (action == kActionAdded || action == kActionModified) &&
+                firstName == g_lastName) {
                 continue;
             }
 
             EventRow row;
-            row.id = ++g_eventCount;
+            // IDs that run on for ever (no list to clear) start again at 1 rather than overflow.
+            g_eventCount = g_eventCount == INT_MAX ? 1 : g_eventCount + 1;
+            row.id = g_eventCount;
             SetRecordedAt(row, now);
             row.action = static_cast<std::uint8_t>(action);
             row.details.reserve(folderPath.size() * 2 + firstName.size() + secondName->size() + 12);
@@ -137,11 +151,14 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
                 g_eventCount = 0;
             }
         }
-        list.Append(std::move(rows));
+        handler = rowHandler;
+        if (!handler) list.Append(std::move(rows));
         writer = logWriter;
         if (!writer) logTexts.clear();
-        if (logTexts.empty()) return made;
+        if (logTexts.empty() && (!handler || rows.empty())) return made;
         lock.unlock();
+        if (handler && !rows.empty()) handler(std::move(rows), now);
+        if (logTexts.empty()) return made;
         // Disk writes happen outside the lock so that a click on "清空记录" never waits for
         // them; only this thread records, so the lines keep their order.
         const std::size_t written = writer(logTexts, now);

@@ -38,8 +38,14 @@ class EventRecorder {
     using LogWriter =
         std::function<std::size_t(const std::vector<std::string>& logTexts, const LocalTime& when)>;
 
+    /// Takes the rows of one recorded batch, oldest first, stamped at when. Called on the
+    /// recording thread, one batch at a time, in order, with no lock held.
+    using RowHandler = std::function<void(std::vector<EventRow>&& rows, const LocalTime& when)>;
+
     /// Above this many rows automatic clearing empties the list.
     static constexpr std::size_t kAutoClearLimit = 10000;
+    /// How often a shell ends the duplicate window (EndDuplicateWindow).
+    static constexpr int kDuplicateWindowMs = 5000;
 
     EventRecorder(EventList& list, const Clock& clock);
 
@@ -48,6 +54,13 @@ class EventRecorder {
     MonitorOptions Options() const;
     /// Where log lines go while optRecordLog is set. Call before monitoring starts.
     void SetLogWriter(LogWriter writer);
+    /// Hands the rows of every recorded batch to handler instead of the list, so the list keeps
+    /// none and memory does not grow with the rows made (a shell without a list). Log lines are
+    /// written after the handler returns. Call before monitoring starts.
+    void SetRowHandler(RowHandler handler);
+    /// With the window off, no added or modified change is ever suppressed as a repeat of the
+    /// last name. On by default. Any thread; takes effect from the next batch on.
+    void SetDuplicateWindow(bool on);
 
     /// Opens a monitoring run on folderPath (ending with the separator); returns its token.
     int BeginRun(const std::string& folderPath);
@@ -87,6 +100,7 @@ class EventRecorder {
     EventList& list;
     const Clock& clock;
     LogWriter logWriter;
+    RowHandler rowHandler;
 
     mutable std::mutex mutex;
     std::condition_variable resumed;
@@ -94,6 +108,7 @@ class EventRecorder {
     std::string folderPath;
     int currentRun = 0;
     int lastRun = 0;
+    bool duplicateWindow = true;
     int g_paused = 0;
     int g_eventCount = 0;
     std::string g_lastName;

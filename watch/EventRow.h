@@ -9,6 +9,9 @@
 
 namespace qzx {
 
+/// Stands between the old and the new path in a rename's details.
+inline constexpr std::string_view kRenameMarker = " 命名为 ";
+
 /// A row of the event list. The texts of its four columns are made on demand, which keeps a
 /// row small: the only text stored is the details.
 struct EventRow {
@@ -37,7 +40,17 @@ const char* ChangeTypeName(int action);
 std::string IdText(const EventRow& row);
 /// Column 1 "时间": hour:minute:second without leading zeros, as 9:5:3.
 std::string TimeText(const EventRow& row);
-/// Text of column 0..3 (ID, time, type, details); empty for another column.
+/// One column of the event list: its title and its width in pixels in a fresh window.
+struct EventColumn {
+    const char* title;
+    int width;
+};
+/// The event list's columns, in the order ColumnText numbers them; every front end shows these.
+inline constexpr EventColumn kEventColumns[4] = {
+    {"ID", 40}, {"时间", 60}, {"类型", 40}, {"详细", 393}};
+
+/// Text of column 0..3 (ID, time, type, details: the columns of kEventColumns); empty for
+/// another column.
 std::string ColumnText(const EventRow& row, int column);
 /// A text made safe for one field of a tab-separated line: TAB, CR and LF become the two
 /// characters \t, \r and \n, so that one row always stays one line of four fields.

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -14,9 +15,13 @@
 #include "tests/support/FakeSource.h"
 #include "tests/support/FakeWindowView.h"
 #include "tests/support/OfflineNotices.h"
+#include "tests/support/TestPaths.h"
+#include "watch/EventRow.h"
 
 namespace qzx {
 namespace {
+
+using test::NativePath;
 
 // Files in memory; a write can be held at a gate so that a test sees the export under way.
 class GateFiles final : public FileSystem {
@@ -107,8 +112,12 @@ TEST_F(WindowRules, FreshWindowShowsTheDefaults) {
     EXPECT_FALSE(view.Enabled(kIdStop));
     EXPECT_EQ(view.Text(kIdStatus), "监控状态");
     EXPECT_EQ(view.Text(kIdTicker), "http://maker.example/");
-    EXPECT_EQ(view.columnTitles, (std::vector<std::string>{"ID", "时间", "类型", "详细"}));
-    EXPECT_EQ(view.columnWidths, (std::vector<int>{40, 60, 40, 393}));
+    ASSERT_EQ(view.columnTitles.size(), std::size(kEventColumns));
+    ASSERT_EQ(view.columnWidths.size(), std::size(kEventColumns));
+    for (std::size_t i = 0; i < std::size(kEventColumns); ++i) {
+        EXPECT_EQ(view.columnTitles[i], kEventColumns[i].title) << i;
+        EXPECT_EQ(view.columnWidths[i], kEventColumns[i].width) << i;
+    }
     for (int id : {kIdFolderPath, kIdTicker}) {
         EXPECT_EQ(view.fonts[id].faces.at(0), "Verdana") << id;
         EXPECT_EQ(view.fonts[id].tenthsOfPoint, 92) << id;
@@ -164,8 +173,8 @@ TEST_F(WindowRules, StartStopClearAndRowsArrivingInOneInsertPerPoll) {
     EXPECT_EQ(prompts.messages[0].text, "监控路径不正确，请选择正确的路径！");
     EXPECT_TRUE(view.Enabled(kIdStart));
 
-    StartOn("/data");
-    EXPECT_EQ(source.folder, "/data/");
+    StartOn(NativePath("/data"));
+    EXPECT_EQ(source.folder, NativePath("/data/"));
     EXPECT_FALSE(view.Enabled(kIdStart));
     EXPECT_FALSE(view.Enabled(kIdBrowse));
     EXPECT_FALSE(view.Enabled(kIdFolderPath));
@@ -173,7 +182,7 @@ TEST_F(WindowRules, StartStopClearAndRowsArrivingInOneInsertPerPoll) {
     // "准备中.." until the source has every existing folder watched.
     EXPECT_EQ(view.Text(kIdStatus), "准备中..");
     ASSERT_TRUE(PollUntil([&] { return view.Text(kIdStatus) == "监控中.."; }));
-    EXPECT_EQ(view.Text(kIdFolderPath), "/data") << "the box keeps the path as typed";
+    EXPECT_EQ(view.Text(kIdFolderPath), NativePath("/data")) << "the box keeps the path as typed";
 
     // A burst of three batches between two polls reaches the view as one insert.
     source.Deliver({{kActionAdded, "a.txt"}});
@@ -189,8 +198,9 @@ TEST_F(WindowRules, StartStopClearAndRowsArrivingInOneInsertPerPoll) {
     EXPECT_EQ(window.CellText(0, 2), "删除");
     EXPECT_EQ(window.CellText(1, 0), "2");
     EXPECT_EQ(window.CellText(1, 1), "14:7:9");
-    EXPECT_EQ(window.CellText(1, 3), "/data/a.txt 命名为 /data/b.txt");
-    EXPECT_EQ(window.CellText(2, 3), "/data/a.txt");
+    EXPECT_EQ(window.CellText(1, 3),
+              NativePath("/data/a.txt") + " 命名为 " + NativePath("/data/b.txt"));
+    EXPECT_EQ(window.CellText(2, 3), NativePath("/data/a.txt"));
     EXPECT_EQ(window.CellText(3, 0), "") << "no such row";
 
     // Unticking "文件新增" while monitoring acts from the next change on.
@@ -214,7 +224,7 @@ TEST_F(WindowRules, StartStopClearAndRowsArrivingInOneInsertPerPoll) {
 // The five-second tick draws the colour before the text and ends the duplicate window, whatever
 // the ticker does; the two-second timer stops itself and checks once.
 TEST_F(WindowRules, TimersDoTheirWork) {
-    StartOn("/data");
+    StartOn(NativePath("/data"));
     source.Deliver({{kActionModified, "a"}, {kActionModified, "a"}});
     view.trace.clear();
     window.OnTimer(WindowTimer::Ticker);
@@ -290,20 +300,23 @@ TEST_F(WindowRules, TickerClickOpensTolerantlyOrTheDefaultLink) {
 }
 
 TEST_F(WindowRules, RowActivatedOpensTheFolderOfItsFile) {
-    StartOn("/data");
-    source.Deliver(
-        {{kActionAdded, "sub/a.txt"}, {kActionRenamedOld, "old/x"}, {kActionRenamedNew, "new/y"}});
+    StartOn(NativePath("/data"));
+    source.Deliver({{kActionAdded, NativePath("sub/a.txt")},
+                    {kActionRenamedOld, NativePath("old/x")},
+                    {kActionRenamedNew, NativePath("new/y")}});
     window.Poll();
     window.OnRowActivated(0);
     window.OnRowActivated(1);
     window.OnRowActivated(-1);
     window.OnRowActivated(2);
-    EXPECT_EQ(opener.folders, (std::vector<std::string>{"/data/old", "/data/sub"}));
+    EXPECT_EQ(opener.folders,
+              (std::vector<std::string>{NativePath("/data/old"), NativePath("/data/sub")}));
 }
 
 // The export runs while the window goes on; its button is off until the result is shown.
 TEST_F(WindowRules, ExportRunsAsAJobAndReportsItsResult) {
-    StartOn("/data");
+    const std::string saved = NativePath("/out/r.log");
+    StartOn(NativePath("/data"));
     source.Deliver({{kActionAdded, "a.txt"}});
     window.Poll();
 
@@ -312,7 +325,7 @@ TEST_F(WindowRules, ExportRunsAsAJobAndReportsItsResult) {
     EXPECT_EQ(prompts.lastFilters.size(), 2u);
 
     files.Hold();
-    prompts.saveFiles.push_back("/out/r");
+    prompts.saveFiles.push_back(NativePath("/out/r"));
     window.OnCommand(kIdExport);
     EXPECT_TRUE(window.ExportRunning());
     EXPECT_FALSE(view.Enabled(kIdExport));
@@ -325,27 +338,27 @@ TEST_F(WindowRules, ExportRunsAsAJobAndReportsItsResult) {
     ASSERT_TRUE(PollUntil([&] { return !window.ExportRunning(); }));
     EXPECT_TRUE(view.Enabled(kIdExport));
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text, "保存成功！位置[/out/r.log]。");
-    EXPECT_NE(files.Content("/out/r.log").find("/data/a.txt"), std::string::npos);
+    EXPECT_EQ(prompts.messages[0].text, "保存成功！位置[" + saved + "]。");
+    EXPECT_NE(files.Content(saved).find(NativePath("/data/a.txt")), std::string::npos);
 
     // An existing file: No ends it quietly; Yes writes, and a failure is reported as such.
-    prompts.saveFiles.push_back("/out/r.log");
+    prompts.saveFiles.push_back(saved);
     window.OnExport();
-    EXPECT_EQ(prompts.questions.back(), "文件[/out/r.log]已经存在，是否覆盖？");
+    EXPECT_EQ(prompts.questions.back(), "文件[" + saved + "]已经存在，是否覆盖？");
     EXPECT_FALSE(window.ExportRunning());
     files.failWrites = true;
     prompts.answers.push_back(true);
-    prompts.saveFiles.push_back("/out/r.log");
+    prompts.saveFiles.push_back(saved);
     window.OnExport();
     ASSERT_TRUE(PollUntil([&] { return !window.ExportRunning(); }));
     ASSERT_EQ(prompts.messages.size(), 2u);
-    EXPECT_EQ(prompts.messages[1].text, "保存失败！位置[/out/r.log]。");
+    EXPECT_EQ(prompts.messages[1].text, "保存失败！位置[" + saved + "]。");
     EXPECT_EQ(prompts.messages[1].icon, MessageIcon::Exclamation);
 }
 
 // While minimised or hidden nothing reaches the list; on return the rows come in one go.
 TEST_F(WindowRules, NoListWorkWhileMinimisedOrHidden) {
-    StartOn("/data");
+    StartOn(NativePath("/data"));
     window.OnSize(kSizeMinimized, 0, 0);
     for (int i = 0; i < 50; ++i) {
         source.Deliver({{kActionAdded, "f" + std::to_string(i)}});
@@ -367,7 +380,7 @@ TEST_F(WindowRules, NoListWorkWhileMinimisedOrHidden) {
     ASSERT_EQ(view.syncs.size(), 2u);
     EXPECT_TRUE(view.syncs[1].reset);
     EXPECT_EQ(view.syncs[1].rowCount, 1);
-    EXPECT_EQ(window.CellText(0, 3), "/data/g");
+    EXPECT_EQ(window.CellText(0, 3), NativePath("/data/g"));
 }
 
 TEST_F(WindowRules, ResizeAnchorsTheRightColumnAndTheList) {

@@ -14,9 +14,16 @@
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakePrompts.h"
 #include "tests/support/FakeSource.h"
+#include "tests/support/TestPaths.h"
 
 namespace qzx {
 namespace {
+
+using test::NativePath;
+
+// The watched folder as typed, and as the controller hands it on.
+const std::string kData = NativePath("/data");
+const std::string kDataFolder = NativePath("/data/");
 
 struct ControllerFixture : ::testing::Test {
     EventList list;
@@ -63,17 +70,17 @@ struct ControllerFixture : ::testing::Test {
 
 TEST_F(ControllerFixture, StartAndStopFollowTheStateTable) {
     ExpectStates(true, false, "监控状态");
-    ASSERT_TRUE(controller.StartMonitor("/data"));
-    EXPECT_EQ(source.folder, "/data/") << "a trailing separator is added";
-    EXPECT_EQ(controller.FolderPath(), "/data/");
+    ASSERT_TRUE(controller.StartMonitor(kData));
+    EXPECT_EQ(source.folder, kDataFolder) << "a trailing separator is added";
+    EXPECT_EQ(controller.FolderPath(), kDataFolder);
     ExpectStates(false, true, "准备中..");
     ASSERT_TRUE(PollUntilStatus("监控中.."));
     ExpectStates(false, true, "监控中..");
     controller.StopMonitor();
     ExpectStates(true, false, "已停止..");
     EXPECT_EQ(source.stops, 1);
-    ASSERT_TRUE(controller.StartMonitor("/data/"));
-    EXPECT_EQ(source.folder, "/data/") << "no second separator";
+    ASSERT_TRUE(controller.StartMonitor(kDataFolder));
+    EXPECT_EQ(source.folder, kDataFolder) << "no second separator";
     EXPECT_TRUE(prompts.messages.empty());
 }
 
@@ -91,7 +98,7 @@ TEST_F(ControllerFixture, BadPathsAreRefusedWithTheMessage) {
     }
     source.refuse = true;
     prompts.messages.clear();
-    EXPECT_FALSE(controller.StartMonitor("/missing"));
+    EXPECT_FALSE(controller.StartMonitor(NativePath("/missing")));
     EXPECT_EQ(prompts.messages.size(), 1u);
     ExpectStates(true, false, "监控状态");
 }
@@ -100,7 +107,7 @@ TEST_F(ControllerFixture, BadPathsAreRefusedWithTheMessage) {
 // status says the set-up is under way and the tooltip counts the folders done.
 TEST_F(ControllerFixture, ArmingLastsUntilTheSourceIsReady) {
     source.readyAtStart = false;
-    ASSERT_TRUE(controller.StartMonitor("/data"));
+    ASSERT_TRUE(controller.StartMonitor(kData));
     EXPECT_EQ(controller.State(), MonitorState::Arming);
     source.WithSink([](ChangeSink& s) { s.OnArming(42); });
     ASSERT_TRUE(PollUntil(
@@ -119,7 +126,7 @@ TEST_F(ControllerFixture, ArmingLastsUntilTheSourceIsReady) {
 }
 
 TEST_F(ControllerFixture, WatchingThatEndsByItselfReturnsToStopped) {
-    ASSERT_TRUE(controller.StartMonitor("/data"));
+    ASSERT_TRUE(controller.StartMonitor(kData));
     ASSERT_TRUE(PollUntilStatus("监控中.."));
     EXPECT_FALSE(controller.Poll());
     source.WithSink([](ChangeSink& s) { s.OnEnded(); });
@@ -132,11 +139,11 @@ TEST_F(ControllerFixture, WatchingThatEndsByItselfReturnsToStopped) {
 // The tooltip keeps one line per kind of trouble, with its count and when it was last seen,
 // however often the trouble comes back.
 TEST_F(ControllerFixture, LostChangesAndUnwatchedPartsShowInTheStatusLine) {
-    ASSERT_TRUE(controller.StartMonitor("/data"));
+    ASSERT_TRUE(controller.StartMonitor(kData));
     ASSERT_TRUE(PollUntilStatus("监控中.."));
     source.WithSink([](ChangeSink& s) { s.OnWarning(WatchWarning::UnreadableFolder, "secret"); });
     ASSERT_TRUE(PollUntilStatus(texts::kStatusPartial));
-    EXPECT_NE(controller.States().statusDetail.find("/data/secret"), std::string::npos);
+    EXPECT_NE(controller.States().statusDetail.find(NativePath("/data/secret")), std::string::npos);
     source.WithSink([](ChangeSink& s) { s.OnOverflow(); });
     ASSERT_TRUE(PollUntilStatus(texts::kStatusLost));
     EXPECT_EQ(list.Size(), 0u) << "an overflow never makes up a row";
@@ -154,12 +161,13 @@ TEST_F(ControllerFixture, LostChangesAndUnwatchedPartsShowInTheStatusLine) {
         const std::string detail = controller.States().statusDetail;
         return detail.find("401 次") != std::string::npos &&
                detail.find("401 处") != std::string::npos &&
-               detail.find("/data/deep") != std::string::npos;
+               detail.find(NativePath("/data/deep")) != std::string::npos;
     }));
     const std::string detail = controller.States().statusDetail;
     EXPECT_EQ(Lines(detail), 3) << detail;
     EXPECT_NE(detail.find("最近一次 14:7:9"), std::string::npos) << detail;
-    EXPECT_NE(detail.find("/data/other"), std::string::npos) << "the last place is named";
+    EXPECT_NE(detail.find(NativePath("/data/other")), std::string::npos)
+        << "the last place is named";
     controller.StopMonitor();
     ExpectStates(true, false, "已停止..");
     EXPECT_TRUE(controller.States().statusDetail.empty());
@@ -175,7 +183,7 @@ TEST_F(ControllerFixture, FailingLogLinesShowWhileTheyFail) {
     MonitorOptions o = DefaultOptions();
     o.optRecordLog = 1;
     controller.SetOptions(o);
-    ASSERT_TRUE(controller.StartMonitor("/data"));
+    ASSERT_TRUE(controller.StartMonitor(kData));
     ASSERT_TRUE(PollUntilStatus("监控中.."));
     source.Deliver({{kActionAdded, "a"}, {kActionAdded, "b"}});
     ASSERT_TRUE(PollUntilStatus(texts::kStatusLogFailing));
@@ -196,7 +204,7 @@ TEST_F(ControllerFixture, FailingLogLinesShowWhileTheyFail) {
 
 // After Stop returns no row appears, even with the watcher delivering at full speed.
 TEST_F(ControllerFixture, NoRowAfterStopReturns) {
-    ASSERT_TRUE(controller.StartMonitor("/data"));
+    ASSERT_TRUE(controller.StartMonitor(kData));
     std::atomic<bool> quit{false};
     std::atomic<int> refused{0};
     std::thread watcher([&] {
@@ -217,7 +225,7 @@ TEST_F(ControllerFixture, NoRowAfterStopReturns) {
     EXPECT_EQ(list.Size(), atStop);
 
     // IDs run on across Stop and Start.
-    ASSERT_TRUE(controller.StartMonitor("/data"));
+    ASSERT_TRUE(controller.StartMonitor(kData));
     source.Deliver({{kActionRemoved, "next"}});
     ASSERT_TRUE(WaitForRows(atStop + 1));
     EXPECT_EQ(list.Snapshot().back().id, idsAtStop + 1);
@@ -263,7 +271,7 @@ TEST_F(ControllerFixture, StopDiscardsOrFinishesTheBacklog) {
             return texts.size();
         });
         const std::size_t before = list.Size();
-        ASSERT_TRUE(controller.StartMonitor("/data"));
+        ASSERT_TRUE(controller.StartMonitor(kData));
         source.Deliver({{kActionRemoved, "first"}});
         ASSERT_TRUE(writer.WaitEntered());
         for (int i = 0; i < 100; ++i) source.Deliver({{kActionRemoved, std::to_string(i)}});

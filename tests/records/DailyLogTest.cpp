@@ -4,6 +4,7 @@
 
 #include "records/DailyLog.h"
 #include "tests/records/FakeRecords.h"
+#include "tests/support/TestPaths.h"
 #include "watch/EventRecorder.h"
 
 namespace qzx {
@@ -12,16 +13,22 @@ namespace {
 using test::CopyUtf8;
 using test::FakeClock;
 using test::FakeFileSystem;
+using test::NativePath;
 
 constexpr LocalTime kSample{2026, 12, 7, 9, 5, 3};
 
-LogLocations Places() { return {"/opt/qzx/", "/home/u/.local/state/qzxfile/log/"}; }
+LogLocations Places() {
+    return {NativePath("/opt/qzx/"), NativePath("/home/u/.local/state/qzxfile/log/")};
+}
 
 struct LogRig {
     FakeClock clock{kSample};
     FakeFileSystem files;
     DailyLog log{clock, files, Places(), CopyUtf8};
-    LogRig() { files.folders = {"/", "/opt", "/opt/qzx", "/home", "/home/u"}; }
+    LogRig() {
+        files.folders = {NativePath("/"), NativePath("/opt"), NativePath("/opt/qzx"),
+                         NativePath("/home"), NativePath("/home/u")};
+    }
 };
 
 TEST(DailyLog, TimestampHasLeadingZerosAndFileNameHasNone) {
@@ -42,16 +49,16 @@ TEST(DailyLog, TimestampHasLeadingZerosAndFileNameHasNone) {
 }
 
 TEST(DailyLog, FolderBesideProgramAndUserFolder) {
-    EXPECT_EQ(LogDirectoryBeside("/opt/qzx/"), "/opt/qzx/log/");
-    EXPECT_EQ(LogDirectoryBeside("/opt/qzx"), "/opt/qzx/log/");
-    EXPECT_EQ(LogDirectoryBeside("/"), "/log/");
+    EXPECT_EQ(LogDirectoryBeside(NativePath("/opt/qzx/")), NativePath("/opt/qzx/log/"));
+    EXPECT_EQ(LogDirectoryBeside(NativePath("/opt/qzx")), NativePath("/opt/qzx/log/"));
+    EXPECT_EQ(LogDirectoryBeside(NativePath("/")), NativePath("/log/"));
     EXPECT_EQ(LogDirectoryBeside(""), "");
 }
 
 TEST(DailyLog, LineCarriesTimestampTextAndCrLf) {
     LogRig s;
     ASSERT_EQ(s.log.CreateLogDirectory(), 1);
-    EXPECT_EQ(s.log.LogDirectory(), "/opt/qzx/log/");
+    EXPECT_EQ(s.log.LogDirectory(), NativePath("/opt/qzx/log/"));
     EXPECT_EQ(s.log.TodayText(), "2026-12-7");
     EXPECT_EQ(s.log.TimestampText(), "2026-12-07 09:05:03");
 
@@ -59,7 +66,7 @@ TEST(DailyLog, LineCarriesTimestampTextAndCrLf) {
     // Repeats are written as often as they come.
     EXPECT_EQ(s.log.AppendLine("7\t新增\t/data/a.txt"), 1);
     const std::string line = "2026-12-07 09:05:03\t7\t新增\t/data/a.txt\r\n";
-    EXPECT_EQ(s.files.files["/opt/qzx/log/2026-12-7.log"], line + line);
+    EXPECT_EQ(s.files.files[NativePath("/opt/qzx/log/2026-12-7.log")], line + line);
     EXPECT_EQ(s.log.FailedLineCount(), 0);
 }
 
@@ -72,8 +79,10 @@ TEST(DailyLog, NewDayStartsNewFile) {
     s.log.AppendLine("1\t新增\t/a");
     s.clock.now = {2027, 1, 1, 0, 0, 0};
     s.log.AppendLine("2\t删除\t/a");
-    EXPECT_EQ(s.files.files["/opt/qzx/log/2026-12-31.log"], "2026-12-31 23:59:59\t1\t新增\t/a\r\n");
-    EXPECT_EQ(s.files.files["/opt/qzx/log/2027-1-1.log"], "2027-01-01 00:00:00\t2\t删除\t/a\r\n");
+    EXPECT_EQ(s.files.files[NativePath("/opt/qzx/log/2026-12-31.log")],
+              "2026-12-31 23:59:59\t1\t新增\t/a\r\n");
+    EXPECT_EQ(s.files.files[NativePath("/opt/qzx/log/2027-1-1.log")],
+              "2027-01-01 00:00:00\t2\t删除\t/a\r\n");
 }
 
 // A clock that moves on at every reading, so that a line read twice would straddle midnight.
@@ -89,12 +98,13 @@ class SteppingClock final : public Clock {
 TEST(DailyLog, LineAndItsFileShareOneReadingOfTheClock) {
     SteppingClock clock;
     FakeFileSystem files;
-    files.folders = {"/", "/opt", "/opt/qzx"};
+    files.folders = {NativePath("/"), NativePath("/opt"), NativePath("/opt/qzx")};
     DailyLog log(clock, files, Places(), CopyUtf8);
     log.CreateLogDirectory();
     EXPECT_EQ(log.AppendLine("1\t新增\t/a"), 1);
-    EXPECT_EQ(files.files["/opt/qzx/log/2026-12-31.log"], "2026-12-31 23:59:59\t1\t新增\t/a\r\n");
-    EXPECT_EQ(files.files.count("/opt/qzx/log/2027-1-1.log"), 0u);
+    EXPECT_EQ(files.files[NativePath("/opt/qzx/log/2026-12-31.log")],
+              "2026-12-31 23:59:59\t1\t新增\t/a\r\n");
+    EXPECT_EQ(files.files.count(NativePath("/opt/qzx/log/2027-1-1.log")), 0u);
 }
 
 // A batch reaches its file in one append, every line stamped with the batch's time and filed
@@ -106,11 +116,11 @@ TEST(DailyLog, BatchIsOneAppendStampedWithItsTime) {
     const LocalTime when{2026, 12, 31, 23, 59, 59};
     EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a", "2\t删除\t/a", "3\t新增\t/b"}, when), 3u);
     EXPECT_EQ(s.files.appends, 1);
-    EXPECT_EQ(s.files.files["/opt/qzx/log/2026-12-31.log"],
+    EXPECT_EQ(s.files.files[NativePath("/opt/qzx/log/2026-12-31.log")],
               "2026-12-31 23:59:59\t1\t新增\t/a\r\n"
               "2026-12-31 23:59:59\t2\t删除\t/a\r\n"
               "2026-12-31 23:59:59\t3\t新增\t/b\r\n");
-    EXPECT_EQ(s.files.files.count("/opt/qzx/log/2027-1-1.log"), 0u);
+    EXPECT_EQ(s.files.files.count(NativePath("/opt/qzx/log/2027-1-1.log")), 0u);
 
     // An empty batch touches no file and no counter.
     EXPECT_EQ(s.log.AppendLines({}, when), 0u);
@@ -134,11 +144,11 @@ TEST(DailyLog, LostBatchCountsEachLine) {
     EXPECT_EQ(s.log.LastResult(), 0);
 
     s.files.failWrites = false;
-    s.files.folders.erase("/opt/qzx/log");
+    s.files.folders.erase(NativePath("/opt/qzx/log"));
     EXPECT_EQ(s.log.AppendLines({"4\t新增\t/d", "5\t新增\t/e"}, kSample), 2u);
     EXPECT_EQ(s.log.FailedLineCount(), 3);
     EXPECT_EQ(s.log.LastResult(), 1);
-    EXPECT_EQ(s.files.files["/opt/qzx/log/2026-12-7.log"],
+    EXPECT_EQ(s.files.files[NativePath("/opt/qzx/log/2026-12-7.log")],
               "2026-12-07 09:05:03\t4\t新增\t/d\r\n2026-12-07 09:05:03\t5\t新增\t/e\r\n");
 }
 
@@ -156,7 +166,7 @@ class CountingClock final : public Clock {
 TEST(DailyLog, RecorderWritesEachBatchAtOnce) {
     CountingClock clock;
     FakeFileSystem files;
-    files.folders = {"/", "/opt", "/opt/qzx"};
+    files.folders = {NativePath("/"), NativePath("/opt"), NativePath("/opt/qzx")};
     DailyLog log(clock, files, Places(), CopyUtf8);
     log.CreateLogDirectory();
     EventList list;
@@ -172,7 +182,7 @@ TEST(DailyLog, RecorderWritesEachBatchAtOnce) {
     EXPECT_EQ(recorder.RecordBatch(run, {{1, "a"}, {2, "b"}, {4, "c"}, {5, "e"}}), 3u);
     EXPECT_EQ(clock.readings, 1);
     EXPECT_EQ(files.appends, 1);
-    EXPECT_EQ(files.files["/opt/qzx/log/2026-12-7.log"],
+    EXPECT_EQ(files.files[NativePath("/opt/qzx/log/2026-12-7.log")],
               "2026-12-07 09:05:03\t1\t新增\t/d/a\r\n"
               "2026-12-07 09:05:03\t2\t删除\t/d/b\r\n"
               "2026-12-07 09:05:03\t3\t命名\t/d/c 命名为 /d/e\r\n");
@@ -188,26 +198,27 @@ TEST(DailyLog, RecorderWritesEachBatchAtOnce) {
 // An installed copy whose folder is read-only logs into the user's folder, made with its parents.
 TEST(DailyLog, ReadOnlyProgramFolderFallsBackToUserFolder) {
     LogRig s;
-    s.files.readOnly.insert("/opt/qzx");
+    s.files.readOnly.insert(NativePath("/opt/qzx"));
     EXPECT_EQ(s.log.CreateLogDirectory(), 1);
-    EXPECT_EQ(s.log.LogDirectory(), "/home/u/.local/state/qzxfile/log/");
+    EXPECT_EQ(s.log.LogDirectory(), NativePath("/home/u/.local/state/qzxfile/log/"));
     EXPECT_TRUE(s.log.UsesUserDirectory());
     EXPECT_EQ(s.log.AppendLine("1\t新增\t/a"), 1);
-    EXPECT_EQ(s.files.files.count("/home/u/.local/state/qzxfile/log/2026-12-7.log"), 1u);
+    EXPECT_EQ(s.files.files.count(NativePath("/home/u/.local/state/qzxfile/log/2026-12-7.log")),
+              1u);
 
     // An existing but read-only log folder beside the program is no better.
     LogRig t;
-    t.files.folders.insert("/opt/qzx/log");
-    t.files.readOnly.insert("/opt/qzx/log");
+    t.files.folders.insert(NativePath("/opt/qzx/log"));
+    t.files.readOnly.insert(NativePath("/opt/qzx/log"));
     EXPECT_EQ(t.log.CreateLogDirectory(), 1);
     EXPECT_TRUE(t.log.UsesUserDirectory());
 }
 
 TEST(DailyLog, LostLinesAreCountedAndReported) {
     LogRig s;
-    s.files.readOnly = {"/opt/qzx", "/home/u"};
+    s.files.readOnly = {NativePath("/opt/qzx"), NativePath("/home/u")};
     EXPECT_EQ(s.log.CreateLogDirectory(), 0);
-    EXPECT_EQ(s.log.LogDirectory(), "/opt/qzx/log/");
+    EXPECT_EQ(s.log.LogDirectory(), NativePath("/opt/qzx/log/"));
     EXPECT_EQ(s.log.LastResult(), 1);
     EXPECT_EQ(s.log.AppendLine("1\t新增\t/a"), 0);
     EXPECT_EQ(s.log.AppendLine("2\t新增\t/a"), 0);
@@ -229,15 +240,15 @@ TEST(DailyLog, LostLinesAreCountedAndReported) {
 TEST(DailyLog, DeletedFolderIsMadeAgainButFileInItsPlaceFails) {
     LogRig s;
     s.log.CreateLogDirectory();
-    s.files.folders.erase("/opt/qzx/log");
+    s.files.folders.erase(NativePath("/opt/qzx/log"));
     EXPECT_EQ(s.log.AppendLine("1\t新增\t/a"), 1);
-    EXPECT_TRUE(s.files.PathExistsAs("/opt/qzx/log/", true));
+    EXPECT_TRUE(s.files.PathExistsAs(NativePath("/opt/qzx/log/"), true));
 
     s.files.files.clear();
-    s.files.folders.erase("/opt/qzx/log");
-    s.files.files["/opt/qzx/log"] = "not a folder";
+    s.files.folders.erase(NativePath("/opt/qzx/log"));
+    s.files.files[NativePath("/opt/qzx/log")] = "not a folder";
     EXPECT_EQ(s.log.AppendLine("2\t新增\t/a"), 0);
-    EXPECT_EQ(s.files.files["/opt/qzx/log"], "not a folder");
+    EXPECT_EQ(s.files.files[NativePath("/opt/qzx/log")], "not a folder");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "app/Prompts.h"
 #include "base/Clock.h"
 #include "records/FileSystem.h"
+#include "tests/support/TestPaths.h"
 #include "watch/EventRow.h"
 
 namespace qzx::test {
@@ -24,7 +25,8 @@ class FakeClock final : public Clock {
 // UTF-8 passes unchanged: the core tests look at structure, the platform tests at GBK bytes.
 inline void CopyUtf8(std::string_view utf8, std::string& out) { out.append(utf8); }
 
-// Folders are kept without their trailing "/"; a file needs its folder.
+// Folders are kept without their trailing separator, the root (test::RootFolder()) with it;
+// a file needs its folder.
 class FakeFileSystem final : public FileSystem {
   public:
     std::map<std::string, std::string> files;
@@ -34,12 +36,14 @@ class FakeFileSystem final : public FileSystem {
     int appends = 0;  // calls of AppendToFile, failed ones included
 
     static std::string Bare(std::string path) {
-        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        while (path.size() > RootFolder().size() && path.back() == kPathSeparator) path.pop_back();
         return path;
     }
     static std::string Parent(const std::string& path) {
-        size_t slash = path.rfind('/');
-        return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+        const size_t separator = path.rfind(kPathSeparator);
+        const size_t root = RootFolder().size();
+        return separator == std::string::npos || separator < root ? RootFolder()
+                                                                  : path.substr(0, separator);
     }
 
     bool PathExistsAs(const std::string& path, bool asFolder) const override {
@@ -54,7 +58,7 @@ class FakeFileSystem final : public FileSystem {
     int MakeFolders(const std::string& path) override {
         const std::string folder = Bare(path);
         if (folders.count(folder)) return 1;
-        if (folder == "/" || files.count(folder)) return 0;
+        if (folder == RootFolder() || files.count(folder)) return 0;
         if (MakeFolders(Parent(folder)) != 1 || readOnly.count(Parent(folder))) return 0;
         folders.insert(folder);
         return 1;

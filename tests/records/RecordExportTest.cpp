@@ -6,6 +6,7 @@
 #include "app/ExportPrompts.h"
 #include "records/RecordExport.h"
 #include "tests/records/FakeRecords.h"
+#include "tests/support/TestPaths.h"
 #include "watch/EventRecorder.h"
 
 namespace qzx {
@@ -16,6 +17,7 @@ using test::Row;
 using test::CopyUtf8;
 using test::FakeFileSystem;
 using test::FakePrompts;
+using test::NativePath;
 
 constexpr LocalTime kExportDay{2026, 12, 8, 15, 0, 0};
 
@@ -108,14 +110,14 @@ TEST(RecordExport, BytesAreTheTextWithCrLf) {
 
 TEST(RecordExport, LogExtensionOnlyWhenTheFileNameHasNone) {
     struct Case {
-        const char* chosen;
-        const char* path;
+        std::string chosen;
+        std::string path;
     } cases[] = {
-        {"/home/u/records", "/home/u/records.log"},
-        {"/home/u/records.txt", "/home/u/records.txt"},
-        {"/home/u/records.log", "/home/u/records.log"},
-        {"/home/u/old.files/out", "/home/u/old.files/out.log"},
-        {"/home/u/.hidden", "/home/u/.hidden"},
+        {NativePath("/home/u/records"), NativePath("/home/u/records.log")},
+        {NativePath("/home/u/records.txt"), NativePath("/home/u/records.txt")},
+        {NativePath("/home/u/records.log"), NativePath("/home/u/records.log")},
+        {NativePath("/home/u/old.files/out"), NativePath("/home/u/old.files/out.log")},
+        {NativePath("/home/u/.hidden"), NativePath("/home/u/.hidden")},
         {"records", "records.log"},
     };
     for (const Case& c : cases) EXPECT_EQ(WithExportExtension(c.chosen), c.path) << c.chosen;
@@ -123,22 +125,24 @@ TEST(RecordExport, LogExtensionOnlyWhenTheFileNameHasNone) {
 
 // The whole flow as the window runs it, with a writer that succeeds and one that fails.
 TEST(RecordExport, ResultMessages) {
+    const std::string out = NativePath("/out/r.log");
     FakeFileSystem files;
-    files.folders = {"/", "/out"};
+    files.folders = {NativePath("/"), NativePath("/out")};
     FakePrompts prompts;
     const std::vector<EventRow> rows = {Row(1, 9, 5, 3, 1, "/a")};
 
-    int result = WriteExportFile(files, "/out/r.log", rows, kExportDay, CopyUtf8);
-    ReportExportResult(prompts, "/out/r.log", result);
+    int result = WriteExportFile(files, out, rows, kExportDay, CopyUtf8);
+    ReportExportResult(prompts, out, result);
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text, "保存成功！位置[/out/r.log]。");
+    EXPECT_EQ(prompts.messages[0].text, "保存成功！位置[" + out + "]。");
     EXPECT_EQ(prompts.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(files.files.count(out), 1u);
 
     files.failWrites = true;
-    result = WriteExportFile(files, "/out/r.log", rows, kExportDay, CopyUtf8);
-    ReportExportResult(prompts, "/out/r.log", result);
+    result = WriteExportFile(files, out, rows, kExportDay, CopyUtf8);
+    ReportExportResult(prompts, out, result);
     ASSERT_EQ(prompts.messages.size(), 2u);
-    EXPECT_EQ(prompts.messages[1].text, "保存失败！位置[/out/r.log]。");
+    EXPECT_EQ(prompts.messages[1].text, "保存失败！位置[" + out + "]。");
     EXPECT_EQ(prompts.messages[1].icon, MessageIcon::Exclamation);
 
     EXPECT_EQ(WriteExportFile(files, "", rows, kExportDay, CopyUtf8), 0);

@@ -167,7 +167,14 @@ TEST_F(ChangeSourceWin32, BurstIsRecordedOrLossReported) {
     const CollectingSink::State s = sink.Snapshot();
     std::printf("burst: %d of %d new files reported in %zu batches, %d losses reported\n", added(s),
                 kFiles, s.batches.size(), s.overflows);
-    EXPECT_TRUE(added(s) == kFiles || s.overflows > 0);
+    if (unixFolder.empty()) {
+        EXPECT_TRUE(added(s) == kFiles || s.overflows > 0);
+    } else {
+        // Wine emulates the subtree watch with its own inotify queue, which can overflow under
+        // a burst from outside without telling anyone (16,384 events by default, two per new
+        // file here). What reaches the program must still be handed over, all but a sliver.
+        EXPECT_GE(added(s), kFiles * 99 / 100);
+    }
     EXPECT_EQ(s.ended, 0);
 }
 

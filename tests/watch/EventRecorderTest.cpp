@@ -3,10 +3,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <iterator>
 #include <thread>
 
 #include "tests/support/FakeClock.h"
 #include "watch/EventRecorder.h"
+#include "watch/EventRow.h"
 
 namespace qzx {
 namespace {
@@ -166,6 +168,24 @@ TEST_F(RecorderFixture, TimeTextHasNoLeadingZeros) {
     EXPECT_EQ(ColumnText(Newest(), 1), "14:7:9");
 }
 
+// The list's columns as every front end shows them, each with its text, and no text past them.
+TEST_F(RecorderFixture, ListColumnsAndTheirTexts) {
+    const char* titles[] = {"ID", "时间", "类型", "详细"};
+    const int widths[] = {40, 60, 40, 393};
+    ASSERT_EQ(std::size(kEventColumns), std::size(titles));
+    for (std::size_t i = 0; i < std::size(titles); ++i) {
+        EXPECT_STREQ(kEventColumns[i].title, titles[i]) << i;
+        EXPECT_EQ(kEventColumns[i].width, widths[i]) << i;
+    }
+    clock.Set({2026, 12, 8, 9, 5, 3});
+    Record({{1, "a.txt"}});
+    const EventRow row = Newest();
+    const std::string texts[] = {std::to_string(row.id), "9:5:3", "新增", "/data/a.txt"};
+    for (int column = 0; column < 4; ++column) EXPECT_EQ(ColumnText(row, column), texts[column]);
+    EXPECT_EQ(ColumnText(row, -1), "");
+    EXPECT_EQ(ColumnText(row, 4), "");
+}
+
 TEST_F(RecorderFixture, AutomaticClearingAtTheRowPastTheLimit) {
     SetOption(&MonitorOptions::optAutoClear, 1);
     ChangeBatch batch;
@@ -292,6 +312,35 @@ TEST_F(RecorderFixture, FailedLogLinesAreCounted) {
     Record({{1, "d"}});
     EXPECT_EQ(recorder.LogFailures(), 2) << "nothing is written while logging is off";
     EXPECT_FALSE(recorder.LogFailing());
+}
+
+// A shell without a list takes each batch's rows with the batch's date and time; the list
+// keeps none of them, and the log lines still follow.
+TEST_F(RecorderFixture, RowHandlerTakesTheRowsInsteadOfTheList) {
+    std::vector<std::vector<EventRow>> handed;
+    std::vector<LocalTime> times;
+    recorder.SetRowHandler([&](std::vector<EventRow>&& rows, const LocalTime& when) {
+        EXPECT_EQ(logLines.size(), 0u + handed.size() * 2) << "rows come before their log lines";
+        handed.push_back(std::move(rows));
+        times.push_back(when);
+    });
+    clock.Set({2027, 1, 1, 0, 0, 5});
+    EXPECT_EQ(Record({{1, "a"}, {4, "a"}, {5, "b"}}), 2u);
+    EXPECT_EQ(Record({{1, "b"}}), 0u) << "the rename made b the last name";
+    EXPECT_EQ(list.Size(), 0u);
+    ASSERT_EQ(handed.size(), 1u);
+    ASSERT_EQ(handed[0].size(), 2u);
+    EXPECT_EQ(handed[0][1].details, "/data/a 命名为 /data/b");
+    EXPECT_EQ(handed[0][1].id, 2);
+    EXPECT_EQ(times[0].year, 2027);
+    EXPECT_EQ(logLines.size(), 2u);
+}
+
+TEST_F(RecorderFixture, WithoutTheDuplicateWindowEveryChangeIsARow) {
+    recorder.SetDuplicateWindow(false);
+    EXPECT_EQ(Record({{1, "a"}, {3, "a"}, {3, "a"}}), 3u);
+    recorder.SetDuplicateWindow(true);
+    EXPECT_EQ(Record({{3, "a"}}), 0u);
 }
 
 }  // namespace

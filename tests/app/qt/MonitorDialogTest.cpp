@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "app/DialogTemplate.h"
 #include "app/qt/AboutDialog.h"
@@ -34,6 +35,7 @@
 #include "tests/support/FakeSource.h"
 #include "tests/support/OfflineNotices.h"
 #include "watch/ChangeSource.h"
+#include "watch/EventRow.h"
 
 namespace qzx {
 namespace {
@@ -76,12 +78,12 @@ TEST_F(WindowFixture, FreshWindowShowsTheDefaults) {
     EXPECT_EQ(Get<QLabel>(1019)->text(), window.windowTitle().section(" - ", 1));
 
     QTableView* view = window.ListView();
-    const char* titles[] = {"ID", "时间", "类型", "详细"};
-    const int widths[] = {40, 60, 40, 393};
-    for (int i = 0; i < 4; ++i) {
+    const int columns = static_cast<int>(std::size(kEventColumns));
+    EXPECT_EQ(window.Model()->columnCount(), columns);
+    for (int i = 0; i < columns; ++i) {
         EXPECT_EQ(window.Model()->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString(),
-                  QString::fromUtf8(titles[i]));
-        EXPECT_EQ(view->columnWidth(i), widths[i]);
+                  QString::fromUtf8(kEventColumns[i].title));
+        EXPECT_EQ(view->columnWidth(i), kEventColumns[i].width);
     }
     EXPECT_TRUE(view->showGrid());
     EXPECT_EQ(view->selectionBehavior(), QAbstractItemView::SelectRows);

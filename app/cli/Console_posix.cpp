@@ -1,0 +1,79 @@
+// Signals, output and time zone for qzxwatch on a POSIX system.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+
+#include "app/cli/Console.h"
+
+namespace qzx::cli {
+namespace {
+
+sigset_t StopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+void PrepareStopSignals() {
+    const sigset_t set = StopSignals();
+    // Threads made later inherit the mask, so no signal lands in the middle of a write there.
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+bool WaitForStopSignal(int timeoutMs) {
+    const sigset_t set = StopSignals();
+    timespec timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
+    return ::sigtimedwait(&set, nullptr, &timeout) > 0;
+}
+
+bool WriteOut(const std::string& bytes) {
+    return WriteAll(STDOUT_FILENO, bytes.data(), bytes.size());
+}
+
+void WriteErrLine(const std::string& line) {
+    std::string text = line;
+    text += '\n';
+    WriteAll(STDERR_FILENO, text.data(), text.size());
+}
+
+int UtcOffsetMinutes(const LocalTime& t) {
+    std::tm broken{};
+    broken.tm_year = t.year - 1900;
+    broken.tm_mon = t.month - 1;
+    broken.tm_mday = t.day;
+    broken.tm_hour = t.hour;
+    broken.tm_min = t.minute;
+    broken.tm_sec = t.second;
+    broken.tm_isdst = -1;
+    if (std::mktime(&broken) == static_cast<std::time_t>(-1)) return 0;
+    return static_cast<int>(broken.tm_gmtoff / 60);
+}
+
+long long SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace qzx::cli

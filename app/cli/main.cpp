@@ -1,0 +1,76 @@
+// qzxwatch: the window's recording rules without a window, printing each change on a line.
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/cli/Console.h"
+#include "app/cli/WatchArguments.h"
+#include "app/cli/WatchSession.h"
+#include "base/Clock.h"
+#include "base/Gbk.h"
+#include "records/DailyLog.h"
+#include "records/FileSystem.h"
+#include "watch/ChangeSource.h"
+#include "watch/EventList.h"
+#include "watch/EventRecorder.h"
+
+namespace {
+
+// Relative folders are taken from the current one; "." and ".." are resolved by name only, so
+// the paths printed are the ones the user would type.
+std::string AbsoluteFolder(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::absolute(folder, error);
+    if (error) return folder;
+    std::string text = path.lexically_normal().string();
+    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace qzx::cli;
+    PrepareStopSignals();
+
+    std::string error;
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const std::optional<WatchArguments> arguments = ParseWatchArguments(args, error);
+    if (!arguments) {
+        WriteErrLine("qzxwatch: " + error);
+        WriteErrLine("Try 'qzxwatch --help' for more information.");
+        return kExitBadArguments;
+    }
+    if (arguments->showHelp) return WriteOut(HelpText()) ? kExitStopped : kExitOutputFailed;
+    if (arguments->showVersion) return WriteOut(VersionText()) ? kExitStopped : kExitOutputFailed;
+
+    qzx::EventList list;  // stays empty: the rows go to standard output instead
+    qzx::EventRecorder recorder(list, qzx::SystemClock());
+    std::unique_ptr<qzx::DailyLog> log;
+    if (!arguments->logDirectory.empty()) {
+        qzx::LogLocations where;
+        where.userLogDirectory = AbsoluteFolder(arguments->logDirectory) + "/";
+        log = std::make_unique<qzx::DailyLog>(qzx::SystemClock(), qzx::SystemFileSystem(), where,
+                                              qzx::AppendGbk);
+        if (log->CreateLogDirectory() != 1) {
+            WriteErrLine("qzxwatch: cannot write the log folder " + where.userLogDirectory);
+            return kExitBadArguments;
+        }
+        recorder.SetLogWriter(
+            [&log](const std::vector<std::string>& texts, const qzx::LocalTime& when) {
+                return log->AppendLines(texts, when);
+            });
+    }
+
+    SessionIo io;
+    io.writeOut = WriteOut;
+    io.writeErr = WriteErrLine;
+    io.waitForStop = WaitForStopSignal;
+    io.utcOffsetMinutes = UtcOffsetMinutes;
+    io.steadyMs = SteadyMs;
+    io.gbk = qzx::AppendGbk;
+    return RunWatchSession(*arguments, AbsoluteFolder(arguments->folder), recorder,
+                           &qzx::CreateChangeSource, io);
+}

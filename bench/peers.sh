@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Side by side on the same bursts: qzxwatch, the window (offscreen, "记录日志" ticked),
+# inotifywait -m -r, fswatch -r and a reader that only drains inotify (the floor). Writes a
+# section "## Results: LABEL" into docs/benchmarks.md (or --out FILE).
+#
+#   bench/peers.sh [--quick] [--label before|after|...] [--out FILE] [--only qzxwatch,floor,...]
+#
+# Installs inotify-tools, fswatch and python3 through apt-get when they are missing, builds
+# what it runs into build/ (or $QZX_BUILD_DIR) and takes about ten minutes (--quick: one).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${QZX_BUILD_DIR:-$top/build}
+
+need=()
+command -v inotifywait >/dev/null || need+=(inotify-tools)
+command -v fswatch >/dev/null || need+=(fswatch)
+command -v python3 >/dev/null || need+=(python3)
+if ((${#need[@]})); then
+  sudo=""
+  [[ $(id -u) -ne 0 ]] && sudo="sudo"
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${need[@]}"
+fi
+
+"$top/tools/setup-debian.sh"
+"$top/tools/build.sh" -t qzxwatch -t peer_window >/dev/null
+tools="$build/bench/peers"
+mkdir -p "$tools"
+cc -O2 -Wall -Wextra -o "$tools/burst_gen" "$top/bench/burst_gen.c"
+cc -O2 -Wall -Wextra -o "$tools/inotify_floor" "$top/bench/inotify_floor.c"
+ln -sf "$build/app/cli/qzxwatch" "$tools/qzxwatch"
+ln -sf "$build/bench/peer_window" "$tools/peer_window"
+
+args=(--tools "$tools" --out "$top/docs/benchmarks.md")
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+exec python3 "$top/bench/peers.py" "${args[@]}" "$@"
