@@ -39,3 +39,5 @@ if [[ -n "$exe" ]]; then
   fi
   echo "Windows program: $exe"
 fi
+companion=$(find "$out/i686" -name qzxwatch.exe -print -quit)
+if [[ -n "$companion" ]]; then echo "Headless companion: $companion"; fi

@@ -2,16 +2,22 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "base/Clock.h"
 
 namespace qzx::cli {
 
-/// Call first thing in main, before any thread exists: SIGINT and SIGTERM are then only taken
-/// by WaitForStopSignal, and a closed output shows as a failed write instead of ending the
-/// process.
+/// Call first thing in main, before any thread exists: SIGINT and SIGTERM (on Windows Ctrl+C,
+/// Ctrl+Break and closing the console) are then only taken by WaitForStopSignal, and a closed
+/// output shows as a failed write instead of ending the process.
 void PrepareStopSignals();
-/// Waits up to timeoutMs for SIGINT or SIGTERM; true when one came. Main thread.
+/// The arguments after the program's name, in UTF-8 whatever the system's own encoding.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+/// Tells the output whether its bytes are GBK (--gbk) rather than UTF-8. A terminal that takes
+/// characters rather than bytes is then given the text it can show.
+void SetOutputGbk(bool gbk);
+/// Waits up to timeoutMs for a request to stop; true when one came. Main thread.
 bool WaitForStopSignal(int timeoutMs);
 /// Writes all bytes to standard output and flushes; false when that failed.
 bool WriteOut(const std::string& bytes);

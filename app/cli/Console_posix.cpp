@@ -41,6 +41,14 @@ void PrepareStopSignals() {
     ::signal(SIGPIPE, SIG_IGN);
 }
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    // The terminal's bytes are taken as they come: UTF-8 on any system set up today.
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+// A terminal here takes bytes; what it makes of GBK is the user's choice of terminal.
+void SetOutputGbk(bool) {}
+
 bool WaitForStopSignal(int timeoutMs) {
     const sigset_t set = StopSignals();
     timespec timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};

@@ -10,6 +10,7 @@
 #include "app/cli/WatchSession.h"
 #include "base/Clock.h"
 #include "base/Gbk.h"
+#include "base/PathRules.h"
 #include "records/DailyLog.h"
 #include "records/FileSystem.h"
 #include "watch/ChangeSource.h"
@@ -22,10 +23,16 @@ namespace {
 // the paths printed are the ones the user would type.
 std::string AbsoluteFolder(const std::string& folder) {
     std::error_code error;
-    std::filesystem::path path = std::filesystem::absolute(folder, error);
+    // u8path and u8string keep the names whole on a system whose narrow encoding is not UTF-8.
+    std::filesystem::path path = std::filesystem::absolute(std::filesystem::u8path(folder), error);
     if (error) return folder;
-    std::string text = path.lexically_normal().string();
-    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    path = path.lexically_normal().make_preferred();
+    std::string text = path.u8string();
+    // "C:\" and "/" keep their separator: without it they would name something else.
+    const std::size_t root = path.root_path().u8string().size();
+    while (text.size() > root && text.size() > 1 && text.back() == qzx::kPathSeparator) {
+        text.pop_back();
+    }
     return text;
 }
 
@@ -36,7 +43,7 @@ int main(int argc, char** argv) {
     PrepareStopSignals();
 
     std::string error;
-    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const std::vector<std::string> args = CommandLineArguments(argc, argv);
     const std::optional<WatchArguments> arguments = ParseWatchArguments(args, error);
     if (!arguments) {
         WriteErrLine("qzxwatch: " + error);
@@ -45,13 +52,15 @@ int main(int argc, char** argv) {
     }
     if (arguments->showHelp) return WriteOut(HelpText()) ? kExitStopped : kExitOutputFailed;
     if (arguments->showVersion) return WriteOut(VersionText()) ? kExitStopped : kExitOutputFailed;
+    SetOutputGbk(arguments->form == OutputForm::GbkLines);
 
     qzx::EventList list;  // stays empty: the rows go to standard output instead
     qzx::EventRecorder recorder(list, qzx::SystemClock());
     std::unique_ptr<qzx::DailyLog> log;
     if (!arguments->logDirectory.empty()) {
         qzx::LogLocations where;
-        where.userLogDirectory = AbsoluteFolder(arguments->logDirectory) + "/";
+        where.userLogDirectory =
+            qzx::WithTrailingSeparator(AbsoluteFolder(arguments->logDirectory));
         log = std::make_unique<qzx::DailyLog>(qzx::SystemClock(), qzx::SystemFileSystem(), where,
                                               qzx::AppendGbk);
         if (log->CreateLogDirectory() != 1) {

@@ -20,12 +20,12 @@ inline std::string S(const QString& s) {
 }
 
 /// A font of the window as Qt describes it: the first of its faces that is installed.
-inline QFont QtFont(const FontSpec& spec) {
+inline QFont QtFont(const FontSpec& wanted) {
     QFont font;
     QStringList families;
-    for (const std::string& face : spec.faces) families << Q(face);
+    for (const std::string& face : wanted.faces) families << Q(face);
     font.setFamilies(families);
-    font.setPointSizeF(spec.tenthsOfPoint / 10.0);
+    font.setPointSizeF(wanted.tenthsOfPoint / 10.0);
     return font;
 }
 

@@ -332,18 +332,18 @@ void Win32MainWindow::SetTextColor(int id, Rgb color) {
     if (HWND control = Item(id)) InvalidateRect(control, nullptr, TRUE);
 }
 
-void Win32MainWindow::SetFont(int id, const FontSpec& spec) {
+void Win32MainWindow::SetFont(int id, const FontSpec& wanted) {
     HWND control = Item(id);
-    if (!control || spec.faces.empty()) return;
-    const std::wstring face = Widen(spec.faces.front());
-    HFONT& font = fonts[{face, spec.tenthsOfPoint}];
+    if (!control || wanted.faces.empty()) return;
+    const std::wstring face = Widen(wanted.faces.front());
+    HFONT& font = fonts[{face, wanted.tenthsOfPoint}];
     if (!font) {
         HDC screen = GetDC(nullptr);
         const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
         ReleaseDC(nullptr, screen);
         LOGFONTW lf{};
         // Negative: the character height without the leading, as a point size means it.
-        lf.lfHeight = -MulDiv(spec.tenthsOfPoint, dpi, 720);
+        lf.lfHeight = -MulDiv(wanted.tenthsOfPoint, dpi, 720);
         lf.lfWeight = FW_NORMAL;
         lf.lfCharSet = DEFAULT_CHARSET;
         lstrcpynW(lf.lfFaceName, face.c_str(), LF_FACESIZE);

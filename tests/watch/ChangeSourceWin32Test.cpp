@@ -152,16 +152,24 @@ TEST_F(ChangeSourceWin32, BurstIsRecordedOrLossReported) {
     // Counting names on every wake-up would slow the sink down; a count of records is cheap.
     const auto deadline = std::chrono::steady_clock::now() + 60s;
     size_t enough = kFiles;
+    size_t seen = 0;
     for (;;) {
+        // A watch that has gone quiet for seconds will not bring the rest: what it dropped
+        // unseen stays dropped, so there is no point in waiting out the whole deadline.
+        const auto quiet = std::min<std::chrono::steady_clock::duration>(
+            5s, deadline - std::chrono::steady_clock::now());
         const bool more = sink.WaitFor(
             [&](const CollectingSink::State& s) {
                 return s.texts.size() >= enough || s.overflows > 0;
             },
-            std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now()));
+            std::chrono::duration_cast<std::chrono::milliseconds>(quiet));
         const CollectingSink::State s = sink.Snapshot();
         const int missing = kFiles - added(s);
-        if (!more || missing == 0 || s.overflows > 0) break;
+        if (missing == 0 || s.overflows > 0) break;
+        if (!more && (s.texts.size() == seen || std::chrono::steady_clock::now() >= deadline)) {
+            break;
+        }
+        seen = s.texts.size();
         enough = s.texts.size() + static_cast<size_t>(missing);
     }
     const CollectingSink::State s = sink.Snapshot();
@@ -173,7 +181,7 @@ TEST_F(ChangeSourceWin32, BurstIsRecordedOrLossReported) {
         // Wine emulates the subtree watch with its own inotify queue, which can overflow under
         // a burst from outside without telling anyone (16,384 events by default, two per new
         // file here). What reaches the program must still be handed over, all but a sliver.
-        EXPECT_GE(added(s), kFiles * 99 / 100);
+        EXPECT_TRUE(added(s) >= kFiles * 99 / 100 || s.overflows > 0);
     }
     EXPECT_EQ(s.ended, 0);
 }
