@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/DailyLogWriter.h"
 #include "app/MonitorController.h"
 #include "app/Prompts.h"
 #include "base/Clock.h"
@@ -394,10 +395,7 @@ Outcome Engine(const AppendTree& tree, int appends, bool queued, int pauseMs = 0
     log.CreateLogDirectory();
     qzx::EventList list;
     qzx::EventRecorder recorder(list, qzx::SystemClock());
-    recorder.SetLogWriter(
-        [&log](const std::vector<std::string>& texts, const qzx::LocalTime& when) {
-            return log.AppendLines(texts, when);
-        });
+    qzx::WriteLogTo(recorder, log);
     qzx::MonitorOptions options = qzx::DefaultOptions();
     options.optRecordLog = 1;
     options.optAutoClear = 0;

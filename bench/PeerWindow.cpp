@@ -17,6 +17,7 @@
 #include <string>
 
 #include "app/ControlIds.h"
+#include "app/DailyLogWriter.h"
 #include "app/MonitorController.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtPrompts.h"
@@ -55,10 +56,7 @@ int main(int argc, char** argv) {
     log.CreateLogDirectory();
     qzx::EventList list;
     qzx::EventRecorder recorder(list, qzx::SystemClock());
-    recorder.SetLogWriter(
-        [&log](const std::vector<std::string>& texts, const qzx::LocalTime& when) {
-            return log.AppendLines(texts, when);
-        });
+    qzx::WriteLogTo(recorder, log);
     qzx::QtPrompts prompts;
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
     qzx::OnlineNotices notices(

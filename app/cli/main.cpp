@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DailyLogWriter.h"
 #include "app/cli/Console.h"
 #include "app/cli/WatchArguments.h"
 #include "app/cli/WatchSession.h"
@@ -67,10 +68,7 @@ int main(int argc, char** argv) {
             WriteErrLine("qzxwatch: cannot write the log folder " + where.userLogDirectory);
             return kExitBadArguments;
         }
-        recorder.SetLogWriter(
-            [&log](const std::vector<std::string>& texts, const qzx::LocalTime& when) {
-                return log->AppendLines(texts, when);
-            });
+        qzx::WriteLogTo(recorder, *log);
     }
 
     SessionIo io;

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QLocale>
 
+#include "app/DailyLogWriter.h"
 #include "app/MonitorController.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtDesktopOpener.h"
@@ -28,10 +29,7 @@ int main(int argc, char** argv) {
 
     qzx::EventList list;
     qzx::EventRecorder recorder(list, qzx::SystemClock());
-    recorder.SetLogWriter(
-        [&log](const std::vector<std::string>& texts, const qzx::LocalTime& when) {
-            return log.AppendLines(texts, when);
-        });
+    qzx::WriteLogTo(recorder, log);
     qzx::QtPrompts prompts;
     qzx::QtDesktopOpener opener;
     const std::unique_ptr<qzx::HttpGet> http = qzx::MakeHttpGet();

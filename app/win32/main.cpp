@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "app/DailyLogWriter.h"
 #include "app/MainWindow.h"
 #include "app/MonitorController.h"
 #include "app/ShellOpener_win32.h"
@@ -32,10 +33,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     qzx::EventList list;
     qzx::EventRecorder recorder(list, qzx::SystemClock());
-    recorder.SetLogWriter(
-        [&log](const std::vector<std::string>& texts, const qzx::LocalTime& when) {
-            return log.AppendLines(texts, when);
-        });
+    qzx::WriteLogTo(recorder, log);
     qzx::Win32MainWindow window(instance);
     qzx::Win32Prompts prompts([&window] { return window.Handle(); });
     qzx::ShellDesktopOpener opener;
