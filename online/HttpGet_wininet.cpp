@@ -16,19 +16,10 @@
 
 #include "base/WideText_win32.h"
 #include "online/HttpGet.h"
+#include "online/WebAddress.h"
 
 namespace qzx {
 namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
 
 std::string QueryText(HINTERNET request, DWORD info) {
     DWORD bytes = 0;
@@ -162,8 +153,7 @@ class WinInetHttpGet : public HttpGet {
     HttpResponse Get(const HttpRequest& request) override {
         HttpResponse failed;
         // A document address must never reach ftp: or a local file.
-        if (!StartsWithNoCase(request.url, "http://") &&
-            !StartsWithNoCase(request.url, "https://")) {
+        if (!IsWebAddress(request.url)) {
             failed.outcome = HttpOutcome::TransportError;
             return failed;
         }

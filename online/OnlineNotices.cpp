@@ -7,7 +7,15 @@
 #include <thread>
 #include <utility>
 
+#include "online/HttpTools.h"
+
 namespace qzx {
+
+FetchFunction FetchThrough(const HttpTools& tools) {
+    return [&tools](const std::string& url, std::string& out, const std::atomic<bool>& stop) {
+        return tools.FetchText(url, out, &stop);
+    };
+}
 
 // One fetch on its own thread. The GUI thread starts it, asks it to stop and joins it; the
 // thread only writes the result and raises done.

@@ -19,6 +19,11 @@ namespace qzx {
 using FetchFunction =
     std::function<int(const std::string& url, std::string& out, const std::atomic<bool>& stop)>;
 
+class HttpTools;
+/// The fetch that the programs use: tools.FetchText, stopped by the flag. tools must outlive
+/// every fetch made through it.
+FetchFunction FetchThrough(const HttpTools& tools);
+
 /// What the ticker line shows after a tick.
 struct TickerView {
     std::string title;      ///< UTF-8; may be empty (a blank ticker for this tick).

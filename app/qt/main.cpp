@@ -34,11 +34,7 @@ int main(int argc, char** argv) {
     qzx::QtDesktopOpener opener;
     const std::unique_ptr<qzx::HttpGet> http = qzx::MakeHttpGet();
     qzx::HttpTools httpTools(*http);
-    qzx::OnlineNotices notices(
-        qzx::ServiceStrings::Decode(),
-        [&httpTools](const std::string& url, std::string& out, const std::atomic<bool>& stop) {
-            return httpTools.FetchText(url, out, &stop);
-        });
+    qzx::OnlineNotices notices(qzx::ServiceStrings::Decode(), qzx::FetchThrough(httpTools));
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
     qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
                                qzx::SystemFileSystem(), log.LogDirectory(), notices, opener});
