@@ -158,7 +158,7 @@ void MainWindow::OnTimer(WindowTimer timer) {
 }
 
 void MainWindow::Poll() {
-    SyncList();
+    SyncList(true);
     if (deps.controller.Poll()) ShowStates();
     TakeFinishedExport();
     if (const std::optional<UpdateOffer> offer = deps.notices.Poll()) {
@@ -167,13 +167,21 @@ void MainWindow::Poll() {
     }
 }
 
-void MainWindow::SyncList() {
+void MainWindow::SyncList(bool paced) {
     // A minimised or hidden window takes the rows in when it shows again, in one go: nothing
     // is laid out or painted for rows that nobody sees.
     if (!initialised || minimized || hidden) return;
     const std::uint64_t generation = deps.list.Generation();
     const int count =
         static_cast<int>(std::min<std::size_t>(deps.list.Size(), std::numeric_limits<int>::max()));
+    bool burst = false;
+    if (paced) {
+        const bool arriving = count != seenCount;
+        burst = arriving && arrivedLastPoll;
+        arrivedLastPoll = arriving;
+        seenCount = count;
+        if (pollsSinceInsert < kBusyListPolls) ++pollsSinceInsert;
+    }
     if (generation != shownGeneration) {
         shownGeneration = generation;
         shownCount = count;
@@ -181,8 +189,10 @@ void MainWindow::SyncList() {
         return;
     }
     if (count <= shownCount) return;
+    if (burst && pollsSinceInsert < kBusyListPolls) return;
     const int inserted = count - shownCount;
     shownCount = count;
+    pollsSinceInsert = 0;
     view.SyncList({count, false, inserted});
 }
 

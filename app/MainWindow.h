@@ -50,6 +50,12 @@ inline constexpr int kUpdateDelayMs = 2000;
 // Rows reach the list in batches at this pace: fast enough to feel immediate, slow enough that
 // a burst of changes never repaints once per row.
 inline constexpr int kPollPeriodMs = 50;
+// While rows keep arriving, the list takes them in on every fourth poll only (five times a
+// second): a repaint of the list costs about the same for one new row as for a thousand, and
+// twenty repaints a second of a list scrolling by faster than anyone reads were most of the
+// window's work in a burst. The first rows after a quiet poll, and the rest of a burst once
+// it ends, still show at the next poll.
+inline constexpr int kBusyListPolls = 4;
 
 /// The check box of each option, in the order of MonitorOptions' exchange.
 struct OptionBox {
@@ -141,7 +147,9 @@ class MainWindow {
     MonitorOptions OptionsOnScreen() const;
     void ShowOptions(const MonitorOptions& options);
     void ShowStates();
-    void SyncList();
+    /// Brings the view up to date with the list; a poll (paced) may hold rows back while they
+    /// keep arriving, a restore or a clear never does.
+    void SyncList(bool paced = false);
     void TakeFinishedExport();
     void OpenUrlOr(const std::string& url, const std::string& fallback);
 
@@ -154,6 +162,11 @@ class MainWindow {
     int arrangedHeight = 0;
     std::uint64_t shownGeneration = 0;
     int shownCount = 0;
+    // The list's size at the previous poll, whether rows had arrived by then, and the polls
+    // since the view last took rows in.
+    int seenCount = 0;
+    bool arrivedLastPoll = false;
+    int pollsSinceInsert = kBusyListPolls;
     std::unique_ptr<ExportJob> exportJob;
 };
 

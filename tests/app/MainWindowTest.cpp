@@ -221,6 +221,33 @@ TEST_F(WindowRules, StartStopClearAndRowsArrivingInOneInsertPerPoll) {
     EXPECT_EQ(recorder.EventCount(), 0);
 }
 
+// A long burst reaches the list five times a second; once it stops, the next poll brings the
+// rest, and a change after a quiet poll shows at the next one.
+TEST_F(WindowRules, ABurstReachesTheListEveryFourthPoll) {
+    StartOn(NativePath("/data"));
+    ASSERT_TRUE(PollUntil([&] { return view.Text(kIdStatus) == "监控中.."; }));
+    for (int i = 0; i < 10; ++i) {
+        source.Deliver({{kActionAdded, "f" + std::to_string(i)}});
+        window.Poll();
+    }
+    ASSERT_EQ(view.syncs.size(), 3u);
+    EXPECT_EQ(view.syncs[0].inserted, 1) << "the first row of a burst is not held";
+    EXPECT_EQ(view.syncs[1].inserted, 4);
+    EXPECT_EQ(view.syncs[2].rowCount, 9);
+    window.Poll();
+    ASSERT_EQ(view.syncs.size(), 4u);
+    EXPECT_EQ(view.syncs[3].rowCount, 10) << "nothing new came: the held row shows";
+
+    window.Poll();
+    window.OnCommand(kIdClear);
+    source.Deliver({{kActionAdded, "g"}});
+    window.Poll();
+    ASSERT_EQ(view.syncs.size(), 6u);
+    EXPECT_TRUE(view.syncs[4].reset);
+    EXPECT_EQ(view.syncs[5].rowCount, 1) << "a change after a clear is not held";
+    EXPECT_EQ(window.CellText(0, 3), NativePath("/data/g"));
+}
+
 // The five-second tick draws the colour before the text and ends the duplicate window, whatever
 // the ticker does; the two-second timer stops itself and checks once.
 TEST_F(WindowRules, TimersDoTheirWork) {
@@ -332,8 +359,8 @@ TEST_F(WindowRules, ExportRunsAsAJobAndReportsItsResult) {
     window.OnCommand(kIdExport);  // ignored while one runs
     EXPECT_EQ(prompts.saveFiles.size(), 0u);
     source.Deliver({{kActionAdded, "b.txt"}});
-    window.Poll();
-    EXPECT_EQ(window.RowCount(), 2) << "rows go on arriving meanwhile";
+    EXPECT_TRUE(PollUntil([&] { return window.RowCount() == 2; }))
+        << "rows go on arriving meanwhile";
     files.Release();
     ASSERT_TRUE(PollUntil([&] { return !window.ExportRunning(); }));
     EXPECT_TRUE(view.Enabled(kIdExport));
