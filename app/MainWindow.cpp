@@ -20,9 +20,21 @@ namespace qzx {
 static_assert(std::string_view(kEventColumns[kDetailsColumn].title) == "详细");
 
 MainWindow::MainWindow(MainWindowDeps d, MainWindowView& v)
-    : deps(std::move(d)), view(v), shownGeneration(deps.list.Generation()) {}
+    : deps(std::move(d)),
+      view(v),
+      wakeup(std::make_shared<Wakeup>()),
+      shownGeneration(deps.list.Generation()) {
+    // Nothing polls while nothing happens: the watcher and the fetches wake the window.
+    wakeup->SetNotify([this] { view.Wake(); });
+    const auto raise = [w = wakeup] { w->Raise(); };
+    deps.controller.SetOnChange(raise);
+    deps.notices.SetFetchDone(raise);
+}
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    wakeup->SetNotify(nullptr);
+    deps.controller.SetOnChange(nullptr);
+}
 
 std::string MainWindow::Title(const std::string& makerAddress) {
     return MainWindowTemplate().caption + makerAddress;
@@ -62,7 +74,7 @@ void MainWindow::OnInit(int clientWidth, int clientHeight) {
     initialised = true;
     view.StartTimer(WindowTimer::Ticker, kTickerPeriodMs);
     view.StartTimer(WindowTimer::Update, kUpdateDelayMs);
-    view.StartTimer(WindowTimer::Poll, kPollPeriodMs);
+    StartPolling();
 }
 
 MonitorOptions MainWindow::OptionsOnScreen() const {
@@ -121,6 +133,7 @@ void MainWindow::OnExport() {
         return;
     }
     view.SetEnabled(kIdExport, false);
+    StartPolling();
 }
 
 void MainWindow::TakeFinishedExport() {
@@ -158,25 +171,50 @@ void MainWindow::OnTimer(WindowTimer timer) {
 }
 
 void MainWindow::Poll() {
-    SyncList(true);
-    if (deps.controller.Poll()) ShowStates();
+    // Taken before looking: whatever is left from here on wakes the window again.
+    wakeup->Take();
+    bool active = SyncList(true);
+    if (deps.controller.Poll()) {
+        ShowStates();
+        active = true;
+    }
     TakeFinishedExport();
+    // Polls go on while rows come in and while an export runs (it raises no wake-up); after a
+    // quiet poll the timer stops until the next wake-up.
+    if (!active && !exportJob) StopPolling();
     if (const std::optional<UpdateOffer> offer = deps.notices.Poll()) {
         if (deps.prompts.AskYesNo(offer->question))
             OpenUrlOr(offer->target, deps.notices.SiteUrl());
     }
 }
 
-void MainWindow::SyncList(bool paced) {
+void MainWindow::OnWake() {
+    if (initialised) StartPolling();
+}
+
+void MainWindow::StartPolling() {
+    if (polling) return;
+    polling = true;
+    view.StartTimer(WindowTimer::Poll, kPollPeriodMs);
+}
+
+void MainWindow::StopPolling() {
+    if (!polling) return;
+    polling = false;
+    view.StopTimer(WindowTimer::Poll);
+}
+
+bool MainWindow::SyncList(bool paced) {
     // A minimised or hidden window takes the rows in when it shows again, in one go: nothing
     // is laid out or painted for rows that nobody sees.
-    if (!initialised || minimized || hidden) return;
+    if (!initialised || minimized || hidden) return false;
     const std::uint64_t generation = deps.list.Generation();
     const int count =
         static_cast<int>(std::min<std::size_t>(deps.list.Size(), std::numeric_limits<int>::max()));
+    bool arriving = false;
     bool burst = false;
     if (paced) {
-        const bool arriving = count != seenCount;
+        arriving = count != seenCount;
         burst = arriving && arrivedLastPoll;
         arrivedLastPoll = arriving;
         seenCount = count;
@@ -186,14 +224,15 @@ void MainWindow::SyncList(bool paced) {
         shownGeneration = generation;
         shownCount = count;
         view.SyncList({count, true, 0});
-        return;
+        return true;
     }
-    if (count <= shownCount) return;
-    if (burst && pollsSinceInsert < kBusyListPolls) return;
+    if (count <= shownCount) return arriving;
+    if (burst && pollsSinceInsert < kBusyListPolls) return true;
     const int inserted = count - shownCount;
     shownCount = count;
     pollsSinceInsert = 0;
     view.SyncList({count, false, inserted});
+    return true;
 }
 
 bool MainWindow::RowAtView(int viewRow, EventRow& out) const {

@@ -15,6 +15,7 @@
 #include "app/Prompts.h"
 #include "base/Clock.h"
 #include "base/Gbk.h"
+#include "base/Wakeup.h"
 #include "online/OnlineNotices.h"
 #include "records/FileSystem.h"
 #include "watch/EventList.h"
@@ -104,6 +105,9 @@ class MainWindow {
     /// The poll timer's work, also callable at once (tests, a wake-up from a fetch thread): new
     /// rows into the view, the watcher's reports, a finished export, an update offer.
     void Poll();
+    /// Something was left for Poll by another thread (rows, a report of the watcher, a
+    /// finished fetch): polling resumes. The view calls it on the GUI thread after Wake.
+    void OnWake();
     /// A double-click (or Enter) on view row viewRow (0 is the newest; -1 for no row): opens the
     /// folder of the row's file.
     void OnRowActivated(int viewRow);
@@ -148,13 +152,18 @@ class MainWindow {
     void ShowOptions(const MonitorOptions& options);
     void ShowStates();
     /// Brings the view up to date with the list; a poll (paced) may hold rows back while they
-    /// keep arriving, a restore or a clear never does.
-    void SyncList(bool paced = false);
+    /// keep arriving, a restore or a clear never does. True while rows are arriving or held.
+    bool SyncList(bool paced = false);
+    void StartPolling();
+    void StopPolling();
     void TakeFinishedExport();
     void OpenUrlOr(const std::string& url, const std::string& fallback);
 
     MainWindowDeps deps;
     MainWindowView& view;
+    // Shared with the watcher's and the fetches' callbacks, which may outlive the window.
+    std::shared_ptr<Wakeup> wakeup;
+    bool polling = false;
     bool initialised = false;
     bool minimized = false;
     bool hidden = false;

@@ -93,6 +93,10 @@ class MainWindowView {
     /// Stops a timer; a stopped timer delivers no further tick.
     virtual void StopTimer(WindowTimer timer) = 0;
 
+    /// Any thread: has the GUI thread call the presenter's OnWake soon (post an event or a
+    /// message); returns at once. Never called once the presenter is being destroyed.
+    virtual void Wake() = 0;
+
     /// Shows the About box (template 100) modally; logFolder names the folder of the daily log.
     virtual void ShowAboutBox(const std::string& logFolder) = 0;
     /// Closes the window, as the exit button does.

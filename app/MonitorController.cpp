@@ -17,26 +17,39 @@ class MonitorController::Sink final : public ChangeSink {
         report = Report{};
     }
 
-    void OnBatch(const ChangeBatch& batch) override { recorder.RecordBatch(RunToken(), batch); }
+    void OnBatch(const ChangeBatch& batch) override {
+        recorder.RecordBatch(RunToken(), batch);
+        std::lock_guard<std::mutex> lock(mutex);
+        Changed();
+    }
     void OnArming(std::size_t watchedFolders) override {
         std::lock_guard<std::mutex> lock(mutex);
         report.armed = watchedFolders;
+        Changed();
     }
     void OnReady() override {
         std::lock_guard<std::mutex> lock(mutex);
         report.ready = true;
+        Changed();
     }
     void OnOverflow() override {
         std::lock_guard<std::mutex> lock(mutex);
         ++report.overflows;
+        Changed();
     }
     void OnWarning(WatchWarning warning, const std::string& path) override {
         std::lock_guard<std::mutex> lock(mutex);
         report.warnings.push_back({warning, path});
+        Changed();
     }
     void OnEnded() override {
         std::lock_guard<std::mutex> lock(mutex);
         report.ended = true;
+        Changed();
+    }
+    void SetOnChange(std::function<void()> changed) {
+        std::lock_guard<std::mutex> lock(mutex);
+        onChange = std::move(changed);
     }
 
     struct Report {
@@ -62,10 +75,16 @@ class MonitorController::Sink final : public ChangeSink {
         return run;
     }
 
+    // Under the mutex, so that a callback taken back is no longer running.
+    void Changed() {
+        if (onChange) onChange();
+    }
+
     EventRecorder& recorder;
     std::mutex mutex;
     int run = 0;
     Report report;
+    std::function<void()> onChange;
 };
 
 MonitorController::MonitorController(EventRecorder& r, SourceFactory f, Prompts& p)
@@ -74,6 +93,10 @@ MonitorController::MonitorController(EventRecorder& r, SourceFactory f, Prompts&
       prompts(p),
       sink(std::make_unique<Sink>(r)),
       queue(std::make_unique<ChangeQueue>(*sink)) {}
+
+void MonitorController::SetOnChange(std::function<void()> changed) {
+    sink->SetOnChange(std::move(changed));
+}
 
 MonitorController::~MonitorController() {
     recorder.EndRun();

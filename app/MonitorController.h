@@ -57,9 +57,13 @@ class MonitorController {
     /// Empties the list and restarts the IDs, without a question.
     void ClearEvents();
 
+    /// changed runs on the watcher's threads after each batch recorded and each report, so
+    /// that Poll need not be called while nothing happens; it may only wake the GUI thread.
+    /// Any thread; null for none. When it returns, the callback it replaced is not running.
+    void SetOnChange(std::function<void()> changed);
     /// Applies what the watcher reported since the last call (set-up progress and its end,
-    /// ended by itself, lost changes, unwatched parts, failing log lines). Call every ~50 ms;
-    /// true when States() changed.
+    /// ended by itself, lost changes, unwatched parts, failing log lines). Call every ~50 ms
+    /// while it may have news, or after changed; true when States() changed.
     bool Poll();
 
     MonitorState State() const { return state; }

@@ -18,7 +18,6 @@ import sys
 import tempfile
 import time
 
-CLK_TCK = os.sysconf("SC_CLK_TCK")
 QUIET_S = 3.0  # no new output for this long ends a watcher's run
 RUN_LIMIT_S = 60.0  # a watcher still reporting this long after the burst is cut off
 
@@ -87,12 +86,20 @@ class Watcher:
             return 0
 
     def cpu_seconds(self):
+        """CPU time of all the process's threads, in nanoseconds from each thread's schedstat:
+        /proc/PID/stat counts 10 ms ticks, too coarse for a burst of a tenth of a second."""
+        total = 0
         try:
-            with open(f"/proc/{self.proc.pid}/stat") as f:
-                fields = f.read().rsplit(")", 1)[1].split()
-            return (int(fields[11]) + int(fields[12])) / CLK_TCK
-        except (OSError, IndexError):
+            tasks = os.listdir(f"/proc/{self.proc.pid}/task")
+        except OSError:
             return 0.0
+        for task in tasks:
+            try:
+                with open(f"/proc/{self.proc.pid}/task/{task}/schedstat") as f:
+                    total += int(f.read().split()[0])
+            except (OSError, IndexError, ValueError):
+                pass  # the thread ended meanwhile
+        return total / 1e9
 
     def peak_rss_mib(self):
         try:
@@ -392,27 +399,63 @@ def machine_text():
             f"fs.inotify.max_queued_events {queued}; {'; '.join(versions)}")
 
 
-def section(label, quick, results, started):
+def median(values):
+    ordered = sorted(values)
+    middle = len(ordered) // 2
+    return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
+
+
+def combine(repeats):
+    """One row per watcher from the repeated runs of one kind: the median CPU per change, the
+    median and range of its ratio to inotifywait's in the same repetition, and the worst of the
+    rest (lowest share, latest last report, highest memory, any overflow or cut-off)."""
+    rows = {}
+    for name in repeats[0]:
+        runs = [r[name] for r in repeats]
+        ratios = [r[name]["cpu_per_k"] / r["inotifywait"]["cpu_per_k"] for r in repeats
+                  if "inotifywait" in r and r["inotifywait"]["cpu_per_k"] > 0]
+        rows[name] = {
+            "share": min(r["share"] for r in runs),
+            "overflow": any(r["overflow"] for r in runs),
+            "last_s": max(r["last_s"] for r in runs),
+            "cut_off": any(r["cut_off"] for r in runs),
+            "cpu_per_k": median(r["cpu_per_k"] for r in runs),
+            "ratios": ratios,
+            "rss": max(r["rss"] for r in runs),
+        }
+    return rows
+
+
+def ratio_text(ratios):
+    if not ratios:
+        return "–"
+    if len(ratios) == 1:
+        return f"{ratios[0]:.2f}×"
+    return f"{median(ratios):.2f}× ({min(ratios):.2f}–{max(ratios):.2f})"
+
+
+def section(label, quick, repeat, results, started):
     lines = [f"## Results: {label}", ""]
     lines.append(f"Run {started:%Y-%m-%d %H:%M} UTC{' (quick mode: bursts one tenth of the size)' if quick else ''}"
                  f" on {machine_text()}.")
+    if repeat > 1:
+        lines.append("")
+        lines.append(f"Each run was repeated {repeat} times, the watchers taking turns: CPU is the "
+                     "median, the ratio the median (and range) of the ratios to inotifywait in the "
+                     "same repetition; captured, last report and memory are the worst of the "
+                     "repetitions.")
     lines.append("")
     lines.append("| burst | run | watcher | captured | overflow reported | last report after burst (s) "
                  "| CPU s per 1,000 changes | vs inotifywait | peak RSS (MiB) |")
     lines.append("|---|---|---|---|---|---|---|---|---|")
     for title, truth, runs in results:
-        # Alone against inotifywait alone, all at once against inotifywait in the same run.
-        alone_base = next((rows["inotifywait"]["cpu_per_k"] for run_name, rows in runs
-                           if run_name == "alone" and "inotifywait" in rows), None)
         for run_name, rows in runs:
-            base = rows.get("inotifywait", {}).get("cpu_per_k") if run_name != "alone" else alone_base
             for name, r in rows.items():
-                ratio = f"{r['cpu_per_k'] / base:.2f}×" if base else "–"
                 lines.append(
                     f"| {title} ({truth:,} changes) | {run_name} | {name} | {r['share'] * 100:.1f}% "
                     f"| {'yes' if r['overflow'] else 'no'} "
                     f"| {'> ' if r['cut_off'] else ''}{r['last_s']:.2f} | {r['cpu_per_k']:.3f} "
-                    f"| {ratio} | {r['rss']:.1f} |")
+                    f"| {ratio_text(r['ratios'])} | {r['rss']:.1f} |")
     lines.append("")
     return "\n".join(lines)
 
@@ -437,6 +480,8 @@ def main():
     parser.add_argument("--label", default="latest", help="name of the results section")
     parser.add_argument("--out", required=True, help="markdown file to write the section into")
     parser.add_argument("--only", default="", help="comma-separated watchers (default: all)")
+    parser.add_argument("--repeat", type=int, default=1,
+                        help="runs of each kind per burst; the table gives medians")
     options = parser.parse_args()
     # Stopped from outside, the runs still end their watchers and remove their folders.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
@@ -447,20 +492,27 @@ def main():
     started = datetime.datetime.now(datetime.timezone.utc)
     results = []
     for burst in (quick_bursts() if options.quick else FULL_BURSTS):
-        runs = []
+        alone, together = [], []
         truth = 0
-        for c in classes:
-            truth, rows = run(tools, burst, [c])
-            runs.append(("alone", rows))
-            print(f"{burst[0]}: {c.name} alone {rows[c.name]}", file=sys.stderr, flush=True)
-        if len(classes) > 1:
-            truth, rows = run(tools, burst, classes)
-            runs.append(("all at once", rows))
-            for name, r in rows.items():
-                print(f"{burst[0]}: {name} together {r}", file=sys.stderr, flush=True)
+        for _ in range(options.repeat):
+            # Alone, each against inotifywait alone in the same repetition.
+            rows_alone = {}
+            for c in classes:
+                truth, rows = run(tools, burst, [c])
+                rows_alone.update(rows)
+                print(f"{burst[0]}: {c.name} alone {rows[c.name]}", file=sys.stderr, flush=True)
+            alone.append(rows_alone)
+            if len(classes) > 1:
+                truth, rows = run(tools, burst, classes)
+                together.append(rows)
+                for name, r in rows.items():
+                    print(f"{burst[0]}: {name} together {r}", file=sys.stderr, flush=True)
+        runs = [("alone", combine(alone))]
+        if together:
+            runs.append(("all at once", combine(together)))
         results.append((burst[0], truth, runs))
-    write_section(options.out, options.label, section(options.label, options.quick, results, started))
-
+    write_section(options.out, options.label,
+                  section(options.label, options.quick, options.repeat, results, started))
 
 if __name__ == "__main__":
     main()

@@ -3,7 +3,7 @@
 # inotifywait -m -r, fswatch -r and a reader that only drains inotify (the floor). Writes a
 # section "## Results: LABEL" into docs/benchmarks.md (or --out FILE).
 #
-#   bench/peers.sh [--quick] [--label before|after|...] [--out FILE] [--only qzxwatch,floor,...]
+#   bench/peers.sh [--quick] [--repeat N] [--label LABEL] [--out FILE] [--only qzxwatch,floor,...]
 #
 # Installs inotify-tools, fswatch and python3 through apt-get when they are missing, builds
 # what it runs into build/ (or $QZX_BUILD_DIR) and takes about ten minutes (--quick: one).

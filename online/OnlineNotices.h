@@ -44,6 +44,9 @@ class OnlineNotices {
     OnlineNotices(const OnlineNotices&) = delete;
     OnlineNotices& operator=(const OnlineNotices&) = delete;
 
+    /// Replaces fetchDone for the fetches started from now on (one under way keeps its own).
+    void SetFetchDone(std::function<void()> done) { fetchDone = std::move(done); }
+
     /// Timer 1, every 5 s: applies a finished feed fetch, advances the ticker and starts a feed
     /// fetch when there is no item and none is under way. The caller ends the watcher's
     /// duplicate window in the same handler, whatever the ticker does.

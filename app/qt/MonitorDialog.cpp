@@ -335,6 +335,16 @@ void MonitorDialog::StartTimer(WindowTimer timer, int periodMs) { TimerOf(timer)
 
 void MonitorDialog::StopTimer(WindowTimer timer) { TimerOf(timer).stop(); }
 
+void MonitorDialog::Wake() {
+    // Queued to the dialog's thread; Qt drops the call if the dialog is gone by then.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (presenter) presenter->OnWake();
+        },
+        Qt::QueuedConnection);
+}
+
 void MonitorDialog::ShowAboutBox(const std::string& logFolder) {
     AboutDialog box(logFolder, this);
     box.exec();

@@ -51,6 +51,8 @@ class MonitorDialog final : public QDialog, private MainWindowView {
     void TickTimer2();
     /// Takes in new rows and watcher reports at once, as the 50 ms timer does.
     void PollNow();
+    /// True while the 50 ms timer runs (it stops while nothing happens).
+    bool Polling() const { return pollTimer.isActive(); }
     /// True while an export is being written.
     bool ExportRunning() const;
     /// Opens the About box (modal).
@@ -89,6 +91,7 @@ class MonitorDialog final : public QDialog, private MainWindowView {
     void MoveControl(int id, const Rect& rect) override;
     void StartTimer(WindowTimer timer, int periodMs) override;
     void StopTimer(WindowTimer timer) override;
+    void Wake() override;
     void ShowAboutBox(const std::string& logFolder) override;
     void Close() override;
 

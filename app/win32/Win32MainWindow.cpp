@@ -12,6 +12,9 @@
 namespace qzx {
 namespace {
 
+// Posted by Wake from the watcher's and the fetches' threads.
+constexpr UINT kWakeMessage = WM_APP + 1;
+
 // Dialog units the About box grows by for its line naming the log folder.
 constexpr int kAboutExtraUnits = 12;
 
@@ -87,6 +90,7 @@ INT_PTR CALLBACK Win32MainWindow::DialogProc(HWND hwnd, UINT message, WPARAM wPa
         auto* self = reinterpret_cast<Win32MainWindow*>(lParam);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, lParam);
         self->window = hwnd;
+        self->wakeTarget.store(hwnd);
         // FALSE keeps the dialog manager from moving the focus the presenter gave.
         return self->OnInitDialog() ? FALSE : TRUE;
     }
@@ -162,6 +166,9 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             presenter->OnTimer(static_cast<WindowTimer>(wParam));
             return TRUE;
+        case kWakeMessage:
+            presenter->OnWake();
+            return TRUE;
         case WM_SIZE:
             presenter->OnSize(static_cast<int>(wParam), FromScreenX(LOWORD(lParam)),
                               FromScreenY(HIWORD(lParam)));
@@ -196,6 +203,7 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             for (WindowTimer t : {WindowTimer::Ticker, WindowTimer::Update, WindowTimer::Poll}) {
                 KillTimer(window, static_cast<UINT_PTR>(t));
             }
+            wakeTarget.store(nullptr);
             window = nullptr;
             list = nullptr;
             tips = nullptr;
@@ -444,6 +452,11 @@ void Win32MainWindow::StartTimer(WindowTimer timer, int periodMs) {
 
 void Win32MainWindow::StopTimer(WindowTimer timer) {
     if (window) KillTimer(window, static_cast<UINT_PTR>(timer));
+}
+
+void Win32MainWindow::Wake() {
+    // A window already gone takes no message, which is all a late wake-up deserves.
+    if (HWND target = wakeTarget.load()) PostMessageW(target, kWakeMessage, 0, 0);
 }
 
 void Win32MainWindow::ShowAboutBox(const std::string& logFolder) {

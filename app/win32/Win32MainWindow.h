@@ -7,6 +7,7 @@
 // After windows.h, whose types it uses.
 #include <commctrl.h>
 
+#include <atomic>
 #include <map>
 #include <string>
 #include <vector>
@@ -49,6 +50,7 @@ class Win32MainWindow final : public MainWindowView {
     void MoveControl(int id, const Rect& rect) override;
     void StartTimer(WindowTimer timer, int periodMs) override;
     void StopTimer(WindowTimer timer) override;
+    void Wake() override;
     void ShowAboutBox(const std::string& logFolder) override;
     void Close() override;
 
@@ -74,6 +76,8 @@ class Win32MainWindow final : public MainWindowView {
 
     HINSTANCE instance;
     HWND window = nullptr;
+    // The window as other threads see it for Wake: null before the dialog exists and after.
+    std::atomic<HWND> wakeTarget{nullptr};
     HWND list = nullptr;
     HWND tips = nullptr;
     MainWindow* presenter = nullptr;

@@ -248,6 +248,44 @@ TEST_F(WindowRules, ABurstReachesTheListEveryFourthPoll) {
     EXPECT_EQ(window.CellText(0, 3), NativePath("/data/g"));
 }
 
+// Nothing polls while nothing happens: after a quiet poll the timer stops, the next change
+// wakes the window once however many follow, and polling goes on until it is quiet again.
+TEST_F(WindowRules, PollingStopsWhenQuietAndChangesWakeIt) {
+    StartOn(NativePath("/data"));
+    ASSERT_TRUE(PollUntil([&] { return view.Text(kIdStatus) == "监控中.."; }));
+    window.Poll();
+    window.Poll();
+    EXPECT_FALSE(view.timers[WindowTimer::Poll].running);
+    const int before = view.wakes;
+    source.Deliver({{kActionAdded, "a"}});
+    source.Deliver({{kActionAdded, "b"}});
+    EXPECT_EQ(view.wakes, before + 1);
+    window.OnWake();
+    EXPECT_TRUE(view.timers[WindowTimer::Poll].running);
+    window.Poll();
+    EXPECT_EQ(window.RowCount(), 2);
+    source.Deliver({{kActionAdded, "c"}});
+    EXPECT_EQ(view.wakes, before + 2) << "taken by the poll: the next change wakes again";
+    window.Poll();
+    window.Poll();
+    EXPECT_EQ(window.RowCount(), 3);
+    window.Poll();
+    EXPECT_FALSE(view.timers[WindowTimer::Poll].running);
+
+    // The watcher's own reports wake it too, and an export keeps it polling till it ends.
+    window.OnCommand(kIdStop);
+    files.Hold();
+    prompts.saveFiles.push_back(NativePath("/out/r"));
+    window.OnCommand(kIdExport);
+    window.Poll();
+    window.Poll();
+    EXPECT_TRUE(view.timers[WindowTimer::Poll].running) << "the export is not done";
+    files.Release();
+    ASSERT_TRUE(PollUntil([&] { return !window.ExportRunning(); }));
+    window.Poll();
+    EXPECT_FALSE(view.timers[WindowTimer::Poll].running);
+}
+
 // The five-second tick draws the colour before the text and ends the duplicate window, whatever
 // the ticker does; the two-second timer stops itself and checks once.
 TEST_F(WindowRules, TimersDoTheirWork) {

@@ -2,6 +2,7 @@
 // user would have typed or ticked.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,6 +36,7 @@ class FakeWindowView final : public MainWindowView {
     std::map<WindowTimer, Timer> timers;
     std::vector<std::string> aboutBoxes;
     int closes = 0;
+    std::atomic<int> wakes{0};
     /// What happened in order, for rules about order ("colour:1019", "text:1019", ...).
     std::vector<std::string> trace;
 
@@ -95,6 +97,7 @@ class FakeWindowView final : public MainWindowView {
     }
     void StartTimer(WindowTimer timer, int periodMs) override { timers[timer] = {periodMs, true}; }
     void StopTimer(WindowTimer timer) override { timers[timer].running = false; }
+    void Wake() override { wakes.fetch_add(1); }
     void ShowAboutBox(const std::string& logFolder) override { aboutBoxes.push_back(logFolder); }
     void Close() override { ++closes; }
 };

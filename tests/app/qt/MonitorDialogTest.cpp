@@ -424,6 +424,18 @@ TEST_F(WindowFixture, RowsArriveInOneInsertPerTickAndNotWhileMinimised) {
     EXPECT_EQ(resets.count(), 0);
 }
 
+// A quiet window does not poll; a change wakes it, from the watcher's thread.
+TEST_F(WindowFixture, AChangeWakesAQuietWindow) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    Get<QLineEdit>(1002)->setText("/data");
+    Get<QPushButton>(1000)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Polling(); }, 5000));
+    source.Deliver({{kActionAdded, "late"}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Model()->rowCount() == 1; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.Polling(); }, 5000));
+}
+
 // Scrolled down to read, the reader keeps the rows in sight while new ones arrive above.
 TEST_F(WindowFixture, ScrolledListKeepsTheRowsInSight) {
     window.show();
