@@ -5,11 +5,13 @@
 //
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise; the log lines go to LOGDIR.
 #include <signal.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <atomic>
 #include <csignal>
@@ -31,9 +33,24 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
+// The stop signals reach the event loop through a pipe, so that the harness adds no timer of
+// its own to the window's CPU while it waits.
+int g_stopPipe[2] = {-1, -1};
 
-void OnStopSignal(int) { g_stop = 1; }
+void OnStopSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_stopPipe[1], &byte, 1);
+}
+
+void PrintStatus(const qzx::MonitorController& controller, std::string& shown) {
+    const qzx::ControlStates states = controller.States();
+    std::string text = states.status;
+    if (!states.statusDetail.empty()) text += "\n" + states.statusDetail;
+    if (text == shown) return;
+    shown = text;
+    std::printf("%s\n", text.c_str());
+    std::fflush(stdout);
+}
 
 }  // namespace
 
@@ -46,6 +63,7 @@ int main(int argc, char** argv) {
     const std::string folder = argv[1];
     std::string logDir = argv[2];
     if (logDir.back() != '/') logDir += '/';
+    if (::pipe(g_stopPipe) != 0) return 1;
     std::signal(SIGTERM, OnStopSignal);
     std::signal(SIGINT, OnStopSignal);
 
@@ -75,21 +93,20 @@ int main(int argc, char** argv) {
         ->setText(QString::fromStdString(folder));
     static_cast<QPushButton*>(window.Control(qzx::kIdStart))->click();
 
+    // The status is printed as it changes until monitoring runs, and once more at the end,
+    // where lost changes would show.
     std::string shown;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (g_stop) {
-            window.close();
-            app.quit();
-            return;
-        }
-        const std::string status = controller.States().status;
-        if (status != shown) {
-            shown = status;
-            std::printf("%s\n", status.c_str());
-            std::fflush(stdout);
-        }
+        PrintStatus(controller, shown);
+        if (controller.State() == qzx::MonitorState::Monitoring) watch.stop();
     });
     watch.start(50);
+    QSocketNotifier stop(g_stopPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stop, &QSocketNotifier::activated, [&] {
+        PrintStatus(controller, shown);
+        window.close();
+        app.quit();
+    });
     return app.exec();
 }

@@ -19,6 +19,9 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 void SetOutputGbk(bool gbk);
 /// Waits up to timeoutMs for a request to stop; true when one came. Main thread.
 bool WaitForStopSignal(int timeoutMs);
+/// Any thread: ends the main thread's WaitForStopSignal in progress, or its next one, early
+/// and without a stop.
+void WakeMain();
 /// Writes all bytes to standard output and flushes; false when that failed.
 bool WriteOut(const std::string& bytes);
 /// Writes a line to standard error, adding the line end.

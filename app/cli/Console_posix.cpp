@@ -1,4 +1,5 @@
 // Signals, output and time zone for qzxwatch on a POSIX system.
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -11,13 +12,18 @@
 namespace qzx::cli {
 namespace {
 
-sigset_t StopSignals() {
+// SIGUSR1 is the wake-up, sent to the main thread alone; like the stop signals it is only ever
+// taken by WaitForStopSignal.
+sigset_t WaitedSignals() {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGUSR1);
     return set;
 }
+
+pthread_t mainThread;
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -35,9 +41,10 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 }  // namespace
 
 void PrepareStopSignals() {
-    const sigset_t set = StopSignals();
+    const sigset_t set = WaitedSignals();
     // Threads made later inherit the mask, so no signal lands in the middle of a write there.
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    mainThread = pthread_self();
     ::signal(SIGPIPE, SIG_IGN);
 }
 
@@ -50,10 +57,15 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 void SetOutputGbk(bool) {}
 
 bool WaitForStopSignal(int timeoutMs) {
-    const sigset_t set = StopSignals();
+    const sigset_t set = WaitedSignals();
     timespec timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
-    return ::sigtimedwait(&set, nullptr, &timeout) > 0;
+    const int taken = ::sigtimedwait(&set, nullptr, &timeout);
+    return taken == SIGINT || taken == SIGTERM;
 }
+
+// A pending SIGUSR1 is not counted twice, so wake-ups faster than the main thread takes them
+// cost one wait each at most.
+void WakeMain() { pthread_kill(mainThread, SIGUSR1); }
 
 bool WriteOut(const std::string& bytes) {
     return WriteAll(STDOUT_FILENO, bytes.data(), bytes.size());

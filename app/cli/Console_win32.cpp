@@ -16,6 +16,7 @@ constexpr UINT kGbkCodePage = 936;
 
 // Manual reset: once asked, every later wait answers at once.
 HANDLE stopEvent = nullptr;
+HANDLE wakeEvent = nullptr;  // auto-reset: a wake-up ends one wait
 std::atomic<bool> outputGbk{false};
 
 // Runs on a thread the system makes for the event; it only signals the main thread.
@@ -80,6 +81,7 @@ ULONGLONG Ticks(const FILETIME& time) {
 
 void PrepareStopSignals() {
     stopEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    wakeEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
@@ -101,7 +103,15 @@ bool WaitForStopSignal(int timeoutMs) {
         ::Sleep(static_cast<DWORD>(timeoutMs));
         return false;
     }
-    return ::WaitForSingleObject(stopEvent, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+    if (!wakeEvent)
+        return ::WaitForSingleObject(stopEvent, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+    const HANDLE events[2] = {stopEvent, wakeEvent};
+    return ::WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(timeoutMs)) ==
+           WAIT_OBJECT_0;
+}
+
+void WakeMain() {
+    if (wakeEvent) ::SetEvent(wakeEvent);
 }
 
 bool WriteOut(const std::string& bytes) {

@@ -9,11 +9,15 @@
 #include "app/Texts.h"
 #include "app/cli/RowFormat.h"
 #include "base/PathRules.h"
+#include "base/Wakeup.h"
 
 namespace qzx::cli {
 namespace {
 
 constexpr int kPollPeriodMs = 50;
+// Without the duplicate window the loop only wakes for the watcher's news; this bounds the
+// sleep all the same.
+constexpr int kLongestSleepMs = 60000;
 
 // The controller's messages are the refusals of a bad folder; they go to standard error.
 class ErrorPrompts final : public Prompts {
@@ -50,7 +54,11 @@ int RunWatchSession(const WatchArguments& arguments, const std::string& folder,
     const OutputForm form = arguments.form;
     const std::string folderPath = WithTrailingSeparator(folder);
     ErrorPrompts prompts(io);
+    // The loop sleeps until the watcher has news: nothing runs here while nothing happens.
+    Wakeup wakeup;
+    wakeup.SetNotify(io.wake);
     MonitorController controller(recorder, std::move(factory), prompts);
+    controller.SetOnChange([&wakeup] { wakeup.Raise(); });
     recorder.SetRowHandler([&](std::vector<EventRow>&& rows, const LocalTime& when) {
         if (outputFailed.load()) return;
         const int offset = form == OutputForm::Json ? io.utcOffsetMinutes(when) : 0;
@@ -89,7 +97,17 @@ int RunWatchSession(const WatchArguments& arguments, const std::string& folder,
     long long windowStart = io.steadyMs();
     int code = kExitStopped;
     for (;;) {
-        if (io.waitForStop(kPollPeriodMs)) break;
+        long long sleepMs = io.wake ? kLongestSleepMs : kPollPeriodMs;
+        if (arguments.duplicateWindow) {
+            const long long windowLeft =
+                EventRecorder::kDuplicateWindowMs - (io.steadyMs() - windowStart);
+            sleepMs = std::max(1LL, std::min(sleepMs, windowLeft));
+        }
+        if (io.waitForStop(static_cast<int>(sleepMs))) break;
+        // The news of a burst is gathered for one poll period: until the wake-up is taken
+        // below, nothing raises another one.
+        if (io.wake && io.waitForStop(kPollPeriodMs)) break;
+        wakeup.Take();
         controller.Poll();
         if (!controller.Running()) {
             code = kExitFolderGone;

@@ -22,6 +22,9 @@ struct SessionIo {
     std::function<void(const std::string& line)> writeErr;
     /// Waits up to timeoutMs for a request to stop; true when one came.
     std::function<bool(int timeoutMs)> waitForStop;
+    /// Ends a waitForStop in progress, or the next one, early and without a stop. Null: the
+    /// session polls every 50 ms instead of sleeping until the watcher has news.
+    std::function<void()> wake;
     /// Offset of the local time from UTC, in minutes, at the given local time.
     std::function<int(const LocalTime& when)> utcOffsetMinutes;
     /// Reads a monotonic clock in milliseconds.

@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
     io.writeOut = WriteOut;
     io.writeErr = WriteErrLine;
     io.waitForStop = WaitForStopSignal;
+    io.wake = WakeMain;
     io.utcOffsetMinutes = UtcOffsetMinutes;
     io.steadyMs = SteadyMs;
     io.gbk = qzx::AppendGbk;
