@@ -494,10 +494,12 @@ def main():
     for burst in (quick_bursts() if options.quick else FULL_BURSTS):
         alone, together = [], []
         truth = 0
-        for _ in range(options.repeat):
-            # Alone, each against inotifywait alone in the same repetition.
+        for repetition in range(options.repeat):
+            # Alone, each against inotifywait alone in the same repetition; the order turns
+            # from one repetition to the next, so that none always runs first after a clean-up.
             rows_alone = {}
-            for c in classes:
+            turn = repetition % len(classes)
+            for c in classes[turn:] + classes[:turn]:
                 truth, rows = run(tools, burst, [c])
                 rows_alone.update(rows)
                 print(f"{burst[0]}: {c.name} alone {rows[c.name]}", file=sys.stderr, flush=True)
