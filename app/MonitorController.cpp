@@ -140,7 +140,14 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
 void MonitorController::StopMonitor(Backlog backlog) {
     // Ending the run first lets a batch that waits for a list-wide operation give up at once.
     if (backlog == Backlog::Discard) recorder.EndRun();
-    if (source) source->Stop();
+    if (source) {
+        // Finishing also takes in what the system still held when asked.
+        if (backlog == Backlog::Finish) {
+            source->StopAfterDraining();
+        } else {
+            source->Stop();
+        }
+    }
     source.reset();
     queue->Stop(backlog);
     recorder.EndRun();

@@ -53,6 +53,10 @@ class ChangeSource {
     /// Asks the source's thread to end and joins it. After return no sink call is running and
     /// none follows. Safe to call when not started or already ended; never kills a thread.
     virtual void Stop() = 0;
+    /// As Stop, but the changes the system had queued when it was called are read and handed
+    /// to the sink first, so that a stop after a burst leaves none of it out. Where the system
+    /// keeps no such queue this is Stop.
+    virtual void StopAfterDraining() { Stop(); }
 };
 
 /// The platform's change source (inotify on Linux).

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -150,6 +151,12 @@ class InotifySource : public ChangeSource {
         return true;
     }
 
+    void StopAfterDraining() override {
+        drainOnStop.store(true);
+        Stop();
+        drainOnStop.store(false);
+    }
+
     void Stop() override {
         if (thread.joinable()) {
             std::uint64_t one = 1;
@@ -196,7 +203,10 @@ class InotifySource : public ChangeSource {
                 if (errno == EINTR) continue;
                 return false;
             }
-            if (fds[0].revents) return true;
+            if (fds[0].revents) {
+                if (drainOnStop.load()) Drain(translator, buffer.get(), events);
+                return true;
+            }
             if (fds[1].revents & (POLLERR | POLLNVAL)) return false;
             if (fds[1].revents & POLLIN) {
                 ssize_t length = ::read(inotifyFd.Get(), buffer.get(), kReadBufferSize);
@@ -226,6 +236,26 @@ class InotifySource : public ChangeSource {
         }
     }
 
+    // Reads what the kernel holds now, no more (a folder that keeps changing would never let
+    // the stop end), and lists the new folders among it, whose files are changes too.
+    void Drain(InotifyTranslator& translator, char* buffer, std::vector<InotifyEvent>& events) {
+        int queued = 0;
+        if (::ioctl(inotifyFd.Get(), FIONREAD, &queued) != 0) queued = 0;
+        std::size_t left = static_cast<std::size_t>(queued);
+        while (left > 0) {
+            ssize_t length = ::read(inotifyFd.Get(), buffer, kReadBufferSize);
+            if (length < 0 && errno == EINTR) continue;
+            if (length <= 0) break;
+            left = static_cast<std::size_t>(length) >= left ? 0 : left - length;
+            ParseInotifyEvents(buffer, static_cast<std::size_t>(length), events);
+            if (!translator.HandleEvents(events)) return;
+            while (translator.HasPendingWork()) translator.DoPendingWork(kListBudget);
+        }
+        while (translator.HasPendingWork()) translator.DoPendingWork(kListBudget);
+        // A rename whose other half is not among them went out of the tree.
+        translator.ReleaseHeldMove();
+    }
+
     bool QueueIsEmpty() const {
         int queued = 0;
         return ::ioctl(inotifyFd.Get(), FIONREAD, &queued) == 0 && queued == 0;
@@ -234,6 +264,7 @@ class InotifySource : public ChangeSource {
     std::string root;
     UniqueFd inotifyFd;
     UniqueFd wakeFd;
+    std::atomic<bool> drainOnStop{false};
     std::thread thread;
 };
 

@@ -124,7 +124,7 @@ int RunWatchSession(const WatchArguments& arguments, const std::string& folder,
             recorder.EndDuplicateWindow();
         }
     }
-    // Every change already read is printed and logged before the end; a watch that ended by
+    // Every change made before the stop is printed and logged before the end; a watch that ended by
     // itself has handed over everything before it said so.
     if (controller.Running()) controller.StopMonitor(Backlog::Finish);
     show();
