@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -16,11 +17,13 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "app/ControlIds.h"
 #include "app/DailyLogWriter.h"
 #include "app/MonitorController.h"
+#include "app/qt/EventListModel.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtPrompts.h"
 #include "base/Clock.h"
@@ -102,9 +105,21 @@ int main(int argc, char** argv) {
         if (controller.State() == qzx::MonitorState::Monitoring) watch.stop();
     });
     watch.start(50);
+    // When rows last reached the list: the time to the last row is measured to the list, not
+    // to the log, which is written before the list takes its rows in.
+    long long lastRowNs = 0;
+    auto noteRows = [&lastRowNs] {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        lastRowNs = static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    };
+    QObject::connect(window.Model(), &QAbstractItemModel::rowsInserted, noteRows);
+    QObject::connect(window.Model(), &QAbstractItemModel::modelReset, noteRows);
     QSocketNotifier stop(g_stopPipe[0], QSocketNotifier::Read);
     QObject::connect(&stop, &QSocketNotifier::activated, [&] {
         PrintStatus(controller, shown);
+        std::printf("last-row %lld\n", lastRowNs);
+        std::fflush(stdout);
         window.close();
         app.quit();
     });

@@ -188,6 +188,11 @@ class Window(Watcher):
     def overflowed(self):
         return "有变化丢失" in self.text(self.out)
 
+    def last_report_ns(self):
+        # The time the list last took rows in, which it prints when stopped.
+        found = re.findall(r"^last-row (\d+)$", self.text(self.out), re.M)
+        return int(found[-1]) if found and int(found[-1]) > 0 else None
+
     def reports(self, mode):
         text = "".join(self.text(p, "gbk") for p in self.log_files())
         return parse_log_lines(text, mode, self.root)
