@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
         [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
     qzx::test::FakeOpener opener;
     qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
-                               qzx::SystemFileSystem(), log.LogDirectory(), notices, opener});
+                               qzx::SystemFileSystem(), qzx::AppendGbk, log.LogDirectory(), notices,
+                               opener});
     prompts.SetOwner(&window);
     window.show();
 

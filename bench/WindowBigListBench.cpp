@@ -17,6 +17,7 @@
 #include "app/ControlIds.h"
 #include "app/qt/EventListModel.h"
 #include "app/qt/MonitorDialog.h"
+#include "base/Gbk.h"
 #include "bench/GuiStallProbe.h"
 #include "online/OnlineNotices.h"
 #include "records/FileSystem.h"
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
         [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
     qzx::test::FakeOpener opener;  // nothing is opened while measuring or drawing
     qzx::MonitorDialog window({list, recorder, controller, prompts, clock, qzx::SystemFileSystem(),
-                               "/tmp/", notices, opener});
+                               qzx::AppendGbk, "/tmp/", notices, opener});
     window.show();
     app.processEvents();
     qzx::MonitorOptions options = qzx::DefaultOptions();

@@ -18,11 +18,12 @@
 #include <string>
 #include <thread>
 
-#include "base/Clock.h"
 #include "app/MonitorController.h"
 #include "app/qt/EventListModel.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtPrompts.h"
+#include "base/Clock.h"
+#include "base/Gbk.h"
 #include "bench/GuiStallProbe.h"
 #include "online/OnlineNotices.h"
 #include "records/FileSystem.h"
@@ -59,7 +60,7 @@ int main(int argc, char** argv) {
         [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
     qzx::test::FakeOpener opener;  // nothing is opened while measuring or drawing
     qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
-                               qzx::SystemFileSystem(), "/tmp/", notices, opener});
+                               qzx::SystemFileSystem(), qzx::AppendGbk, "/tmp/", notices, opener});
     FirstPaint paint;
     window.installEventFilter(&paint);
     window.show();

@@ -24,7 +24,6 @@
 #include "app/qt/AboutDialog.h"
 #include "app/qt/EventListModel.h"
 #include "app/qt/QtText.h"
-#include "base/Gbk.h"
 
 namespace qzx {
 namespace {
@@ -36,12 +35,9 @@ QRect Px(const Rect& units) {
 
 }  // namespace
 
-MonitorDialog::MonitorDialog(MonitorDialogDeps d, QWidget* parent) : QDialog(parent) {
+MonitorDialog::MonitorDialog(MainWindowDeps deps, QWidget* parent) : QDialog(parent) {
     MainWindowView& view = *this;
-    presenter = std::make_unique<MainWindow>(
-        MainWindowDeps{d.list, d.recorder, d.controller, d.prompts, d.clock, d.files, AppendGbk,
-                       d.logFolder, d.notices, d.opener},
-        view);
+    presenter = std::make_unique<MainWindow>(std::move(deps), view);
     const DialogTemplate& t = MainWindowTemplate();
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {

@@ -16,27 +16,11 @@ namespace qzx {
 
 class EventListModel;
 
-/// Everything the window works with; owned by the caller and outliving the window.
-struct MonitorDialogDeps {
-    EventList& list;
-    EventRecorder& recorder;
-    MonitorController& controller;
-    Prompts& prompts;
-    const Clock& clock;
-    /// Where exports are written.
-    FileSystem& files;
-    /// Where the daily log goes (UTF-8), named in the About box.
-    std::string logFolder;
-    /// The ticker and the update check.
-    OnlineNotices& notices;
-    /// Opens web pages and folders.
-    DesktopOpener& opener;
-};
-
 class MonitorDialog final : public QDialog, private MainWindowView {
     Q_OBJECT
   public:
-    explicit MonitorDialog(MonitorDialogDeps deps, QWidget* parent = nullptr);
+    /// deps are owned by the caller and outlive the window.
+    explicit MonitorDialog(MainWindowDeps deps, QWidget* parent = nullptr);
     ~MonitorDialog() override;
 
     /// The control with the given template ID, or nullptr.

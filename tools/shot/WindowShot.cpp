@@ -13,6 +13,7 @@
 #include "app/MonitorController.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtPrompts.h"
+#include "base/Gbk.h"
 #include "online/OnlineNotices.h"
 #include "records/FileSystem.h"
 #include "tests/support/FakeOpener.h"
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
         [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
     qzx::test::FakeOpener opener;  // nothing is opened while measuring or drawing
     qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
-                               qzx::SystemFileSystem(), "/tmp/", notices, opener});
+                               qzx::SystemFileSystem(), qzx::AppendGbk, "/tmp/", notices, opener});
     window.show();
     qobject_cast<QLineEdit*>(window.Control(qzx::kIdFolderPath))
         ->setText(QString::fromUtf8("/home/user/文档"));

@@ -27,6 +27,7 @@
 #include "app/qt/QtDesktopOpener.h"
 #include "app/qt/QtPrompts.h"
 #include "app/qt/QtTranslations.h"
+#include "base/Gbk.h"
 #include "online/UpdateCheck.h"
 #include "records/FileSystem.h"
 #include "tests/support/FakeClock.h"
@@ -51,7 +52,7 @@ struct WindowFixture : ::testing::Test {
     test::FakeWeb web;
     OnlineNotices notices{test::ExampleStrings(), web.Fetcher()};
     test::FakeOpener opener;
-    MonitorDialog window{{list, recorder, controller, prompts, clock, SystemFileSystem(),
+    MonitorDialog window{{list, recorder, controller, prompts, clock, SystemFileSystem(), AppendGbk,
                           "/tmp/log/", notices, opener}};
 
     template <class T>
@@ -579,7 +580,7 @@ TEST(WindowWithRealFolder, CreatedFileArrivesAsARow) {
     OnlineNotices notices{test::ExampleStrings(), web.Fetcher()};
     test::FakeOpener opener;
     MonitorDialog window({list, recorder, controller, prompts, SystemClock(), SystemFileSystem(),
-                          "/tmp/", notices, opener});
+                          AppendGbk, "/tmp/", notices, opener});
     qobject_cast<QLineEdit*>(window.Control(1002))->setText(QString::fromStdString(dir));
     qobject_cast<QPushButton*>(window.Control(1000))->click();
     ASSERT_TRUE(prompts.messages.empty());

@@ -1,0 +1,26 @@
+#include "app/ProgramParts.h"
+
+#include "app/DailyLogWriter.h"
+#include "base/Clock.h"
+#include "base/Gbk.h"
+#include "records/FileSystem.h"
+
+namespace qzx {
+
+ProgramParts::ProgramParts()
+    : log(SystemClock(), SystemFileSystem(), SystemLogLocations(), AppendGbk),
+      recorder(list, SystemClock()),
+      http(MakeHttpGet()),
+      httpTools(*http),
+      notices(ServiceStrings::Decode(), FetchThrough(httpTools)) {
+    log.CreateLogDirectory();
+    WriteLogTo(recorder, log);
+}
+
+MainWindowDeps ProgramParts::WindowDeps(MonitorController& controller, Prompts& prompts,
+                                        DesktopOpener& opener) {
+    return {list,      recorder,           controller, prompts, SystemClock(), SystemFileSystem(),
+            AppendGbk, log.LogDirectory(), notices,    opener};
+}
+
+}  // namespace qzx
