@@ -18,6 +18,7 @@
 #include "base/Wakeup.h"
 #include "online/OnlineNotices.h"
 #include "records/FileSystem.h"
+#include "watch/ChangeKind.h"
 #include "watch/EventList.h"
 #include "watch/EventRecorder.h"
 
@@ -63,11 +64,11 @@ struct OptionBox {
     int id;
     int MonitorOptions::*option;
 };
-inline constexpr OptionBox kOptionBoxes[7] = {{kIdOptAdded, &MonitorOptions::optAdded},
-                                              {kIdOptDeleted, &MonitorOptions::optDeleted},
-                                              {kIdOptModified, &MonitorOptions::optModified},
-                                              {kIdOptRenamed, &MonitorOptions::optRenamed},
-                                              {kIdOptOther, &MonitorOptions::optOther},
+inline constexpr OptionBox kOptionBoxes[7] = {{kIdOptAdded, OptionOf(ChangeKind::Added)},
+                                              {kIdOptDeleted, OptionOf(ChangeKind::Deleted)},
+                                              {kIdOptModified, OptionOf(ChangeKind::Modified)},
+                                              {kIdOptRenamed, OptionOf(ChangeKind::Renamed)},
+                                              {kIdOptOther, OptionOf(ChangeKind::Other)},
                                               {kIdOptAutoClear, &MonitorOptions::optAutoClear},
                                               {kIdOptRecordLog, &MonitorOptions::optRecordLog}};
 

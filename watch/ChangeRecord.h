@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qzx {
@@ -18,6 +19,11 @@ enum ChangeAction : int {
 
 /// A change below the watched folder.
 struct ChangeRecord {
+    ChangeRecord() = default;
+    // Sources and tests write {action, name}; a constructor rather than aggregate
+    // initialisation lets a field with a default join without touching them.
+    ChangeRecord(int a, std::string n) : action(a), name(std::move(n)) {}
+
     int action = kActionOther;
     /// Path relative to the watched folder, raw bytes (UTF-8 expected, not guaranteed),
     /// joined with the platform's separator. A rename is two records: old name (4) directly

@@ -1,55 +1,34 @@
+// How the recorder works, since three threads meet here:
+//
+// - The recording thread (the ChangeQueue's) calls RecordBatch, one batch at a time. Under the
+//   one mutex it waits while paused, runs MakeRows on the batch with the settings and the state,
+//   keeps the new state and, without a row handler, appends the rows to the list. It then lets
+//   go of the lock and, outside it, hands the rows to the row handler and writes the log lines;
+//   only this thread records, so rows and lines keep their order.
+// - The GUI thread (or qzxwatch's loop) changes options, clears, ends the duplicate window,
+//   ends the run and pauses. Each of these takes the mutex briefly: a clear waits for a batch
+//   being decided, never for a disk write.
+// - Any thread reads the counts.
+// A paused recorder holds batches in RecordBatch (never drops them): Resume and EndRun wake
+// them through `resumed`; after EndRun a waiting batch returns without a row.
 #include "watch/EventRecorder.h"
 
 #include <algorithm>
-#include <climits>
 #include <utility>
 #include <vector>
 
 namespace qzx {
-namespace {
-
-int GateOf(const MonitorOptions& o, int action) {
-    switch (action) {
-        case kActionAdded:
-            return o.optAdded;
-        case kActionRemoved:
-            return o.optDeleted;
-        case kActionModified:
-            return o.optModified;
-        case kActionRenamedOld:
-        case kActionRenamedNew:
-            return o.optRenamed;
-        default:
-            return o.optOther;
-    }
-}
-
-int NormalAction(int action) {
-    return action >= kActionAdded && action <= kActionRenamedNew ? action : kActionOther;
-}
-
-}  // namespace
-
-MonitorOptions DefaultOptions() {
-    MonitorOptions o;
-    o.optAdded = 1;
-    o.optModified = 1;
-    o.optDeleted = 1;
-    o.optRenamed = 1;
-    o.optAutoClear = 1;
-    return o;
-}
 
 EventRecorder::EventRecorder(EventList& l, const Clock& c) : list(l), clock(c) {}
 
 void EventRecorder::SetOptions(const MonitorOptions& o) {
     std::lock_guard<std::mutex> lock(mutex);
-    options = o;
+    settings.options = o;
 }
 
 MonitorOptions EventRecorder::Options() const {
     std::lock_guard<std::mutex> lock(mutex);
-    return options;
+    return settings.options;
 }
 
 void EventRecorder::SetLogWriter(LogWriter writer) {
@@ -64,12 +43,12 @@ void EventRecorder::SetRowHandler(RowHandler handler) {
 
 void EventRecorder::SetDuplicateWindow(bool on) {
     std::lock_guard<std::mutex> lock(mutex);
-    duplicateWindow = on;
+    settings.duplicateWindow = on;
 }
 
 int EventRecorder::BeginRun(const std::string& folder) {
     std::lock_guard<std::mutex> lock(mutex);
-    folderPath = folder;
+    settings.folderPath = folder;
     currentRun = ++lastRun;
     return currentRun;
 }
@@ -82,124 +61,65 @@ void EventRecorder::EndRun() {
     resumed.notify_all();
 }
 
+bool EventRecorder::WaitWhilePaused(std::unique_lock<std::mutex>& lock, int run) {
+    // Dropping the batch while a list-wide operation runs would lose the change; wait.
+    ++batchesWaiting;
+    resumed.wait(lock, [&] { return paused == 0 || run != currentRun; });
+    --batchesWaiting;
+    return run == currentRun && run != 0;
+}
+
 std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
-    std::vector<EventRow> rows;
-    std::vector<std::string> logTexts;
-    LogWriter writer;
-    RowHandler handler;
-    LocalTime now;
-    {
-        std::unique_lock<std::mutex> lock(mutex);
-        // Dropping the batch while a list-wide operation runs would lose the change; wait.
-        ++batchesWaiting;
-        resumed.wait(lock, [&] { return g_paused == 0 || run != currentRun; });
-        --batchesWaiting;
-        if (run != currentRun || run == 0) return 0;
+    std::unique_lock<std::mutex> lock(mutex);
+    if (!WaitWhilePaused(lock, run)) return 0;
 
-        const MonitorOptions o = options;
-        now = clock.Now();
-        std::size_t listed = list.Size();
-        std::size_t made = 0;
-        rows.reserve(batch.size());
-        if (o.optRecordLog) logTexts.reserve(batch.size());
+    const LocalTime now = clock.Now();
+    state.listed = list.Size();
+    MadeRows made = MakeRows(batch, settings, std::move(state), now);
+    state = std::move(made.next);
+    if (made.listCleared) list.Clear();
+    const RowHandler handler = rowHandler;
+    if (!handler) list.Append(std::move(made.rows));
+    const LogWriter writer = logWriter;
+    lock.unlock();
 
-        for (std::size_t i = 0; i < batch.size(); ++i) {
-            const int action = NormalAction(batch[i].action);
-            const std::string& firstName = batch[i].name;
-            static const std::string kNoName;
-            const std::string* secondName = &kNoName;
-            // The two halves of a rename make one row; the new name follows the old directly.
-            if (action == kActionRenamedOld && i + 1 < batch.size() &&
-                batch[i + 1].action == kActionRenamedNew) {
-                secondName = &batch[++i].name;
-            }
-            if (!GateOf(o, action)) continue;
-            if (duplicateWindow && (action == kActionAdded || action == kActionModified) &&
-                firstName == g_lastName) {
-                continue;
-            }
-
-            EventRow row;
-            // IDs that run on for ever (no list to clear) start again at 1 rather than overflow.
-            g_eventCount = g_eventCount == INT_MAX ? 1 : g_eventCount + 1;
-            row.id = g_eventCount;
-            SetRecordedAt(row, now);
-            row.action = static_cast<std::uint8_t>(action);
-            row.details.reserve(folderPath.size() * 2 + firstName.size() + secondName->size() + 12);
-            row.details = folderPath;
-            row.details += firstName;
-            if (action == kActionRenamedOld || action == kActionRenamedNew) {
-                row.details += kRenameMarker;
-                row.details += folderPath;
-                row.details += *secondName;
-                g_lastName = *secondName;
-            } else if (action == kActionRemoved) {
-                // The name coming back right after must show, or the file would seem gone.
-                g_lastName.clear();
-            } else if (action != kActionOther) {
-                g_lastName = firstName;
-            }
-            if (o.optRecordLog) logTexts.push_back(LogText(row));
-            rows.push_back(std::move(row));
-            ++made;
-
-            if (o.optAutoClear && listed + rows.size() > kAutoClearLimit) {
-                // The row that went past the limit goes with the others; the next one is ID 1.
-                rows.clear();
-                list.Clear();
-                listed = 0;
-                g_eventCount = 0;
-            }
-        }
-        handler = rowHandler;
-        if (!handler) list.Append(std::move(rows));
-        writer = logWriter;
-        if (!writer) logTexts.clear();
-        if (logTexts.empty() && (!handler || rows.empty())) return made;
-        lock.unlock();
-        if (handler && !rows.empty()) handler(std::move(rows), now);
-        if (logTexts.empty()) return made;
-        // Disk writes happen outside the lock so that a click on "清空记录" never waits for
-        // them; only this thread records, so the lines keep their order.
-        const std::size_t written = writer(logTexts, now);
-        const int failed = static_cast<int>(logTexts.size() - std::min(written, logTexts.size()));
-        CountLogLines(static_cast<int>(logTexts.size()) - failed, failed);
-        return made;
-    }
+    if (handler && !made.rows.empty()) handler(std::move(made.rows), now);
+    if (writer && !made.logTexts.empty()) WriteLog(writer, made.logTexts, now);
+    return made.made;
 }
 
 void EventRecorder::ClearEvents() {
     std::lock_guard<std::mutex> lock(mutex);
     list.Clear();
-    g_eventCount = 0;
+    state.eventCount = 0;
 }
 
 void EventRecorder::EndDuplicateWindow() {
     std::lock_guard<std::mutex> lock(mutex);
-    g_lastName.clear();
+    state.lastName.clear();
 }
 
 void EventRecorder::Pause() {
     std::lock_guard<std::mutex> lock(mutex);
-    ++g_paused;
+    ++paused;
 }
 
 void EventRecorder::Resume() {
     {
         std::lock_guard<std::mutex> lock(mutex);
-        if (g_paused > 0) --g_paused;
+        if (paused > 0) --paused;
     }
     resumed.notify_all();
 }
 
 int EventRecorder::EventCount() const {
     std::lock_guard<std::mutex> lock(mutex);
-    return g_eventCount;
+    return state.eventCount;
 }
 
 std::string EventRecorder::LastName() const {
     std::lock_guard<std::mutex> lock(mutex);
-    return g_lastName;
+    return state.lastName;
 }
 
 int EventRecorder::LogFailures() const {
@@ -222,9 +142,13 @@ int EventRecorder::BatchesWaiting() const {
     return batchesWaiting;
 }
 
-void EventRecorder::CountLogLines(int written, int failed) {
+void EventRecorder::WriteLog(const LogWriter& writer, const std::vector<std::string>& logTexts,
+                             const LocalTime& when) {
+    // Disk writes happen outside the lock so that a click on "清空记录" never waits for them.
+    const std::size_t written = std::min(writer(logTexts, when), logTexts.size());
+    const int failed = static_cast<int>(logTexts.size() - written);
     std::lock_guard<std::mutex> lock(mutex);
-    logWritten += written;
+    logWritten += static_cast<int>(written);
     logFailures += failed;
     logFailing = failed > 0;
 }

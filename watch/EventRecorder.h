@@ -1,5 +1,5 @@
-// The recording rules: which change becomes a row, its ID and wording, the duplicate window,
-// the pause and the automatic clearing.
+// The recorder: runs the recording rules (MakeRows) on each batch under one lock, holds
+// batches back while paused, and hands the rows to the list and the lines to the log.
 #pragma once
 
 #include <condition_variable>
@@ -12,22 +12,10 @@
 #include "base/Clock.h"
 #include "watch/ChangeRecord.h"
 #include "watch/EventList.h"
+#include "watch/MakeRows.h"
+#include "watch/MonitorOptions.h"
 
 namespace qzx {
-
-/// The seven check boxes; 0 clear, 1 ticked.
-struct MonitorOptions {
-    int optAdded = 0;
-    int optDeleted = 0;
-    int optModified = 0;
-    int optRenamed = 0;
-    int optOther = 0;
-    int optAutoClear = 0;
-    int optRecordLog = 0;
-};
-
-/// The options a fresh window starts with.
-MonitorOptions DefaultOptions();
 
 /// Turns batches of changes into rows of an EventList and lines for the daily log.
 /// Thread-safe: the watcher records while the GUI thread clears, pauses and changes options.
@@ -43,7 +31,7 @@ class EventRecorder {
     using RowHandler = std::function<void(std::vector<EventRow>&& rows, const LocalTime& when)>;
 
     /// Above this many rows automatic clearing empties the list.
-    static constexpr std::size_t kAutoClearLimit = 10000;
+    static constexpr std::size_t kAutoClearLimit = qzx::kAutoClearLimit;
     /// How often a shell ends the duplicate window (EndDuplicateWindow).
     static constexpr int kDuplicateWindowMs = 5000;
 
@@ -104,20 +92,19 @@ class EventRecorder {
 
     mutable std::mutex mutex;
     std::condition_variable resumed;
-    MonitorOptions options;
-    std::string folderPath;
+    RecordingSettings settings;
+    RecordingState state;
     int currentRun = 0;
     int lastRun = 0;
-    bool duplicateWindow = true;
-    int g_paused = 0;
-    int g_eventCount = 0;
-    std::string g_lastName;
+    int paused = 0;
     int logFailures = 0;
     int logWritten = 0;
     bool logFailing = false;
     int batchesWaiting = 0;
 
-    void CountLogLines(int written, int failed);
+    bool WaitWhilePaused(std::unique_lock<std::mutex>& lock, int run);
+    void WriteLog(const LogWriter& writer, const std::vector<std::string>& logTexts,
+                  const LocalTime& when);
 };
 
 /// Pauses a recorder for the lifetime of the scope.

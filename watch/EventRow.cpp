@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "watch/ChangeRecord.h"
+#include "watch/ChangeKind.h"
 
 namespace qzx {
 
@@ -22,21 +22,7 @@ LocalTime RecordedAt(const EventRow& row) {
     return {row.year, row.month, row.day, row.hour, row.minute, row.second};
 }
 
-const char* ChangeTypeName(int action) {
-    switch (action) {
-        case kActionAdded:
-            return "新增";
-        case kActionRemoved:
-            return "删除";
-        case kActionModified:
-            return "修改";
-        case kActionRenamedOld:
-        case kActionRenamedNew:
-            return "命名";
-        default:
-            return "其他";
-    }
-}
+const char* ChangeTypeName(int action) { return InfoOf(KindOfAction(action)).typeName; }
 
 std::string IdText(const EventRow& row) { return std::to_string(row.id); }
 

@@ -33,7 +33,8 @@ void SetRecordedAt(EventRow& row, const LocalTime& when);
 /// The local date and time of day at which the row was recorded (year 0 when it has no date).
 LocalTime RecordedAt(const EventRow& row);
 
-/// Type name of a change action: 1 "新增", 2 "删除", 3 "修改", 4 and 5 "命名", else "其他".
+/// Type name of a change action, from kChangeKinds: 1 "新增", 2 "删除", 3 "修改", 4 and 5 "命名",
+/// else "其他".
 const char* ChangeTypeName(int action);
 
 /// Column 0 "ID": the ID in decimal.

@@ -2,23 +2,23 @@
 
 #include <string_view>
 
+#include "watch/ChangeKind.h"
+
 namespace qzx::cli {
 namespace {
 
-// Sets the gate named by one word of --kinds; false for a word that names no kind.
+// Sets the option of the kind named by one word of --kinds; false for a word that names none.
 bool SetKind(MonitorOptions& o, std::string_view word) {
-    int* gate = word == "added"      ? &o.optAdded
-                : word == "modified" ? &o.optModified
-                : word == "deleted"  ? &o.optDeleted
-                : word == "renamed"  ? &o.optRenamed
-                : word == "other"    ? &o.optOther
-                                     : nullptr;
-    if (gate) *gate = 1;
-    return gate != nullptr;
+    for (const ChangeKindInfo& info : kChangeKinds) {
+        if (word != info.word) continue;
+        o.*info.option = 1;
+        return true;
+    }
+    return false;
 }
 
 bool ParseKinds(std::string_view list, MonitorOptions& o, std::string& error) {
-    o.optAdded = o.optModified = o.optDeleted = o.optRenamed = o.optOther = 0;
+    for (const ChangeKindInfo& info : kChangeKinds) o.*info.option = 0;
     if (list.empty()) {
         error = "--kinds needs at least one of added,modified,deleted,renamed,other";
         return false;

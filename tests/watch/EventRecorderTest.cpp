@@ -10,10 +10,8 @@
 #include "watch/EventRecorder.h"
 #include "watch/EventRow.h"
 
-namespace qzx {
+namespace qzx::test {
 namespace {
-
-using test::FakeClock;
 
 // Waits up to five seconds for done(); true when it came true.
 template <class Done>
@@ -26,10 +24,11 @@ bool WaitUntil(Done done) {
     return true;
 }
 
-struct RecorderFixture : ::testing::Test {
+// Named after the unit, so that the suite is EventRecorder; the recorder itself is qzx's.
+struct EventRecorder : ::testing::Test {
     EventList list;
     FakeClock clock;
-    EventRecorder recorder{list, clock};
+    qzx::EventRecorder recorder{list, clock};
     std::vector<std::string> logLines;
     int run = 0;
 
@@ -59,7 +58,7 @@ struct RecorderFixture : ::testing::Test {
 
 // Every row of the change-kind table: type name, gate, details and what the duplicate window
 // remembers afterwards.
-TEST_F(RecorderFixture, ChangeKindTable) {
+TEST_F(EventRecorder, ChangeKindTable) {
     struct Case {
         int action;
         int MonitorOptions::*gate;
@@ -98,7 +97,7 @@ TEST_F(RecorderFixture, ChangeKindTable) {
     }
 }
 
-TEST_F(RecorderFixture, RenamePairMakesOneRowAndLoneHalvesStillShow) {
+TEST_F(EventRecorder, RenamePairMakesOneRowAndLoneHalvesStillShow) {
     EXPECT_EQ(Record({{4, "a.txt"}, {5, "sub/b.txt"}}), 1u);
     EXPECT_EQ(Newest().details, "/data/a.txt 命名为 /data/sub/b.txt");
     EXPECT_EQ(recorder.LastName(), "sub/b.txt");
@@ -119,8 +118,8 @@ TEST_F(RecorderFixture, RenamePairMakesOneRowAndLoneHalvesStillShow) {
     EXPECT_EQ(recorder.LastName(), "e.txt");
 }
 
-// The original recorded only the first record of a batch; every record counts here.
-TEST_F(RecorderFixture, EveryRecordOfABatchIsRecorded) {
+// A batch may carry hundreds of records: each one is a row, not only the first.
+TEST_F(EventRecorder, EveryRecordOfABatchIsRecorded) {
     ChangeBatch batch;
     for (int i = 0; i < 500; ++i) batch.push_back({1, "f" + std::to_string(i)});
     EXPECT_EQ(Record(batch), 500u);
@@ -133,7 +132,7 @@ TEST_F(RecorderFixture, EveryRecordOfABatchIsRecorded) {
     EXPECT_EQ(logLines.size(), 500u);
 }
 
-TEST_F(RecorderFixture, DuplicateWindowSuppressesAddedAndModifiedUntilATick) {
+TEST_F(EventRecorder, DuplicateWindowSuppressesAddedAndModifiedUntilATick) {
     EXPECT_EQ(Record({{1, "a.txt"}}), 1u);
     EXPECT_EQ(Record({{3, "a.txt"}}), 0u) << "added then modified in one window";
     EXPECT_EQ(Record({{3, "a.txt"}, {3, "a.txt"}}), 0u);
@@ -146,7 +145,7 @@ TEST_F(RecorderFixture, DuplicateWindowSuppressesAddedAndModifiedUntilATick) {
 
 // A file deleted and made again at once must not seem gone: the deletion leaves no name for
 // the window, while a rename still leaves its new name.
-TEST_F(RecorderFixture, DeletionDoesNotHideTheNameComingBack) {
+TEST_F(EventRecorder, DeletionDoesNotHideTheNameComingBack) {
     EXPECT_EQ(Record({{1, "a.txt"}, {2, "a.txt"}, {1, "a.txt"}}), 3u);
     EXPECT_EQ(Record({{3, "a.txt"}}), 0u) << "a modification right after the addition";
     EXPECT_EQ(Record({{2, "a.txt"}}), 1u);
@@ -159,7 +158,7 @@ TEST_F(RecorderFixture, DeletionDoesNotHideTheNameComingBack) {
     EXPECT_EQ(Record({{2, "d.txt"}, {3, "d.txt"}}), 0u) << "an unticked deletion changes nothing";
 }
 
-TEST_F(RecorderFixture, TimeTextHasNoLeadingZeros) {
+TEST_F(EventRecorder, TimeTextHasNoLeadingZeros) {
     clock.Set({2026, 12, 8, 0, 0, 5});
     Record({{1, "a"}});
     EXPECT_EQ(ColumnText(Newest(), 1), "0:0:5");
@@ -169,7 +168,7 @@ TEST_F(RecorderFixture, TimeTextHasNoLeadingZeros) {
 }
 
 // The list's columns as every front end shows them, each with its text, and no text past them.
-TEST_F(RecorderFixture, ListColumnsAndTheirTexts) {
+TEST_F(EventRecorder, ListColumnsAndTheirTexts) {
     const char* titles[] = {"ID", "时间", "类型", "详细"};
     const int widths[] = {40, 60, 40, 393};
     ASSERT_EQ(std::size(kEventColumns), std::size(titles));
@@ -186,7 +185,7 @@ TEST_F(RecorderFixture, ListColumnsAndTheirTexts) {
     EXPECT_EQ(ColumnText(row, 4), "");
 }
 
-TEST_F(RecorderFixture, AutomaticClearingAtTheRowPastTheLimit) {
+TEST_F(EventRecorder, AutomaticClearingAtTheRowPastTheLimit) {
     SetOption(&MonitorOptions::optAutoClear, 1);
     ChangeBatch batch;
     for (int i = 0; i < 9999; ++i) batch.push_back({2, "f"});
@@ -213,7 +212,7 @@ TEST_F(RecorderFixture, AutomaticClearingAtTheRowPastTheLimit) {
     EXPECT_EQ(list.Size(), 20009u);
 }
 
-TEST_F(RecorderFixture, IdsRunOnAcrossRunsAndRestartAfterAClear) {
+TEST_F(EventRecorder, IdsRunOnAcrossRunsAndRestartAfterAClear) {
     Record({{1, "a"}, {1, "b"}});
     recorder.EndRun();
     EXPECT_EQ(Record({{1, "late"}}), 0u) << "a batch of an ended run adds nothing";
@@ -229,7 +228,7 @@ TEST_F(RecorderFixture, IdsRunOnAcrossRunsAndRestartAfterAClear) {
 
 // A list-wide operation makes the watcher wait: the batch is recorded afterwards, not lost;
 // ending the run releases a waiting batch without recording it.
-TEST_F(RecorderFixture, PauseHoldsBatchesInsteadOfDroppingThem) {
+TEST_F(EventRecorder, PauseHoldsBatchesInsteadOfDroppingThem) {
     std::atomic<int> made{-1};
     recorder.Pause();
     std::thread watcher([&] { made = static_cast<int>(Record({{1, "a"}})); });
@@ -253,7 +252,7 @@ TEST_F(RecorderFixture, PauseHoldsBatchesInsteadOfDroppingThem) {
 // Clearing from the GUI thread while the watcher records: no row lost, none doubled, and the
 // IDs in the list always run 1..n without a gap. The watcher waits halfway for the first clear,
 // so at least one clear falls between its batches however the threads are scheduled.
-TEST_F(RecorderFixture, ClearWhileRecordingKeepsIdsConsistent) {
+TEST_F(EventRecorder, ClearWhileRecordingKeepsIdsConsistent) {
     std::atomic<bool> halfway{false};
     std::atomic<int> clears{0};
     std::atomic<bool> done{false};
@@ -280,7 +279,7 @@ TEST_F(RecorderFixture, ClearWhileRecordingKeepsIdsConsistent) {
     EXPECT_LE(rows.size(), 2000u) << "the first half went with a clear";
 }
 
-TEST_F(RecorderFixture, NamesOfAnyLengthAndBytesAreKeptWhole) {
+TEST_F(EventRecorder, NamesOfAnyLengthAndBytesAreKeptWhole) {
     const std::string longName(5000, 'n');
     const std::string invalid = "bad\xff\xfe\x80name";
     Record({{1, longName}, {1, invalid}, {1, "tab\there"}});
@@ -293,7 +292,7 @@ TEST_F(RecorderFixture, NamesOfAnyLengthAndBytesAreKeptWhole) {
 
 // Lost and written lines are counted, and the log counts as failing only until a line is
 // written again.
-TEST_F(RecorderFixture, FailedLogLinesAreCounted) {
+TEST_F(EventRecorder, FailedLogLinesAreCounted) {
     bool writable = false;
     recorder.SetLogWriter([&](const std::vector<std::string>& texts, const LocalTime&) {
         return writable ? texts.size() : std::size_t{0};
@@ -316,7 +315,7 @@ TEST_F(RecorderFixture, FailedLogLinesAreCounted) {
 
 // A shell without a list takes each batch's rows with the batch's date and time; the list
 // keeps none of them, and the log lines still follow.
-TEST_F(RecorderFixture, RowHandlerTakesTheRowsInsteadOfTheList) {
+TEST_F(EventRecorder, RowHandlerTakesTheRowsInsteadOfTheList) {
     std::vector<std::vector<EventRow>> handed;
     std::vector<LocalTime> times;
     recorder.SetRowHandler([&](std::vector<EventRow>&& rows, const LocalTime& when) {
@@ -336,7 +335,7 @@ TEST_F(RecorderFixture, RowHandlerTakesTheRowsInsteadOfTheList) {
     EXPECT_EQ(logLines.size(), 2u);
 }
 
-TEST_F(RecorderFixture, WithoutTheDuplicateWindowEveryChangeIsARow) {
+TEST_F(EventRecorder, WithoutTheDuplicateWindowEveryChangeIsARow) {
     recorder.SetDuplicateWindow(false);
     EXPECT_EQ(Record({{1, "a"}, {3, "a"}, {3, "a"}}), 3u);
     recorder.SetDuplicateWindow(true);
@@ -344,4 +343,4 @@ TEST_F(RecorderFixture, WithoutTheDuplicateWindowEveryChangeIsARow) {
 }
 
 }  // namespace
-}  // namespace qzx
+}  // namespace qzx::test

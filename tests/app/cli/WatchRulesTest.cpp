@@ -4,6 +4,7 @@
 #include "app/cli/RowFormat.h"
 #include "app/cli/WatchArguments.h"
 #include "records/DailyLog.h"
+#include "watch/ChangeKind.h"
 
 namespace qzx::cli {
 namespace {
@@ -92,6 +93,22 @@ TEST(WatchArguments, HelpAndVersionNeedNoFolder) {
         EXPECT_NE(HelpText().find(std::string("  ") + code), std::string::npos) << code;
     }
     EXPECT_EQ(VersionText().rfind("qzxwatch ", 0), 0u);
+}
+
+// Each kind's word in --kinds ticks that kind alone, and the help and the refusal name it.
+TEST(WatchArguments, KindsAreTheWordsOfTheKindsTable) {
+    std::string refusal;
+    EXPECT_FALSE(Parse({"--kinds", "", "d"}, &refusal));
+    for (const ChangeKindInfo& info : kChangeKinds) {
+        SCOPED_TRACE(info.word);
+        const auto a = Parse({"--kinds", info.word, "d"});
+        ASSERT_TRUE(a);
+        for (const ChangeKindInfo& other : kChangeKinds) {
+            EXPECT_EQ(a->options.*other.option, other.kind == info.kind ? 1 : 0) << other.word;
+        }
+        EXPECT_NE(HelpText().find(info.word), std::string::npos);
+        EXPECT_NE(refusal.find(info.word), std::string::npos);
+    }
 }
 
 TEST(RowFormat, LinesAreTheDailyLogsLines) {
