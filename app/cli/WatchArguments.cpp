@@ -1,6 +1,7 @@
 #include "app/cli/WatchArguments.h"
 
 #include <string_view>
+#include <utility>
 
 #include "watch/ChangeKind.h"
 
@@ -35,83 +36,123 @@ bool ParseKinds(std::string_view list, MonitorOptions& o, std::string& error) {
     }
 }
 
-}  // namespace
-
-std::optional<WatchArguments> ParseWatchArguments(const std::vector<std::string>& args,
-                                                  std::string& error) {
+// What the arguments said so far, before the checks that need all of them.
+struct ArgumentsRead {
     WatchArguments a;
-    a.options = DefaultOptions();
-    // No list to keep short: IDs run on, as the rows are printed rather than kept.
-    a.options.optAutoClear = 0;
-    a.options.optRecordLog = 0;
     bool gbk = false;
     bool json = false;
     bool optionsEnded = false;
     std::vector<std::string> folders;
+};
 
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            folders.push_back(arg);
-            continue;
-        }
-        // An option's value may follow as the next argument or after "=".
-        std::string name = arg;
-        std::optional<std::string> value;
-        if (const std::size_t eq = arg.find('=');
-            arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-        }
-        auto takeValue = [&]() -> bool {
-            if (value) return true;
-            if (i + 1 >= args.size()) {
-                error = name + " needs a value";
-                return false;
-            }
-            value = args[++i];
-            return true;
-        };
-        const bool flag = !value;
-        if (name == "--") {
-            optionsEnded = true;
-        } else if ((name == "-h" || name == "--help") && flag) {
-            a.showHelp = true;
-        } else if ((name == "-V" || name == "--version") && flag) {
-            a.showVersion = true;
-        } else if (name == "--gbk" && flag) {
-            gbk = true;
-        } else if (name == "--json" && flag) {
-            json = true;
-        } else if (name == "--no-dup-window" && flag) {
-            a.duplicateWindow = false;
-        } else if (name == "--kinds") {
-            if (!takeValue() || !ParseKinds(*value, a.options, error)) return std::nullopt;
-        } else if (name == "--log") {
-            if (!takeValue()) return std::nullopt;
-            if (value->empty()) {
-                error = "--log needs a folder";
-                return std::nullopt;
-            }
-            a.logDirectory = *value;
-            a.options.optRecordLog = 1;
-        } else {
-            error = "unknown option: " + arg;
-            return std::nullopt;
-        }
+ArgumentsRead Defaults() {
+    ArgumentsRead r;
+    r.a.options = DefaultOptions();
+    // No list to keep short: IDs run on, as the rows are printed rather than kept.
+    r.a.options.optAutoClear = 0;
+    r.a.options.optRecordLog = 0;
+    return r;
+}
+
+// One option as written: its name, and its value when it came after "=".
+struct OptionWord {
+    std::string name;
+    std::optional<std::string> value;
+};
+
+OptionWord SplitOption(const std::string& arg) {
+    const std::size_t eq = arg.find('=');
+    if (arg.rfind("--", 0) != 0 || eq == std::string::npos) return {arg, std::nullopt};
+    return {arg.substr(0, eq), arg.substr(eq + 1)};
+}
+
+// Applies an option that takes no value; false when name is none of them.
+bool ReadFlag(const std::string& name, ArgumentsRead& r) {
+    if (name == "--") {
+        r.optionsEnded = true;
+    } else if (name == "-h" || name == "--help") {
+        r.a.showHelp = true;
+    } else if (name == "-V" || name == "--version") {
+        r.a.showVersion = true;
+    } else if (name == "--gbk") {
+        r.gbk = true;
+    } else if (name == "--json") {
+        r.json = true;
+    } else if (name == "--no-dup-window") {
+        r.a.duplicateWindow = false;
+    } else {
+        return false;
     }
-    if (a.showHelp || a.showVersion) return a;
-    if (gbk && json) {
+    return true;
+}
+
+// Applies an option that takes a value; false with error set when the value is refused.
+bool ReadValue(const std::string& name, const std::string& value, ArgumentsRead& r,
+               std::string& error) {
+    if (name == "--kinds") return ParseKinds(value, r.a.options, error);
+    // The only other one is --log.
+    if (value.empty()) {
+        error = "--log needs a folder";
+        return false;
+    }
+    r.a.logDirectory = value;
+    r.a.options.optRecordLog = 1;
+    return true;
+}
+
+bool TakesValue(const std::string& name) { return name == "--kinds" || name == "--log"; }
+
+// Reads the option at args[i]; its value may follow as the next argument, which i then passes.
+bool ReadOption(const std::vector<std::string>& args, std::size_t& i, ArgumentsRead& r,
+                std::string& error) {
+    OptionWord option = SplitOption(args[i]);
+    // "--" may carry a value and still end the options; any other flag with one is refused.
+    if ((!option.value || option.name == "--") && ReadFlag(option.name, r)) return true;
+    if (!TakesValue(option.name)) {
+        error = "unknown option: " + args[i];
+        return false;
+    }
+    if (!option.value) {
+        if (i + 1 >= args.size()) {
+            error = option.name + " needs a value";
+            return false;
+        }
+        option.value = args[++i];
+    }
+    return ReadValue(option.name, *option.value, r, error);
+}
+
+// The checks that need every argument read.
+std::optional<WatchArguments> Finish(ArgumentsRead r, std::string& error) {
+    if (r.a.showHelp || r.a.showVersion) return std::move(r.a);
+    if (r.gbk && r.json) {
         error = "--gbk and --json cannot be used together";
         return std::nullopt;
     }
-    if (folders.size() != 1 || folders[0].empty()) {
-        error = folders.empty() ? "no folder given" : "give exactly one folder";
+    if (r.folders.size() != 1 || r.folders[0].empty()) {
+        error = r.folders.empty() ? "no folder given" : "give exactly one folder";
         return std::nullopt;
     }
-    a.folder = folders[0];
-    a.form = json ? OutputForm::Json : gbk ? OutputForm::GbkLines : OutputForm::Utf8Lines;
-    return a;
+    r.a.folder = std::move(r.folders[0]);
+    r.a.form = r.json ? OutputForm::Json : r.gbk ? OutputForm::GbkLines : OutputForm::Utf8Lines;
+    return std::move(r.a);
+}
+
+bool IsFolder(const std::string& arg) { return arg.empty() || arg[0] != '-' || arg == "-"; }
+
+}  // namespace
+
+std::optional<WatchArguments> ParseWatchArguments(const std::vector<std::string>& args,
+                                                  std::string& error) {
+    ArgumentsRead r = Defaults();
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (r.optionsEnded || IsFolder(args[i])) {
+            r.folders.push_back(args[i]);
+            continue;
+        }
+        if (!ReadOption(args, i, r, error)) return std::nullopt;
+    }
+    return Finish(std::move(r), error);
 }
 
 std::string HelpText() {
