@@ -36,11 +36,13 @@ struct ChangeKindInfo {
     bool onByDefault;
     /// Within the duplicate window a change of this kind to the last name is dropped.
     bool repeatsDropped;
+    /// What the duplicate window holds after a row of this kind.
     WindowAfter windowAfter;
 };
 
 /// Every kind, in the order of ChangeKind.
 inline constexpr ChangeKindInfo kChangeKinds[] = {
+    // kind, action, type name, word, option, on by default, repeats dropped, window after
     {ChangeKind::Added, kActionAdded, "新增", "added", &MonitorOptions::optAdded, true, true,
      WindowAfter::ThisName},
     {ChangeKind::Deleted, kActionRemoved, "删除", "deleted", &MonitorOptions::optDeleted, true,

@@ -30,8 +30,6 @@ class EventRecorder {
     /// recording thread, one batch at a time, in order, with no lock held.
     using RowHandler = std::function<void(std::vector<EventRow>&& rows, const LocalTime& when)>;
 
-    /// Above this many rows automatic clearing empties the list.
-    static constexpr std::size_t kAutoClearLimit = qzx::kAutoClearLimit;
     /// How often a shell ends the duplicate window (EndDuplicateWindow).
     static constexpr int kDuplicateWindowMs = 5000;
 

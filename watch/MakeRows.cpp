@@ -90,8 +90,8 @@ MadeRows MakeRows(const ChangeBatch& batch, const RecordingSettings& settings, R
     for (std::size_t i = 0; i < batch.size(); ++i) {
         const PendingChange change = TakeChange(batch, i);
         if (!(o.*InfoOf(change.kind).option)) continue;
-        // Only a change that becomes a row may touch the window's name or take an ID, so every
-        // reason to drop one is decided before this.
+        // A change dropped takes no ID and leaves the window's name alone: every reason to drop
+        // one comes before the row is made.
         if (IsRepeat(change, settings, state)) continue;
 
         EventRow row;
