@@ -13,15 +13,10 @@ case "$kind" in
   *) echo "build-sanitized.sh: unknown kind $kind" >&2; exit 2 ;;
 esac
 build=$(qzx_checked_dir "$kind")
-launcher=()
-if command -v ccache >/dev/null; then
-  # Paths relative to the top, in the debug information too, let a fresh clone elsewhere reuse
-  # what an earlier one compiled.
-  export CCACHE_BASEDIR="$qzx_top" CCACHE_NOHASHDIR=1
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache
-            "-DCMAKE_CXX_FLAGS=-fdebug-prefix-map=$qzx_top=.")
-fi
+# shellcheck source=tools/ccache-env.sh
+source "$qzx_top/tools/ccache-env.sh"
+qzx_ccache_options "$qzx_top"
 cmake -S "$qzx_top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ \
-  -DQZX_BUILD_BENCH=OFF "${options[@]}" "${launcher[@]}" >/dev/null
+  -DQZX_BUILD_BENCH=OFF "${options[@]}" "${qzx_ccache[@]}" >/dev/null
 cmake --build "$build" -j "$(nproc)" "$@"

@@ -11,22 +11,20 @@ out=${QZX_WINDOWS_BUILD_DIR:-$top/build-windows}
 jobs=${QZX_JOBS:-$(nproc)}
 "$top/tools/setup-debian.sh"
 
-launcher=()
-if command -v ccache >/dev/null; then
-  export CCACHE_BASEDIR="$top"
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-fi
+# shellcheck source=tools/ccache-env.sh
+source "$top/tools/ccache-env.sh"
+qzx_ccache_options "$top"
 
 # The service strings are scrambled at build time by a tool that must run here.
 cmake -S "$top" -B "$out/host" -DCMAKE_BUILD_TYPE=Release -DQZX_BUILD_GUI=OFF \
-  -DQZX_BUILD_TESTS=ON -DQZX_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
+  -DQZX_BUILD_TESTS=ON -DQZX_BUILD_BENCH=OFF "${qzx_ccache[@]}" >/dev/null
 cmake --build "$out/host" -j "$jobs" -t qzx_scramble
 
 for arch in i686 x86_64; do
   cmake -S "$top" -B "$out/$arch" \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/mingw-w64-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DQZX_BUILD_GUI=OFF -DQZX_BUILD_BENCH=OFF \
-    -DQZX_HOST_SCRAMBLE="$out/host/tools/qzx_scramble" "${launcher[@]}" >/dev/null
+    -DQZX_HOST_SCRAMBLE="$out/host/tools/qzx_scramble" "${qzx_ccache[@]}" >/dev/null
   cmake --build "$out/$arch" -j "$jobs" "$@"
 done
 
