@@ -168,13 +168,6 @@ void AppendGbk(std::string_view utf8, std::string& out) {
     }
 }
 
-std::string Utf8ToGbk(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    AppendGbk(utf8, out);
-    return out;
-}
-
 std::string ToUtf8(std::string_view bytes, std::string_view charset) {
     std::string from = charset.empty() ? std::string("GBK") : std::string(charset);
     Converter conv("UTF-8", from.c_str());

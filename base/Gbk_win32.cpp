@@ -185,13 +185,6 @@ void AppendGbk(std::string_view utf8, std::string& out) {
     AppendGbkRun(run, out);
 }
 
-std::string Utf8ToGbk(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    AppendGbk(utf8, out);
-    return out;
-}
-
 std::string ToUtf8(std::string_view bytes, std::string_view charset) {
     if (bytes.size() > INT_MAX) bytes = bytes.substr(0, INT_MAX);
     const UINT codePage = charset.empty() ? kGbkCodePage : CodePageOf(charset);
