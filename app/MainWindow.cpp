@@ -10,7 +10,6 @@
 #include "app/ExportJob.h"
 #include "app/ExportPrompts.h"
 #include "app/WindowLayout.h"
-#include "online/TextTools.h"
 #include "online/WebAddress.h"
 #include "watch/EventRow.h"
 
@@ -253,7 +252,7 @@ void MainWindow::OnRowActivated(int viewRow) {
     // The row is read under the list's lock; the desktop is asked outside it, so a slow file
     // manager never holds the watcher up.
     if (!RowAtView(viewRow, row)) return;
-    deps.opener.OpenFolder(TextTools::FolderOfDetails(row.details));
+    deps.opener.OpenFolder(FolderOfDetails(row.details));
 }
 
 void MainWindow::OpenUrlOr(const std::string& url, const std::string& fallback) {

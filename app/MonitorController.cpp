@@ -218,8 +218,7 @@ std::string MonitorController::TroubleLine(const char* text, const Trouble& trou
     line += std::to_string(trouble.count);
     line += unit;
     line += texts::kDetailLastSeen;
-    line +=
-        std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" + std::to_string(t.second);
+    line += TimeOfDayText(t);
     line += texts::kDetailCountClose;
     line += "\n";
     return line;

@@ -1,6 +1,8 @@
 // Local wall-clock time as the rows, the log and the export need it.
 #pragma once
 
+#include <string>
+
 namespace qzx {
 
 /// A local calendar date and time of day, to the second.
@@ -12,6 +14,12 @@ struct LocalTime {
     int minute = 0;
     int second = 0;
 };
+
+/// Appends a time of day as the list, the export and the status show it: hour:minute:second
+/// without leading zeros, as 9:5:3.
+void AppendTimeOfDayText(int hour, int minute, int second, std::string& out);
+/// AppendTimeOfDayText of when's time of day, as a new string.
+std::string TimeOfDayText(const LocalTime& when);
 
 /// Source of the current local time; a fake in tests, the system clock in the program.
 class Clock {

@@ -1,12 +1,10 @@
-// Tagged-value search, splitting, service string scrambling and the folder of a row.
+// Tagged-value search, splitting and service string scrambling.
 #include "online/TextTools.h"
 
 #include <cstdint>
 
 namespace qzx {
 namespace {
-
-constexpr std::string_view kRenameMarker = " 命名为 ";
 
 std::uint8_t PairToByte(unsigned a, unsigned b) {
     return static_cast<std::uint8_t>((26u * a + b - 87u) & 0xFFu);
@@ -98,20 +96,6 @@ std::string TextTools::EncodeServiceString(std::string_view plain, int multiplie
         out.push_back(static_cast<char>(b));
     }
     return out;
-}
-
-std::string TextTools::FolderOfDetails(std::string_view details, char separator) {
-    std::string_view kept = details;
-    const size_t marker = kept.find(kRenameMarker);
-    if (marker != std::string_view::npos) kept = kept.substr(0, marker);
-    // In UTF-8 an ASCII separator byte never sits inside a multibyte character, so a plain byte
-    // search is the character-aware search.
-    const size_t last = kept.rfind(separator);
-    if (last == std::string_view::npos) return std::string(kept);
-    // A file right below the root of an absolute path would otherwise give an empty folder,
-    // which opens nothing; the root itself is the folder then.
-    if (last == 0) return std::string(1, separator);
-    return std::string(kept.substr(0, last));
 }
 
 }  // namespace qzx

@@ -1,12 +1,10 @@
-// Plain text helpers of the online notices and the event list: tagged values, splitting,
-// the stored service strings and the folder of a row.
+// Plain text helpers of the online notices: tagged values, splitting and the stored service
+// strings.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "base/PathRules.h"
 
 namespace qzx {
 
@@ -34,10 +32,6 @@ struct TextTools {
     /// decodes to plain with the same key. Deterministic.
     static std::string EncodeServiceString(std::string_view plain, int multiplier, int addend,
                                            int start);
-
-    /// The folder of an event row's details (UTF-8): the old path of a rename, then the text
-    /// before its last separator, or the kept text unchanged when it has none.
-    static std::string FolderOfDetails(std::string_view details, char separator = kPathSeparator);
 };
 
 }  // namespace qzx

@@ -5,6 +5,7 @@
 #include <array>
 #include <charconv>
 
+#include "base/Clock.h"
 #include "base/PathRules.h"
 #include "records/DailyLog.h"
 #include "records/RecordTexts.h"
@@ -78,11 +79,7 @@ std::string BuildExport(const std::vector<EventRow>& rows, const LocalTime& unda
             datePrefix = DayText(rowDay) + " ";
         }
         out.append(datePrefix);
-        AppendNumber(out, row.hour);
-        out += ':';
-        AppendNumber(out, row.minute);
-        out += ':';
-        AppendNumber(out, row.second);
+        AppendTimeOfDayText(row.hour, row.minute, row.second, out);
         out += '\t';
         out.append(typeNames[row.action >= 1 && row.action <= 5 ? row.action : 0]);
         out += '\t';

@@ -27,11 +27,8 @@ const char* ChangeTypeName(int action) { return InfoOf(KindOfAction(action)).typ
 std::string IdText(const EventRow& row) { return std::to_string(row.id); }
 
 std::string TimeText(const EventRow& row) {
-    std::string t = std::to_string(row.hour);
-    t += ':';
-    t += std::to_string(row.minute);
-    t += ':';
-    t += std::to_string(row.second);
+    std::string t;
+    AppendTimeOfDayText(row.hour, row.minute, row.second, t);
     return t;
 }
 
@@ -100,6 +97,20 @@ std::string LogText(const EventRow& row) {
     text += '\t';
     AppendField(text, row.details);
     return text;
+}
+
+std::string FolderOfDetails(std::string_view details, char separator) {
+    std::string_view kept = details;
+    const size_t marker = kept.find(kRenameMarker);
+    if (marker != std::string_view::npos) kept = kept.substr(0, marker);
+    // In UTF-8 an ASCII separator byte never sits inside a multibyte character, so a plain byte
+    // search is the character-aware search.
+    const size_t last = kept.rfind(separator);
+    if (last == std::string_view::npos) return std::string(kept);
+    // A file right below the root of an absolute path would otherwise give an empty folder,
+    // which opens nothing; the root itself is the folder then.
+    if (last == 0) return std::string(1, separator);
+    return std::string(kept.substr(0, last));
 }
 
 }  // namespace qzx

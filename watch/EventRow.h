@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/Clock.h"
+#include "base/PathRules.h"
 
 namespace qzx {
 
@@ -58,5 +59,8 @@ std::string ColumnText(const EventRow& row, int column);
 std::string FieldText(std::string_view text);
 /// The text handed to the daily log: ID, type name and details joined by TABs.
 std::string LogText(const EventRow& row);
+/// The folder of a row's details (UTF-8): the old path of a rename, then the text before its
+/// last separator, or the kept text unchanged when it has none.
+std::string FolderOfDetails(std::string_view details, char separator = kPathSeparator);
 
 }  // namespace qzx

@@ -1,6 +1,7 @@
 // The tagged-text helpers on any bytes: text, open tag, close tag (or delimiter), then numbers.
 #include "online/TextTools.h"
 #include "tests/fuzz/FuzzInput.h"
+#include "watch/EventRow.h"
 
 using qzx::TextTools;
 
@@ -31,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A row's folder is always the start of its details.
     const char separator = close.empty() ? '/' : close.front();
-    const std::string folder = TextTools::FolderOfDetails(text, separator);
+    const std::string folder = qzx::FolderOfDetails(text, separator);
     FUZZ_CHECK(text.substr(0, folder.size()) == folder);
     return 0;
 }
