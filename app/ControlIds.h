@@ -68,8 +68,11 @@ constexpr int kTemplateAbout = 100;
 constexpr int kTemplateMain = 102;
 /// String "关于 QzxFile(&A)...", the system menu's About item.
 constexpr int kStringAboutItem = 101;
-/// Command of the system menu's About item; any command from 0x10 to 0x1F opens the box.
+/// Command of the system menu's About item.
 constexpr int kCommandAbout = 0x10;
+/// The system-menu item a command names: Windows uses the low four bits of a system command
+/// itself, so any command from 0x10 to 0x1F is the About item.
+constexpr int SystemMenuItem(int systemCommand) { return systemCommand & 0xFFF0; }
 
 /// Size kinds a resize reports: restored, minimised, maximised.
 constexpr int kSizeRestored = 0;

@@ -304,8 +304,8 @@ bool MainWindow::OnCommand(int id) {
     return false;
 }
 
-bool MainWindow::OnSystemCommand(int command) {
-    if ((command & 0xFFF0) != kCommandAbout) return false;
+bool MainWindow::OnSystemCommand(int item) {
+    if (item != kCommandAbout) return false;
     OnAbout();
     return true;
 }

@@ -46,12 +46,10 @@ struct MainWindowDeps {
     DesktopOpener& opener;
 };
 
-/// Timer periods of the window.
-inline constexpr int kTickerPeriodMs = 5000;
+/// Timer periods of the window. The ticker's tick also ends the recorder's duplicate window, so
+/// the two share one period; the poll timer runs at the controller's kPollPeriodMs.
+inline constexpr int kTickerPeriodMs = EventRecorder::kDuplicateWindowMs;
 inline constexpr int kUpdateDelayMs = 2000;
-// Rows reach the list in batches at this pace: fast enough to feel immediate, slow enough that
-// a burst of changes never repaints once per row.
-inline constexpr int kPollPeriodMs = 50;
 // While rows keep arriving, the list takes them in on every fourth poll only (five times a
 // second): a repaint of the list costs about the same for one new row as for a thousand, and
 // twenty repaints a second of a list scrolling by faster than anyone reads were most of the
@@ -122,9 +120,9 @@ class MainWindow {
     /// A click on the control with this ID, dispatched to the handlers above; false when the ID
     /// is none of the window's commands (the exit button included, which the shell closes on).
     bool OnCommand(int id);
-    /// A system-menu command: true (and the About box shown) for 0x10..0x1F, false for the
-    /// shell's default handling.
-    bool OnSystemCommand(int command);
+    /// A system-menu item (SystemMenuItem of the command): true (and the About box shown) for
+    /// kCommandAbout, false for the shell's default handling.
+    bool OnSystemCommand(int item);
     /// The client area's new size in pixels and its kind (kSizeMinimized and others of
     /// ControlIds.h): the controls anchored to the right and bottom move; nothing while
     /// minimised, and the list waits for the restore.

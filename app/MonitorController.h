@@ -17,6 +17,11 @@
 
 namespace qzx {
 
+/// How often a front end calls MonitorController::Poll while the watcher may have news. Rows
+/// reach the list in batches at this pace: fast enough to feel immediate, slow enough that a
+/// burst of changes never repaints once per row.
+inline constexpr int kPollPeriodMs = 50;
+
 /// Arming: watching began but the folders that already existed are still being set up;
 /// Monitoring: every one of them is watched, so no change from now on is missed.
 enum class MonitorState { Idle, Arming, Monitoring, Stopped };
@@ -62,8 +67,8 @@ class MonitorController {
     /// Any thread; null for none. When it returns, the callback it replaced is not running.
     void SetOnChange(std::function<void()> changed);
     /// Applies what the watcher reported since the last call (set-up progress and its end,
-    /// ended by itself, lost changes, unwatched parts, failing log lines). Call every ~50 ms
-    /// while it may have news, or after changed; true when States() changed.
+    /// ended by itself, lost changes, unwatched parts, failing log lines). Call every
+    /// kPollPeriodMs while it may have news, or after changed; true when States() changed.
     bool Poll();
 
     MonitorState State() const { return state; }

@@ -14,7 +14,6 @@
 namespace qzx::cli {
 namespace {
 
-constexpr int kPollPeriodMs = 50;
 // Without the duplicate window the loop only wakes for the watcher's news; this bounds the
 // sleep all the same.
 constexpr int kLongestSleepMs = 60000;

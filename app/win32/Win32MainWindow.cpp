@@ -102,7 +102,7 @@ INT_PTR CALLBACK Win32MainWindow::DialogProc(HWND hwnd, UINT message, WPARAM wPa
 
 bool Win32MainWindow::OnInitDialog() {
     // Screen pixels per dialog unit, as the dialog manager placed the controls.
-    RECT units{0, 0, 1000, 1000};
+    RECT units{0, 0, kMeasuredUnits, kMeasuredUnits};
     MapDialogRect(window, &units);
     unitsX = std::max<int>(1, units.right);
     unitsY = std::max<int>(1, units.bottom);
@@ -183,7 +183,7 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             presenter->OnVisibilityChanged(wParam != FALSE);
             return FALSE;
         case WM_SYSCOMMAND:
-            if (!presenter->OnSystemCommand(static_cast<int>(wParam & 0xFFF0))) return FALSE;
+            if (!presenter->OnSystemCommand(SystemMenuItem(static_cast<int>(wParam)))) return FALSE;
             SetWindowLongPtrW(window, DWLP_MSGRESULT, 0);
             return TRUE;
         case WM_SETCURSOR:
@@ -275,10 +275,10 @@ HWND Win32MainWindow::Item(int id) const {
     return window != nullptr ? GetDlgItem(window, id) : nullptr;
 }
 
-int Win32MainWindow::ToScreenX(int x) const { return Scale(x, unitsX, 1500); }
-int Win32MainWindow::ToScreenY(int y) const { return Scale(y, unitsY, 1500); }
-int Win32MainWindow::FromScreenX(int x) const { return Scale(x, 1500, unitsX); }
-int Win32MainWindow::FromScreenY(int y) const { return Scale(y, 1500, unitsY); }
+int Win32MainWindow::ToScreenX(int x) const { return Scale(x, unitsX, kTemplatePixels); }
+int Win32MainWindow::ToScreenY(int y) const { return Scale(y, unitsY, kTemplatePixels); }
+int Win32MainWindow::FromScreenX(int x) const { return Scale(x, kTemplatePixels, unitsX); }
+int Win32MainWindow::FromScreenY(int y) const { return Scale(y, kTemplatePixels, unitsY); }
 
 void Win32MainWindow::SetTitle(const std::string& title) {
     if (window) SetWindowTextW(window, Widen(title).c_str());

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DialogTemplate.h"
 #include "app/MainWindowView.h"
 #include "watch/EventRow.h"
 
@@ -67,8 +68,12 @@ class Win32MainWindow final : public MainWindowView {
     void Destroy();
 
     HWND Item(int id) const;
-    // The presenter measures in the pixels of the template at 1.5 pixels per dialog unit; the
-    // window in the screen's pixels, whose size per dialog unit depends on the font and DPI.
+    // The presenter measures in the template's pixels (kPixelsPerUnitNum/Den per dialog unit);
+    // the window in the screen's pixels, whose size per dialog unit depends on the font and DPI.
+    // Both are counted over kMeasuredUnits dialog units, which keeps the rounding small.
+    static constexpr int kMeasuredUnits = 1000;
+    static constexpr int kTemplatePixels = kMeasuredUnits * kPixelsPerUnitNum / kPixelsPerUnitDen;
+    static_assert(kMeasuredUnits * kPixelsPerUnitNum % kPixelsPerUnitDen == 0);
     int ToScreenX(int x) const;
     int ToScreenY(int y) const;
     int FromScreenX(int x) const;
@@ -84,9 +89,9 @@ class Win32MainWindow final : public MainWindowView {
     bool focusPlaced = false;
     HICON bigIcon = nullptr;
     HICON smallIcon = nullptr;
-    // Screen pixels per 1000 dialog units, across and down.
-    int unitsX = 1500;
-    int unitsY = 1500;
+    // Screen pixels per kMeasuredUnits dialog units, across and down.
+    int unitsX = kTemplatePixels;
+    int unitsY = kTemplatePixels;
     std::map<int, COLORREF> textColors;
     std::map<int, CursorShape> cursors;
     std::map<int, std::wstring> tipTexts;

@@ -461,8 +461,8 @@ TEST_F(WindowRules, ResizeAnchorsTheRightColumnAndTheList) {
 }
 
 TEST_F(WindowRules, AboutFromTheSystemMenuNamesTheLogFolder) {
-    EXPECT_TRUE(window.OnSystemCommand(0x0013));
-    EXPECT_FALSE(window.OnSystemCommand(0xF060));  // close: the shell's default
+    EXPECT_TRUE(window.OnSystemCommand(SystemMenuItem(0x0013)));
+    EXPECT_FALSE(window.OnSystemCommand(SystemMenuItem(0xF060)));  // close: the shell's default
     EXPECT_EQ(view.aboutBoxes, (std::vector<std::string>{"/var/log/q/"}));
 }
 
