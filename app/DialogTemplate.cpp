@@ -81,6 +81,10 @@ const DialogTemplate& AboutBoxTemplate() {
 
 const char* AboutItemText() { return "关于 QzxFile(&A)..."; }
 
+Rect AboutLogLineRect(int boxWidth, int boxHeight, int indent, int height) {
+    return {indent, boxHeight - height / 4, boxWidth - 2 * indent, height};
+}
+
 int DialogUnitsToPixels(int units) {
     const long long scaled = static_cast<long long>(units) * kPixelsPerUnitNum;
     const long long half = kPixelsPerUnitDen / 2;

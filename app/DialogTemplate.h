@@ -67,6 +67,16 @@ const DialogTemplate& AboutBoxTemplate();
 /// String 101, the system menu's About item, with '&' before its access key.
 const char* AboutItemText();
 
+/// The line the About box adds below its template texts, naming the daily log's folder
+/// (texts::kAboutLogFolder and the folder): the box grows by its height, and it is indented as
+/// far as the icon on either side. In the template's dialog units.
+inline constexpr int kAboutLogLineIndent = 11;
+inline constexpr int kAboutLogLineHeight = 12;
+/// Where that line goes, in a shell's own pixels: boxWidth and boxHeight are the template box's
+/// client size, indent and height the line's dialog units as the shell converts them. The line
+/// rises a quarter of its height into the template's bottom margin.
+Rect AboutLogLineRect(int boxWidth, int boxHeight, int indent, int height);
+
 /// Pixels per dialog unit, as numerator and denominator: 1.5 both across and down.
 constexpr int kPixelsPerUnitNum = 3;
 constexpr int kPixelsPerUnitDen = 2;

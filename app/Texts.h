@@ -6,6 +6,8 @@ namespace qzx::texts {
 inline constexpr const char* kAppName = "QzxFile";
 inline constexpr const char* kBadPath = "监控路径不正确，请选择正确的路径！";
 inline constexpr const char* kChooseFolder = "请选择文件夹:";
+// Before the daily log's folder, on the line the About box adds below its template texts.
+inline constexpr const char* kAboutLogFolder = "日志文件夹: ";
 
 inline constexpr const char* kStatusIdle = "监控状态";
 // Shown from Start until every subfolder that already existed is watched.

@@ -6,6 +6,7 @@
 
 #include "app/DialogTemplate.h"
 #include "app/MainWindow.h"
+#include "app/Texts.h"
 #include "app/qt/QtText.h"
 
 namespace qzx {
@@ -23,9 +24,10 @@ AboutDialog::AboutDialog(const std::string& logFolder, QWidget* parent) : QDialo
     setWindowTitle(QString::fromStdString(t.caption));
     // A window takes no font from its parent: the template's font is set here as well.
     setFont(QtFont(MainWindow::DialogFont()));
-    // One line below the template's texts names the log folder; the box grows by that much.
-    const int extra = DialogUnitsToPixels(12);
-    setFixedSize(DialogUnitsToPixels(t.width), DialogUnitsToPixels(t.height) + extra);
+    const int boxWidth = DialogUnitsToPixels(t.width);
+    const int boxHeight = DialogUnitsToPixels(t.height);
+    const int lineHeight = DialogUnitsToPixels(kAboutLogLineHeight);
+    setFixedSize(boxWidth, boxHeight + lineHeight);
     for (const TemplateControl& c : t.controls) {
         const QString caption = QString::fromStdString(c.caption);
         if (c.kind == ControlKind::Picture) {
@@ -47,11 +49,12 @@ AboutDialog::AboutDialog(const std::string& logFolder, QWidget* parent) : QDialo
     }
     auto* log = new QLabel(this);
     log->setTextFormat(Qt::PlainText);
-    log->setText(QString::fromUtf8("日志文件夹: ") + QString::fromStdString(logFolder));
+    log->setText(Q(std::string(texts::kAboutLogFolder) + logFolder));
     log->setTextInteractionFlags(Qt::TextSelectableByMouse);
     log->setObjectName("logFolder");
-    log->setGeometry(DialogUnitsToPixels(11), DialogUnitsToPixels(t.height) - 4,
-                     width() - DialogUnitsToPixels(22), extra);
+    const Rect line =
+        AboutLogLineRect(boxWidth, boxHeight, DialogUnitsToPixels(kAboutLogLineIndent), lineHeight);
+    log->setGeometry(line.x, line.y, line.width, line.height);
 }
 
 }  // namespace qzx

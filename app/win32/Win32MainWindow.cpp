@@ -7,6 +7,7 @@
 #include "app/ControlIds.h"
 #include "app/DialogTemplate.h"
 #include "app/MainWindow.h"
+#include "app/Texts.h"
 #include "base/WideText_win32.h"
 
 namespace qzx {
@@ -14,9 +15,6 @@ namespace {
 
 // Posted by Wake from the watcher's and the fetches' threads.
 constexpr UINT kWakeMessage = WM_APP + 1;
-
-// Dialog units the About box grows by for its line naming the log folder.
-constexpr int kAboutExtraUnits = 12;
 
 int Scale(int value, int num, int den) { return MulDiv(value, num, den); }
 
@@ -32,22 +30,21 @@ void CopyText(const std::string& utf8, wchar_t* out, int capacity) {
 INT_PTR CALLBACK AboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG: {
-            // A line below the template's texts names the log folder, as in the Linux program.
-            RECT extra{0, 0, 11, kAboutExtraUnits};
-            MapDialogRect(hwnd, &extra);
+            RECT units{0, 0, kAboutLogLineIndent, kAboutLogLineHeight};
+            MapDialogRect(hwnd, &units);
             RECT client;
             GetClientRect(hwnd, &client);
             RECT frame;
             GetWindowRect(hwnd, &frame);
             SetWindowPos(hwnd, nullptr, 0, 0, frame.right - frame.left,
-                         frame.bottom - frame.top + extra.bottom,
+                         frame.bottom - frame.top + units.bottom,
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
             const std::wstring text =
-                Widen("日志文件夹: ") + *reinterpret_cast<const std::wstring*>(lParam);
-            HWND line = CreateWindowExW(
-                0, L"STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_NOPREFIX | SS_PATHELLIPSIS,
-                extra.right, client.bottom - extra.bottom / 4, client.right - 2 * extra.right,
-                extra.bottom, hwnd, nullptr, nullptr, nullptr);
+                Widen(texts::kAboutLogFolder) + *reinterpret_cast<const std::wstring*>(lParam);
+            const Rect r = AboutLogLineRect(client.right, client.bottom, units.right, units.bottom);
+            HWND line = CreateWindowExW(0, L"STATIC", text.c_str(),
+                                        WS_CHILD | WS_VISIBLE | SS_NOPREFIX | SS_PATHELLIPSIS, r.x,
+                                        r.y, r.width, r.height, hwnd, nullptr, nullptr, nullptr);
             SendMessageW(line, WM_SETFONT, SendMessageW(hwnd, WM_GETFONT, 0, 0), TRUE);
             return TRUE;
         }

@@ -65,6 +65,21 @@ TEST(DialogTemplate, AboutBoxHasIconTextsAndOk) {
     EXPECT_EQ(std::string(AboutItemText()), "关于 QzxFile(&A)...");
 }
 
+// The line naming the log folder sits below every template control, indented as far as the
+// icon, in the box that grew by its height.
+TEST(DialogTemplate, AboutLogLineSitsBelowTheTemplatesControls) {
+    const DialogTemplate& d = AboutBoxTemplate();
+    const Rect line = AboutLogLineRect(DialogUnitsToPixels(d.width), DialogUnitsToPixels(d.height),
+                                       DialogUnitsToPixels(kAboutLogLineIndent),
+                                       DialogUnitsToPixels(kAboutLogLineHeight));
+    EXPECT_EQ(line, (Rect{17, 79, 319, 18}));
+    EXPECT_EQ(kAboutLogLineIndent, d.controls[0].units.x);
+    for (const TemplateControl& c : d.controls) {
+        const Rect r = TemplateRectToPixels(c.units);
+        EXPECT_LE(r.y + r.height, line.y) << c.caption;
+    }
+}
+
 // The template's 9-point "宋体" draws an ASCII character 6 pixels wide and a Chinese one 12,
 // and a dialog unit across is a quarter of its 6-pixel average: each About text must fit the
 // 119 units of its control, or the box cuts it off.
