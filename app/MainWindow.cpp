@@ -9,6 +9,7 @@
 #include "app/DialogTemplate.h"
 #include "app/ExportJob.h"
 #include "app/ExportPrompts.h"
+#include "app/StatusTexts.h"
 #include "app/WindowLayout.h"
 #include "online/WebAddress.h"
 #include "watch/EventRow.h"
@@ -92,8 +93,9 @@ void MainWindow::ShowStates() {
     view.SetEnabled(kIdStop, s.stopEnabled);
     view.SetEnabled(kIdBrowse, s.browseEnabled);
     view.SetEnabled(kIdFolderPath, s.pathEnabled);
-    view.SetText(kIdStatus, s.status);
-    view.SetToolTip(kIdStatus, s.statusDetail);
+    const StatusTexts status = WindowStatusTexts(deps.controller.Status());
+    view.SetText(kIdStatus, status.line);
+    view.SetToolTip(kIdStatus, status.toolTip);
 }
 
 void MainWindow::OnBrowse() {

@@ -130,9 +130,7 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
     folderPath = folder;
     state = MonitorState::Arming;
     armedFolders = 0;
-    lost = unreadable = watchLimit = logLost = Trouble{};
-    logFailing = false;
-    endedByItself = false;
+    ForgetTroubles();
     knownLogFailures = recorder.LogFailures();
     return true;
 }
@@ -153,7 +151,13 @@ void MonitorController::StopMonitor(Backlog backlog) {
     recorder.EndRun();
     sink->Take();
     state = MonitorState::Stopped;
-    lost = unreadable = watchLimit = logLost = Trouble{};
+    ForgetTroubles();
+}
+
+void MonitorController::ForgetTroubles() {
+    for (Trouble* trouble : {&lost, &unreadable, &watchLimit, &logLost}) {
+        *trouble = Trouble{trouble->kind, 0, {}, {}};
+    }
     logFailing = false;
     endedByItself = false;
 }
@@ -209,63 +213,52 @@ bool MonitorController::Poll() {
     return changed;
 }
 
-std::string MonitorController::TroubleLine(const char* text, const Trouble& trouble,
-                                           const char* unit) const {
-    const LocalTime& t = trouble.lastSeen;
-    std::string line = text;
-    line += trouble.path;
-    line += texts::kDetailCountOpen;
-    line += std::to_string(trouble.count);
-    line += unit;
-    line += texts::kDetailLastSeen;
-    line += TimeOfDayText(t);
-    line += texts::kDetailCountClose;
-    line += "\n";
-    return line;
-}
-
 ControlStates MonitorController::States() const {
-    ControlStates s;
     const bool running = Running();
+    ControlStates s;
     s.startEnabled = !running;
     s.stopEnabled = running;
     s.browseEnabled = !running;
     s.pathEnabled = !running;
-    switch (state) {
-        case MonitorState::Idle:
-            s.status = texts::kStatusIdle;
-            break;
-        case MonitorState::Arming:
-            // Whatever else went wrong, "监控中.." must not show before it is true.
-            s.status = texts::kStatusArming;
-            s.statusDetail = texts::kDetailArmingBefore + std::to_string(armedFolders) +
-                             texts::kDetailArmingAfter + "\n";
-            break;
-        case MonitorState::Monitoring:
-            s.status = logFailing                                     ? texts::kStatusLogFailing
-                       : lost.count > 0                               ? texts::kStatusLost
-                       : unreadable.count > 0 || watchLimit.count > 0 ? texts::kStatusPartial
-                                                                      : texts::kStatusMonitoring;
-            break;
-        case MonitorState::Stopped:
-            s.status = texts::kStatusStopped;
-            if (endedByItself) s.statusDetail = texts::kDetailEnded;
-            break;
-    }
-    if (!running) return s;
-    if (lost.count > 0) {
-        s.statusDetail += TroubleLine(texts::kDetailLost, lost, texts::kDetailTimes);
-    }
-    if (unreadable.count > 0) {
-        s.statusDetail += TroubleLine(texts::kDetailUnreadable, unreadable, texts::kDetailPlaces);
-    }
-    if (watchLimit.count > 0) {
-        s.statusDetail += TroubleLine(texts::kDetailWatchLimit, watchLimit, texts::kDetailTimes);
-    }
-    if (logLost.count > 0) {
-        s.statusDetail += TroubleLine(texts::kDetailLogFailing, logLost, texts::kDetailLines);
+    return s;
+}
+
+MonitorStatus MonitorController::Status() const {
+    MonitorStatus s;
+    s.state = state;
+    s.armedFolders = armedFolders;
+    s.endedByItself = endedByItself;
+    s.logFailing = logFailing;
+    if (!Running()) return s;
+    for (const Trouble* trouble : {&lost, &unreadable, &watchLimit, &logLost}) {
+        if (trouble->count > 0) s.troubles.push_back(*trouble);
     }
     return s;
+}
+
+StatusHeadline Headline(const MonitorStatus& status) {
+    switch (status.state) {
+        case MonitorState::Idle:
+            return StatusHeadline::Idle;
+        case MonitorState::Arming:
+            return StatusHeadline::Arming;
+        case MonitorState::Stopped:
+            return StatusHeadline::Stopped;
+        case MonitorState::Monitoring:
+            break;
+    }
+    if (status.logFailing) return StatusHeadline::LogFailing;
+    const auto met = [&](TroubleKind kind) {
+        for (const Trouble& t : status.troubles) {
+            if (t.kind == kind) return true;
+        }
+        return false;
+    };
+    if (met(TroubleKind::LostChanges)) return StatusHeadline::Lost;
+    if (met(TroubleKind::UnreadableFolder) || met(TroubleKind::WatchLimit)) {
+        return StatusHeadline::Partial;
+    }
+    return StatusHeadline::Monitoring;
 }
 
 }  // namespace qzx

@@ -1,5 +1,5 @@
-// The monitoring controls: Browse, Start, Stop and the option boxes, with their states and
-// status texts, independent of any window toolkit.
+// The monitoring controls: Browse, Start, Stop and the option boxes, with their states and what
+// the watcher met, independent of any window toolkit and of any wording.
 #pragma once
 
 #include <atomic>
@@ -26,15 +26,52 @@ inline constexpr int kPollPeriodMs = 50;
 /// Monitoring: every one of them is watched, so no change from now on is missed.
 enum class MonitorState { Idle, Arming, Monitoring, Stopped };
 
-/// What the window shows for the monitoring controls.
+/// Which monitoring controls the window enables.
 struct ControlStates {
     bool startEnabled = true;
     bool stopEnabled = false;
     bool browseEnabled = true;
     bool pathEnabled = true;
-    std::string status;        // the status line
-    std::string statusDetail;  // a longer explanation (tooltip); empty when all is well
 };
+
+/// A kind of trouble a run can meet, in the order the status lists them.
+enum class TroubleKind {
+    LostChanges,       ///< changes came faster than they could be kept; counted in times
+    UnreadableFolder,  ///< a subfolder could not be read; counted in places
+    WatchLimit,        ///< the system's limit of watches was reached; counted in times
+    LogLines,          ///< daily log lines could not be written; counted in lines
+};
+
+/// One kind of trouble of the current run: how often, when last, and where.
+struct Trouble {
+    TroubleKind kind = TroubleKind::LostChanges;
+    int count = 0;
+    LocalTime lastSeen;
+    /// The last place it concerned, the watched folder included (UTF-8); empty for the kinds
+    /// that concern no place.
+    std::string path;
+};
+
+/// What the controller knows of the current run, as data: each front end words it its own way.
+struct MonitorStatus {
+    MonitorState state = MonitorState::Idle;
+    /// Folders watched so far, while Arming.
+    std::size_t armedFolders = 0;
+    /// Stopped because the watched folder went away or could no longer be read.
+    bool endedByItself = false;
+    /// Log lines of this run failed and the last one did too, while logging is on.
+    bool logFailing = false;
+    /// The troubles met since Start, each kind once, in TroubleKind order; empty unless Running.
+    std::vector<Trouble> troubles;
+};
+
+/// The one word of the status line: the state, or while monitoring its worst news.
+enum class StatusHeadline { Idle, Arming, Monitoring, LogFailing, Lost, Partial, Stopped };
+
+/// The headline of a status. Arming stays Arming whatever else went wrong, so that "monitoring"
+/// never shows before it is true; while monitoring, failing log lines come first, then lost
+/// changes, then unwatched parts.
+StatusHeadline Headline(const MonitorStatus& status);
 
 /// Runs monitoring for one window. GUI thread only, except where a function says otherwise.
 class MonitorController {
@@ -68,7 +105,8 @@ class MonitorController {
     void SetOnChange(std::function<void()> changed);
     /// Applies what the watcher reported since the last call (set-up progress and its end,
     /// ended by itself, lost changes, unwatched parts, failing log lines). Call every
-    /// kPollPeriodMs while it may have news, or after changed; true when States() changed.
+    /// kPollPeriodMs while it may have news, or after changed; true when States() or Status()
+    /// changed.
     bool Poll();
 
     MonitorState State() const { return state; }
@@ -77,20 +115,16 @@ class MonitorController {
         return state == MonitorState::Arming || state == MonitorState::Monitoring;
     }
     ControlStates States() const;
+    /// The state and the troubles of the current run (Poll takes them in).
+    MonitorStatus Status() const;
     /// The folder being watched, with its trailing separator; empty before the first Start.
     const std::string& FolderPath() const { return folderPath; }
 
   private:
     class Sink;
-    // One kind of trouble of the current run: how often, when last, and where.
-    struct Trouble {
-        int count = 0;
-        LocalTime lastSeen;
-        std::string path;
-    };
 
     void Seen(Trouble& trouble, int times, const std::string& path = {});
-    std::string TroubleLine(const char* text, const Trouble& trouble, const char* unit) const;
+    void ForgetTroubles();
 
     EventRecorder& recorder;
     SourceFactory factory;
@@ -102,10 +136,10 @@ class MonitorController {
     MonitorState state = MonitorState::Idle;
     std::string folderPath;
     std::size_t armedFolders = 0;
-    Trouble lost;
-    Trouble unreadable;
-    Trouble watchLimit;
-    Trouble logLost;
+    Trouble lost{TroubleKind::LostChanges, 0, {}, {}};
+    Trouble unreadable{TroubleKind::UnreadableFolder, 0, {}, {}};
+    Trouble watchLimit{TroubleKind::WatchLimit, 0, {}, {}};
+    Trouble logLost{TroubleKind::LogLines, 0, {}, {}};
     bool logFailing = false;
     bool endedByItself = false;
     int knownLogFailures = 0;

@@ -439,8 +439,7 @@ Outcome Engine(const AppendTree& tree, int appends, bool queued, int pauseMs = 0
         o.cpu = CpuSeconds() - cpu;
         if (pauser.joinable()) pauser.join();
         controller.Poll();
-        const std::string status = controller.States().status;
-        o.overflow = status != "监控中..";
+        o.overflow = qzx::Headline(controller.Status()) != qzx::StatusHeadline::Monitoring;
         controller.StopMonitor();
         o.name = "QzxFile engine (queued)";
     } else {

@@ -23,6 +23,7 @@
 #include "app/ControlIds.h"
 #include "app/DailyLogWriter.h"
 #include "app/MonitorController.h"
+#include "app/StatusTexts.h"
 #include "app/qt/EventListModel.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtPrompts.h"
@@ -46,9 +47,9 @@ void OnStopSignal(int) {
 }
 
 void PrintStatus(const qzx::MonitorController& controller, std::string& shown) {
-    const qzx::ControlStates states = controller.States();
-    std::string text = states.status;
-    if (!states.statusDetail.empty()) text += "\n" + states.statusDetail;
+    const qzx::StatusTexts status = qzx::WindowStatusTexts(controller.Status());
+    std::string text = status.line;
+    if (!status.toolTip.empty()) text += "\n" + status.toolTip;
     if (text == shown) return;
     shown = text;
     std::printf("%s\n", text.c_str());

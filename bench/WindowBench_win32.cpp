@@ -22,6 +22,7 @@
 #include "app/ControlIds.h"
 #include "app/MainWindow.h"
 #include "app/MonitorController.h"
+#include "app/StatusTexts.h"
 #include "app/win32/Win32MainWindow.h"
 #include "app/win32/Win32Prompts.h"
 #include "base/Clock.h"
@@ -121,7 +122,7 @@ void FinishBurst(double now) {
     const std::size_t files = static_cast<std::size_t>(bench.perFolder) * bench.folders;
     const std::size_t expected = files + static_cast<std::size_t>(bench.folders);
     const std::size_t added = AddedRows();
-    const qzx::ControlStates states = bench.controller->States();
+    const qzx::StatusTexts status = qzx::WindowStatusTexts(bench.controller->Status());
     if (bench.signals.empty()) {
         std::printf("burst: %d new folders x %d files, written in %.0f ms by a Win32 thread\n",
                     bench.folders, bench.perFolder, bench.writeMs);
@@ -132,10 +133,10 @@ void FinishBurst(double now) {
     std::printf("recorded %zu of %zu new entries (%.2f%%), last row after %.0f ms\n", added,
                 expected, 100.0 * static_cast<double>(added) / static_cast<double>(expected),
                 bench.burstMs);
-    std::printf("status line: %s%s%s\n", states.status.c_str(),
-                states.statusDetail.empty() ? "" : " / ", states.statusDetail.c_str());
+    std::printf("status line: %s%s%s\n", status.line.c_str(), status.toolTip.empty() ? "" : " / ",
+                status.toolTip.c_str());
     std::printf("worst gap between 10 ms ticks on the GUI thread: %.1f ms\n", bench.worstGapMs);
-    const bool lossShown = states.status.find("丢失") != std::string::npos;
+    const bool lossShown = status.line.find("丢失") != std::string::npos;
     bench.result = (added == expected || lossShown) ? 0 : 2;
     bench.presenter->OnStop();
 }

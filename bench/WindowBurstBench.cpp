@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "app/MonitorController.h"
+#include "app/StatusTexts.h"
 #include "app/qt/EventListModel.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtPrompts.h"
@@ -116,12 +117,12 @@ int main(int argc, char** argv) {
     list.Read([&](const qzx::EventList::Rows& rows) {
         for (const qzx::EventRow& r : rows) added += r.action == qzx::kActionAdded ? 1 : 0;
     });
-    const qzx::ControlStates states = controller.States();
+    const qzx::StatusTexts status = qzx::WindowStatusTexts(controller.Status());
     std::printf("startup_to_first_paint_ms %.1f\n", startupMs);
     std::printf("files %d rows %zu added_rows %zu\n", total, list.Size(), added);
     std::printf("burst_to_last_row_ms %.0f\n", burstMs);
     std::printf("worst_gui_stall_ms %.1f\n", probe.WorstGapMs());
-    std::printf("status %s\n", states.status.c_str());
+    std::printf("status %s\n", status.line.c_str());
     controller.StopMonitor();
     std::filesystem::remove_all(root);
     return added == static_cast<std::size_t>(total) ? 0 : 2;

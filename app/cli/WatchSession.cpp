@@ -1,3 +1,5 @@
+// The loop of a qzxwatch run: it sleeps until the watcher has news, polls the controller and
+// shows what changed; the rows are printed on the recording thread as they are recorded.
 #include "app/cli/WatchSession.h"
 
 #include <algorithm>
@@ -6,8 +8,8 @@
 #include <vector>
 
 #include "app/Prompts.h"
-#include "app/Texts.h"
 #include "app/cli/RowFormat.h"
+#include "app/cli/StatusPrinter.h"
 #include "base/PathRules.h"
 #include "base/Wakeup.h"
 
@@ -31,16 +33,44 @@ class ErrorPrompts final : public Prompts {
     const SessionIo& io;
 };
 
-std::vector<std::string> DetailLines(const std::string& detail) {
-    std::vector<std::string> lines;
-    std::size_t from = 0;
-    while (from < detail.size()) {
-        std::size_t to = detail.find('\n', from);
-        if (to == std::string::npos) to = detail.size();
-        if (to > from) lines.push_back(detail.substr(from, to - from));
-        from = to + 1;
+// What the loop works with, all owned by RunWatchSession.
+struct Loop {
+    const WatchArguments& arguments;
+    const SessionIo& io;
+    EventRecorder& recorder;
+    MonitorController& controller;
+    Wakeup& wakeup;
+    StatusPrinter& status;
+    const std::atomic<bool>& outputFailed;
+};
+
+// Sleeps until the watcher has news or the duplicate window ends, then polls and shows the
+// status; until a stop is asked for (kExitStopped), watching ends by itself or the output
+// fails.
+int WatchUntilStopped(const Loop& l) {
+    long long windowStart = l.io.steadyMs();
+    for (;;) {
+        long long sleepMs = l.io.wake ? kLongestSleepMs : kPollPeriodMs;
+        if (l.arguments.duplicateWindow) {
+            const long long windowLeft =
+                EventRecorder::kDuplicateWindowMs - (l.io.steadyMs() - windowStart);
+            sleepMs = std::max(1LL, std::min(sleepMs, windowLeft));
+        }
+        if (l.io.waitForStop(static_cast<int>(sleepMs))) return kExitStopped;
+        // The news of a burst is gathered for one poll period: until the wake-up is taken
+        // below, nothing raises another one.
+        if (l.io.wake && l.io.waitForStop(kPollPeriodMs)) return kExitStopped;
+        l.wakeup.Take();
+        l.controller.Poll();
+        if (!l.controller.Running()) return kExitFolderGone;
+        if (l.outputFailed.load()) return kExitOutputFailed;
+        l.status.Show(l.controller.Status());
+        if (l.arguments.duplicateWindow &&
+            l.io.steadyMs() - windowStart >= EventRecorder::kDuplicateWindowMs) {
+            windowStart = l.io.steadyMs();
+            l.recorder.EndDuplicateWindow();
+        }
     }
-    return lines;
 }
 
 }  // namespace
@@ -68,65 +98,16 @@ int RunWatchSession(const WatchArguments& arguments, const std::string& folder,
     });
     recorder.SetDuplicateWindow(arguments.duplicateWindow);
     recorder.SetOptions(arguments.options);
-
-    // The window's status line and its tooltip, a line each time one of them changes; a line
-    // of the tooltip carries its count, so a repeated trouble shows again with the new count.
-    std::string shownStatus;
-    std::vector<std::string> shownDetails;
-    auto show = [&] {
-        const ControlStates states = controller.States();
-        if (states.status != shownStatus) {
-            shownStatus = states.status;
-            io.writeErr(states.status);
-        }
-        std::vector<std::string> details = DetailLines(states.statusDetail);
-        for (const std::string& line : details) {
-            // The set-up's progress would be a line every poll on a large tree.
-            if (line.rfind(texts::kDetailArmingBefore, 0) == 0) continue;
-            if (std::find(shownDetails.begin(), shownDetails.end(), line) == shownDetails.end()) {
-                io.writeErr(line);
-            }
-        }
-        shownDetails = std::move(details);
-    };
+    StatusPrinter status(io.writeErr, io.errIsJournal);
 
     if (!controller.StartMonitor(folder)) return kExitCannotWatch;
-    show();
-
-    long long windowStart = io.steadyMs();
-    int code = kExitStopped;
-    for (;;) {
-        long long sleepMs = io.wake ? kLongestSleepMs : kPollPeriodMs;
-        if (arguments.duplicateWindow) {
-            const long long windowLeft =
-                EventRecorder::kDuplicateWindowMs - (io.steadyMs() - windowStart);
-            sleepMs = std::max(1LL, std::min(sleepMs, windowLeft));
-        }
-        if (io.waitForStop(static_cast<int>(sleepMs))) break;
-        // The news of a burst is gathered for one poll period: until the wake-up is taken
-        // below, nothing raises another one.
-        if (io.wake && io.waitForStop(kPollPeriodMs)) break;
-        wakeup.Take();
-        controller.Poll();
-        if (!controller.Running()) {
-            code = kExitFolderGone;
-            break;
-        }
-        if (outputFailed.load()) {
-            code = kExitOutputFailed;
-            break;
-        }
-        show();
-        if (arguments.duplicateWindow &&
-            io.steadyMs() - windowStart >= EventRecorder::kDuplicateWindowMs) {
-            windowStart = io.steadyMs();
-            recorder.EndDuplicateWindow();
-        }
-    }
+    status.Show(controller.Status());
+    int code =
+        WatchUntilStopped({arguments, io, recorder, controller, wakeup, status, outputFailed});
     // Every change made before the stop is printed and logged before the end; a watch that ended by
     // itself has handed over everything before it said so.
     if (controller.Running()) controller.StopMonitor(Backlog::Finish);
-    show();
+    status.Show(controller.Status());
     if (code == kExitStopped && outputFailed.load()) code = kExitOutputFailed;
     return code;
 }

@@ -1,5 +1,5 @@
 // One run of qzxwatch: watches a folder with the window's recording rules and prints each
-// recorded change, the status and the lost changes, until asked to stop.
+// recorded change, and the status through StatusPrinter, until asked to stop.
 #pragma once
 
 #include <functional>
@@ -31,6 +31,8 @@ struct SessionIo {
     std::function<long long()> steadyMs;
     /// Encodes UTF-8 text to GBK for --gbk.
     EncodeAppend gbk = nullptr;
+    /// Standard error is the journal: the status lines carry their syslog priority.
+    bool errIsJournal = false;
 };
 
 /// Runs until stopped or until watching ends; returns the exit code. Takes over the recorder's

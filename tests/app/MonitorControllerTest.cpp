@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/MonitorController.h"
+#include "app/StatusTexts.h"
 #include "app/Texts.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakePrompts.h"
@@ -45,8 +46,10 @@ struct ControllerFixture : ::testing::Test {
             std::this_thread::yield();
         }
     }
+    // The status as the window words it.
+    StatusTexts Shown() const { return WindowStatusTexts(controller.Status()); }
     bool PollUntilStatus(const char* status) {
-        return PollUntil([&] { return controller.States().status == status; });
+        return PollUntil([&] { return Shown().line == status; });
     }
     int Stops() {
         std::lock_guard<std::mutex> lock(source.mutex);
@@ -64,7 +67,7 @@ struct ControllerFixture : ::testing::Test {
         EXPECT_EQ(s.browseEnabled, start);
         EXPECT_EQ(s.pathEnabled, start);
         EXPECT_EQ(s.stopEnabled, stop);
-        EXPECT_EQ(s.status, status);
+        EXPECT_EQ(Shown().line, status);
     }
 };
 
@@ -110,8 +113,7 @@ TEST_F(ControllerFixture, ArmingLastsUntilTheSourceIsReady) {
     ASSERT_TRUE(controller.StartMonitor(kData));
     EXPECT_EQ(controller.State(), MonitorState::Arming);
     source.WithSink([](ChangeSink& s) { s.OnArming(42); });
-    ASSERT_TRUE(PollUntil(
-        [&] { return controller.States().statusDetail.find(" 42 ") != std::string::npos; }));
+    ASSERT_TRUE(PollUntil([&] { return Shown().toolTip.find(" 42 ") != std::string::npos; }));
     ExpectStates(false, true, "准备中..");
     source.WithSink([](ChangeSink& s) { s.OnWarning(WatchWarning::UnreadableFolder, "x"); });
     source.Deliver({{kActionModified, "found-while-arming"}});
@@ -120,7 +122,7 @@ TEST_F(ControllerFixture, ArmingLastsUntilTheSourceIsReady) {
     source.WithSink([](ChangeSink& s) { s.OnReady(); });
     ASSERT_TRUE(PollUntil([&] { return controller.State() == MonitorState::Monitoring; }));
     ExpectStates(false, true, texts::kStatusPartial);
-    EXPECT_EQ(controller.States().statusDetail.find("42"), std::string::npos);
+    EXPECT_EQ(Shown().toolTip.find("42"), std::string::npos);
     controller.StopMonitor();
     ExpectStates(true, false, "已停止..");
 }
@@ -132,7 +134,7 @@ TEST_F(ControllerFixture, WatchingThatEndsByItselfReturnsToStopped) {
     source.WithSink([](ChangeSink& s) { s.OnEnded(); });
     ASSERT_TRUE(PollUntilStatus("已停止.."));
     ExpectStates(true, false, "已停止..");
-    EXPECT_FALSE(controller.States().statusDetail.empty());
+    EXPECT_FALSE(Shown().toolTip.empty());
     EXPECT_EQ(source.stops, 1) << "the finished watcher is joined";
 }
 
@@ -143,7 +145,7 @@ TEST_F(ControllerFixture, LostChangesAndUnwatchedPartsShowInTheStatusLine) {
     ASSERT_TRUE(PollUntilStatus("监控中.."));
     source.WithSink([](ChangeSink& s) { s.OnWarning(WatchWarning::UnreadableFolder, "secret"); });
     ASSERT_TRUE(PollUntilStatus(texts::kStatusPartial));
-    EXPECT_NE(controller.States().statusDetail.find(NativePath("/data/secret")), std::string::npos);
+    EXPECT_NE(Shown().toolTip.find(NativePath("/data/secret")), std::string::npos);
     source.WithSink([](ChangeSink& s) { s.OnOverflow(); });
     ASSERT_TRUE(PollUntilStatus(texts::kStatusLost));
     EXPECT_EQ(list.Size(), 0u) << "an overflow never makes up a row";
@@ -158,19 +160,48 @@ TEST_F(ControllerFixture, LostChangesAndUnwatchedPartsShowInTheStatusLine) {
     }
     source.WithSink([](ChangeSink& s) { s.OnWarning(WatchWarning::WatchLimit, "deep"); });
     ASSERT_TRUE(PollUntil([&] {
-        const std::string detail = controller.States().statusDetail;
+        const std::string detail = Shown().toolTip;
         return detail.find("401 次") != std::string::npos &&
                detail.find("401 处") != std::string::npos &&
                detail.find(NativePath("/data/deep")) != std::string::npos;
     }));
-    const std::string detail = controller.States().statusDetail;
+    const std::string detail = Shown().toolTip;
     EXPECT_EQ(Lines(detail), 3) << detail;
     EXPECT_NE(detail.find("最近一次 14:7:9"), std::string::npos) << detail;
     EXPECT_NE(detail.find(NativePath("/data/other")), std::string::npos)
         << "the last place is named";
     controller.StopMonitor();
     ExpectStates(true, false, "已停止..");
-    EXPECT_TRUE(controller.States().statusDetail.empty());
+    EXPECT_TRUE(Shown().toolTip.empty());
+}
+
+// The troubles reach the front ends as data, each kind once in a fixed order, whatever order
+// they came in; a Stop forgets them.
+TEST_F(ControllerFixture, TroublesAreHandedOutAsData) {
+    clock.Set({2026, 12, 8, 14, 7, 9});
+    ASSERT_TRUE(controller.StartMonitor(kData));
+    ASSERT_TRUE(PollUntilStatus("监控中.."));
+    source.WithSink([](ChangeSink& s) {
+        s.OnWarning(WatchWarning::UnreadableFolder, "x");
+        s.OnOverflow();
+        s.OnOverflow();
+    });
+    ASSERT_TRUE(PollUntil([&] { return controller.Status().troubles.size() == 2; }));
+    const MonitorStatus status = controller.Status();
+    EXPECT_EQ(status.state, MonitorState::Monitoring);
+    EXPECT_EQ(Headline(status), StatusHeadline::Lost);
+    const Trouble& lost = status.troubles[0];
+    EXPECT_EQ(lost.kind, TroubleKind::LostChanges);
+    EXPECT_EQ(lost.count, 2);
+    EXPECT_EQ(lost.lastSeen.minute, 7);
+    EXPECT_EQ(lost.path, "");
+    const Trouble& unreadable = status.troubles[1];
+    EXPECT_EQ(unreadable.kind, TroubleKind::UnreadableFolder);
+    EXPECT_EQ(unreadable.count, 1);
+    EXPECT_EQ(unreadable.path, NativePath("/data/x"));
+    controller.StopMonitor();
+    EXPECT_TRUE(controller.Status().troubles.empty());
+    EXPECT_EQ(Headline(controller.Status()), StatusHeadline::Stopped);
 }
 
 // "日志写入失败!" shows while lines fail and goes once a line is written again; the tooltip
@@ -187,12 +218,12 @@ TEST_F(ControllerFixture, FailingLogLinesShowWhileTheyFail) {
     ASSERT_TRUE(PollUntilStatus("监控中.."));
     source.Deliver({{kActionAdded, "a"}, {kActionAdded, "b"}});
     ASSERT_TRUE(PollUntilStatus(texts::kStatusLogFailing));
-    EXPECT_NE(controller.States().statusDetail.find("2 行未写入"), std::string::npos);
+    EXPECT_NE(Shown().toolTip.find("2 行未写入"), std::string::npos);
 
     writable = true;
     source.Deliver({{kActionAdded, "c"}});
     ASSERT_TRUE(PollUntilStatus("监控中.."));
-    EXPECT_NE(controller.States().statusDetail.find("2 行未写入"), std::string::npos);
+    EXPECT_NE(Shown().toolTip.find("2 行未写入"), std::string::npos);
 
     writable = false;
     source.Deliver({{kActionAdded, "d"}});

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/MonitorController.h"
+#include "app/StatusTexts.h"
 #include "app/Texts.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakePrompts.h"
@@ -77,9 +78,9 @@ TEST_F(TreeFixture, NothingIsMissedOnceMonitoringShows) {
     int missed = 0;
     for (int round = 0; round < 200; ++round) {
         ASSERT_TRUE(controller.StartMonitor(root));
-        EXPECT_EQ(controller.States().status, texts::kStatusArming);
+        EXPECT_EQ(WindowStatusTexts(controller.Status()).line, texts::kStatusArming);
         ASSERT_TRUE(PollUntil([&] { return controller.State() != MonitorState::Arming; }));
-        ASSERT_EQ(controller.States().status, texts::kStatusMonitoring);
+        ASSERT_EQ(WindowStatusTexts(controller.Status()).line, texts::kStatusMonitoring);
         // Farthest from the top first, where the set-up comes last.
         const std::string name =
             folders[folders.size() - 1 - (round % folders.size())] + "/r" + std::to_string(round);

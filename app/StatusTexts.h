@@ -1,0 +1,29 @@
+// The window's wording of the monitoring status: the status line and its tooltip.
+#pragma once
+
+#include <string>
+
+#include "app/MonitorController.h"
+
+namespace qzx {
+
+/// The status line's words for a headline, UTF-8: the same in the window and in qzxwatch.
+const char* HeadlineText(StatusHeadline headline);
+
+/// One trouble in a sentence, UTF-8, without a line end: its explanation, the place, how often
+/// and when it was last seen, as "变化来得太快…（3 次，最近一次 14:7:9）". The window's tooltip and
+/// qzxwatch both say it so.
+std::string TroubleText(const Trouble& trouble);
+
+/// What the window shows for the status.
+struct StatusTexts {
+    std::string line;     ///< the status line
+    std::string toolTip;  ///< its tooltip, a line (ending in LF) per fact; empty when all is well
+};
+
+/// The status line and its tooltip as the window shows them: the set-up's progress while
+/// arming, one line per trouble with its count and when it was last seen, or why watching
+/// ended by itself.
+StatusTexts WindowStatusTexts(const MonitorStatus& status);
+
+}  // namespace qzx

@@ -1,0 +1,68 @@
+// qzxwatch words the status from the controller's data, never from the window's tooltip, so the
+// window's layout of it can change without changing what scripts read here.
+#include "app/cli/StatusPrinter.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "app/StatusTexts.h"
+#include "app/Texts.h"
+
+namespace qzx::cli {
+namespace {
+
+StatusTopic TopicOf(TroubleKind kind) {
+    switch (kind) {
+        case TroubleKind::LostChanges:
+            return StatusTopic::LostChanges;
+        case TroubleKind::UnreadableFolder:
+            return StatusTopic::UnreadableFolder;
+        case TroubleKind::WatchLimit:
+            return StatusTopic::WatchLimit;
+        case TroubleKind::LogLines:
+            break;
+    }
+    return StatusTopic::LogLines;
+}
+
+// What `journalctl -p warning` should find: every change that could not be recorded, and
+// every part of the tree that is not watched.
+bool IsLoss(StatusHeadline headline) {
+    return headline == StatusHeadline::Lost || headline == StatusHeadline::Partial;
+}
+bool IsLoss(TroubleKind kind) { return kind != TroubleKind::LogLines; }
+
+int PriorityOf(bool loss) { return loss ? kPriorityWarning : kPriorityInfo; }
+
+}  // namespace
+
+std::vector<StatusLine> WatchStatusLines(const MonitorStatus& status) {
+    std::vector<StatusLine> lines;
+    const StatusHeadline headline = Headline(status);
+    lines.push_back({StatusTopic::Headline, PriorityOf(IsLoss(headline)), HeadlineText(headline)});
+    if (status.state == MonitorState::Stopped && status.endedByItself) {
+        lines.push_back({StatusTopic::Ended, kPriorityInfo, texts::kDetailEnded});
+    }
+    for (const Trouble& trouble : status.troubles) {
+        lines.push_back(
+            {TopicOf(trouble.kind), PriorityOf(IsLoss(trouble.kind)), TroubleText(trouble)});
+    }
+    return lines;
+}
+
+StatusPrinter::StatusPrinter(std::function<void(const std::string& line)> w, bool j)
+    : write(std::move(w)), journal(j) {}
+
+void StatusPrinter::Show(const MonitorStatus& status) {
+    std::vector<StatusLine> lines = WatchStatusLines(status);
+    for (const StatusLine& line : lines) {
+        const bool unchanged = std::any_of(shown.begin(), shown.end(), [&](const StatusLine& s) {
+            return s.topic == line.topic && s.text == line.text;
+        });
+        if (unchanged) continue;
+        write(journal ? "<" + std::to_string(line.priority) + ">" + line.text : line.text);
+    }
+    shown = std::move(lines);
+}
+
+}  // namespace qzx::cli
