@@ -26,6 +26,10 @@ void WakeMain();
 bool WriteOut(const std::string& bytes);
 /// Writes a line to standard error, adding the line end.
 void WriteErrLine(const std::string& line);
+/// True when standard error is the systemd journal: JOURNAL_STREAM (which systemd sets for a
+/// service whose output goes there) names the device and inode of standard error itself. A
+/// line may then start with its syslog priority as "<4>".
+bool ErrIsJournal();
 /// Offset of local time from UTC in minutes at the given local time.
 int UtcOffsetMinutes(const LocalTime& when);
 /// A monotonic clock in milliseconds.

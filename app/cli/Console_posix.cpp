@@ -1,10 +1,13 @@
 // Signals, output and time zone for qzxwatch on a POSIX system.
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include "app/cli/Console.h"
@@ -75,6 +78,21 @@ void WriteErrLine(const std::string& line) {
     std::string text = line;
     text += '\n';
     WriteAll(STDERR_FILENO, text.data(), text.size());
+}
+
+bool ErrIsJournal() {
+    const char* stream = std::getenv("JOURNAL_STREAM");
+    if (stream == nullptr) return false;
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    char rest = 0;
+    if (std::sscanf(stream, "%llu:%llu%c", &device, &inode, &rest) != 2) return false;
+    struct stat err;
+    if (::fstat(STDERR_FILENO, &err) != 0) return false;
+    // The variable passes on to children whose standard error was sent elsewhere (a file, a
+    // pipe): only the stream it names reads the priority prefixes.
+    return static_cast<unsigned long long>(err.st_dev) == device &&
+           static_cast<unsigned long long>(err.st_ino) == inode;
 }
 
 int UtcOffsetMinutes(const LocalTime& t) {

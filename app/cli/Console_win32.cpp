@@ -122,6 +122,9 @@ void WriteErrLine(const std::string& line) {
     Write(::GetStdHandle(STD_ERROR_HANDLE), line + "\n", false);
 }
 
+// Windows has no journal that reads priority prefixes from a program's standard error.
+bool ErrIsJournal() { return false; }
+
 int UtcOffsetMinutes(const LocalTime& t) {
     SYSTEMTIME local{};
     local.wYear = static_cast<WORD>(t.year);

@@ -79,6 +79,7 @@ int main(int argc, char** argv) {
     io.utcOffsetMinutes = UtcOffsetMinutes;
     io.steadyMs = SteadyMs;
     io.gbk = qzx::AppendGbk;
+    io.errIsJournal = ErrIsJournal();
     return RunWatchSession(*arguments, AbsoluteFolder(arguments->folder), recorder,
                            &qzx::CreateChangeSource, io);
 }

@@ -14,20 +14,32 @@
 
 namespace qzx::test {
 
+/// Adds NAME=VALUE entries to the child's environment, given the pipe that becomes its standard
+/// error (the child's variables are its parent's, these first).
+using ExtraEnvironment = std::function<std::vector<std::string>(int errFd)>;
+
 /// One child process. Output is collected by Pump, which the Wait* calls run.
 class ChildProcess {
   public:
-    explicit ChildProcess(const std::vector<std::string>& argv) {
+    explicit ChildProcess(const std::vector<std::string>& argv,
+                          const ExtraEnvironment& extra = nullptr) {
         int out[2], err[2];
         if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
+        // Made before the fork: the child only execs.
+        std::vector<std::string> added;
+        if (extra) added = extra(err[1]);
+        std::vector<char*> env;
+        for (std::string& entry : added) env.push_back(entry.data());
+        for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
+        env.push_back(nullptr);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
         pid = ::fork();
         if (pid == 0) {
             ::dup2(out[1], 1);
             ::dup2(err[1], 2);
-            std::vector<char*> args;
-            for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            ::execv(args[0], args.data());
+            ::execve(args[0], args.data(), env.data());
             ::_exit(127);
         }
         ::close(out[1]);

@@ -143,6 +143,29 @@ TEST(QzxWatchProcess, ScriptedChangesGiveTheseLinesAndTheSameLog) {
     EXPECT_EQ(log, expectedLog);
 }
 
+// Into the journal (JOURNAL_STREAM names standard error) each status line starts with its
+// syslog priority; a JOURNAL_STREAM inherited from elsewhere names another stream and changes
+// nothing.
+TEST(QzxWatchProcess, StatusLinesIntoTheJournalCarryTheirPriority) {
+    TempFolder temp;
+    for (const bool named : {true, false}) {
+        SCOPED_TRACE(named ? "standard error is the journal" : "another stream is");
+        ChildProcess child({kProgram, temp.path}, [named](int errFd) {
+            struct stat err {};
+            ::fstat(errFd, &err);
+            const unsigned long long inode = err.st_ino + (named ? 0 : 1);
+            return std::vector<std::string>{"JOURNAL_STREAM=" + std::to_string(err.st_dev) + ":" +
+                                            std::to_string(inode)};
+        });
+        ASSERT_TRUE(StartWatching(child)) << child.err;
+        child.Signal(SIGTERM);
+        ASSERT_EQ(child.WaitExit(20s), 0) << child.err;
+        const std::vector<std::string> plain = {"准备中..", "监控中..", "已停止.."};
+        const std::vector<std::string> journal = {"<6>准备中..", "<6>监控中..", "<6>已停止.."};
+        EXPECT_EQ(Lines(child.err), named ? journal : plain);
+    }
+}
+
 // The defaults: a change right after a new file of the same name is the same event, and
 // the JSON form carries both paths of a rename.
 TEST(QzxWatchProcess, JsonAndTheDuplicateWindow) {
