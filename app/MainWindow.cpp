@@ -152,7 +152,7 @@ bool MainWindow::ExportRunning() const { return exportJob != nullptr; }
 void MainWindow::OnTimer(WindowTimer timer) {
     switch (timer) {
         case WindowTimer::Ticker: {
-            const TickerView ticker = deps.notices.OnTimer1();
+            const TickerView ticker = deps.notices.AdvanceTicker();
             // The colour first, so that the new text is drawn in it at once.
             view.SetTextColor(kIdTicker, ticker.color);
             view.SetText(kIdTicker, ticker.title);
@@ -163,7 +163,7 @@ void MainWindow::OnTimer(WindowTimer timer) {
         case WindowTimer::Update:
             // Stopped before the check, which may ask a question inside a box of its own.
             view.StopTimer(WindowTimer::Update);
-            deps.notices.OnTimer2();
+            deps.notices.StartUpdateCheck();
             return;
         case WindowTimer::Poll:
             Poll();

@@ -103,7 +103,7 @@ void OnlineNotices::ApplyFinished() {
     }
 }
 
-TickerView OnlineNotices::OnTimer1() {
+TickerView OnlineNotices::AdvanceTicker() {
     ApplyFinished();
     const bool wantsFeed = ticker.Advance();
     if (wantsFeed && !feedJob && !strings.feedUrl.empty()) {
@@ -112,7 +112,7 @@ TickerView OnlineNotices::OnTimer1() {
     return TickerView{ticker.Title(), ticker.ColorCode(), TickerColor(ticker.ColorCode())};
 }
 
-void OnlineNotices::OnTimer2() {
+void OnlineNotices::StartUpdateCheck() {
     if (updateStarted) return;
     updateStarted = true;
     if (strings.updateInfoUrl.empty()) return;

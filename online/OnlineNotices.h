@@ -47,14 +47,14 @@ class OnlineNotices {
     /// Replaces fetchDone for the fetches started from now on (one under way keeps its own).
     void SetFetchDone(std::function<void()> done) { fetchDone = std::move(done); }
 
-    /// Timer 1, every 5 s: applies a finished feed fetch, advances the ticker and starts a feed
-    /// fetch when there is no item and none is under way. The caller ends the watcher's
-    /// duplicate window in the same handler, whatever the ticker does.
-    TickerView OnTimer1();
+    /// The ticker timer's tick, every 5 s: applies a finished feed fetch, advances the ticker
+    /// and starts a feed fetch when there is no item and none is under way. The caller ends the
+    /// watcher's duplicate window in the same handler, whatever the ticker does.
+    TickerView AdvanceTicker();
 
-    /// Timer 2, once, 2 s after start: starts the update fetch; later calls do nothing. The
-    /// caller stops timer 2 first.
-    void OnTimer2();
+    /// The update timer's one tick, 2 s after start: starts the update fetch; later calls do
+    /// nothing. The caller stops the update timer first.
+    void StartUpdateCheck();
 
     /// Applies finished fetches; returns the update offer to ask about, once, when the update
     /// document announced a newer version. Call it every ~50 ms or after fetchDone.

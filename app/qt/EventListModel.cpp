@@ -15,11 +15,6 @@ int EventListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(titles.size());
 }
 
-bool EventListModel::RowAtView(int viewRow, EventRow& out) const {
-    if (viewRow >= shownCount) return false;
-    return presenter.RowAtView(viewRow, out);
-}
-
 QVariant EventListModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= shownCount) return {};
     return Q(presenter.CellText(index.row(), index.column()));

@@ -25,8 +25,6 @@ class EventListModel final : public QAbstractTableModel {
     void SetTitles(const std::vector<std::string>& titles);
     /// Takes in what the presenter reports changed: one reset or one insert. GUI thread.
     void Apply(const ListSync& sync);
-    /// The row shown at view row i (0 is the newest); false when there is none.
-    bool RowAtView(int viewRow, EventRow& out) const;
 
   private:
     const MainWindow& presenter;

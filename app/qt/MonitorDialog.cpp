@@ -71,54 +71,51 @@ MonitorDialog::~MonitorDialog() {
 
 void MonitorDialog::CreateControls() {
     setFont(QtFont(MainWindow::DialogFont()));
-
     for (const TemplateControl& c : MainWindowTemplate().controls) {
-        QWidget* w = nullptr;
-        const QString caption = Q(c.caption);
-        switch (c.kind) {
-            case ControlKind::Edit:
-                w = new QLineEdit(this);
-                break;
-            case ControlKind::PushButton:
-            case ControlKind::DefaultPushButton: {
-                auto* b = new QPushButton(caption, this);
-                b->setDefault(c.kind == ControlKind::DefaultPushButton);
-                w = b;
-                break;
-            }
-            case ControlKind::CheckBox:
-                w = new QCheckBox(caption, this);
-                break;
-            case ControlKind::Label: {
-                auto* label = new QLabel(this);
-                // Labels show paths and fetched text: never as markup, never as links.
-                label->setTextFormat(Qt::PlainText);
-                label->setTextInteractionFlags(Qt::NoTextInteraction);
-                label->setText(caption);
-                w = label;
-                break;
-            }
-            case ControlKind::Picture: {
-                auto* picture = new QLabel(this);
-                picture->setPixmap(
-                    QPixmap(c.image == kBitmapLogo ? ":/res/logo130.png" : ":/res/banner133.png"));
-                picture->setScaledContents(true);
-                if (c.image == kBitmapLogo) logo = picture;
-                w = picture;
-                break;
-            }
-            case ControlKind::ListView:
-                w = eventList = new QTableView(this);
-                break;
-        }
+        QWidget* w = CreateControl(c);
         w->setGeometry(Px(c.units));
         if (c.id != kIdStatic) controls.insert(c.id, w);
     }
+    SetUpEventList();
+    ConnectControls();
+}
 
-    // Labels report no clicks of their own; the window watches them instead.
-    Control(kIdTicker)->installEventFilter(this);
-    Control(kIdBanner)->installEventFilter(this);
+QWidget* MonitorDialog::CreateControl(const TemplateControl& c) {
+    const QString caption = Q(c.caption);
+    switch (c.kind) {
+        case ControlKind::Edit:
+            return new QLineEdit(this);
+        case ControlKind::PushButton:
+        case ControlKind::DefaultPushButton: {
+            auto* b = new QPushButton(caption, this);
+            b->setDefault(c.kind == ControlKind::DefaultPushButton);
+            return b;
+        }
+        case ControlKind::CheckBox:
+            return new QCheckBox(caption, this);
+        case ControlKind::Label: {
+            auto* label = new QLabel(this);
+            // Labels show paths and fetched text: never as markup, never as links.
+            label->setTextFormat(Qt::PlainText);
+            label->setTextInteractionFlags(Qt::NoTextInteraction);
+            label->setText(caption);
+            return label;
+        }
+        case ControlKind::Picture: {
+            auto* picture = new QLabel(this);
+            picture->setPixmap(
+                QPixmap(c.image == kBitmapLogo ? ":/res/logo130.png" : ":/res/banner133.png"));
+            picture->setScaledContents(true);
+            if (c.image == kBitmapLogo) logo = picture;
+            return picture;
+        }
+        case ControlKind::ListView:
+            break;
+    }
+    return eventList = new QTableView(this);
+}
 
+void MonitorDialog::SetUpEventList() {
     model = new EventListModel(*presenter, this);
     eventList->setModel(model);
     eventList->setShowGrid(true);
@@ -139,7 +136,12 @@ void MonitorDialog::CreateControls() {
     header->setSectionsClickable(false);
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
 
+void MonitorDialog::ConnectControls() {
+    // Labels report no clicks of their own; the window watches them instead.
+    Control(kIdTicker)->installEventFilter(this);
+    Control(kIdBanner)->installEventFilter(this);
     for (auto it = controls.cbegin(); it != controls.cend(); ++it) {
         auto* button = qobject_cast<QAbstractButton*>(it.value());
         if (button == nullptr) continue;
@@ -155,9 +157,9 @@ void MonitorDialog::CreateControls() {
     });
 }
 
-void MonitorDialog::TickTimer1() { presenter->OnTimer(WindowTimer::Ticker); }
+void MonitorDialog::TickTicker() { presenter->OnTimer(WindowTimer::Ticker); }
 
-void MonitorDialog::TickTimer2() { presenter->OnTimer(WindowTimer::Update); }
+void MonitorDialog::TickUpdateCheck() { presenter->OnTimer(WindowTimer::Update); }
 
 void MonitorDialog::PollNow() { presenter->Poll(); }
 

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "app/DialogTemplate.h"
 #include "app/MainWindow.h"
 #include "app/MainWindowView.h"
 
@@ -30,9 +31,9 @@ class MonitorDialog final : public QDialog, private MainWindowView {
     MainWindow& Presenter() { return *presenter; }
 
     /// Runs one tick of the five-second timer at once (tests drive time through this).
-    void TickTimer1();
+    void TickTicker();
     /// Runs the one tick of the two-second timer at once.
-    void TickTimer2();
+    void TickUpdateCheck();
     /// Takes in new rows and watcher reports at once, as the 50 ms timer does.
     void PollNow();
     /// True while the 50 ms timer runs (it stops while nothing happens).
@@ -51,7 +52,12 @@ class MonitorDialog final : public QDialog, private MainWindowView {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    /// The template's controls, the list's look and the wiring of clicks to the presenter.
     void CreateControls();
+    /// One template control as a widget (the list and the logo are also kept by name).
+    QWidget* CreateControl(const TemplateControl& control);
+    void SetUpEventList();
+    void ConnectControls();
     void ReportSize();
     QTimer& TimerOf(WindowTimer timer);
 

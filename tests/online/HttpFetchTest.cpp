@@ -151,20 +151,20 @@ TEST_F(HttpFetch, FeedFromServerDrivesTheTicker) {
             done = true;
             changed.notify_all();
         });
-    EXPECT_EQ(notices.OnTimer1().title, "默认");
+    EXPECT_EQ(notices.AdvanceTicker().title, "默认");
     {
         std::unique_lock<std::mutex> lock(mutex);
         ASSERT_TRUE(changed.wait_for(lock, 5s, [&] { return done; }));
     }
-    const TickerView first = notices.OnTimer1();
+    const TickerView first = notices.AdvanceTicker();
     EXPECT_EQ(first.title, "alpha");
     EXPECT_EQ(first.color, (Rgb{130, 100, 20}));
     EXPECT_EQ(notices.TickerClickTarget(), "http://a.example/");
     for (const char* title : {"b", "c", "d", "e"}) {
-        EXPECT_EQ(notices.OnTimer1().title, title);
+        EXPECT_EQ(notices.AdvanceTicker().title, title);
         EXPECT_EQ(notices.TickerClickTarget(), "http://www.example.com/qzxfile/") << title;
     }
-    EXPECT_EQ(notices.OnTimer1().title, "alpha");
+    EXPECT_EQ(notices.AdvanceTicker().title, "alpha");
 }
 
 }  // namespace

@@ -83,10 +83,10 @@ TEST(OnlineNotices, TickerFetchesOnceAtATimeAndStopsFetchingOnceFilled) {
     server.SetOpen(false);
     OnlineNotices notices(TestStrings(), server.Function(), server.DoneHook());
 
-    TickerView view = notices.OnTimer1();
+    TickerView view = notices.AdvanceTicker();
     EXPECT_EQ(view.title, "默认标题");
     EXPECT_EQ(view.color, (Rgb{0, 0, 0}));
-    view = notices.OnTimer1();
+    view = notices.AdvanceTicker();
     EXPECT_EQ(view.title, "默认标题");
     EXPECT_EQ(notices.TickerClickTarget(), "http://link.example/");
 
@@ -94,14 +94,14 @@ TEST(OnlineNotices, TickerFetchesOnceAtATimeAndStopsFetchingOnceFilled) {
     ASSERT_TRUE(server.WaitFinished(1));
     EXPECT_EQ(server.Calls("http://feed.example/news.txt"), 1);
 
-    view = notices.OnTimer1();
+    view = notices.AdvanceTicker();
     EXPECT_EQ(view.title, "a");
     EXPECT_EQ(view.color, (Rgb{255, 0, 0}));
     EXPECT_EQ(notices.TickerClickTarget(), "http://a/");
-    view = notices.OnTimer1();
+    view = notices.AdvanceTicker();
     EXPECT_EQ(view.title, "b");
     EXPECT_EQ(notices.TickerClickTarget(), "http://link.example/");
-    EXPECT_EQ(notices.OnTimer1().title, "a");
+    EXPECT_EQ(notices.AdvanceTicker().title, "a");
     EXPECT_EQ(server.Calls("http://feed.example/news.txt"), 1);
 }
 
@@ -110,7 +110,7 @@ TEST(OnlineNotices, FailedFeedIsFetchedAgainOnEveryTick) {
     server.Answer("http://feed.example/news.txt", 0, "");
     OnlineNotices notices(TestStrings(), server.Function(), server.DoneHook());
     for (int tick = 1; tick <= 3; ++tick) {
-        EXPECT_EQ(notices.OnTimer1().title, "默认标题");
+        EXPECT_EQ(notices.AdvanceTicker().title, "默认标题");
         ASSERT_TRUE(server.WaitFinished(tick));
     }
     EXPECT_EQ(server.Calls("http://feed.example/news.txt"), 3);
@@ -123,8 +123,8 @@ TEST(OnlineNotices, UpdateOfferComesOnceFromOneFetch) {
                   "<QZXUpdateAbout>更快</QZXUpdateAbout>");
     OnlineNotices notices(TestStrings(), server.Function(), server.DoneHook());
     EXPECT_FALSE(notices.Poll());
-    notices.OnTimer2();
-    notices.OnTimer2();
+    notices.StartUpdateCheck();
+    notices.StartUpdateCheck();
     ASSERT_TRUE(server.WaitFinished(1));
     const auto offer = notices.Poll();
     ASSERT_TRUE(offer);
@@ -140,8 +140,8 @@ TEST(OnlineNotices, DestructionStopsFetchesInFlight) {
     server.SetOpen(false);
     auto notices =
         std::make_unique<OnlineNotices>(TestStrings(), server.Function(), server.DoneHook());
-    notices->OnTimer1();
-    notices->OnTimer2();
+    notices->AdvanceTicker();
+    notices->StartUpdateCheck();
     notices.reset();
     EXPECT_EQ(server.Finished(), 2);
 }
@@ -154,11 +154,11 @@ TEST(OnlineNotices, FetchThatThrowsCountsAsFailure) {
             throw std::runtime_error("no network");
         },
         server.DoneHook());
-    notices.OnTimer1();
-    notices.OnTimer2();
+    notices.AdvanceTicker();
+    notices.StartUpdateCheck();
     ASSERT_TRUE(server.WaitFinished(2));
     EXPECT_FALSE(notices.Poll());
-    EXPECT_EQ(notices.OnTimer1().title, "默认标题");
+    EXPECT_EQ(notices.AdvanceTicker().title, "默认标题");
     ASSERT_TRUE(server.WaitFinished(3));  // and the feed is asked again
 }
 

@@ -158,7 +158,7 @@ TEST_F(WindowFixture, TimerTickEndsTheDuplicateWindow) {
     Get<QLineEdit>(1002)->setText("/data");
     Get<QPushButton>(1000)->click();
     source.Deliver({{kActionModified, "a"}, {kActionModified, "a"}});
-    window.TickTimer1();
+    window.TickTicker();
     source.Deliver({{kActionModified, "a"}});
     window.PollNow();
     EXPECT_EQ(window.Model()->rowCount(), 2);
@@ -254,7 +254,7 @@ TEST_F(WindowFixture, TickerRotatesThroughTheFeedInItsColours) {
     QTest::mouseClick(ticker, Qt::LeftButton);
     EXPECT_EQ(opener.urls.back(), "http://link.example/");
 
-    window.TickTimer1();
+    window.TickTicker();
     EXPECT_EQ(ticker->text(), QString::fromUtf8("默认标题"));
     EXPECT_EQ(colour(), QColor(0, 0, 0));
     ASSERT_TRUE(QTest::qWaitFor(
@@ -264,19 +264,19 @@ TEST_F(WindowFixture, TickerRotatesThroughTheFeedInItsColours) {
         },
         5000));
 
-    window.TickTimer1();
+    window.TickTicker();
     EXPECT_EQ(ticker->text(), QString("spring news"));
     EXPECT_EQ(colour(), QColor(255, 0, 0));
     QTest::mouseClick(ticker, Qt::LeftButton);
     EXPECT_EQ(opener.urls.back(), "http://news.example/a");
 
-    window.TickTimer1();
+    window.TickTicker();
     EXPECT_EQ(ticker->text(), QString::fromUtf8("第二条"));
     EXPECT_EQ(colour(), QColor(130, 100, 20));
     QTest::mouseClick(ticker, Qt::LeftButton);
     EXPECT_EQ(opener.urls.back(), "http://link.example/") << "a script address is never opened";
 
-    window.TickTimer1();
+    window.TickTicker();
     EXPECT_EQ(ticker->text(), QString("spring news"));
     EXPECT_EQ(web.fetches, 1) << "no refetch once the ticker holds items";
 
@@ -296,7 +296,7 @@ TEST_F(WindowFixture, NewerVersionIsOfferedOnce) {
                              "<QZXVersion>1.20</QZXVersion><QZXUpdateUrl>https://dl.example/q"
                              "</QZXUpdateUrl><QZXUpdateAbout>更快的导出</QZXUpdateAbout>"});
     prompts.answers.push_back(true);
-    window.TickTimer2();
+    window.TickUpdateCheck();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             window.PollNow();
@@ -307,7 +307,7 @@ TEST_F(WindowFixture, NewerVersionIsOfferedOnce) {
               "发现新版本:1.20\n\n 升级描述:\n 更快的导出\n\n是否查看新的版本？");
     ASSERT_EQ(opener.urls.size(), 1u);
     EXPECT_EQ(opener.urls[0], "https://dl.example/q");
-    window.TickTimer2();
+    window.TickUpdateCheck();
     window.PollNow();
     EXPECT_EQ(prompts.questions.size(), 1u);
     EXPECT_EQ(web.fetches, 1);
@@ -375,14 +375,14 @@ TEST_F(WindowFixture, FetchedTextAndPathsStayPlainText) {
     web.documents.push_back({"http://feed.example/news.txt",
                              "<qzxads><soft>*</soft><url>http://n.example/</url><title><a href="
                              "'file:///etc/passwd'>x</a></title><color>1</color></qzxads>"});
-    window.TickTimer1();
+    window.TickTicker();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             window.PollNow();
             return notices.Ticker().ItemCount() == 1;
         },
         5000));
-    window.TickTimer1();
+    window.TickTicker();
     auto* ticker = Get<QLabel>(1019);
     EXPECT_EQ(ticker->text(), QString("<a href='file:///etc/passwd'>x</a>"));
     EXPECT_EQ(ticker->textFormat(), Qt::PlainText);
