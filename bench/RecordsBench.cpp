@@ -138,7 +138,7 @@ void BM_AppendLine(benchmark::State& state) {
                                  ? "123\t修改\t/home/user/work/build/objects/module42.o"
                                  : "123\t新增\t/home/user/项目/文档/报告42.docx";
     for (auto _ : state) {
-        if (log.AppendLine(text) != 1) state.SkipWithError("line lost");
+        if (log.AppendLines({text}, SystemClock().Now()) != 1) state.SkipWithError("line lost");
     }
     state.SetItemsProcessed(state.iterations());
     std::filesystem::remove_all(dir);

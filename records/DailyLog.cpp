@@ -123,17 +123,6 @@ std::size_t DailyLog::AppendLines(const std::vector<std::string>& texts, const L
     return written;
 }
 
-int DailyLog::AppendLine(std::string_view text) {
-    // One reading of the clock for both the timestamp and the file, so that a line written
-    // across midnight never lands in a file of the other day.
-    const LocalTime now = clock.Now();
-    std::string bytes = qzx::TimestampText(now);
-    bytes += '\t';
-    encode(text, bytes);
-    bytes += "\r\n";
-    return static_cast<int>(WriteLines(now, bytes, 1));
-}
-
 std::size_t DailyLog::WriteLines(const LocalTime& when, const std::string& bytes,
                                  std::size_t lines) {
     // The day comes from the same reading as the timestamps, so a batch never lands in the file

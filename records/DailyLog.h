@@ -50,7 +50,7 @@ class DailyLog {
     DailyLog(const DailyLog&) = delete;
     DailyLog& operator=(const DailyLog&) = delete;
 
-    /// Start-up step, before any AppendLine: makes the folder beside the program when missing
+    /// Start-up step, before any AppendLines: makes the folder beside the program when missing
     /// and keeps it when writable; otherwise makes and uses the user's log folder. Returns 1
     /// when the folder in use is writable, 0 when neither is (lines will then fail).
     int CreateLogDirectory();
@@ -60,9 +60,6 @@ class DailyLog {
     /// reached the file: all of them or, when any byte failed, none (the part written is taken
     /// back). Makes the log folder again when it has gone. One caller at a time.
     std::size_t AppendLines(const std::vector<std::string>& texts, const LocalTime& when);
-
-    /// AppendLines of one text at the clock's current time: 1 when it was written, else 0.
-    int AppendLine(std::string_view text);
 
     /// TimestampText for the clock's current time.
     std::string TimestampText() const;

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(log.CreateLogDirectory() == 1);
     for (const qzx::EventRow& row : rows) {
         std::size_t before = files.files.empty() ? 0 : files.files.begin()->second.size();
-        FUZZ_CHECK(log.AppendLine(qzx::LogText(row)) == 1);
+        FUZZ_CHECK(log.AppendLines({qzx::LogText(row)}, clock.Now()) == 1);
         FUZZ_CHECK(files.files.size() == 1);
         const std::string& all = files.files.begin()->second;
         const std::string_view line = std::string_view(all).substr(before);

@@ -62,9 +62,9 @@ TEST(DailyLog, LineCarriesTimestampTextAndCrLf) {
     EXPECT_EQ(s.log.TodayText(), "2026-12-7");
     EXPECT_EQ(s.log.TimestampText(), "2026-12-07 09:05:03");
 
-    EXPECT_EQ(s.log.AppendLine("7\t新增\t/data/a.txt"), 1);
+    EXPECT_EQ(s.log.AppendLines({"7\t新增\t/data/a.txt"}, s.clock.now), 1u);
     // Repeats are written as often as they come.
-    EXPECT_EQ(s.log.AppendLine("7\t新增\t/data/a.txt"), 1);
+    EXPECT_EQ(s.log.AppendLines({"7\t新增\t/data/a.txt"}, s.clock.now), 1u);
     const std::string line = "2026-12-07 09:05:03\t7\t新增\t/data/a.txt\r\n";
     EXPECT_EQ(s.files.files[NativePath("/opt/qzx/log/2026-12-7.log")], line + line);
     EXPECT_EQ(s.log.FailedLineCount(), 0);
@@ -76,9 +76,9 @@ TEST(DailyLog, NewDayStartsNewFile) {
     LogRig s;
     s.log.CreateLogDirectory();
     s.clock.now = {2026, 12, 31, 23, 59, 59};
-    s.log.AppendLine("1\t新增\t/a");
+    s.log.AppendLines({"1\t新增\t/a"}, s.clock.now);
     s.clock.now = {2027, 1, 1, 0, 0, 0};
-    s.log.AppendLine("2\t删除\t/a");
+    s.log.AppendLines({"2\t删除\t/a"}, s.clock.now);
     EXPECT_EQ(s.files.files[NativePath("/opt/qzx/log/2026-12-31.log")],
               "2026-12-31 23:59:59\t1\t新增\t/a\r\n");
     EXPECT_EQ(s.files.files[NativePath("/opt/qzx/log/2027-1-1.log")],
@@ -95,13 +95,22 @@ class SteppingClock final : public Clock {
     mutable int readings = 0;
 };
 
+// Recorded as the program records it, the line and its file take the batch's one reading.
 TEST(DailyLog, LineAndItsFileShareOneReadingOfTheClock) {
     SteppingClock clock;
     FakeFileSystem files;
     files.folders = {NativePath("/"), NativePath("/opt"), NativePath("/opt/qzx")};
     DailyLog log(clock, files, Places(), CopyUtf8);
     log.CreateLogDirectory();
-    EXPECT_EQ(log.AppendLine("1\t新增\t/a"), 1);
+    EventList list;
+    EventRecorder recorder(list, clock);
+    MonitorOptions options = DefaultOptions();
+    options.optRecordLog = 1;
+    recorder.SetOptions(options);
+    recorder.SetLogWriter([&log](const std::vector<std::string>& texts, const LocalTime& when) {
+        return log.AppendLines(texts, when);
+    });
+    EXPECT_EQ(recorder.RecordBatch(recorder.BeginRun("/"), {{1, "a"}}), 1u);
     EXPECT_EQ(files.files[NativePath("/opt/qzx/log/2026-12-31.log")],
               "2026-12-31 23:59:59\t1\t新增\t/a\r\n");
     EXPECT_EQ(files.files.count(NativePath("/opt/qzx/log/2027-1-1.log")), 0u);
@@ -202,7 +211,7 @@ TEST(DailyLog, ReadOnlyProgramFolderFallsBackToUserFolder) {
     EXPECT_EQ(s.log.CreateLogDirectory(), 1);
     EXPECT_EQ(s.log.LogDirectory(), NativePath("/home/u/.local/state/qzxfile/log/"));
     EXPECT_TRUE(s.log.UsesUserDirectory());
-    EXPECT_EQ(s.log.AppendLine("1\t新增\t/a"), 1);
+    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.now), 1u);
     EXPECT_EQ(s.files.files.count(NativePath("/home/u/.local/state/qzxfile/log/2026-12-7.log")),
               1u);
 
@@ -220,8 +229,8 @@ TEST(DailyLog, LostLinesAreCountedAndReported) {
     EXPECT_EQ(s.log.CreateLogDirectory(), 0);
     EXPECT_EQ(s.log.LogDirectory(), NativePath("/opt/qzx/log/"));
     EXPECT_EQ(s.log.LastResult(), 1);
-    EXPECT_EQ(s.log.AppendLine("1\t新增\t/a"), 0);
-    EXPECT_EQ(s.log.AppendLine("2\t新增\t/a"), 0);
+    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.now), 0u);
+    EXPECT_EQ(s.log.AppendLines({"2\t新增\t/a"}, s.clock.now), 0u);
     EXPECT_EQ(s.log.FailedLineCount(), 2);
     EXPECT_EQ(s.log.LastResult(), 0);
     EXPECT_TRUE(s.files.files.empty());
@@ -230,9 +239,9 @@ TEST(DailyLog, LostLinesAreCountedAndReported) {
     LogRig t;
     t.log.CreateLogDirectory();
     t.files.failWrites = true;
-    EXPECT_EQ(t.log.AppendLine("1\t新增\t/a"), 0);
+    EXPECT_EQ(t.log.AppendLines({"1\t新增\t/a"}, t.clock.now), 0u);
     t.files.failWrites = false;
-    EXPECT_EQ(t.log.AppendLine("2\t新增\t/a"), 1);
+    EXPECT_EQ(t.log.AppendLines({"2\t新增\t/a"}, t.clock.now), 1u);
     EXPECT_EQ(t.log.FailedLineCount(), 1);
     EXPECT_EQ(t.log.LastResult(), 1);
 }
@@ -241,13 +250,13 @@ TEST(DailyLog, DeletedFolderIsMadeAgainButFileInItsPlaceFails) {
     LogRig s;
     s.log.CreateLogDirectory();
     s.files.folders.erase(NativePath("/opt/qzx/log"));
-    EXPECT_EQ(s.log.AppendLine("1\t新增\t/a"), 1);
+    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.now), 1u);
     EXPECT_TRUE(s.files.PathExistsAs(NativePath("/opt/qzx/log/"), true));
 
     s.files.files.clear();
     s.files.folders.erase(NativePath("/opt/qzx/log"));
     s.files.files[NativePath("/opt/qzx/log")] = "not a folder";
-    EXPECT_EQ(s.log.AppendLine("2\t新增\t/a"), 0);
+    EXPECT_EQ(s.log.AppendLines({"2\t新增\t/a"}, s.clock.now), 0u);
     EXPECT_EQ(s.files.files[NativePath("/opt/qzx/log")], "not a folder");
 }
 

@@ -80,8 +80,8 @@ TEST(DailyLogWin32, FallsBackToUserFolderAndWritesGbkLines) {
     EXPECT_EQ(log.CreateLogDirectory(), 1);
     EXPECT_TRUE(log.UsesUserDirectory());
     EXPECT_EQ(log.LogDirectory(), places.userLogDirectory);
-    EXPECT_EQ(log.AppendLine("7\t新增\tD:\\数据\\a.txt"), 1);
-    EXPECT_EQ(log.AppendLine("7\t新增\tD:\\数据\\a.txt"), 1);
+    EXPECT_EQ(log.AppendLines({"7\t新增\tD:\\数据\\a.txt"}, clock.Now()), 1u);
+    EXPECT_EQ(log.AppendLines({"7\t新增\tD:\\数据\\a.txt"}, clock.Now()), 1u);
     const std::string line =
         "2026-12-07 09:05:03\t7\t\xD0\xC2\xD4\xF6\tD:\\\xCA\xFD\xBE\xDD\\a.txt\r\n";
     EXPECT_EQ(ReadBytes(places.userLogDirectory + "2026-12-7.log"), line + line);
@@ -100,12 +100,12 @@ TEST(DailyLogWin32, UsesFolderBesideProgramWhenWritable) {
     EXPECT_EQ(log.CreateLogDirectory(), 1);
     EXPECT_FALSE(log.UsesUserDirectory());
     EXPECT_EQ(log.LogDirectory(), temp.Sub("Tools\\log\\"));
-    EXPECT_EQ(log.AppendLine("1\t删除\tC:\\x"), 1);
+    EXPECT_EQ(log.AppendLines({"1\t删除\tC:\\x"}, clock.Now()), 1u);
     EXPECT_EQ(ReadBytes(temp.Sub("Tools\\log\\2027-1-1.log")),
               "2027-01-01 00:00:00\t1\t\xC9\xBE\xB3\xFD\tC:\\x\r\n");
     // A day's file deleted by hand comes back with the next line.
     ASSERT_TRUE(::DeleteFileW(W(temp.Sub("Tools\\log\\2027-1-1.log")).c_str()));
-    EXPECT_EQ(log.AppendLine("2\t删除\tC:\\y"), 1);
+    EXPECT_EQ(log.AppendLines({"2\t删除\tC:\\y"}, clock.Now()), 1u);
     EXPECT_EQ(ReadBytes(temp.Sub("Tools\\log\\2027-1-1.log")),
               "2027-01-01 00:00:00\t2\t\xC9\xBE\xB3\xFD\tC:\\y\r\n");
     EXPECT_EQ(test::EntryCount(temp.Sub("Local")), 0);

@@ -46,16 +46,16 @@ TEST(RecordFiles, LogLineBytesInGbk) {
     LogRig s;
     ASSERT_EQ(s.log.CreateLogDirectory(), 1);
     EXPECT_EQ(s.log.LogDirectory(), s.program + "log/");
-    EXPECT_EQ(s.log.AppendLine("7\t新增\tD:\\data\\a.txt"), 1);
+    EXPECT_EQ(s.log.AppendLines({"7\t新增\tD:\\data\\a.txt"}, s.clock.now), 1u);
     // Outside GBK becomes "?"; Chinese names become their GBK bytes.
-    EXPECT_EQ(s.log.AppendLine("8\t删除\t/数据/中文😀.txt"), 1);
+    EXPECT_EQ(s.log.AppendLines({"8\t删除\t/数据/中文😀.txt"}, s.clock.now), 1u);
     EXPECT_EQ(ReadBytes(s.program + "log/2026-12-7.log"),
               "2026-12-07 09:05:03\t7\t" + kAdded + "\tD:\\data\\a.txt\r\n" +
                   "2026-12-07 09:05:03\t8\t" + kDeleted + "\t/\xCA\xFD\xBE\xDD/" + kChinese +
                   "?.txt\r\n");
 
     s.clock.now = {2027, 1, 1, 0, 0, 0};
-    EXPECT_EQ(s.log.AppendLine("9\t新增\t/a"), 1);
+    EXPECT_EQ(s.log.AppendLines({"9\t新增\t/a"}, s.clock.now), 1u);
     EXPECT_EQ(ReadBytes(s.program + "log/2027-1-1.log"),
               "2027-01-01 00:00:00\t9\t" + kAdded + "\t/a\r\n");
 }
@@ -80,7 +80,7 @@ TEST(RecordFiles, BatchOnDiskAndFileFreeBetweenBatches) {
     EXPECT_EQ(s.log.AppendLines(texts, s.clock.now), 2u);
     const std::string batch = ReadBytes(file);
     std::filesystem::remove(file);
-    for (const std::string& text : texts) EXPECT_EQ(s.log.AppendLine(text), 1);
+    for (const std::string& text : texts) EXPECT_EQ(s.log.AppendLines({text}, s.clock.now), 1u);
     EXPECT_EQ(ReadBytes(file), batch);
     EXPECT_EQ(OpenDescriptorsOn(file), 0);
 
@@ -96,12 +96,12 @@ TEST(RecordFiles, LogFolderRemovedOrReplacedByFile) {
     ASSERT_EQ(s.log.CreateLogDirectory(), 1);
     const std::string folder = s.program + "log";
     std::filesystem::remove_all(folder);
-    EXPECT_EQ(s.log.AppendLine("1\t新增\t/a"), 1);
+    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.now), 1u);
     EXPECT_TRUE(s.log.PathExistsAs(folder, true));
 
     std::filesystem::remove_all(folder);
     WriteBytes(folder, "in the way");
-    EXPECT_EQ(s.log.AppendLine("2\t新增\t/a"), 0);
+    EXPECT_EQ(s.log.AppendLines({"2\t新增\t/a"}, s.clock.now), 0u);
     EXPECT_EQ(s.log.FailedLineCount(), 1);
     EXPECT_EQ(ReadBytes(folder), "in the way");
 }
@@ -114,7 +114,7 @@ TEST(RecordFiles, ReadOnlyProgramFolderLogsIntoUserFolder) {
     ASSERT_EQ(s.log.CreateLogDirectory(), 1);
     EXPECT_TRUE(s.log.UsesUserDirectory());
     EXPECT_EQ(s.log.LogDirectory(), s.user);
-    EXPECT_EQ(s.log.AppendLine("1\t新增\t/a"), 1);
+    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.now), 1u);
     EXPECT_EQ(ReadBytes(s.user + "2026-12-7.log"),
               "2026-12-07 09:05:03\t1\t" + kAdded + "\t/a\r\n");
 }
