@@ -33,6 +33,7 @@
 #include "records/DailyLog.h"
 #include "records/FileSystem.h"
 #include "tests/support/FakeOpener.h"
+#include "tests/support/WindowDeps.h"
 #include "watch/ChangeSource.h"
 
 namespace {
@@ -85,9 +86,11 @@ int main(int argc, char** argv) {
         qzx::ServiceStrings::Decode(),
         [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
     qzx::test::FakeOpener opener;
-    qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
-                               qzx::SystemFileSystem(), qzx::AppendGbk, log.LogDirectory(), notices,
-                               opener});
+    qzx::MonitorDialog window(
+        qzx::test::WindowDeps(list, recorder, controller, prompts, notices, opener)
+            .Exports(qzx::SystemFileSystem(), qzx::AppendGbk)
+            .LogFolder(log.LogDirectory())
+            .Build());
     prompts.SetOwner(&window);
     window.show();
 

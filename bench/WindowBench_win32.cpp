@@ -31,6 +31,7 @@
 #include "online/OnlineNotices.h"
 #include "records/FileSystem.h"
 #include "tests/support/FakeOpener.h"
+#include "tests/support/WindowDeps.h"
 #include "watch/ChangeSource.h"
 #include "watch/EventRecorder.h"
 
@@ -265,8 +266,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
     qzx::MainWindow presenter(
-        {list, recorder, controller, prompts, qzx::SystemClock(), qzx::SystemFileSystem(),
-         qzx::AppendGbk, qzx::Narrow(temp), notices, opener},
+        qzx::test::WindowDeps(list, recorder, controller, prompts, notices, opener)
+            .Exports(qzx::SystemFileSystem(), qzx::AppendGbk)
+            .LogFolder(qzx::Narrow(temp))
+            .Build(),
         window);
     bench.window = &window;
     bench.presenter = &presenter;

@@ -23,6 +23,7 @@
 #include "records/FileSystem.h"
 #include "tests/support/FakeOpener.h"
 #include "tests/support/FakePrompts.h"
+#include "tests/support/WindowDeps.h"
 #include "watch/ChangeSource.h"
 
 namespace {
@@ -70,8 +71,10 @@ int main(int argc, char** argv) {
         qzx::ServiceStrings::Decode(),
         [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
     qzx::test::FakeOpener opener;  // nothing is opened while measuring or drawing
-    qzx::MonitorDialog window({list, recorder, controller, prompts, clock, qzx::SystemFileSystem(),
-                               qzx::AppendGbk, "/tmp/", notices, opener});
+    qzx::MonitorDialog window(
+        qzx::test::WindowDeps(list, recorder, controller, prompts, notices, opener)
+            .Exports(qzx::SystemFileSystem(), qzx::AppendGbk)
+            .Build());
     window.show();
     app.processEvents();
     qzx::MonitorOptions options = qzx::DefaultOptions();

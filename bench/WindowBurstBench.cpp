@@ -29,6 +29,7 @@
 #include "online/OnlineNotices.h"
 #include "records/FileSystem.h"
 #include "tests/support/FakeOpener.h"
+#include "tests/support/WindowDeps.h"
 #include "watch/ChangeSource.h"
 
 namespace {
@@ -60,8 +61,10 @@ int main(int argc, char** argv) {
         qzx::ServiceStrings::Decode(),
         [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
     qzx::test::FakeOpener opener;  // nothing is opened while measuring or drawing
-    qzx::MonitorDialog window({list, recorder, controller, prompts, qzx::SystemClock(),
-                               qzx::SystemFileSystem(), qzx::AppendGbk, "/tmp/", notices, opener});
+    qzx::MonitorDialog window(
+        qzx::test::WindowDeps(list, recorder, controller, prompts, notices, opener)
+            .Exports(qzx::SystemFileSystem(), qzx::AppendGbk)
+            .Build());
     FirstPaint paint;
     window.installEventFilter(&paint);
     window.show();

@@ -16,6 +16,7 @@
 #include "tests/support/FakeWindowView.h"
 #include "tests/support/OfflineNotices.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/WindowDeps.h"
 #include "watch/EventRow.h"
 
 namespace qzx {
@@ -80,8 +81,10 @@ struct WindowRules : ::testing::Test {
     test::FakeOpener opener;
     GateFiles files;
     test::FakeWindowView view;
-    MainWindow window{{list, recorder, controller, prompts, clock, files, CopyUtf8, "/var/log/q/",
-                       notices, opener},
+    MainWindow window{test::WindowDeps(list, recorder, controller, prompts, notices, opener)
+                          .Exports(files, CopyUtf8)
+                          .LogFolder("/var/log/q/")
+                          .Build(),
                       view};
 
     void SetUp() override { window.OnInit(636, 455); }

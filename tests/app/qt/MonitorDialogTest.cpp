@@ -35,6 +35,7 @@
 #include "tests/support/FakePrompts.h"
 #include "tests/support/FakeSource.h"
 #include "tests/support/OfflineNotices.h"
+#include "tests/support/WindowDeps.h"
 #include "watch/ChangeSource.h"
 #include "watch/EventRow.h"
 
@@ -52,8 +53,10 @@ struct WindowFixture : ::testing::Test {
     test::FakeWeb web;
     OnlineNotices notices{test::ExampleStrings(), web.Fetcher()};
     test::FakeOpener opener;
-    MonitorDialog window{{list, recorder, controller, prompts, clock, SystemFileSystem(), AppendGbk,
-                          "/tmp/log/", notices, opener}};
+    MonitorDialog window{test::WindowDeps(list, recorder, controller, prompts, notices, opener)
+                             .Exports(SystemFileSystem(), AppendGbk)
+                             .LogFolder("/tmp/log/")
+                             .Build()};
 
     template <class T>
     T* Get(int id) {
@@ -579,8 +582,9 @@ TEST(WindowWithRealFolder, CreatedFileArrivesAsARow) {
     test::FakeWeb web;
     OnlineNotices notices{test::ExampleStrings(), web.Fetcher()};
     test::FakeOpener opener;
-    MonitorDialog window({list, recorder, controller, prompts, SystemClock(), SystemFileSystem(),
-                          AppendGbk, "/tmp/", notices, opener});
+    MonitorDialog window(test::WindowDeps(list, recorder, controller, prompts, notices, opener)
+                             .Exports(SystemFileSystem(), AppendGbk)
+                             .Build());
     qobject_cast<QLineEdit*>(window.Control(1002))->setText(QString::fromStdString(dir));
     qobject_cast<QPushButton*>(window.Control(1000))->click();
     ASSERT_TRUE(prompts.messages.empty());
