@@ -68,7 +68,8 @@ class GateFiles final : public FileSystem {
 
 void CopyUtf8(std::string_view utf8, std::string& out) { out.append(utf8); }
 
-struct WindowRules : ::testing::Test {
+// Named after the unit, as every suite is; the presenter itself is qzx::MainWindow here.
+struct MainWindow : ::testing::Test {
     EventList list;
     test::FakeClock clock{{2026, 12, 8, 14, 7, 9}};
     EventRecorder recorder{list, clock};
@@ -81,11 +82,11 @@ struct WindowRules : ::testing::Test {
     test::FakeOpener opener;
     GateFiles files;
     test::FakeWindowView view;
-    MainWindow window{test::WindowDeps(list, recorder, controller, prompts, notices, opener)
-                          .Exports(files, CopyUtf8)
-                          .LogFolder("/var/log/q/")
-                          .Build(),
-                      view};
+    qzx::MainWindow window{test::WindowDeps(list, recorder, controller, prompts, notices, opener)
+                               .Exports(files, CopyUtf8)
+                               .LogFolder("/var/log/q/")
+                               .Build(),
+                           view};
 
     void SetUp() override { window.OnInit(636, 455); }
     void StartOn(const std::string& path) {
@@ -105,7 +106,7 @@ struct WindowRules : ::testing::Test {
     }
 };
 
-TEST_F(WindowRules, FreshWindowShowsTheDefaults) {
+TEST_F(MainWindow, FreshWindowShowsTheDefaults) {
     EXPECT_EQ(view.title, "翠鸮文件之哨 Ver1.2 - http://maker.example/");
     for (int id : {kIdOptAdded, kIdOptModified, kIdOptDeleted, kIdOptRenamed, kIdOptAutoClear})
         EXPECT_TRUE(view.IsChecked(id)) << id;
@@ -125,7 +126,7 @@ TEST_F(WindowRules, FreshWindowShowsTheDefaults) {
         EXPECT_EQ(view.fonts[id].faces.at(0), "Verdana") << id;
         EXPECT_EQ(view.fonts[id].tenthsOfPoint, 92) << id;
     }
-    EXPECT_EQ(MainWindow::DialogFont().tenthsOfPoint, 90);
+    EXPECT_EQ(qzx::MainWindow::DialogFont().tenthsOfPoint, 90);
     EXPECT_EQ(view.cursors.size(), 2u);
     EXPECT_EQ(view.cursors[kIdTicker], CursorShape::Hand);
     EXPECT_EQ(view.cursors[kIdBanner], CursorShape::Hand);
@@ -136,7 +137,7 @@ TEST_F(WindowRules, FreshWindowShowsTheDefaults) {
 }
 
 // Every clickable control reaches its handler; the exit button is left to the shell.
-TEST_F(WindowRules, CommandsReachTheirHandlers) {
+TEST_F(MainWindow, CommandsReachTheirHandlers) {
     EXPECT_FALSE(window.OnCommand(kIdExit));
     EXPECT_FALSE(window.OnCommand(kIdEventList));
     EXPECT_FALSE(window.OnCommand(12345));
@@ -169,7 +170,7 @@ TEST_F(WindowRules, CommandsReachTheirHandlers) {
     EXPECT_EQ(opener.urls.back(), "http://link.example/") << "before the first tick";
 }
 
-TEST_F(WindowRules, StartStopClearAndRowsArrivingInOneInsertPerPoll) {
+TEST_F(MainWindow, StartStopClearAndRowsArrivingInOneInsertPerPoll) {
     view.texts[kIdFolderPath] = "";
     window.OnCommand(kIdStart);
     ASSERT_EQ(prompts.messages.size(), 1u);
@@ -226,7 +227,7 @@ TEST_F(WindowRules, StartStopClearAndRowsArrivingInOneInsertPerPoll) {
 
 // A long burst reaches the list five times a second; once it stops, the next poll brings the
 // rest, and a change after a quiet poll shows at the next one.
-TEST_F(WindowRules, ABurstReachesTheListEveryFourthPoll) {
+TEST_F(MainWindow, ABurstReachesTheListEveryFourthPoll) {
     StartOn(NativePath("/data"));
     ASSERT_TRUE(PollUntil([&] { return view.Text(kIdStatus) == "监控中.."; }));
     for (int i = 0; i < 10; ++i) {
@@ -253,7 +254,7 @@ TEST_F(WindowRules, ABurstReachesTheListEveryFourthPoll) {
 
 // Nothing polls while nothing happens: after a quiet poll the timer stops, the next change
 // wakes the window once however many follow, and polling goes on until it is quiet again.
-TEST_F(WindowRules, PollingStopsWhenQuietAndChangesWakeIt) {
+TEST_F(MainWindow, PollingStopsWhenQuietAndChangesWakeIt) {
     StartOn(NativePath("/data"));
     ASSERT_TRUE(PollUntil([&] { return view.Text(kIdStatus) == "监控中.."; }));
     window.Poll();
@@ -291,7 +292,7 @@ TEST_F(WindowRules, PollingStopsWhenQuietAndChangesWakeIt) {
 
 // The five-second tick draws the colour before the text and ends the duplicate window, whatever
 // the ticker does; the two-second timer stops itself and checks once.
-TEST_F(WindowRules, TimersDoTheirWork) {
+TEST_F(MainWindow, TimersDoTheirWork) {
     StartOn(NativePath("/data"));
     source.Deliver({{kActionModified, "a"}, {kActionModified, "a"}});
     view.trace.clear();
@@ -317,7 +318,7 @@ TEST_F(WindowRules, TimersDoTheirWork) {
 
 // The question first, then the page; No opens nothing; a page the desktop refuses falls back to
 // the maker's page.
-TEST_F(WindowRules, UpdateQuestionThenThePage) {
+TEST_F(MainWindow, UpdateQuestionThenThePage) {
     web.documents.push_back({"http://update.example/update.txt",
                              "<QZXVersion>1.3</QZXVersion><QZXUpdateUrl>http://dl.example/a b"
                              "</QZXUpdateUrl><QZXUpdateAbout>快</QZXUpdateAbout>"});
@@ -330,7 +331,7 @@ TEST_F(WindowRules, UpdateQuestionThenThePage) {
               (std::vector<std::string>{"http://dl.example/a%20b", "http://site.example/"}));
 }
 
-TEST_F(WindowRules, UpdateDeclinedOpensNothing) {
+TEST_F(MainWindow, UpdateDeclinedOpensNothing) {
     web.documents.push_back({"http://update.example/update.txt", "<QZXVersion>1.3</QZXVersion>"});
     window.OnTimer(WindowTimer::Update);
     ASSERT_TRUE(PollUntil([&] { return !prompts.questions.empty(); }));
@@ -339,7 +340,7 @@ TEST_F(WindowRules, UpdateDeclinedOpensNothing) {
 
 // Addresses with a blank, "{" or "|" reach the desktop in a form a strict parser takes; one the
 // desktop still refuses gives way to the default link, and a script address never opens.
-TEST_F(WindowRules, TickerClickOpensTolerantlyOrTheDefaultLink) {
+TEST_F(MainWindow, TickerClickOpensTolerantlyOrTheDefaultLink) {
     web.documents.push_back(
         {"http://feed.example/news.txt",
          "<qzxads><soft>*</soft><url>http://n.example/a b{c}|d</url><title>one</title>"
@@ -367,7 +368,7 @@ TEST_F(WindowRules, TickerClickOpensTolerantlyOrTheDefaultLink) {
     EXPECT_EQ(opener.urls, (std::vector<std::string>{"http://link.example/"}));
 }
 
-TEST_F(WindowRules, RowActivatedOpensTheFolderOfItsFile) {
+TEST_F(MainWindow, RowActivatedOpensTheFolderOfItsFile) {
     StartOn(NativePath("/data"));
     source.Deliver({{kActionAdded, NativePath("sub/a.txt")},
                     {kActionRenamedOld, NativePath("old/x")},
@@ -382,7 +383,7 @@ TEST_F(WindowRules, RowActivatedOpensTheFolderOfItsFile) {
 }
 
 // The export runs while the window goes on; its button is off until the result is shown.
-TEST_F(WindowRules, ExportRunsAsAJobAndReportsItsResult) {
+TEST_F(MainWindow, ExportRunsAsAJobAndReportsItsResult) {
     const std::string saved = NativePath("/out/r.log");
     StartOn(NativePath("/data"));
     source.Deliver({{kActionAdded, "a.txt"}});
@@ -425,7 +426,7 @@ TEST_F(WindowRules, ExportRunsAsAJobAndReportsItsResult) {
 }
 
 // While minimised or hidden nothing reaches the list; on return the rows come in one go.
-TEST_F(WindowRules, NoListWorkWhileMinimisedOrHidden) {
+TEST_F(MainWindow, NoListWorkWhileMinimisedOrHidden) {
     StartOn(NativePath("/data"));
     window.OnSize(kSizeMinimized, 0, 0);
     for (int i = 0; i < 50; ++i) {
@@ -451,7 +452,7 @@ TEST_F(WindowRules, NoListWorkWhileMinimisedOrHidden) {
     EXPECT_EQ(window.CellText(0, 3), NativePath("/data/g"));
 }
 
-TEST_F(WindowRules, ResizeAnchorsTheRightColumnAndTheList) {
+TEST_F(MainWindow, ResizeAnchorsTheRightColumnAndTheList) {
     window.OnSize(kSizeMaximized, 1000, 700);
     EXPECT_EQ(view.rects[kIdStart].x, 1000 - 75);
     EXPECT_EQ(view.rects[kIdStart].width, 65);
@@ -463,7 +464,7 @@ TEST_F(WindowRules, ResizeAnchorsTheRightColumnAndTheList) {
     EXPECT_EQ(view.rects[kIdOptAdded], TemplateRectToPixels({47, 50, 48, 10})) << "not anchored";
 }
 
-TEST_F(WindowRules, AboutFromTheSystemMenuNamesTheLogFolder) {
+TEST_F(MainWindow, AboutFromTheSystemMenuNamesTheLogFolder) {
     EXPECT_TRUE(window.OnSystemCommand(SystemMenuItem(0x0013)));
     EXPECT_FALSE(window.OnSystemCommand(SystemMenuItem(0xF060)));  // close: the shell's default
     EXPECT_EQ(view.aboutBoxes, (std::vector<std::string>{"/var/log/q/"}));

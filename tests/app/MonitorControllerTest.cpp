@@ -26,13 +26,14 @@ using test::NativePath;
 const std::string kData = NativePath("/data");
 const std::string kDataFolder = NativePath("/data/");
 
-struct ControllerFixture : ::testing::Test {
+// Named after the unit, as every suite is; the controller itself is qzx::MonitorController here.
+struct MonitorController : ::testing::Test {
     EventList list;
     test::FakeClock clock;
     EventRecorder recorder{list, clock};
     test::FakePrompts prompts;
     test::FakeSourceState source;
-    MonitorController controller{
+    qzx::MonitorController controller{
         recorder, [this] { return std::make_unique<test::FakeSource>(source); }, prompts};
 
     void SetUp() override { controller.SetOptions(DefaultOptions()); }
@@ -71,7 +72,7 @@ struct ControllerFixture : ::testing::Test {
     }
 };
 
-TEST_F(ControllerFixture, StartAndStopFollowTheStateTable) {
+TEST_F(MonitorController, StartAndStopFollowTheStateTable) {
     ExpectStates(true, false, "监控状态");
     ASSERT_TRUE(controller.StartMonitor(kData));
     EXPECT_EQ(source.folder, kDataFolder) << "a trailing separator is added";
@@ -89,7 +90,7 @@ TEST_F(ControllerFixture, StartAndStopFollowTheStateTable) {
 
 // Refused paths give the message and leave everything as it was, also when the folder cannot
 // be watched (the original showed "监控中.." for a folder it could never open).
-TEST_F(ControllerFixture, BadPathsAreRefusedWithTheMessage) {
+TEST_F(MonitorController, BadPathsAreRefusedWithTheMessage) {
     for (const char* path : {"", "/", "x", "data", "relative/dir"}) {
         SCOPED_TRACE(path);
         prompts.messages.clear();
@@ -108,7 +109,7 @@ TEST_F(ControllerFixture, BadPathsAreRefusedWithTheMessage) {
 
 // "监控中.." shows only once the source has every existing folder watched; until then the
 // status says the set-up is under way and the tooltip counts the folders done.
-TEST_F(ControllerFixture, ArmingLastsUntilTheSourceIsReady) {
+TEST_F(MonitorController, ArmingLastsUntilTheSourceIsReady) {
     source.readyAtStart = false;
     ASSERT_TRUE(controller.StartMonitor(kData));
     EXPECT_EQ(controller.State(), MonitorState::Arming);
@@ -127,7 +128,7 @@ TEST_F(ControllerFixture, ArmingLastsUntilTheSourceIsReady) {
     ExpectStates(true, false, "已停止..");
 }
 
-TEST_F(ControllerFixture, WatchingThatEndsByItselfReturnsToStopped) {
+TEST_F(MonitorController, WatchingThatEndsByItselfReturnsToStopped) {
     ASSERT_TRUE(controller.StartMonitor(kData));
     ASSERT_TRUE(PollUntilStatus("监控中.."));
     EXPECT_FALSE(controller.Poll());
@@ -140,7 +141,7 @@ TEST_F(ControllerFixture, WatchingThatEndsByItselfReturnsToStopped) {
 
 // The tooltip keeps one line per kind of trouble, with its count and when it was last seen,
 // however often the trouble comes back.
-TEST_F(ControllerFixture, LostChangesAndUnwatchedPartsShowInTheStatusLine) {
+TEST_F(MonitorController, LostChangesAndUnwatchedPartsShowInTheStatusLine) {
     ASSERT_TRUE(controller.StartMonitor(kData));
     ASSERT_TRUE(PollUntilStatus("监控中.."));
     source.WithSink([](ChangeSink& s) { s.OnWarning(WatchWarning::UnreadableFolder, "secret"); });
@@ -177,7 +178,7 @@ TEST_F(ControllerFixture, LostChangesAndUnwatchedPartsShowInTheStatusLine) {
 
 // The troubles reach the front ends as data, each kind once in a fixed order, whatever order
 // they came in; a Stop forgets them.
-TEST_F(ControllerFixture, TroublesAreHandedOutAsData) {
+TEST_F(MonitorController, TroublesAreHandedOutAsData) {
     clock.Set({2026, 12, 8, 14, 7, 9});
     ASSERT_TRUE(controller.StartMonitor(kData));
     ASSERT_TRUE(PollUntilStatus("监控中.."));
@@ -206,7 +207,7 @@ TEST_F(ControllerFixture, TroublesAreHandedOutAsData) {
 
 // "日志写入失败!" shows while lines fail and goes once a line is written again; the tooltip
 // keeps the count of lines lost.
-TEST_F(ControllerFixture, FailingLogLinesShowWhileTheyFail) {
+TEST_F(MonitorController, FailingLogLinesShowWhileTheyFail) {
     std::atomic<bool> writable{false};
     recorder.SetLogWriter([&](const std::vector<std::string>& texts, const LocalTime&) {
         return writable ? texts.size() : std::size_t{0};
@@ -234,7 +235,7 @@ TEST_F(ControllerFixture, FailingLogLinesShowWhileTheyFail) {
 }
 
 // After Stop returns no row appears, even with the watcher delivering at full speed.
-TEST_F(ControllerFixture, NoRowAfterStopReturns) {
+TEST_F(MonitorController, NoRowAfterStopReturns) {
     ASSERT_TRUE(controller.StartMonitor(kData));
     std::atomic<bool> quit{false};
     std::atomic<int> refused{0};
@@ -289,7 +290,7 @@ struct HeldWriter {
 
 // The window's Stop drops what was read but not yet recorded; a clean exit records it all
 // first. Either way nothing of the run comes after Stop returns.
-TEST_F(ControllerFixture, StopDiscardsOrFinishesTheBacklog) {
+TEST_F(MonitorController, StopDiscardsOrFinishesTheBacklog) {
     MonitorOptions o = DefaultOptions();
     o.optRecordLog = 1;
     controller.SetOptions(o);
@@ -319,7 +320,7 @@ TEST_F(ControllerFixture, StopDiscardsOrFinishesTheBacklog) {
     }
 }
 
-TEST_F(ControllerFixture, BrowseFillsThePathOnlyWhenAFolderIsChosen) {
+TEST_F(MonitorController, BrowseFillsThePathOnlyWhenAFolderIsChosen) {
     std::string path = "/old";
     EXPECT_FALSE(controller.Browse(path));
     EXPECT_EQ(path, "/old");

@@ -23,7 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TreeFixture : public ::testing::Test {
+class MonitorControllerWatch : public ::testing::Test {
   protected:
     void SetUp() override {
         char pattern[] = "/tmp/qzx-arming-XXXXXX";
@@ -74,7 +74,7 @@ class TreeFixture : public ::testing::Test {
 
 // A file touched in an existing subfolder the moment the status turns to "监控中.." is never
 // missed; before that the status says the set-up is under way.
-TEST_F(TreeFixture, NothingIsMissedOnceMonitoringShows) {
+TEST_F(MonitorControllerWatch, NothingIsMissedOnceMonitoringShows) {
     int missed = 0;
     for (int round = 0; round < 200; ++round) {
         ASSERT_TRUE(controller.StartMonitor(root));

@@ -42,7 +42,8 @@
 namespace qzx {
 namespace {
 
-struct WindowFixture : ::testing::Test {
+// Named after the unit, as every suite is; the dialog itself is qzx::MonitorDialog here.
+struct MonitorDialog : ::testing::Test {
     EventList list;
     test::FakeClock clock{{2026, 12, 8, 14, 7, 9}};
     EventRecorder recorder{list, clock};
@@ -53,10 +54,10 @@ struct WindowFixture : ::testing::Test {
     test::FakeWeb web;
     OnlineNotices notices{test::ExampleStrings(), web.Fetcher()};
     test::FakeOpener opener;
-    MonitorDialog window{test::WindowDeps(list, recorder, controller, prompts, notices, opener)
-                             .Exports(SystemFileSystem(), AppendGbk)
-                             .LogFolder("/tmp/log/")
-                             .Build()};
+    qzx::MonitorDialog window{test::WindowDeps(list, recorder, controller, prompts, notices, opener)
+                                  .Exports(SystemFileSystem(), AppendGbk)
+                                  .LogFolder("/tmp/log/")
+                                  .Build()};
 
     template <class T>
     T* Get(int id) {
@@ -67,7 +68,7 @@ struct WindowFixture : ::testing::Test {
     }
 };
 
-TEST_F(WindowFixture, FreshWindowShowsTheDefaults) {
+TEST_F(MonitorDialog, FreshWindowShowsTheDefaults) {
     window.show();
     EXPECT_TRUE(window.windowTitle().startsWith(QString::fromUtf8("翠鸮文件之哨 Ver1.2 - http")));
     EXPECT_EQ(window.size(), QSize(636, 455));
@@ -96,7 +97,7 @@ TEST_F(WindowFixture, FreshWindowShowsTheDefaults) {
 }
 
 // The path box has the focus; Tab walks the template's order.
-TEST_F(WindowFixture, KeyboardFollowsTheTemplate) {
+TEST_F(MonitorDialog, KeyboardFollowsTheTemplate) {
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -108,7 +109,7 @@ TEST_F(WindowFixture, KeyboardFollowsTheTemplate) {
     }
 }
 
-TEST_F(WindowFixture, EmptyPathGivesTheMessageAndEnterPressesStart) {
+TEST_F(MonitorDialog, EmptyPathGivesTheMessageAndEnterPressesStart) {
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -119,7 +120,7 @@ TEST_F(WindowFixture, EmptyPathGivesTheMessageAndEnterPressesStart) {
     EXPECT_EQ(Get<QLabel>(1027)->text(), QString::fromUtf8("监控状态"));
 }
 
-TEST_F(WindowFixture, StartStopAndRowsArrivingNewestOnTop) {
+TEST_F(MonitorDialog, StartStopAndRowsArrivingNewestOnTop) {
     window.show();
     Get<QLineEdit>(1002)->setText("/data");
     Get<QPushButton>(1000)->click();
@@ -157,7 +158,7 @@ TEST_F(WindowFixture, StartStopAndRowsArrivingNewestOnTop) {
     EXPECT_EQ(recorder.EventCount(), 0);
 }
 
-TEST_F(WindowFixture, TimerTickEndsTheDuplicateWindow) {
+TEST_F(MonitorDialog, TimerTickEndsTheDuplicateWindow) {
     Get<QLineEdit>(1002)->setText("/data");
     Get<QPushButton>(1000)->click();
     source.Deliver({{kActionModified, "a"}, {kActionModified, "a"}});
@@ -167,7 +168,7 @@ TEST_F(WindowFixture, TimerTickEndsTheDuplicateWindow) {
     EXPECT_EQ(window.Model()->rowCount(), 2);
 }
 
-TEST_F(WindowFixture, ResizingAnchorsTheRightColumnAndTheList) {
+TEST_F(MonitorDialog, ResizingAnchorsTheRightColumnAndTheList) {
     window.show();
     window.resize(1000, 700);
     const QRect start = window.Control(1000)->geometry();
@@ -184,7 +185,7 @@ TEST_F(WindowFixture, ResizingAnchorsTheRightColumnAndTheList) {
 }
 
 // Alt+A opens the About box, which names the log folder in use; Escape ends it.
-TEST_F(WindowFixture, AltAOpensTheAboutBox) {
+TEST_F(MonitorDialog, AltAOpensTheAboutBox) {
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -204,7 +205,7 @@ TEST_F(WindowFixture, AltAOpensTheAboutBox) {
 
 // The export flow end to end: ".log" added, the overwrite question, the three messages, and the
 // file written off the GUI thread.
-TEST_F(WindowFixture, ExportAsksBeforeOverwritingAndReportsTheResult) {
+TEST_F(MonitorDialog, ExportAsksBeforeOverwritingAndReportsTheResult) {
     char pattern[] = "/tmp/qzx-export-XXXXXX";
     const std::string dir = mkdtemp(pattern);
     Get<QLineEdit>(1002)->setText("/data");
@@ -244,7 +245,7 @@ TEST_F(WindowFixture, ExportAsksBeforeOverwritingAndReportsTheResult) {
 
 // The ticker tick by tick: the default title while the feed is fetched, then the items in their
 // colours, a click opening only web addresses.
-TEST_F(WindowFixture, TickerRotatesThroughTheFeedInItsColours) {
+TEST_F(MonitorDialog, TickerRotatesThroughTheFeedInItsColours) {
     web.documents.push_back(
         {"http://feed.example/news.txt",
          "<QZXADS><soft>*</soft><url>http://news.example/a</url><title>Spring News</title>"
@@ -294,7 +295,7 @@ TEST_F(WindowFixture, TickerRotatesThroughTheFeedInItsColours) {
 
 // The update check two seconds after start: the question with its line breaks; Yes opens the
 // download page.
-TEST_F(WindowFixture, NewerVersionIsOfferedOnce) {
+TEST_F(MonitorDialog, NewerVersionIsOfferedOnce) {
     web.documents.push_back({"http://update.example/update.txt",
                              "<QZXVersion>1.20</QZXVersion><QZXUpdateUrl>https://dl.example/q"
                              "</QZXUpdateUrl><QZXUpdateAbout>更快的导出</QZXUpdateAbout>"});
@@ -318,7 +319,7 @@ TEST_F(WindowFixture, NewerVersionIsOfferedOnce) {
 
 // A double-click opens the folder of the row's file (the old one for a rename); nothing else
 // of the list opens anything.
-TEST_F(WindowFixture, DoubleClickOpensTheFolderOfTheRow) {
+TEST_F(MonitorDialog, DoubleClickOpensTheFolderOfTheRow) {
     window.show();
     Get<QLineEdit>(1002)->setText("/data");
     Get<QPushButton>(1000)->click();
@@ -343,7 +344,7 @@ TEST_F(WindowFixture, DoubleClickOpensTheFolderOfTheRow) {
     EXPECT_EQ(opener.folders, (std::vector<std::string>{"/data/old", "/data/sub"}));
 }
 
-TEST_F(WindowFixture, EscapeClosesTheWindowWhileMonitoring) {
+TEST_F(MonitorDialog, EscapeClosesTheWindowWhileMonitoring) {
     window.show();
     Get<QLineEdit>(1002)->setText("/data");
     Get<QPushButton>(1000)->click();
@@ -353,7 +354,7 @@ TEST_F(WindowFixture, EscapeClosesTheWindowWhileMonitoring) {
 
 // Tab and Shift+Tab leave the list for its neighbours in the template's order, also when the
 // list holds rows (a table would otherwise walk its cells).
-TEST_F(WindowFixture, TabLeavesTheListWhateverItHolds) {
+TEST_F(MonitorDialog, TabLeavesTheListWhateverItHolds) {
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -374,7 +375,7 @@ TEST_F(WindowFixture, TabLeavesTheListWhateverItHolds) {
 }
 
 // Fetched text and paths are shown as written: the ticker, the status tooltip.
-TEST_F(WindowFixture, FetchedTextAndPathsStayPlainText) {
+TEST_F(MonitorDialog, FetchedTextAndPathsStayPlainText) {
     web.documents.push_back({"http://feed.example/news.txt",
                              "<qzxads><soft>*</soft><url>http://n.example/</url><title><a href="
                              "'file:///etc/passwd'>x</a></title><color>1</color></qzxads>"});
@@ -402,7 +403,7 @@ TEST_F(WindowFixture, FetchedTextAndPathsStayPlainText) {
 
 // With the list minimised nothing reaches the view; on restore the rows arrive in one insert.
 // A burst between two ticks is one insert too.
-TEST_F(WindowFixture, RowsArriveInOneInsertPerTickAndNotWhileMinimised) {
+TEST_F(MonitorDialog, RowsArriveInOneInsertPerTickAndNotWhileMinimised) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     Get<QLineEdit>(1002)->setText("/data");
@@ -429,7 +430,7 @@ TEST_F(WindowFixture, RowsArriveInOneInsertPerTickAndNotWhileMinimised) {
 }
 
 // A quiet window does not poll; a change wakes it, from the watcher's thread.
-TEST_F(WindowFixture, AChangeWakesAQuietWindow) {
+TEST_F(MonitorDialog, AChangeWakesAQuietWindow) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     Get<QLineEdit>(1002)->setText("/data");
@@ -441,7 +442,7 @@ TEST_F(WindowFixture, AChangeWakesAQuietWindow) {
 }
 
 // Scrolled down to read, the reader keeps the rows in sight while new ones arrive above.
-TEST_F(WindowFixture, ScrolledListKeepsTheRowsInSight) {
+TEST_F(MonitorDialog, ScrolledListKeepsTheRowsInSight) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     Get<QLineEdit>(1002)->setText("/data");
@@ -582,9 +583,9 @@ TEST(WindowWithRealFolder, CreatedFileArrivesAsARow) {
     test::FakeWeb web;
     OnlineNotices notices{test::ExampleStrings(), web.Fetcher()};
     test::FakeOpener opener;
-    MonitorDialog window(test::WindowDeps(list, recorder, controller, prompts, notices, opener)
-                             .Exports(SystemFileSystem(), AppendGbk)
-                             .Build());
+    qzx::MonitorDialog window(test::WindowDeps(list, recorder, controller, prompts, notices, opener)
+                                  .Exports(SystemFileSystem(), AppendGbk)
+                                  .Build());
     qobject_cast<QLineEdit*>(window.Control(1002))->setText(QString::fromStdString(dir));
     qobject_cast<QPushButton*>(window.Control(1000))->click();
     ASSERT_TRUE(prompts.messages.empty());
