@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The tests of the threaded parts (watcher, recorder, controller, online notices and window)
-# under the thread checker, each run three times over for more interleavings.
+# The tests of the threaded parts (watcher, recorder, controller, online notices, window and
+# the qzxwatch loop) under the thread checker, each run three times over for more
+# interleavings.
 set -euo pipefail
 source "$(dirname "$0")/sanitizer-env.sh"
 tests=(watch/watch_core_tests watch/watch_inotify_tests app/app_core_tests
-       online/online_core_tests app/qt/app_window_tests)
+       online/online_core_tests app/qt/app_window_tests app/cli/qzxwatch_core_tests)
 targets=()
 for t in "${tests[@]}"; do targets+=(-t "$(basename "$t")"); done
 "$qzx_top/tools/build-sanitized.sh" tsan "${targets[@]}" >/dev/null
