@@ -33,6 +33,7 @@
 #include "records/DailyLog.h"
 #include "records/FileSystem.h"
 #include "tests/support/FakeOpener.h"
+#include "tests/support/OfflineNotices.h"
 #include "tests/support/WindowDeps.h"
 #include "watch/ChangeSource.h"
 
@@ -82,9 +83,7 @@ int main(int argc, char** argv) {
     qzx::WriteLogTo(recorder, log);
     qzx::QtPrompts prompts;
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
-    qzx::OnlineNotices notices(
-        qzx::ServiceStrings::Decode(),
-        [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
+    qzx::OnlineNotices notices(qzx::ServiceStrings::Decode(), qzx::test::NoFetch());
     qzx::test::FakeOpener opener;
     qzx::MonitorDialog window(
         qzx::test::WindowDeps(list, recorder, controller, prompts, notices, opener)

@@ -31,6 +31,7 @@
 #include "online/OnlineNotices.h"
 #include "records/FileSystem.h"
 #include "tests/support/FakeOpener.h"
+#include "tests/support/OfflineNotices.h"
 #include "tests/support/WindowDeps.h"
 #include "watch/ChangeSource.h"
 #include "watch/EventRecorder.h"
@@ -261,9 +262,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     qzx::Win32MainWindow window(instance);
     qzx::Win32Prompts prompts([&window] { return window.Handle(); });
     qzx::test::FakeOpener opener;  // nothing is opened while measuring
-    qzx::OnlineNotices notices(
-        qzx::ServiceStrings::Decode(),
-        [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
+    qzx::OnlineNotices notices(qzx::ServiceStrings::Decode(), qzx::test::NoFetch());
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
     qzx::MainWindow presenter(
         qzx::test::WindowDeps(list, recorder, controller, prompts, notices, opener)

@@ -23,6 +23,7 @@
 #include "records/FileSystem.h"
 #include "tests/support/FakeOpener.h"
 #include "tests/support/FakePrompts.h"
+#include "tests/support/OfflineNotices.h"
 #include "tests/support/WindowDeps.h"
 #include "watch/ChangeSource.h"
 
@@ -67,9 +68,7 @@ int main(int argc, char** argv) {
     qzx::test::FakePrompts prompts;
     qzx::MonitorController controller(
         recorder, [] { return std::make_unique<NoSource>(); }, prompts);
-    qzx::OnlineNotices notices(
-        qzx::ServiceStrings::Decode(),
-        [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
+    qzx::OnlineNotices notices(qzx::ServiceStrings::Decode(), qzx::test::NoFetch());
     qzx::test::FakeOpener opener;  // nothing is opened while measuring or drawing
     qzx::MonitorDialog window(
         qzx::test::WindowDeps(list, recorder, controller, prompts, notices, opener)

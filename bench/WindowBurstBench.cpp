@@ -29,6 +29,7 @@
 #include "online/OnlineNotices.h"
 #include "records/FileSystem.h"
 #include "tests/support/FakeOpener.h"
+#include "tests/support/OfflineNotices.h"
 #include "tests/support/WindowDeps.h"
 #include "watch/ChangeSource.h"
 
@@ -57,9 +58,7 @@ int main(int argc, char** argv) {
     qzx::EventRecorder recorder(list, qzx::SystemClock());
     qzx::QtPrompts prompts;
     qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
-    qzx::OnlineNotices notices(
-        qzx::ServiceStrings::Decode(),
-        [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; });
+    qzx::OnlineNotices notices(qzx::ServiceStrings::Decode(), qzx::test::NoFetch());
     qzx::test::FakeOpener opener;  // nothing is opened while measuring or drawing
     qzx::MonitorDialog window(
         qzx::test::WindowDeps(list, recorder, controller, prompts, notices, opener)

@@ -10,15 +10,6 @@
 #include "app/qt/QtText.h"
 
 namespace qzx {
-namespace {
-
-QRect Px(const Rect& units) {
-    const Rect r = TemplateRectToPixels(units);
-    return QRect(r.x, r.y, r.width, r.height);
-}
-
-}  // namespace
-
 AboutDialog::AboutDialog(const std::string& logFolder, QWidget* parent) : QDialog(parent) {
     const DialogTemplate& t = AboutBoxTemplate();
     setWindowTitle(QString::fromStdString(t.caption));
@@ -34,17 +25,17 @@ AboutDialog::AboutDialog(const std::string& logFolder, QWidget* parent) : QDialo
             auto* icon = new QLabel(this);
             icon->setPixmap(QPixmap(":/res/icon128.png"));
             icon->setScaledContents(true);
-            icon->setGeometry(Px(c.units));
+            icon->setGeometry(TemplatePixels(c.units));
         } else if (c.kind == ControlKind::DefaultPushButton || c.kind == ControlKind::PushButton) {
             auto* ok = new QPushButton(caption, this);
             ok->setDefault(true);
-            ok->setGeometry(Px(c.units));
+            ok->setGeometry(TemplatePixels(c.units));
             connect(ok, &QPushButton::clicked, this, &QDialog::accept);
         } else {
             auto* label = new QLabel(this);
             label->setTextFormat(Qt::PlainText);
             label->setText(caption);
-            label->setGeometry(Px(c.units));
+            label->setGeometry(TemplatePixels(c.units));
         }
     }
     auto* log = new QLabel(this);

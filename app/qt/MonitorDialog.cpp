@@ -26,15 +26,6 @@
 #include "app/qt/QtText.h"
 
 namespace qzx {
-namespace {
-
-QRect Px(const Rect& units) {
-    const Rect r = TemplateRectToPixels(units);
-    return QRect(r.x, r.y, r.width, r.height);
-}
-
-}  // namespace
-
 MonitorDialog::MonitorDialog(MainWindowDeps deps, QWidget* parent) : QDialog(parent) {
     MainWindowView& view = *this;
     presenter = std::make_unique<MainWindow>(std::move(deps), view);
@@ -73,7 +64,7 @@ void MonitorDialog::CreateControls() {
     setFont(QtFont(MainWindow::DialogFont()));
     for (const TemplateControl& c : MainWindowTemplate().controls) {
         QWidget* w = CreateControl(c);
-        w->setGeometry(Px(c.units));
+        w->setGeometry(TemplatePixels(c.units));
         if (c.id != kIdStatic) controls.insert(c.id, w);
     }
     SetUpEventList();

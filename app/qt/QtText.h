@@ -1,11 +1,14 @@
-// Between the program's UTF-8 std::string and Qt's QString, and its fonts and Qt's.
+// Between the program's UTF-8 std::string and Qt's QString, its fonts and Qt's, and its
+// template rectangles and Qt's.
 #pragma once
 
 #include <QFont>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <string>
 
+#include "app/DialogTemplate.h"
 #include "app/MainWindowView.h"
 
 namespace qzx {
@@ -27,6 +30,12 @@ inline QFont QtFont(const FontSpec& wanted) {
     font.setFamilies(families);
     font.setPointSizeF(wanted.tenthsOfPoint / 10.0);
     return font;
+}
+
+/// A template rectangle in dialog units as the pixels Qt places a widget at.
+inline QRect TemplatePixels(const Rect& units) {
+    const Rect r = TemplateRectToPixels(units);
+    return QRect(r.x, r.y, r.width, r.height);
 }
 
 }  // namespace qzx

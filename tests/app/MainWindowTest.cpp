@@ -13,6 +13,7 @@
 #include "tests/support/FakeOpener.h"
 #include "tests/support/FakePrompts.h"
 #include "tests/support/FakeSource.h"
+#include "tests/support/FakeWindowParts.h"
 #include "tests/support/FakeWindowView.h"
 #include "tests/support/OfflineNotices.h"
 #include "tests/support/TestPaths.h"
@@ -69,24 +70,10 @@ class GateFiles final : public FileSystem {
 void CopyUtf8(std::string_view utf8, std::string& out) { out.append(utf8); }
 
 // Named after the unit, as every suite is; the presenter itself is qzx::MainWindow here.
-struct MainWindow : ::testing::Test {
-    EventList list;
-    test::FakeClock clock{{2026, 12, 8, 14, 7, 9}};
-    EventRecorder recorder{list, clock};
-    test::FakePrompts prompts;
-    test::FakeSourceState source;
-    MonitorController controller{
-        recorder, [this] { return std::make_unique<test::FakeSource>(source); }, prompts};
-    test::FakeWeb web;
-    OnlineNotices notices{test::ExampleStrings(), web.Fetcher()};
-    test::FakeOpener opener;
+struct MainWindow : ::testing::Test, test::FakeWindowParts {
     GateFiles files;
     test::FakeWindowView view;
-    qzx::MainWindow window{test::WindowDeps(list, recorder, controller, prompts, notices, opener)
-                               .Exports(files, CopyUtf8)
-                               .LogFolder("/var/log/q/")
-                               .Build(),
-                           view};
+    qzx::MainWindow window{Deps().Exports(files, CopyUtf8).LogFolder("/var/log/q/").Build(), view};
 
     void SetUp() override { window.OnInit(636, 455); }
     void StartOn(const std::string& path) {

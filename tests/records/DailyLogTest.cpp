@@ -85,6 +85,30 @@ TEST(DailyLog, NewDayStartsNewFile) {
               "2027-01-01 00:00:00\t2\t删除\t/a\r\n");
 }
 
+// The log in memory and a recorder that logs into it, wired as the program wires them.
+struct LoggedRecorder {
+    FakeFileSystem files;
+    DailyLog log;
+    EventList list;
+    EventRecorder recorder;
+
+    explicit LoggedRecorder(const Clock& clock)
+        : files(Folders()), log(clock, files, Places(), CopyUtf8), recorder(list, clock) {
+        log.CreateLogDirectory();
+        MonitorOptions options = DefaultOptions();
+        options.optRecordLog = 1;
+        recorder.SetOptions(options);
+        recorder.SetLogWriter([this](const std::vector<std::string>& texts, const LocalTime& when) {
+            return log.AppendLines(texts, when);
+        });
+    }
+    static FakeFileSystem Folders() {
+        FakeFileSystem f;
+        f.folders = {NativePath("/"), NativePath("/opt"), NativePath("/opt/qzx")};
+        return f;
+    }
+};
+
 // A clock that moves on at every reading, so that a line read twice would straddle midnight.
 class SteppingClock final : public Clock {
   public:
@@ -98,18 +122,8 @@ class SteppingClock final : public Clock {
 // Recorded as the program records it, the line and its file take the batch's one reading.
 TEST(DailyLog, LineAndItsFileShareOneReadingOfTheClock) {
     SteppingClock clock;
-    FakeFileSystem files;
-    files.folders = {NativePath("/"), NativePath("/opt"), NativePath("/opt/qzx")};
-    DailyLog log(clock, files, Places(), CopyUtf8);
-    log.CreateLogDirectory();
-    EventList list;
-    EventRecorder recorder(list, clock);
-    MonitorOptions options = DefaultOptions();
-    options.optRecordLog = 1;
-    recorder.SetOptions(options);
-    recorder.SetLogWriter([&log](const std::vector<std::string>& texts, const LocalTime& when) {
-        return log.AppendLines(texts, when);
-    });
+    LoggedRecorder r(clock);
+    auto& [files, log, list, recorder] = r;
     EXPECT_EQ(recorder.RecordBatch(recorder.BeginRun("/"), {{1, "a"}}), 1u);
     EXPECT_EQ(files.files[NativePath("/opt/qzx/log/2026-12-31.log")],
               "2026-12-31 23:59:59\t1\t新增\t/a\r\n");
@@ -174,18 +188,8 @@ class CountingClock final : public Clock {
 // and one append, the rows and their lines with the same time, and a lost batch counted by line.
 TEST(DailyLog, RecorderWritesEachBatchAtOnce) {
     CountingClock clock;
-    FakeFileSystem files;
-    files.folders = {NativePath("/"), NativePath("/opt"), NativePath("/opt/qzx")};
-    DailyLog log(clock, files, Places(), CopyUtf8);
-    log.CreateLogDirectory();
-    EventList list;
-    EventRecorder recorder(list, clock);
-    MonitorOptions options = DefaultOptions();
-    options.optRecordLog = 1;
-    recorder.SetOptions(options);
-    recorder.SetLogWriter([&log](const std::vector<std::string>& texts, const LocalTime& when) {
-        return log.AppendLines(texts, when);
-    });
+    LoggedRecorder r(clock);
+    auto& [files, log, list, recorder] = r;
     const int run = recorder.BeginRun("/d/");
 
     EXPECT_EQ(recorder.RecordBatch(run, {{1, "a"}, {2, "b"}, {4, "c"}, {5, "e"}}), 3u);

@@ -31,6 +31,11 @@ struct FakeWeb {
     }
 };
 
+/// A fetch that always fails: notices that stay offline, for benchmarks and pictures.
+inline FetchFunction NoFetch() {
+    return [](const std::string&, std::string&, const std::atomic<bool>&) { return 0; };
+}
+
 /// Service strings with addresses on the domain reserved for examples.
 inline ServiceStrings ExampleStrings() {
     ServiceStrings s;

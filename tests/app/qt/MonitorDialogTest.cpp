@@ -34,6 +34,7 @@
 #include "tests/support/FakeOpener.h"
 #include "tests/support/FakePrompts.h"
 #include "tests/support/FakeSource.h"
+#include "tests/support/FakeWindowParts.h"
 #include "tests/support/OfflineNotices.h"
 #include "tests/support/WindowDeps.h"
 #include "watch/ChangeSource.h"
@@ -43,21 +44,9 @@ namespace qzx {
 namespace {
 
 // Named after the unit, as every suite is; the dialog itself is qzx::MonitorDialog here.
-struct MonitorDialog : ::testing::Test {
-    EventList list;
-    test::FakeClock clock{{2026, 12, 8, 14, 7, 9}};
-    EventRecorder recorder{list, clock};
-    test::FakePrompts prompts;
-    test::FakeSourceState source;
-    MonitorController controller{
-        recorder, [this] { return std::make_unique<test::FakeSource>(source); }, prompts};
-    test::FakeWeb web;
-    OnlineNotices notices{test::ExampleStrings(), web.Fetcher()};
-    test::FakeOpener opener;
-    qzx::MonitorDialog window{test::WindowDeps(list, recorder, controller, prompts, notices, opener)
-                                  .Exports(SystemFileSystem(), AppendGbk)
-                                  .LogFolder("/tmp/log/")
-                                  .Build()};
+struct MonitorDialog : ::testing::Test, test::FakeWindowParts {
+    qzx::MonitorDialog window{
+        Deps().Exports(SystemFileSystem(), AppendGbk).LogFolder("/tmp/log/").Build()};
 
     template <class T>
     T* Get(int id) {
