@@ -10,7 +10,8 @@
 
 namespace qzx::cli {
 
-/// What a status line is about. A topic's line is printed again whenever its text changes.
+/// What a status line is about. A topic's line is printed again whenever its text changes; a
+/// new fact of the status (a count, a note on the watcher) is a topic of its own.
 enum class StatusTopic { Headline, Ended, LostChanges, UnreadableFolder, WatchLimit, LogLines };
 
 /// Syslog priorities of the status lines: the losses are warnings, the rest news.
