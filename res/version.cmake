@@ -19,6 +19,9 @@ set(QZX_VERSION_NUMBERS
 set(QZX_VERSION_DOTTED
     "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
 
+# The Debian package's own revision of this version: 1.2.0-1 is the first package of 1.2.0.
+set(QZX_DEB_REVISION 1)
+
 # Desktop integration: the reverse-DNS name of the desktop entry and the AppStream component.
 set(QZX_APP_ID "com.example.QzxFile")
 # Day the current version is released, for the AppStream release entry; moves with the version.
