@@ -22,7 +22,8 @@ wait_for() {  # seconds command...: true once the command succeeds before the de
     sleep 0.1
   done
 }
-offline() { unshare --net "$@"; }
+# Programs started in the background are named in full: a shell function there would run in
+# a subshell of its own, and $! would be the subshell's.
 as_tester() {
   setpriv --reuid=tester --regid=tester --init-groups \
     env HOME=/home/tester USER=tester LOGNAME=tester "$@"
@@ -43,7 +44,7 @@ echo "== qzxwatch"
 useradd -m -s /bin/bash tester
 watched=/home/tester/watched
 as_tester mkdir "$watched"
-offline setpriv --reuid=tester --regid=tester --init-groups env HOME=/home/tester \
+unshare --net setpriv --reuid=tester --regid=tester --init-groups env HOME=/home/tester \
   qzxwatch "$watched" >/tmp/watch.out 2>/tmp/watch.err &
 pid=$!
 wait_for 20 grep -q '监控中\.\.' /tmp/watch.err || fail "qzxwatch did not start watching"
@@ -62,7 +63,7 @@ echo "ok: $(head -n1 /tmp/watch.out)"
 window() {  # state-folder command...
   local folder=$1 pid code=0
   shift
-  QT_QPA_PLATFORM=offscreen offline "$@" qzxfile >>/tmp/window.log 2>&1 &
+  QT_QPA_PLATFORM=offscreen unshare --net "$@" qzxfile >>/tmp/window.log 2>&1 &
   pid=$!
   wait_for 30 test -d "$folder" || fail "the window made no log folder $folder"
   kill -TERM "$pid"

@@ -26,12 +26,18 @@ unshare --mount --propagation private true 2>/dev/null ||
   skip "this machine does not allow a mount namespace (unshare --mount)"
 
 # The mirror apt uses here, from the one-line or the deb822 form of the sources.
-mirror=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-  awk '$1 == "deb" && $0 ~ /bookworm[ \t]/ && $0 !~ /security/ {for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) {print $i; exit}}')
-if [[ -z "$mirror" ]]; then
-  mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
-    awk 'tolower($1) == "uris:" && $2 !~ /security/ {print $2; exit}')
-fi
+host_mirror() {
+  local f
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [[ -f "$f" ]] && awk '$1 == "deb" && $0 ~ /[ \t]bookworm[ \t]/ && $0 !~ /security/ {
+      for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { print $i; exit } }' "$f"
+  done
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [[ -f "$f" ]] && awk 'tolower($1) == "uris:" && $2 !~ /security/ { print $2; exit }' "$f"
+  done
+  return 0
+}
+mirror=$(host_mirror | head -n1)
 [[ -n "$mirror" ]] || skip "no Debian mirror found in /etc/apt/sources.list*"
 
 mkdir -p "$cache"
@@ -53,8 +59,16 @@ if [[ ! -s "$tarball" ]]; then
 fi
 
 work=$(mktemp -d "$cache/run.XXXXXX")
-trap 'rm -rf "$work"' EXIT
 root="$work/root"
+cleanup() {
+  # A program of the steps still running in the root (after a failure) ends with the test.
+  local p
+  for p in /proc/[0-9]*; do
+    [[ "$(readlink "$p/root" 2>/dev/null)" == "$root" ]] && kill -KILL "${p#/proc/}" 2>/dev/null
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
 mkdir "$root"
 tar -C "$root" -xf "$tarball"
 # apt in the root reads the same sources as apt here, with their keys.

@@ -1,21 +1,23 @@
 #!/usr/bin/env bash
-# The service unit as the package installs it: systemd's own check passes on an instance of it
-# (the folder /srv/share), it runs the installed qzxwatch with --json, restarts on failure but
-# not on exit 1 or 2, and carries the hardening; it is installed, never enabled.
+# The service unit as this build installs it (the package's build installs to /usr): systemd's
+# own check passes on an instance of it (the folder /srv/share), also with the override that
+# README.md shows for --log; it runs the installed qzxwatch with --json, restarts on failure
+# but not on exit 1 or 2, and carries the hardening; it is installed, never enabled.
 #   ServiceUnitTest.sh BUILD_DIR
 set -euo pipefail
 build=$1
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
-DESTDIR="$root" cmake --install "$build" --component qzxwatch --prefix /usr >/dev/null
-unit="$root/usr/lib/systemd/system/qzxwatch@.service"
-[[ -s "$unit" ]] || { echo "missing: /usr/lib/systemd/system/qzxwatch@.service" >&2; exit 1; }
+prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+DESTDIR="$root" cmake --install "$build" --component qzxwatch >/dev/null
+unit="$root$prefix/lib/systemd/system/qzxwatch@.service"
+[[ -s "$unit" ]] || { echo "missing: $prefix/lib/systemd/system/qzxwatch@.service" >&2; exit 1; }
 
 failed=0
 expect() {  # key=value line the unit must hold
   if grep -qxF -- "$1" "$unit"; then echo "ok: $1"; else echo "missing: $1" >&2; failed=1; fi
 }
-expect 'ExecStart=/usr/bin/qzxwatch --json %f'
+expect "ExecStart=$prefix/bin/qzxwatch --json %f"
 expect 'Restart=on-failure'
 expect 'RestartPreventExitStatus=1 2'
 expect 'StandardOutput=journal'
@@ -31,10 +33,11 @@ instance="qzxwatch@$(systemd-escape --path /srv/share).service"
 # The root holds the unit, the program it starts, its manual page and the folder; the targets
 # every service is ordered against come from this machine.
 mkdir -p "$root/srv/share" "$root/var/log/qzxwatch"
+mkdir -p "$root/usr/lib/systemd/system"
 cp -n /usr/lib/systemd/system/*.target "$root/usr/lib/systemd/system/" 2>/dev/null || true
 verify() {  # what
   local out
-  if out=$(MANPATH="$root/usr/share/man" systemd-analyze verify --root="$root" "$instance" 2>&1) &&
+  if out=$(MANPATH="$root$prefix/share/man" systemd-analyze verify --root="$root" "$instance" 2>&1) &&
     [[ -z "$out" ]]; then
     echo "ok: systemd-analyze verify $instance$1"
   else
@@ -47,7 +50,7 @@ verify ""
 # The override that README.md shows for keeping the daily log.
 mkdir -p "$root/etc/systemd/system/$instance.d"
 printf '%s\n' '[Service]' 'ExecStart=' \
-  'ExecStart=/usr/bin/qzxwatch --json --log /var/log/qzxwatch %f' \
+  "ExecStart=$prefix/bin/qzxwatch --json --log /var/log/qzxwatch %f" \
   'ReadWritePaths=/var/log/qzxwatch' >"$root/etc/systemd/system/$instance.d/override.conf"
 verify " with the --log override"
 rm -r "$root/etc/systemd/system/$instance.d"
