@@ -82,8 +82,7 @@ window /var/tmp/root-state/qzxfile/log env HOME=/root XDG_STATE_HOME=/var/tmp/ro
 echo "== the service unit"
 unit=/usr/lib/systemd/system/qzxwatch@.service
 [[ -f "$unit" ]] || fail "no $unit"
-[[ ! -e /etc/systemd/system/multi-user.target.wants ]] ||
-  ! ls /etc/systemd/system/multi-user.target.wants | grep -q qzxwatch || fail "the unit is enabled"
+if compgen -G '/etc/systemd/system/*.wants/qzxwatch@*' >/dev/null; then fail "the unit is enabled"; fi
 # What systemctl enable makes for an instance; the purge takes it away with the unit.
 mkdir -p /etc/systemd/system/multi-user.target.wants
 link=/etc/systemd/system/multi-user.target.wants/qzxwatch@srv-share.service

@@ -7,8 +7,12 @@
 # 32-bit Wine works. Wine runs without a network: the window's online notices stay here.
 #   WindowsZipTest.sh ZIP WINDOWS_BUILD_DIR VERSION
 set -euo pipefail
-if [[ -z "${QZX_ZIP_TEST_OFFLINE:-}" ]] && unshare --net true 2>/dev/null; then
-  QZX_ZIP_TEST_OFFLINE=1 exec unshare --net bash "$0" "$@"
+if [[ -z "${QZX_ZIP_TEST_OFFLINE:-}" ]]; then
+  # As root a network namespace of its own; otherwise one inside a user namespace.
+  for isolate in "unshare --net" "unshare --net --map-root-user"; do
+    if $isolate true 2>/dev/null; then QZX_ZIP_TEST_OFFLINE=1 exec $isolate bash "$0" "$@"; fi
+  done
+  QZX_ZIP_TEST_OFFLINE=no
 fi
 zip=$(readlink -f "$1")
 windows=$(readlink -f "$2")
@@ -91,12 +95,12 @@ system_dlls=" advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvc
 system_dlls+="oleaut32.dll shell32.dll shlwapi.dll user32.dll uxtheme.dll version.dll wininet.dll "
 system_dlls+="ws2_32.dll "
 for exe in "$unpacked/QzxFile.exe" "$unpacked/qzxwatch.exe"; do
-  dlls=$(i686-w64-mingw32-objdump -p "$exe" | sed -nE 's/^\s*DLL Name: *(.*)$/\1/p' | tr 'A-Z' 'a-z' | sort -u)
+  dlls=$(i686-w64-mingw32-objdump -p "$exe" | sed -nE 's/^\s*DLL Name: *(.*)$/\1/p' | tr '[:upper:]' '[:lower:]' | sort -u)
   [[ -n "$dlls" ]] || fail "no imports read from $(basename "$exe")"
   for dll in $dlls; do
     [[ "$system_dlls" == *" $dll "* ]] || fail "$(basename "$exe") imports $dll, not a Windows DLL"
   done
-  echo "ok: $(basename "$exe") imports only $(echo $dlls | tr ' ' ',')"
+  echo "ok: $(basename "$exe") imports only $(echo "$dlls" | paste -sd,)"
 done
 
 wine_session_start "$work/session"
@@ -127,18 +131,27 @@ run_cli() {  # loader exe: --version, then a watch with one change, stopped with
 }
 run_cli "$WINE64" "$twin_cli"
 
-# The window opens with this release's title and closes with Escape.
-wine_session_run "$twin_gui"
-wine_find_window "翠鸮文件之哨 Ver" 60 >/dev/null || fail "the 64-bit window did not appear"
-desktop=$(wine_find_window 'Wine desktop' 10) || fail "no Wine desktop window"
-xdotool windowfocus --sync "$desktop"
-xdotool key Escape
-deadline=$((SECONDS + 20))
-while kill -0 "$WINE_APP_PID" 2>/dev/null; do
-  ((SECONDS > deadline)) && fail "the 64-bit window did not close on Escape"
-  sleep 0.2
-done
-echo "ok: $twin_gui opened its window under wine64 and closed"
+# The window opens with this release's title and closes with Escape. It fetches its online
+# notices at start: never from a test that has the network.
+run_window() {
+  local desktop deadline
+  wine_session_run "$twin_gui"
+  wine_find_window "翠鸮文件之哨 Ver" 60 >/dev/null || fail "the 64-bit window did not appear"
+  desktop=$(wine_find_window 'Wine desktop' 10) || fail "no Wine desktop window"
+  xdotool windowfocus --sync "$desktop"
+  xdotool key Escape
+  deadline=$((SECONDS + 20))
+  while kill -0 "$WINE_APP_PID" 2>/dev/null; do
+    ((SECONDS > deadline)) && fail "the 64-bit window did not close on Escape"
+    sleep 0.2
+  done
+  echo "ok: $twin_gui opened its window under wine64 and closed"
+}
+if [[ "$QZX_ZIP_TEST_OFFLINE" == no ]]; then
+  echo "skipped: the 64-bit window, as this machine gives the test no network namespace"
+else
+  run_window
+fi
 
 loader32=""
 for candidate in /usr/lib/wine/wine /usr/lib/i386-linux-gnu/wine/wine; do
