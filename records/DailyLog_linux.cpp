@@ -55,9 +55,21 @@ std::string UserLogDirectory(std::string_view xdgStateHome, std::string_view hom
     return {};
 }
 
+std::string LogModuleFolder(std::string_view executableFolder) {
+    std::string_view folder = executableFolder;
+    while (!folder.empty() && folder.back() == kPathSeparator) folder.remove_suffix(1);
+    const std::size_t slash = folder.rfind(kPathSeparator);
+    const std::string_view name =
+        slash == std::string_view::npos ? folder : folder.substr(slash + 1);
+    // Folders of programs hold programs. Root may write /usr/bin, and a log made there would be
+    // a folder that no package owns and no removal takes away.
+    if (name == "bin" || name == "sbin") return {};
+    return std::string(executableFolder);
+}
+
 LogLocations SystemLogLocations() {
     LogLocations places;
-    places.moduleDirectory = ExecutableFolder();
+    places.moduleDirectory = LogModuleFolder(ExecutableFolder());
     places.userLogDirectory = UserLogDirectory(Environment("XDG_STATE_HOME"), Environment("HOME"));
     return places;
 }

@@ -12,4 +12,9 @@ namespace qzx {
 /// gives an absolute folder. Any thread.
 std::string UserLogDirectory(std::string_view xdgStateHome, std::string_view home);
 
+/// The folder whose "log" may hold the daily log: executableFolder itself, or empty for a
+/// folder of installed programs (one named bin or sbin, such as /usr/bin or ~/.local/bin),
+/// which then leaves the log to the user's folder. Any thread.
+std::string LogModuleFolder(std::string_view executableFolder);
+
 }  // namespace qzx

@@ -185,6 +185,6 @@ std::string HelpText() {
            "  4  standard output could not be written\n";
 }
 
-std::string VersionText() { return std::string("qzxwatch ") + QZX_VERSION_TEXT + "\n"; }
+std::string VersionText() { return std::string("qzxwatch ") + QZX_VERSION_FULL + "\n"; }
 
 }  // namespace qzx::cli

@@ -7,6 +7,7 @@
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtDesktopOpener.h"
 #include "app/qt/QtPrompts.h"
+#include "app/qt/QtStopSignals.h"
 #include "app/qt/QtTranslations.h"
 #include "watch/ChangeSource.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("QzxFile");
     qzx::InstallQtTranslations(app, QLocale::system());
+    qzx::QtStopSignals stopSignals;
 
     qzx::ProgramParts parts;
     qzx::QtPrompts prompts;
@@ -21,6 +23,9 @@ int main(int argc, char** argv) {
     qzx::MonitorController controller(parts.recorder, &qzx::CreateChangeSource, prompts);
     qzx::MonitorDialog window(parts.WindowDeps(controller, prompts, opener));
     prompts.SetOwner(&window);
+    // A message box open at the time closes too, as its Cancel would.
+    QObject::connect(&stopSignals, &qzx::QtStopSignals::Requested, &app,
+                     &QApplication::closeAllWindows);
     window.show();
     return app.exec();
 }
