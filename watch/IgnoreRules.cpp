@@ -66,6 +66,12 @@ Char CharAt(std::string_view s, std::size_t i) {
     return {value, length};
 }
 
+// An ASCII byte or the lead byte of a multibyte sequence.
+bool StartsACharacter(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b < 0x80 || b >= 0xC0;
+}
+
 bool IsDotName(std::string_view name) { return name == "." || name == ".."; }
 
 }  // namespace
@@ -116,10 +122,9 @@ class IgnoreRules::Pieces {
         const std::size_t n = path.size();
         std::size_t i = 0;
         while (i < n) {
-            while (i < n && IsSeparator(path[i], backslashSeparates)) ++i;
-            const std::size_t begin = i;
-            while (i < n && !IsSeparator(path[i], backslashSeparates)) ++i;
-            if (i > begin) Push(begin, i - begin);
+            const std::size_t end = backslashSeparates ? FindEither(i) : FindSlash(i);
+            if (end > i) Push(i, end - i);
+            i = end + 1;
         }
     }
 
@@ -134,6 +139,15 @@ class IgnoreRules::Pieces {
     }
 
   private:
+    std::size_t FindSlash(std::size_t from) const {
+        const void* at = std::memchr(path.data() + from, '/', path.size() - from);
+        return at == nullptr ? path.size() : static_cast<const char*>(at) - path.data();
+    }
+    std::size_t FindEither(std::size_t from) const {
+        while (from < path.size() && path[from] != '/' && path[from] != '\\') ++from;
+        return from;
+    }
+
     struct Piece {
         std::size_t begin;
         std::size_t length;
@@ -196,7 +210,34 @@ std::optional<PatternProblem> IgnoreRules::Compile(std::string_view pattern, boo
         if (const auto problem = CompileGlob(components[k], rule.globs[k])) return problem;
     }
     rules.push_back(std::move(rule));
+    Index(static_cast<std::uint32_t>(rules.size() - 1));
     return std::nullopt;
+}
+
+void IgnoreRules::Index(std::uint32_t r) {
+    const Rule& rule = rules[r];
+    if (rule.anchored) {
+        anchoredRules.push_back(r);
+        return;
+    }
+    // The glob's text is folded already, as the names' bytes are when they are looked up.
+    const Glob& glob = rule.globs.front();
+    const auto first = static_cast<unsigned char>(glob.text.empty() ? 0 : glob.text.front());
+    const auto last = static_cast<unsigned char>(glob.text.empty() ? 0 : glob.text.back());
+    switch (glob.form) {
+        case Glob::Form::kExact:
+        case Glob::Form::kSuffix:
+        case Glob::Form::kPrefixSuffix:
+            byLastByte[last].push_back(r);
+            return;
+        case Glob::Form::kPrefix:
+            byFirstByte[first].push_back(r);
+            return;
+        case Glob::Form::kAny:
+        case Glob::Form::kGeneral:
+            byNoByte.push_back(r);
+            return;
+    }
 }
 
 std::optional<PatternProblem> IgnoreRules::CompileGlob(std::string_view component,
@@ -261,6 +302,12 @@ std::optional<PatternProblem> IgnoreRules::CompileGlob(std::string_view componen
         i = j + 1;
     }
 
+    // No name shorter than this can match: a byte for each character the pattern needs.
+    for (const Token& token : glob.tokens) {
+        glob.minLength += token.type == Token::kLiteral ? token.length
+                          : token.type == Token::kStar  ? 0
+                                                        : 1;
+    }
     // The common shapes skip the general matcher.
     using T = Token;
     const auto& t = glob.tokens;
@@ -305,6 +352,12 @@ bool IgnoreRules::Matches(const Glob& glob, std::string_view name) const {
         }
         case Glob::Form::kGeneral:
             break;
+    }
+    if (name.size() < glob.minLength) return false;
+    const Token& tail = glob.tokens.back();
+    if (tail.type == Token::kLiteral && !SameBytes(name.data() + name.size() - tail.length,
+                                                   text.data() + tail.begin, tail.length, fold)) {
+        return false;
     }
 
     // A star matches as little as it can; on a mismatch the latest star takes one more
@@ -370,22 +423,23 @@ bool IgnoreRules::Matches(const Glob& glob, std::string_view name) const {
         }
         if (starToken == count || starFrom >= n) return false;
         starFrom += CharAt(name, starFrom).length;
+        // Only where the literal after the star could start is worth trying. Its first byte
+        // starts a character, so no place found is inside one.
+        const Token& next = glob.tokens[starToken + 1];
+        if (next.type == Token::kLiteral && StartsACharacter(text[next.begin])) {
+            const char wanted = text[next.begin];
+            while (starFrom < n && (fold ? Folded(name[starFrom]) : name[starFrom]) != wanted) {
+                ++starFrom;
+            }
+            if (starFrom == n) return false;
+        }
         s = starFrom;
         t = starToken + 1;
     }
 }
 
-bool IgnoreRules::Applies(const Rule& rule, const Pieces& path, PathKind kind) const {
+bool IgnoreRules::AppliesFromTop(const Rule& rule, const Pieces& path, PathKind kind) const {
     const std::size_t n = path.Size();
-    if (!rule.anchored) {
-        const Glob& glob = rule.globs.front();
-        // The folders above the last component are folders whatever the kind says.
-        const std::size_t named = rule.folderOnly && kind == PathKind::kFile ? n - 1 : n;
-        for (std::size_t k = 0; k < named; ++k) {
-            if (Matches(glob, path[k])) return true;
-        }
-        return false;
-    }
     const std::size_t m = rule.globs.size();
     if (n < m) return false;
     if (n == m && rule.folderOnly && kind == PathKind::kFile) return false;
@@ -395,11 +449,40 @@ bool IgnoreRules::Applies(const Rule& rule, const Pieces& path, PathKind kind) c
     return true;
 }
 
-int IgnoreRules::DecidingRule(const Pieces& path, PathKind kind) const {
-    for (std::size_t r = rules.size(); r-- > 0;) {
-        if (Applies(rules[r], path, kind)) return static_cast<int>(r);
+void IgnoreRules::Consider(const std::vector<std::uint32_t>& candidates, std::string_view name,
+                           bool lastIsFile, int& best) const {
+    for (std::size_t i = candidates.size(); i-- > 0;) {
+        const std::uint32_t r = candidates[i];
+        if (static_cast<int>(r) <= best) return;
+        const Rule& rule = rules[r];
+        if (lastIsFile && rule.folderOnly) continue;
+        if (Matches(rule.globs.front(), name)) {
+            best = static_cast<int>(r);
+            return;
+        }
     }
-    return -1;
+}
+
+int IgnoreRules::DecidingRule(const Pieces& path, PathKind kind) const {
+    const std::size_t n = path.Size();
+    const bool fold = syntax.foldCase;
+    int best = -1;
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::string_view name = path[k];
+        // The folders above the last component are folders whatever the kind says.
+        const bool lastIsFile = k + 1 == n && kind == PathKind::kFile;
+        const auto first = static_cast<unsigned char>(fold ? Folded(name.front()) : name.front());
+        const auto last = static_cast<unsigned char>(fold ? Folded(name.back()) : name.back());
+        Consider(byLastByte[last], name, lastIsFile, best);
+        Consider(byFirstByte[first], name, lastIsFile, best);
+        Consider(byNoByte, name, lastIsFile, best);
+    }
+    for (std::size_t i = anchoredRules.size(); i-- > 0;) {
+        const std::uint32_t r = anchoredRules[i];
+        if (static_cast<int>(r) <= best) break;
+        if (AppliesFromTop(rules[r], path, kind)) return static_cast<int>(r);
+    }
+    return best;
 }
 
 bool IgnoreRules::Ignores(std::string_view path, PathKind kind) const {

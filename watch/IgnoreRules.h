@@ -133,6 +133,7 @@ class IgnoreRules {
         // suffix forms the prefix, then the suffix.
         std::string text;
         std::uint32_t prefixLength = 0;
+        std::uint32_t minLength = 0;
         std::vector<Token> tokens;
         std::vector<CharSet> sets;
     };
@@ -148,13 +149,23 @@ class IgnoreRules {
     std::optional<PatternProblem> Compile(std::string_view pattern, bool exception);
     std::optional<PatternProblem> CompileGlob(std::string_view component, Glob& glob) const;
     bool Matches(const Glob& glob, std::string_view name) const;
-    bool Applies(const Rule& rule, const Pieces& path, PathKind kind) const;
+    bool AppliesFromTop(const Rule& rule, const Pieces& path, PathKind kind) const;
     bool CouldMatchBelow(const Rule& rule, const Pieces& folder) const;
     // The index of the last rule that applies, -1 when none does.
     int DecidingRule(const Pieces& path, PathKind kind) const;
 
+    // The name rules by the byte a matching name must end or begin with, and the rest, each in
+    // the order of the lines: a name is compared with the few rules that could match it.
+    void Index(std::uint32_t rule);
+    void Consider(const std::vector<std::uint32_t>& candidates, std::string_view name,
+                  bool lastIsFile, int& best) const;
+
     IgnoreSyntax syntax;
     std::vector<Rule> rules;
+    std::vector<std::uint32_t> byLastByte[256];
+    std::vector<std::uint32_t> byFirstByte[256];
+    std::vector<std::uint32_t> byNoByte;
+    std::vector<std::uint32_t> anchoredRules;
 };
 
 }  // namespace qzx
