@@ -203,6 +203,15 @@ TEST(IgnoreRules, SeparatorsFollowTheSystem) {
         kLinux);
 }
 
+// Without a syntax the rules are this system's: its separator and its case rule.
+TEST(IgnoreRules, DefaultsAreThisSystemsRules) {
+    IgnoreRules rules;
+    ASSERT_FALSE(rules.AddLine("sub/"));
+    ASSERT_FALSE(rules.AddLine("*.tmp"));
+    EXPECT_TRUE(rules.Ignores(std::string("sub") + kPathSeparator + "a.txt", kFile));
+    EXPECT_EQ(rules.Ignores("A.TMP", kFile), kPathSeparator == '\\');
+}
+
 TEST(IgnoreRules, EmptyListsAndTheWatchedFolderItself) {
     const IgnoreRules none(kLinux);
     EXPECT_TRUE(none.Empty());
