@@ -37,4 +37,37 @@ inline constexpr const char* kDetailLines = " 行未写入";
 inline constexpr const char* kDetailLastSeen = "，最近一次 ";
 inline constexpr const char* kDetailCountClose = "）";
 
+// The list's context menu. "忽略此类文件 (*.txt)" is made of the pattern between the two parts.
+inline constexpr const char* kMenuOpenFolder = "打开所在文件夹";
+inline constexpr const char* kMenuCopyPath = "复制路径";
+inline constexpr const char* kMenuIgnoreTypeBefore = "忽略此类文件 (";
+inline constexpr const char* kMenuIgnoreTypeAfter = ")";
+inline constexpr const char* kMenuIgnoreFolder = "忽略此文件夹";
+inline constexpr const char* kMenuIgnoreList = "忽略列表...";
+
+// The ignore list's dialog.
+inline constexpr const char* kIgnoreDialogTitle = "忽略列表";
+inline constexpr const char* kIgnoreDialogHint =
+    "每行一个规则：*.tmp 忽略此类文件；build/ 忽略任何位置的此名文件夹；/docs/old/ 从监控的文件夹"
+    "算起；!keep.tmp 为例外，后面的行优先；# 开头的行是注释。";
+// "第 3 行“*.[ch”无法使用：“[” 没有对应的 “]”。"
+inline constexpr const char* kBadLineBefore = "第 ";
+inline constexpr const char* kBadLineMiddle = " 行“";
+inline constexpr const char* kBadLineAfter = "”无法使用：";
+inline constexpr const char* kPatternUnclosedBracket = "“[” 没有对应的 “]”。";
+inline constexpr const char* kPatternEmpty = "没有要匹配的名称。";
+inline constexpr const char* kPatternDoubleStar =
+    "不支持 “**”；要忽略任何位置的文件夹，请写成 “名称/”。";
+inline constexpr const char* kPatternDotName = "路径中不能有 “.” 或 “..”。";
+inline constexpr const char* kPatternReversedRange = "“[ ]” 中范围的起点大于终点。";
+// The ignore list's file: each message names the file on the line after it.
+inline constexpr const char* kIgnoreFileUnreadable = "无法读取忽略列表文件，本次不使用忽略列表：";
+inline constexpr const char* kIgnoreFileTooLarge = "忽略列表文件过大，本次不使用忽略列表：";
+inline constexpr const char* kIgnoreFileBadLines = "忽略列表文件中有无法使用的规则，这些行未生效：";
+inline constexpr const char* kIgnoreFileUnwritable =
+    "无法保存忽略列表文件，更改只在本次运行中有效：";
+inline constexpr const char* kIgnoreFileNoFolder = "找不到用户的设置文件夹，忽略列表无法保存。";
+inline constexpr const char* kMoreBadLinesBefore = "……另有 ";
+inline constexpr const char* kMoreBadLinesAfter = " 行。";
+
 }  // namespace qzx::texts

@@ -2,15 +2,14 @@
 // from the environment.
 #include "records/DailyLog_linux.h"
 
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "base/PathRules.h"
 #include "records/DailyLog.h"
+#include "records/UserFolders_linux.h"
 
 namespace qzx {
 namespace {
@@ -31,28 +30,11 @@ std::string ExecutableFolder() {
     }
 }
 
-std::string Environment(const char* name) {
-    const char* value = ::getenv(name);
-    return value == nullptr ? std::string() : std::string(value);
-}
-
-std::string WithSeparator(std::string_view folder) {
-    std::string out(folder);
-    if (out.back() != kPathSeparator) out += kPathSeparator;
-    return out;
-}
-
 }  // namespace
 
 std::string UserLogDirectory(std::string_view xdgStateHome, std::string_view home) {
-    const std::string sub = std::string("qzxfile") + kPathSeparator + "log" + kPathSeparator;
-    if (!xdgStateHome.empty() && xdgStateHome.front() == '/') {
-        return WithSeparator(xdgStateHome) + sub;
-    }
-    if (!home.empty() && home.front() == '/') {
-        return WithSeparator(home) + ".local" + kPathSeparator + "state" + kPathSeparator + sub;
-    }
-    return {};
+    const std::string folder = UserStateFolder(xdgStateHome, home);
+    return folder.empty() ? folder : folder + "log/";
 }
 
 std::string LogModuleFolder(std::string_view executableFolder) {
@@ -70,7 +52,8 @@ std::string LogModuleFolder(std::string_view executableFolder) {
 LogLocations SystemLogLocations() {
     LogLocations places;
     places.moduleDirectory = LogModuleFolder(ExecutableFolder());
-    places.userLogDirectory = UserLogDirectory(Environment("XDG_STATE_HOME"), Environment("HOME"));
+    places.userLogDirectory =
+        UserLogDirectory(EnvironmentValue("XDG_STATE_HOME"), EnvironmentValue("HOME"));
     return places;
 }
 

@@ -8,6 +8,7 @@
 
 #include "base/WideText_win32.h"
 #include "records/DailyLog.h"
+#include "records/UserFolders_win32.h"
 
 namespace qzx {
 namespace {
@@ -31,28 +32,8 @@ std::string ProgramFolder() {
     return slash == std::wstring::npos ? std::string() : Narrow(path.substr(0, slash + 1));
 }
 
-bool IsFullPath(const std::wstring& path) {
-    return (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') || path.rfind(L"\\\\", 0) == 0;
-}
-
-std::wstring LocalAppData() {
-    const DWORD needed = ::GetEnvironmentVariableW(L"LOCALAPPDATA", nullptr, 0);
-    if (needed > 1) {
-        std::wstring value(needed, L'\0');
-        const DWORD n = ::GetEnvironmentVariableW(L"LOCALAPPDATA", value.data(), needed);
-        value.resize(n < needed ? n : 0);
-        if (IsFullPath(value)) return value;
-    }
-    // The variable may be missing in a service's environment; the shell still knows the folder.
-    wchar_t folder[MAX_PATH] = {};
-    if (SUCCEEDED(
-            ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)))
-        return folder;
-    return {};
-}
-
 std::string UserLogFolder() {
-    std::wstring base = LocalAppData();
+    std::wstring base = UserShellFolder(L"LOCALAPPDATA", CSIDL_LOCAL_APPDATA);
     if (base.empty()) return {};
     if (base.back() != L'\\') base += L'\\';
     return Narrow(base + L"QzxFile\\log\\");

@@ -2,10 +2,22 @@
 // without a disk and the disk code stays small.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace qzx {
+
+/// What reading a whole file gave.
+enum class ReadResult {
+    kRead,
+    /// Nothing of that name exists: for a settings file, no settings yet rather than a failure.
+    kMissing,
+    /// It holds more than the reader allows.
+    kTooLarge,
+    /// A folder, a file this process may not read, or any read error.
+    kFailed,
+};
 
 /// Files of the log and the export. Paths are UTF-8 bytes as the system takes them. Every
 /// operation may be called from any thread; failures are results, never exceptions.
@@ -31,6 +43,15 @@ class FileSystem {
     /// empty, a folder, a file this process may not write, or any write fails, and then a file
     /// that was there is left as it was.
     virtual int ReplaceFile(const std::string& path, std::string_view bytes) = 0;
+    /// Reads the whole file into bytes (emptied first), at most maxBytes of it. The records'
+    /// own writers never read; a file system that cannot read keeps this default, which fails.
+    virtual ReadResult ReadWholeFile(const std::string& path, std::size_t maxBytes,
+                                     std::string& bytes) const {
+        (void)path;
+        (void)maxBytes;
+        bytes.clear();
+        return ReadResult::kFailed;
+    }
 };
 
 /// The operating system's files (defined in the platform layer).

@@ -176,6 +176,32 @@ class PosixFileSystem final : public FileSystem {
         return ok ? 1 : 0;
     }
 
+    ReadResult ReadWholeFile(const std::string& path, std::size_t maxBytes,
+                             std::string& bytes) const override {
+        bytes.clear();
+        if (path.empty()) return ReadResult::kFailed;
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd.Valid()) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
+        struct stat st {};
+        if (::fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode)) return ReadResult::kFailed;
+        // The size is only a hint: a pipe or a device says 0, and a file may grow meanwhile.
+        char buffer[16384];
+        for (;;) {
+            const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                bytes.clear();
+                return ReadResult::kFailed;
+            }
+            if (n == 0) return ReadResult::kRead;
+            if (bytes.size() + static_cast<size_t>(n) > maxBytes) {
+                bytes.clear();
+                return ReadResult::kTooLarge;
+            }
+            bytes.append(buffer, static_cast<size_t>(n));
+        }
+    }
+
   private:
     // A new file beside the target, so that the rename stays within one file system.
     static UniqueFd CreateTemporary(const std::string& target, std::string& temp) {

@@ -151,6 +151,37 @@ class Win32FileSystem final : public FileSystem {
         return ok ? 1 : 0;
     }
 
+    ReadResult ReadWholeFile(const std::string& path, std::size_t maxBytes,
+                             std::string& bytes) const override {
+        bytes.clear();
+        const std::wstring wide = WidePath(path);
+        if (wide.empty()) return ReadResult::kFailed;
+        // An editor may hold the file open for writing while we read it.
+        UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.Valid()) {
+            const DWORD error = ::GetLastError();
+            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                       ? ReadResult::kMissing
+                       : ReadResult::kFailed;
+        }
+        char buffer[16384];
+        for (;;) {
+            DWORD n = 0;
+            if (!::ReadFile(file.Get(), buffer, sizeof buffer, &n, nullptr)) {
+                bytes.clear();
+                return ReadResult::kFailed;
+            }
+            if (n == 0) return ReadResult::kRead;
+            if (bytes.size() + n > maxBytes) {
+                bytes.clear();
+                return ReadResult::kTooLarge;
+            }
+            bytes.append(buffer, n);
+        }
+    }
+
   private:
     static bool IsFolder(const std::wstring& path) {
         const DWORD attributes = AttributesOf(path);

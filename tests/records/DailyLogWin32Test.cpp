@@ -9,6 +9,7 @@
 #include "base/WideText_win32.h"
 #include "records/DailyLog.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/ScopedVariable_win32.h"
 #include "tests/support/TempFolder_win32.h"
 
 namespace qzx {
@@ -16,27 +17,10 @@ namespace {
 
 using test::FakeClock;
 using test::ReadBytes;
+using test::ScopedVariable;
 using test::TempFolder;
 using test::W;
 using test::WriteBytes;
-
-// Sets an environment variable for the test's length and puts the old value back.
-class ScopedVariable {
-  public:
-    ScopedVariable(const wchar_t* name, const std::wstring& value) : name(name) {
-        wchar_t old[32768];
-        const DWORD n = ::GetEnvironmentVariableW(name, old, 32768);
-        had = n > 0 && n < 32768;
-        if (had) oldValue.assign(old, n);
-        ::SetEnvironmentVariableW(name, value.c_str());
-    }
-    ~ScopedVariable() { ::SetEnvironmentVariableW(name, had ? oldValue.c_str() : nullptr); }
-
-  private:
-    const wchar_t* name;
-    bool had = false;
-    std::wstring oldValue;
-};
 
 std::string ThisProgram() {
     wchar_t path[32768];

@@ -33,6 +33,7 @@ class FakeFileSystem final : public FileSystem {
     std::set<std::string> folders;
     std::set<std::string> readOnly;
     bool failWrites = false;
+    bool failReads = false;
     int appends = 0;  // calls of AppendToFile, failed ones included
 
     static std::string Bare(std::string path) {
@@ -73,6 +74,16 @@ class FakeFileSystem final : public FileSystem {
         if (failWrites || !IsWritableFolder(Parent(path)) || folders.count(path)) return 0;
         files[path] = std::string(bytes);
         return 1;
+    }
+    ReadResult ReadWholeFile(const std::string& path, std::size_t maxBytes,
+                             std::string& bytes) const override {
+        bytes.clear();
+        if (failReads || folders.count(Bare(path))) return ReadResult::kFailed;
+        const auto found = files.find(path);
+        if (found == files.end()) return ReadResult::kMissing;
+        if (found->second.size() > maxBytes) return ReadResult::kTooLarge;
+        bytes = found->second;
+        return ReadResult::kRead;
     }
 };
 
