@@ -7,6 +7,14 @@
 #
 # WINE is the loader for the program's architecture (wine64 when not given).
 set -euo pipefail
+# The window fetches its online notices at start: without a network of its own, they never
+# leave this machine (as root a network namespace; otherwise one inside a user namespace).
+if [[ -z "${QZX_BLACKBOX_OFFLINE:-}" ]]; then
+  for isolate in "unshare --net" "unshare --net --map-root-user"; do
+    if $isolate true 2>/dev/null; then QZX_BLACKBOX_OFFLINE=1 exec $isolate bash "$0" "$@"; fi
+  done
+  echo "note: no network namespace to be had; the window's fetches may leave this machine" >&2
+fi
 exe=$(readlink -f "$1")
 if [[ -n "${2:-}" ]]; then WINE64=$2; fi
 top=$(cd "$(dirname "$0")/../../.." && pwd)
