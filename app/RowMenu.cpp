@@ -5,7 +5,7 @@
 #include "app/RowMenu.h"
 
 #include "app/Texts.h"
-#include "online/TextTools.h"
+#include "watch/EventRow.h"
 #include "watch/ChangeRecord.h"
 
 namespace qzx {
@@ -117,7 +117,7 @@ std::vector<RowMenuItem> RowMenuItems(const RowMenuContext& context) {
 
         const std::string folder = context.kind == PathKind::kFolder
                                        ? std::string(CurrentPath(*row, separator))
-                                       : TextTools::FolderOfDetails(row->details, separator);
+                                       : FolderOfDetails(row->details, separator);
         std::string pattern = FolderPattern(folder, context.watchedFolder, separator);
         if (!pattern.empty()) {
             items.push_back(

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/PathRules.h"
 #include "records/DailyLog.h"
 #include "records/UserFolders_linux.h"
 
