@@ -139,6 +139,7 @@ class FanotifyTranslator {
     void HandleMovedTo(const FanotifyEvent& event, const Located& to);
     void PairMove(const HeldMove& from, const FanotifyEvent& to);
     void ResolveHeldMove();
+    void FollowFolderMove(const std::string& toPath, int toNode, const std::string& name);
     void MovedIn(const std::string& path, const std::string& objectHandle, int parentNode,
                  const std::string& name, const std::shared_ptr<const ProcessInfo>& process);
     void MovedOut(std::string_view objectHandle);

@@ -90,6 +90,9 @@ bool FanotifyTranslator::HandleEvents(const std::vector<FanotifyEvent>& events,
             Flush();
             return false;
         }
+        // A file's own event (its move, its link count) stands between the halves of its
+        // move, and says nothing that its folder's events do not.
+        if (heldMove && event.entry.handle.empty() && !(event.mask & FAN_RENAME)) continue;
         if (heldMove) {
             // Both halves of a move are queued back to back by the process that moved.
             if ((event.mask & FAN_MOVED_TO) && event.pid == heldMove->pid &&
@@ -293,17 +296,26 @@ void FanotifyTranslator::PairMove(const HeldMove& from, const FanotifyEvent& eve
     const std::string toPath = to.path + name;
     Emit(kActionRenamedOld, from.from.path, from.process);
     Emit(kActionRenamedNew, toPath, from.process);
-    if (!from.isDirectory) return;
+    if (from.isDirectory) FollowFolderMove(toPath, to.node, name);
+    // The kernel merges later events of the same name into this one (a change, its next move
+    // away): they come after the arrival.
+    FanotifyEvent rest = event;
+    rest.mask &= ~static_cast<std::uint64_t>(FAN_MOVED_TO | FAN_CREATE);
+    if (rest.mask & (FAN_MODIFY | FAN_ATTRIB | FAN_DELETE | FAN_MOVED_FROM)) HandleNamed(rest);
+}
+
+void FanotifyTranslator::FollowFolderMove(const std::string& toPath, int toNode,
+                                          const std::string& name) {
     std::optional<std::string> handle = access.HandleOf(root + toPath);
     int node = handle ? FindNode(*handle) : kNoNode;
-    if (!handle || (node != kNoNode && to.node == kNoNode)) {
+    if (!handle || (node != kNoNode && toNode == kNoNode)) {
         // Moved on already, or to a folder that is not in the table: what lies below it
         // cannot be followed.
         ForgetFolders();
         return;
     }
     if (node == kNoNode) return;
-    nodes[node].parent = to.node;
+    nodes[node].parent = toNode;
     nodes[node].name = name;
 }
 
