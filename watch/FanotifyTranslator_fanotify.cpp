@@ -16,8 +16,9 @@
 namespace qzx {
 namespace {
 
-// Deeper than any real tree; stops a corrupted parent chain from looping for ever.
-constexpr int kMaxDepth = 100000;
+// Deeper than any path the system hands out (PATH_MAX is 4096 bytes); a parent chain longer
+// than this has a loop in it, and its node is placed again.
+constexpr int kMaxDepth = 4096;
 
 std::string DirName(const std::string& path) {
     std::size_t slash = path.rfind('/');
@@ -459,6 +460,8 @@ int FanotifyTranslator::FindNode(std::string_view handle) {
 int FanotifyTranslator::PlaceNode(const std::string& handle, int parent, const std::string& name) {
     auto [it, inserted] = placeOf.emplace(handle, kNoNode);
     if (!inserted && it->second >= 0) {
+        // A folder is never its own parent; events that say so are not followed.
+        if (it->second == parent) return it->second;
         Node& known = nodes[it->second];
         known.parent = parent;
         known.name = name;
