@@ -340,7 +340,8 @@ TEST_F(FanotifySourceTest, EndedProcessIsItsPidAlone) {
     ASSERT_GT(pid, 0);
     stalling.Release();
     ASSERT_TRUE(stalling.Has(1, "gone.txt"));
-    const ChangeRecord* record = Find(stalling.Snapshot(), 1, "gone.txt");
+    const CollectingSink::State state = stalling.Snapshot();
+    const ChangeRecord* record = Find(state, 1, "gone.txt");
     ASSERT_TRUE(record && record->process);
     EXPECT_EQ(record->process->pid, pid);
     EXPECT_EQ(record->process->name, "");
