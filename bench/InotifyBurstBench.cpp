@@ -749,19 +749,22 @@ void Outside(int appends, int rounds, int perMinute) {
     }
     // What the stream alone costs the fanotify source: the filter's price per change elsewhere.
     AppendTree tree;
-    std::string elsewhere = MakeTempDir();
     const double seconds = 5;
-    const double quiet = IdleCpu(fanotify(true, true), tree.root, seconds);
-    pid_t streamer = StartStream(elsewhere, perMinute);
-    const double busy = IdleCpu(fanotify(true, true), tree.root, seconds);
-    const double busyInotify = IdleCpu(qzx::CreateChangeSource(), tree.root, seconds);
-    StopStream(streamer);
     const double changes = perMinute / 60.0 * seconds;
-    std::printf("outside only, %.0f s: fanotify source %.4f s CPU without the stream, %.4f s with "
-                "it (%.2f µs per change elsewhere); inotify source %.4f s with it\n",
-                seconds, quiet, busy, (busy - quiet) / changes * 1e6, busyInotify);
-    std::error_code ignored;
-    std::filesystem::remove_all(elsewhere, ignored);
+    for (bool pidfd : {true, false}) {
+        std::string elsewhere = MakeTempDir();
+        const double quiet = IdleCpu(fanotify(pidfd, true), tree.root, seconds);
+        pid_t streamer = StartStream(elsewhere, perMinute);
+        const double busy = IdleCpu(fanotify(pidfd, true), tree.root, seconds);
+        const double busyInotify = IdleCpu(qzx::CreateChangeSource(), tree.root, seconds);
+        StopStream(streamer);
+        std::printf("outside only, %.0f s: fanotify source%s %.4f s CPU without the stream, %.4f s "
+                    "with it (%.2f µs per change elsewhere); inotify source %.4f s with it\n",
+                    seconds, pidfd ? "" : " without process handles", quiet, busy,
+                    (busy - quiet) / changes * 1e6, busyInotify);
+        std::error_code ignored;
+        std::filesystem::remove_all(elsewhere, ignored);
+    }
 }
 
 }  // namespace

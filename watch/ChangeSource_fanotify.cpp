@@ -369,6 +369,8 @@ class FanotifySourceImpl final : public FanotifySource {
                     QueueIsEmpty()) {
                     translator.OnQueueEmpty(now);
                 }
+                // A longer pause after a read of nothing but changes elsewhere would save
+                // few wake-ups and let the kernel merge more of a burst's changes.
                 std::this_thread::sleep_for(kGatherPause);
             }
         }
