@@ -5,7 +5,11 @@
 # --out FILE). --outside N has another process make N changes a minute beside the watched folder.
 #
 #   bench/peers.sh [--quick] [--repeat N] [--label LABEL] [--out FILE] [--only qzxwatch,floor,...]
-#                  [--outside PER_MINUTE]
+#                  [--outside PER_MINUTE] [--tmpfs]
+#
+# --tmpfs (root only) runs the bursts on a tmpfs of their own, in a mount namespace of their own,
+# so that a watcher of the whole file system (fanotify) is not also paying for every other
+# change on the machine's disk; without it the bursts run under $TMPDIR or /tmp.
 #
 # Installs inotify-tools, fswatch and python3 through apt-get when they are missing, builds
 # what it runs into build/ (or $QZX_BUILD_DIR) and takes about ten minutes (--quick: one).
@@ -36,4 +40,16 @@ ln -sf "$build/bench/peer_window" "$tools/peer_window"
 
 args=(--tools "$tools" --out "$top/docs/benchmarks.md")
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
-exec python3 "$top/bench/peers.py" "${args[@]}" "$@"
+rest=()
+tmpfs=0
+for arg in "$@"; do
+  if [[ $arg == --tmpfs ]]; then tmpfs=1; else rest+=("$arg"); fi
+done
+if ((tmpfs)); then
+  scratch=$(mktemp -d /tmp/qzx-peers-tmpfs-XXXXXX)
+  trap 'rmdir "$scratch"' EXIT
+  unshare -m sh -c 'mount --make-rprivate / && mount -t tmpfs -o size=4g tmpfs "$0" &&
+    TMPDIR="$0" exec python3 "$@"' "$scratch" "$top/bench/peers.py" "${args[@]}" "${rest[@]}"
+  exit
+fi
+exec python3 "$top/bench/peers.py" "${args[@]}" "${rest[@]}"
