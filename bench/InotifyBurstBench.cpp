@@ -613,7 +613,9 @@ void EngineSetUp(bool cold, int rounds, const std::vector<int>& sizes) {
              return ProgramReady({qzxwatchFanotify, root}, "监控中..");
          }},
         {"qzxwatch (inotify)",
-         [&](const std::string& root) { return ProgramReady({qzxwatch, root}, "监控中.."); }},
+         [&](const std::string& root) {
+             return ProgramReady({qzxwatch, root}, "监控中..");
+         }},
         {"inotifywait -m -r",
          [](const std::string& root) {
              return ProgramReady({"inotifywait", "-m", "-r", root}, "Watches established");
@@ -697,8 +699,7 @@ Outcome SourceAlone(const char* name, const AppendTree& tree, int appends,
 }
 
 // CPU a watcher spends on nothing but the stream elsewhere, over a few seconds.
-double IdleCpu(std::unique_ptr<qzx::ChangeSource> source, const std::string& root,
-               double seconds) {
+double IdleCpu(std::unique_ptr<qzx::ChangeSource> source, const std::string& root, double seconds) {
     CountingSink sink;
     if (!source->Start(root + "/", sink)) return -1;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -710,11 +711,13 @@ double IdleCpu(std::unique_ptr<qzx::ChangeSource> source, const std::string& roo
 }
 
 void Outside(int appends, int rounds, int perMinute) {
-    std::printf("outside: %d appends in the tree, with and without %d changes a minute elsewhere "
-                "on the same file system\n",
-                appends, perMinute);
-    std::printf("| round | watcher | stream elsewhere | captured | overflow | CPU µs per change |"
-                " vs inotifywait |\n|---|---|---|---|---|---|---|\n");
+    std::printf(
+        "outside: %d appends in the tree, with and without %d changes a minute elsewhere "
+        "on the same file system\n",
+        appends, perMinute);
+    std::printf(
+        "| round | watcher | stream elsewhere | captured | overflow | CPU µs per change |"
+        " vs inotifywait |\n|---|---|---|---|---|---|---|\n");
     auto fanotify = [](bool pidfd, bool processes) {
         qzx::FanotifyOptions options;
         options.processHandles = pidfd;
@@ -728,12 +731,13 @@ void Outside(int appends, int rounds, int perMinute) {
             pid_t streamer = stream ? StartStream(elsewhere, perMinute) : -1;
             std::vector<Outcome> outcomes;
             outcomes.push_back(InotifyWait(tree, appends));
-            outcomes.push_back(SourceAlone("inotify source", tree, appends, qzx::CreateChangeSource()));
+            outcomes.push_back(
+                SourceAlone("inotify source", tree, appends, qzx::CreateChangeSource()));
             outcomes.push_back(SourceAlone("fanotify source", tree, appends, fanotify(true, true)));
-            outcomes.push_back(
-                SourceAlone("fanotify source, no process handles", tree, appends, fanotify(false, true)));
-            outcomes.push_back(
-                SourceAlone("fanotify source, no processes", tree, appends, fanotify(false, false)));
+            outcomes.push_back(SourceAlone("fanotify source, no process handles", tree, appends,
+                                           fanotify(false, true)));
+            outcomes.push_back(SourceAlone("fanotify source, no processes", tree, appends,
+                                           fanotify(false, false)));
             StopStream(streamer);
             const double base = outcomes[0].cpu > 0 ? outcomes[0].cpu : 1;
             for (const Outcome& o : outcomes) {
@@ -758,10 +762,11 @@ void Outside(int appends, int rounds, int perMinute) {
         const double busy = IdleCpu(fanotify(pidfd, true), tree.root, seconds);
         const double busyInotify = IdleCpu(qzx::CreateChangeSource(), tree.root, seconds);
         StopStream(streamer);
-        std::printf("outside only, %.0f s: fanotify source%s %.4f s CPU without the stream, %.4f s "
-                    "with it (%.2f µs per change elsewhere); inotify source %.4f s with it\n",
-                    seconds, pidfd ? "" : " without process handles", quiet, busy,
-                    (busy - quiet) / changes * 1e6, busyInotify);
+        std::printf(
+            "outside only, %.0f s: fanotify source%s %.4f s CPU without the stream, %.4f s "
+            "with it (%.2f µs per change elsewhere); inotify source %.4f s with it\n",
+            seconds, pidfd ? "" : " without process handles", quiet, busy,
+            (busy - quiet) / changes * 1e6, busyInotify);
         std::error_code ignored;
         std::filesystem::remove_all(elsewhere, ignored);
     }

@@ -20,8 +20,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstdint>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -43,7 +43,8 @@ namespace {
 constexpr std::uint64_t kChangeMask = FAN_CREATE | FAN_DELETE | FAN_MODIFY | FAN_ATTRIB | FAN_ONDIR;
 // Without rename events the two halves come separately, and the watched folder's own end has
 // to be heard from its own events, since the deletion in its parent does not name it.
-constexpr std::uint64_t kHalvesMask = FAN_MOVED_FROM | FAN_MOVED_TO | FAN_DELETE_SELF | FAN_MOVE_SELF;
+constexpr std::uint64_t kHalvesMask =
+    FAN_MOVED_FROM | FAN_MOVED_TO | FAN_DELETE_SELF | FAN_MOVE_SELF;
 // Large reads keep the number of system calls low in a burst.
 constexpr std::size_t kReadBufferSize = 256 * 1024;
 // As for inotify: a short read in a burst is followed by a moment's pause, so that the next

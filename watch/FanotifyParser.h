@@ -34,10 +34,10 @@ struct FanotifyEvent {
     /// What the PID record tells: Running (a handle came), Ended (the process had gone when the
     /// event was read), Unknown (no record, or the kernel could not make a handle).
     ProcessState process = ProcessState::Unknown;
-    FanotifyEntry entry;          // the folder of the change and the entry's name
-    FanotifyEntry from;           // a rename's old folder and name
-    FanotifyEntry to;             // a rename's new folder and name
-    std::string_view object;      // the handle of the object itself (the child of a dirent event)
+    FanotifyEntry entry;      // the folder of the change and the entry's name
+    FanotifyEntry from;       // a rename's old folder and name
+    FanotifyEntry to;         // a rename's new folder and name
+    std::string_view object;  // the handle of the object itself (the child of a dirent event)
 };
 
 /// Appends to events (after clearing it) every whole event found in the length bytes at data,

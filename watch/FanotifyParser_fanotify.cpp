@@ -66,7 +66,7 @@ void ReadRecords(const char* data, std::size_t length, FanotifyEvent& event) {
                     std::int32_t pidfd;
                     std::memcpy(&pidfd, record + kInfoHeader, sizeof pidfd);
                     event.pidfd = pidfd >= 0 ? pidfd : -1;
-                    event.process = pidfd >= 0            ? ProcessState::Running
+                    event.process = pidfd >= 0             ? ProcessState::Running
                                     : pidfd == FAN_NOPIDFD ? ProcessState::Ended
                                                            : ProcessState::Unknown;
                 }

@@ -133,17 +133,22 @@ TEST_F(EngineChoiceRealTest, EachRefusalFallsBackToInotify) {
         int error;
         const char* reason;
     } cases[] = {
-        {true, EPERM, texts::kNoFanotifyPermission},  {true, EINVAL, texts::kNoFanotifyKernel},
-        {true, EMFILE, texts::kNoFanotifyLimit},      {false, ENODEV, texts::kNoFanotifyNoDevice},
-        {false, EXDEV, texts::kNoFanotifySubvolume},  {false, EOPNOTSUPP, texts::kNoFanotifyHandles},
-        {false, EPERM, texts::kNoFanotifyPermission}, {false, ENOSPC, texts::kNoFanotifyLimit},
+        {true, EPERM, texts::kNoFanotifyPermission},
+        {true, EINVAL, texts::kNoFanotifyKernel},
+        {true, EMFILE, texts::kNoFanotifyLimit},
+        {false, ENODEV, texts::kNoFanotifyNoDevice},
+        {false, EXDEV, texts::kNoFanotifySubvolume},
+        {false, EOPNOTSUPP, texts::kNoFanotifyHandles},
+        {false, EPERM, texts::kNoFanotifyPermission},
+        {false, ENOSPC, texts::kNoFanotifyLimit},
         {false, EIO, nullptr},
     };
     for (const Case& c : cases) {
         FanotifyOptions options;
         (c.group ? options.refuseGroupWith : options.refuseMarkWith) = c.error;
         EngineStatus status = StartAndSee(scratch.folder, options);
-        const std::string reason = c.reason ? c.reason : "fanotify 无法使用，错误号 " + std::to_string(EIO);
+        const std::string reason =
+            c.reason ? c.reason : "fanotify 无法使用，错误号 " + std::to_string(EIO);
         EXPECT_EQ(status.engine, ChangeEngine::Inotify) << c.error;
         EXPECT_EQ(status.fallbackReason, reason) << c.error;
         EXPECT_NE(status.summary.find(reason), std::string::npos) << c.error;

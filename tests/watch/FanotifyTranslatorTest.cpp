@@ -163,8 +163,9 @@ TEST_F(FanotifyTranslatorTest, ObjectOnlyEventsMakeNoRecord) {
 
 // Every record of an event carries its process, read once for a burst of one process.
 TEST_F(FanotifyTranslatorTest, RecordsCarryTheirProcess) {
-    ASSERT_TRUE(Handle({ev.Named(FAN_CREATE, "R", "a", "", 7), ev.Named(FAN_MODIFY, "R", "a", "", 7),
-                        ev.Named(FAN_MODIFY, "R", "b", "", 8)}));
+    ASSERT_TRUE(
+        Handle({ev.Named(FAN_CREATE, "R", "a", "", 7), ev.Named(FAN_MODIFY, "R", "a", "", 7),
+                ev.Named(FAN_MODIFY, "R", "b", "", 8)}));
     auto batch = sink.Snapshot().batches.at(0);
     ASSERT_EQ(batch.size(), 3u);
     ASSERT_TRUE(batch[0].process);
@@ -295,8 +296,8 @@ TEST_F(FanotifyTranslatorTest, RemovedTreeIsPlacedByItsFoldersRemoval) {
         ev.Named(FAN_DELETE, "A", "g"),
         ev.Named(FAN_DELETE | FAN_ONDIR, "T", "a", "A"),
     }));
-    EXPECT_THAT(Texts(), ElementsAre("3 t/seen", "2 t/a/b/f1", "2 t/a/b/f2", "2 t/a/b", "2 t/a/g",
-                                     "2 t/a"));
+    EXPECT_THAT(Texts(),
+                ElementsAre("3 t/seen", "2 t/a/b/f1", "2 t/a/b/f2", "2 t/a/b", "2 t/a/g", "2 t/a"));
     EXPECT_EQ(translator.ParkedEvents(), 0u);
 }
 
@@ -331,8 +332,8 @@ TEST_F(FanotifyTranslatorTest, MergedMakeAndRemoveOfAFolder) {
 // The watched folder deleted, moved, or seen going by its own events ends the watch, with
 // what came before it handed on.
 TEST_F(FanotifyTranslatorTest, WatchedFolderGoingEndsTheWatch) {
-    EXPECT_FALSE(Handle({ev.Named(FAN_DELETE, "R", "a"),
-                         ev.Named(FAN_DELETE | FAN_ONDIR, "P", "w", "R")}));
+    EXPECT_FALSE(
+        Handle({ev.Named(FAN_DELETE, "R", "a"), ev.Named(FAN_DELETE | FAN_ONDIR, "P", "w", "R")}));
     EXPECT_THAT(Texts(), ElementsAre("2 a"));
     EXPECT_FALSE(Handle({ev.Rename("P", "w", "P", "w2", "R", true)}));
     EXPECT_FALSE(Handle({ev.Self(FAN_DELETE_SELF, "R")}));
@@ -345,7 +346,8 @@ TEST_F(FanotifyTranslatorTest, WatchedFolderGoingEndsTheWatch) {
 // may have been lost with it.
 TEST_F(FanotifyTranslatorTest, OverflowSplitsTheBatchAndForgetsTheTable) {
     fs.Folder("A", "/w/a");
-    ASSERT_TRUE(Handle({ev.Named(FAN_CREATE, "A", "x"), ev.Overflow(), ev.Named(FAN_CREATE, "A", "y")}));
+    ASSERT_TRUE(
+        Handle({ev.Named(FAN_CREATE, "A", "x"), ev.Overflow(), ev.Named(FAN_CREATE, "A", "y")}));
     auto s = sink.Snapshot();
     EXPECT_EQ(s.overflows, 1);
     ASSERT_EQ(s.batches.size(), 2u);
@@ -362,8 +364,8 @@ class FanotifyHalvesTest : public FanotifyTranslatorTest {
 // another process, or no second half at all, is a removal.
 TEST_F(FanotifyHalvesTest, HalvesArePaired) {
     ASSERT_TRUE(Handle({ev.Named(FAN_MOVED_FROM, "R", "a"), ev.Named(FAN_MOVED_TO, "R", "b")}));
-    ASSERT_TRUE(Handle({ev.Named(FAN_MOVED_FROM, "R", "c", "", 1),
-                        ev.Named(FAN_MOVED_TO, "R", "d", "", 2)}));
+    ASSERT_TRUE(Handle(
+        {ev.Named(FAN_MOVED_FROM, "R", "c", "", 1), ev.Named(FAN_MOVED_TO, "R", "d", "", 2)}));
     ASSERT_TRUE(Handle({ev.Named(FAN_MOVED_FROM, "R", "e")}));
     EXPECT_TRUE(translator.HasHeldMove());
     ASSERT_TRUE(Handle({ev.Named(FAN_MOVED_TO, "R", "f")}));
@@ -390,22 +392,23 @@ TEST_F(FanotifyHalvesTest, FolderRenamedByHalves) {
     fs.Folder("D", "/w/d");
     ASSERT_TRUE(Handle({ev.Named(FAN_MODIFY, "D", "x")}));
     fs.Move("/w/d", "/w/e");
-    ASSERT_TRUE(Handle({ev.Named(FAN_MOVED_FROM | FAN_ONDIR, "R", "d"),
-                        ev.Named(FAN_MOVED_TO | FAN_ONDIR, "R", "e"),
-                        ev.Named(FAN_MODIFY, "D", "x")}));
+    ASSERT_TRUE(
+        Handle({ev.Named(FAN_MOVED_FROM | FAN_ONDIR, "R", "d"),
+                ev.Named(FAN_MOVED_TO | FAN_ONDIR, "R", "e"), ev.Named(FAN_MODIFY, "D", "x")}));
     EXPECT_THAT(Texts(), ElementsAre("3 d/x", "4 d", "5 e", "3 e/x"));
     EXPECT_EQ(fs.pathLookups, 1);
     fs.Move("/w/e", "/out/e");
-    ASSERT_TRUE(Handle({ev.Named(FAN_MOVED_FROM | FAN_ONDIR, "R", "e"),
-                        ev.Named(FAN_MOVED_TO | FAN_ONDIR, "O", "e"),
-                        ev.Named(FAN_MODIFY, "D", "x")}));
+    ASSERT_TRUE(
+        Handle({ev.Named(FAN_MOVED_FROM | FAN_ONDIR, "R", "e"),
+                ev.Named(FAN_MOVED_TO | FAN_ONDIR, "O", "e"), ev.Named(FAN_MODIFY, "D", "x")}));
     EXPECT_EQ(Texts().back(), "2 e");
 }
 
 // Without the handle of a deleted folder nothing can place what was inside it: such events
 // are dropped rather than kept for ever.
 TEST_F(FanotifyHalvesTest, GoneFoldersAreNotWaitedFor) {
-    ASSERT_TRUE(Handle({ev.Named(FAN_DELETE, "B", "f1"), ev.Named(FAN_DELETE | FAN_ONDIR, "R", "b")}));
+    ASSERT_TRUE(
+        Handle({ev.Named(FAN_DELETE, "B", "f1"), ev.Named(FAN_DELETE | FAN_ONDIR, "R", "b")}));
     EXPECT_THAT(Texts(), ElementsAre("2 b"));
     EXPECT_EQ(translator.ParkedEvents(), 0u);
 }
