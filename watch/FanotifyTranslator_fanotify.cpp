@@ -597,7 +597,8 @@ std::shared_ptr<const ProcessInfo> FanotifyTranslator::ProcessOf(const FanotifyE
 
 void FanotifyTranslator::Emit(int action, std::string name,
                               const std::shared_ptr<const ProcessInfo>& process) {
-    batch.push_back(ChangeRecord{action, std::move(name), process});
+    batch.emplace_back(action, std::move(name));
+    batch.back().process = process;
 }
 
 void FanotifyTranslator::Flush() {
