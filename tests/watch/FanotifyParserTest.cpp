@@ -221,13 +221,5 @@ TEST(FanotifyParser, MalformedEventsAndRecords) {
     EXPECT_EQ(events[0].process, ProcessState::Unknown);
 }
 
-TEST(FanotifyParser, EmptyAndNullReads) {
-    std::vector<FanotifyEvent> events{FanotifyEvent{}};
-    EXPECT_EQ(ParseFanotifyEvents(nullptr, 100, events), 0u);
-    EXPECT_TRUE(events.empty());
-    std::unique_ptr<char[]> block;
-    EXPECT_EQ(ParseExact("", events, block), 0u);
-}
-
 }  // namespace
 }  // namespace qzx

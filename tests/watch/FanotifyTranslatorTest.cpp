@@ -176,17 +176,6 @@ TEST_F(FanotifyTranslatorTest, RecordsCarryTheirProcess) {
     EXPECT_EQ(reader.reads, 2);
 }
 
-TEST(FanotifyTranslatorNoProcesses, RecordsCarryNoProcessWithoutACache) {
-    FakeFileSystem fs;
-    fs.Folder("R", kRoot);
-    CollectingSink sink;
-    FanotifyTranslator translator(fs, sink, nullptr, FanotifyFeatures{});
-    translator.Begin("/w/", "R");
-    Events ev;
-    ASSERT_TRUE(translator.HandleEvents({ev.Named(FAN_CREATE, "R", "a")}, {}));
-    EXPECT_FALSE(sink.Snapshot().batches.at(0).at(0).process);
-}
-
 // The four ways a rename can meet the tree's edge, table-driven.
 TEST_F(FanotifyTranslatorTest, RenamesAtTheEdge) {
     struct Case {
