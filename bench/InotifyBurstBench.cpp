@@ -1,8 +1,11 @@
 // How the inotify change source copes with a burst of new files, with a large tree to set up,
 // and with a burst of appends to existing files while the log is written, side by side with a
-// reader that only drains the kernel queue and with inotifywait.
+// reader that only drains the kernel queue and with inotifywait; and how the fanotify source
+// compares: its set-up on big trees, and what changes elsewhere on the file system cost it.
 // Run by hand: build/bench/inotify_burst_bench [folders for the set-up run...]
 //              build/bench/inotify_burst_bench appends [appends [rounds]]
+//              build/bench/inotify_burst_bench engines [cold] [rounds [folders...]]
+//              build/bench/inotify_burst_bench outside [appends [rounds [changes a minute]]]
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -14,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -36,6 +40,7 @@
 #include "records/FileSystem.h"
 #include "watch/ChangeSource.h"
 #include "watch/EventRecorder.h"
+#include "watch/FanotifySource.h"
 #include "watch/InotifyParser.h"
 
 namespace {
@@ -495,9 +500,297 @@ void Appends(int appends, int rounds) {
     }
 }
 
+// ---- fanotify next to inotify: set-up on big trees, changes elsewhere on the file system ----
+
+// The programs beside this one in the build tree.
+std::string BuildFile(const std::string& relative) {
+    std::error_code error;
+    auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return (self.parent_path() / relative).lexically_normal().string();
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// Writes what the page cache holds and drops it, so that the next walk reads the disk.
+bool DropCaches() {
+    ::sync();
+    std::ofstream drop("/proc/sys/vm/drop_caches");
+    drop << "3\n";
+    drop.flush();
+    return static_cast<bool>(drop);
+}
+
+// A tree of 100 folders with folders/100 - 1 subfolders each, on the disk's /tmp.
+std::string MakeTree(int folders) {
+    std::string root = MakeTempDir();
+    for (int i = 0; i < 100; ++i) {
+        std::string top = root + "/t" + std::to_string(i);
+        ::mkdir(top.c_str(), 0755);
+        for (int j = 0; j < folders / 100 - 1; ++j) {
+            ::mkdir((top + "/s" + std::to_string(j)).c_str(), 0755);
+        }
+    }
+    return root;
+}
+
+// Seconds from Start to OnReady of a source in this process; -1 when it would not start.
+double SourceReady(qzx::ChangeSource& source, const std::string& root) {
+    CountingSink sink;
+    Clock::time_point begin = Clock::now();
+    if (!source.Start(root + "/", sink)) return -1;
+    Clock::time_point deadline = Clock::now() + std::chrono::seconds(120);
+    while (sink.readyAt.load() == 0 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    Clock::time_point ready{Clock::duration(sink.readyAt.load())};
+    source.Stop();
+    return Seconds(ready - begin);
+}
+
+// Seconds from starting a program to the text on its standard error that says it watches;
+// -1 when it cannot be run or never says so.
+double ProgramReady(std::vector<std::string> args, const std::string& readyText) {
+    int err[2];
+    if (::pipe(err) != 0) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    posix_spawn_file_actions_addclose(&actions, err[0]);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    Clock::time_point begin = Clock::now();
+    pid_t pid = 0;
+    int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(err[1]);
+    if (spawned != 0) {
+        ::close(err[0]);
+        return -1;
+    }
+    std::string said;
+    char chunk[512];
+    double seconds = -1;
+    while (said.find(readyText) == std::string::npos) {
+        ssize_t n = ::read(err[0], chunk, sizeof chunk);
+        if (n <= 0) break;
+        said.append(chunk, static_cast<std::size_t>(n));
+    }
+    if (said.find(readyText) != std::string::npos) seconds = Seconds(Clock::now() - begin);
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(err[0]);
+    return seconds;
+}
+
+void EngineSetUp(bool cold, int rounds, const std::vector<int>& sizes) {
+    const std::string qzxwatch = BuildFile("../app/cli/qzxwatch");
+    const std::string qzxwatchFanotify = BuildFile("qzxwatch_fanotify");
+    struct Watcher {
+        const char* name;
+        std::function<double(const std::string&)> ready;
+    };
+    std::vector<Watcher> watchers = {
+        {"fanotify source",
+         [](const std::string& root) {
+             auto source = qzx::CreateFanotifySource();
+             return SourceReady(*source, root);
+         }},
+        {"inotify source",
+         [](const std::string& root) {
+             auto source = qzx::CreateChangeSource();
+             return SourceReady(*source, root);
+         }},
+        {"qzxwatch (fanotify)",
+         [&](const std::string& root) {
+             return ProgramReady({qzxwatchFanotify, root}, "监控中..");
+         }},
+        {"qzxwatch (inotify)",
+         [&](const std::string& root) {
+             return ProgramReady({qzxwatch, root}, "监控中..");
+         }},
+        {"inotifywait -m -r",
+         [](const std::string& root) {
+             return ProgramReady({"inotifywait", "-m", "-r", root}, "Watches established");
+         }},
+    };
+    std::printf("set-up, %s caches, median of %d alternating runs (seconds to watching):\n",
+                cold ? "cold" : "warm", rounds);
+    std::printf("| folders |");
+    for (const Watcher& w : watchers) std::printf(" %s |", w.name);
+    std::printf("\n|---|");
+    for (std::size_t i = 0; i < watchers.size(); ++i) std::printf("---|");
+    std::printf("\n");
+    for (int size : sizes) {
+        std::string root = MakeTree(size);
+        std::vector<std::vector<double>> times(watchers.size());
+        if (!cold) watchers[1].ready(root);  // the first walk warms what the others read
+        for (int round = 0; round < rounds; ++round) {
+            for (std::size_t k = 0; k < watchers.size(); ++k) {
+                const std::size_t i = (k + static_cast<std::size_t>(round)) % watchers.size();
+                if (cold && !DropCaches()) {
+                    std::printf("(cannot drop the caches here: run as root)\n");
+                    cold = false;
+                }
+                times[i].push_back(watchers[i].ready(root));
+            }
+        }
+        const double base = Median(times.back());
+        std::printf("| %d |", size);
+        for (const auto& t : times) {
+            const double m = Median(t);
+            std::printf(" %.4f (%.3f×) |", m, base > 0 ? m / base : 0.0);
+        }
+        std::printf("\n");
+        std::fflush(stdout);
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+}
+
+// Changes elsewhere on the same file system, at a steady rate, from another process.
+pid_t StartStream(const std::string& folder, int perMinute) {
+    const std::string generator = BuildFile("peers/burst_gen");
+    std::string rate = std::to_string(perMinute);
+    char* args[] = {const_cast<char*>(generator.c_str()), const_cast<char*>("stream"),
+                    const_cast<char*>(folder.c_str()), rate.data(), nullptr};
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, generator.c_str(), nullptr, nullptr, args, environ) != 0) return -1;
+    return pid;
+}
+
+void StopStream(pid_t pid) {
+    if (pid <= 0) return;
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+}
+
+// A source alone, counting modifications, over one burst of appends.
+Outcome SourceAlone(const char* name, const AppendTree& tree, int appends,
+                    std::unique_ptr<qzx::ChangeSource> source) {
+    struct ModifySink : CountingSink {
+        void OnBatch(const qzx::ChangeBatch& batch) override {
+            long n = 0;
+            for (const qzx::ChangeRecord& r : batch) n += r.action == qzx::kActionModified;
+            modified += n;
+        }
+        std::atomic<long> modified{0};
+    } sink;
+    Outcome o;
+    o.name = name;
+    if (!source->Start(tree.root + "/", sink)) return o;
+    while (sink.readyAt.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const double cpu = CpuSeconds();
+    o = RunBurst(tree, appends, [&] { return sink.modified.load(); });
+    o.cpu = CpuSeconds() - cpu;
+    o.name = name;
+    o.overflow = sink.overflows > 0;
+    source->Stop();
+    return o;
+}
+
+// CPU a watcher spends on nothing but the stream elsewhere, over a few seconds.
+double IdleCpu(std::unique_ptr<qzx::ChangeSource> source, const std::string& root, double seconds) {
+    CountingSink sink;
+    if (!source->Start(root + "/", sink)) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const double cpu = CpuSeconds();
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const double used = CpuSeconds() - cpu;
+    source->Stop();
+    return used;
+}
+
+void Outside(int appends, int rounds, int perMinute) {
+    std::printf(
+        "outside: %d appends in the tree, with and without %d changes a minute elsewhere "
+        "on the same file system\n",
+        appends, perMinute);
+    std::printf(
+        "| round | watcher | stream elsewhere | captured | overflow | CPU µs per change |"
+        " vs inotifywait |\n|---|---|---|---|---|---|---|\n");
+    auto fanotify = [](bool pidfd, bool processes) {
+        qzx::FanotifyOptions options;
+        options.processHandles = pidfd;
+        options.processes = processes;
+        return qzx::CreateFanotifySource(options);
+    };
+    for (int round = 1; round <= rounds; ++round) {
+        for (bool stream : {false, true}) {
+            AppendTree tree;
+            std::string elsewhere = MakeTempDir();
+            pid_t streamer = stream ? StartStream(elsewhere, perMinute) : -1;
+            std::vector<Outcome> outcomes;
+            outcomes.push_back(InotifyWait(tree, appends));
+            outcomes.push_back(
+                SourceAlone("inotify source", tree, appends, qzx::CreateChangeSource()));
+            outcomes.push_back(SourceAlone("fanotify source", tree, appends, fanotify(true, true)));
+            outcomes.push_back(SourceAlone("fanotify source, no process handles", tree, appends,
+                                           fanotify(false, true)));
+            outcomes.push_back(SourceAlone("fanotify source, no processes", tree, appends,
+                                           fanotify(false, false)));
+            StopStream(streamer);
+            const double base = outcomes[0].cpu > 0 ? outcomes[0].cpu : 1;
+            for (const Outcome& o : outcomes) {
+                std::printf("| %d | %s | %s | %.1f%% | %s | %.2f | %.2f× |\n", round, o.name,
+                            stream ? "yes" : "no",
+                            100.0 * static_cast<double>(o.captured) / appends,
+                            o.overflow ? "yes" : "no", o.cpu / appends * 1e6, o.cpu / base);
+            }
+            std::fflush(stdout);
+            std::error_code ignored;
+            std::filesystem::remove_all(elsewhere, ignored);
+        }
+    }
+    // What the stream alone costs the fanotify source: the filter's price per change elsewhere.
+    AppendTree tree;
+    const double seconds = 5;
+    const double changes = perMinute / 60.0 * seconds;
+    for (bool pidfd : {true, false}) {
+        std::string elsewhere = MakeTempDir();
+        const double quiet = IdleCpu(fanotify(pidfd, true), tree.root, seconds);
+        pid_t streamer = StartStream(elsewhere, perMinute);
+        const double busy = IdleCpu(fanotify(pidfd, true), tree.root, seconds);
+        const double busyInotify = IdleCpu(qzx::CreateChangeSource(), tree.root, seconds);
+        StopStream(streamer);
+        std::printf(
+            "outside only, %.0f s: fanotify source%s %.4f s CPU without the stream, %.4f s "
+            "with it (%.2f µs per change elsewhere); inotify source %.4f s with it\n",
+            seconds, pidfd ? "" : " without process handles", quiet, busy,
+            (busy - quiet) / changes * 1e6, busyInotify);
+        std::error_code ignored;
+        std::filesystem::remove_all(elsewhere, ignored);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "engines") == 0) {
+        int next = 2;
+        const bool cold = argc > next && std::strcmp(argv[next], "cold") == 0;
+        if (cold) ++next;
+        const int rounds = argc > next ? std::atoi(argv[next++]) : 3;
+        std::vector<int> sizes;
+        for (; next < argc; ++next) sizes.push_back(std::atoi(argv[next]));
+        if (sizes.empty()) sizes = {1000, 10000, 100000};
+        EngineSetUp(cold, rounds, sizes);
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "outside") == 0) {
+        Outside(argc > 2 ? std::atoi(argv[2]) : 50000, argc > 3 ? std::atoi(argv[3]) : 3,
+                argc > 4 ? std::atoi(argv[4]) : 100000);
+        return 0;
+    }
     if (argc > 1 && std::strcmp(argv[1], "appends") == 0) {
         Appends(argc > 2 ? std::atoi(argv[2]) : 50000, argc > 3 ? std::atoi(argv[3]) : 3);
         return 0;

@@ -7,6 +7,9 @@
  *   burst_gen nested ROOT COUNT FILES     mkdir -p ROOT/n<i>/a/b/c, then FILES files in c
  *   burst_gen renames ROOT N              rename ROOT/r/f<i> to ROOT/r/g<i>
  *   burst_gen appends ROOT TOTAL FILES    append a line to ROOT/a/f<i % FILES>, TOTAL times
+ *   burst_gen stream ROOT PER_MINUTE      until stopped, PER_MINUTE changes a minute in ROOT/s,
+ *                                         made in small groups every 10 ms: a file made, a line
+ *                                         appended, the file deleted, over 1,000 names
  */
 #define _GNU_SOURCE
 #include <fcntl.h>
@@ -101,6 +104,35 @@ int main(int argc, char** argv) {
             }
             close(fd);
             ++truth;
+        }
+    } else if (strcmp(mode, "stream") == 0) {
+        snprintf(path, sizeof path, "%s/s", root);
+        MakeDir(path);
+        const long perTick = n / 6000 > 0 ? n / 6000 : 1;
+        const long tickNs = n / 6000 > 0 ? 10000000L : 60000000000L / (n > 0 ? n : 1);
+        struct timespec next;
+        clock_gettime(CLOCK_MONOTONIC, &next);
+        for (long k = 0;; ) {
+            for (long i = 0; i < perTick; ++i, ++k) {
+                snprintf(path, sizeof path, "%s/s/f%ld", root, (k / 3) % 1000);
+                if (k % 3 == 0) {
+                    Touch(path);
+                } else if (k % 3 == 1) {
+                    int fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+                    if (fd >= 0) {
+                        if (write(fd, "x\n", 2) != 2) return 1;
+                        close(fd);
+                    }
+                } else {
+                    unlink(path);
+                }
+            }
+            next.tv_nsec += tickNs;
+            while (next.tv_nsec >= 1000000000L) {
+                next.tv_nsec -= 1000000000L;
+                ++next.tv_sec;
+            }
+            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, NULL);
         }
     } else {
         fprintf(stderr, "unknown mode %s\n", mode);

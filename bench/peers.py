@@ -167,6 +167,15 @@ class QzxWatch(Watcher):
         return parse_log_lines(self.text(self.out), mode, self.root)
 
 
+class QzxWatchFanotify(QzxWatch):
+    """qzxwatch with the Linux choice of engine: fanotify when run as root."""
+    name = "qzxwatch-fanotify"
+
+    def command(self):
+        return [self.tools["qzxwatch_fanotify"], "--log",
+                os.path.join(self.work, "qzxwatch-fanotify-log"), self.root]
+
+
 class Window(Watcher):
     name = "window"
 
@@ -295,7 +304,7 @@ class Floor(Watcher):
                 "renames": c.get("moved_to", 0), "appends": c.get("modified", 0)}[mode]
 
 
-WATCHERS = [QzxWatch, Window, InotifyWait, FsWatch, Floor]
+WATCHERS = [QzxWatch, QzxWatchFanotify, Window, InotifyWait, FsWatch, Floor]
 
 
 # ---------------------------------------------------------------- runs
@@ -308,11 +317,22 @@ def generate(tools, mode, root, args):
     return int(values["truth"]), int(values["end"])
 
 
-def run(tools, burst, classes):
+def start_stream(tools, work, per_minute):
+    """Changes elsewhere on the same file system, beside the watched folder, while the burst
+    runs; None when none are asked for."""
+    if not per_minute:
+        return None
+    elsewhere = os.path.join(work, "elsewhere")
+    os.mkdir(elsewhere)
+    return subprocess.Popen([tools["burst_gen"], "stream", elsewhere, str(per_minute)])
+
+
+def run(tools, burst, classes, per_minute=0):
     title, mode, args, prepare = burst
     work = tempfile.mkdtemp(prefix="qzx-peers-")
     root = os.path.join(work, "root")
     os.mkdir(root)
+    stream = None
     try:
         if prepare:
             generate(tools, prepare[0], root, prepare[1])
@@ -325,6 +345,7 @@ def run(tools, burst, classes):
                 raise RuntimeError("a watcher did not get ready: " +
                                    ", ".join(w.name for w in watchers if not w.ready()))
             time.sleep(0.05)
+        stream = start_stream(tools, work, per_minute)
         time.sleep(0.5)  # let each settle after its set-up
         cpu_before = {w.name: w.cpu_seconds() for w in watchers}
         truth, end_ns = generate(tools, mode, root, args)
@@ -350,6 +371,9 @@ def run(tools, burst, classes):
             cut_off = {w.name for w in watchers
                        if time.monotonic() - changed_at[w.name] < w.quiet_s}
         cpu = {w.name: w.cpu_seconds() - cpu_before[w.name] for w in watchers}
+        if stream:
+            stream.terminate()
+            stream.wait()
         rss = {w.name: w.peak_rss_mib() for w in watchers}
         for w in watchers:
             w.stop()
@@ -373,6 +397,9 @@ def run(tools, burst, classes):
             }
         return truth, rows
     finally:
+        if stream and stream.poll() is None:
+            stream.kill()
+            stream.wait()
         for w in locals().get("watchers", []):
             if w.proc and w.proc.poll() is None:
                 w.proc.kill()
@@ -439,10 +466,15 @@ def ratio_text(ratios):
     return f"{median(ratios):.2f}× ({min(ratios):.2f}–{max(ratios):.2f})"
 
 
-def section(label, quick, repeat, results, started):
+def section(label, quick, repeat, results, started, per_minute=0):
     lines = [f"## Results: {label}", ""]
     lines.append(f"Run {started:%Y-%m-%d %H:%M} UTC{' (quick mode: bursts one tenth of the size)' if quick else ''}"
                  f" on {machine_text()}.")
+    if per_minute:
+        lines.append("")
+        lines.append(f"Throughout each burst another process made {per_minute:,} changes a minute "
+                     "in a folder beside the watched one, on the same file system (not counted "
+                     "in the changes).")
     if repeat > 1:
         lines.append("")
         lines.append(f"Each run was repeated {repeat} times, the watchers taking turns: CPU is the "
@@ -487,12 +519,15 @@ def main():
     parser.add_argument("--only", default="", help="comma-separated watchers (default: all)")
     parser.add_argument("--repeat", type=int, default=1,
                         help="runs of each kind per burst; the table gives medians")
+    parser.add_argument("--outside", type=int, default=0, metavar="PER_MINUTE",
+                        help="changes a minute made beside the watched folder during each burst")
     options = parser.parse_args()
     # Stopped from outside, the runs still end their watchers and remove their folders.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
 
     tools = {n: os.path.join(options.tools, n)
-             for n in ("qzxwatch", "peer_window", "burst_gen", "inotify_floor")}
+             for n in ("qzxwatch", "qzxwatch_fanotify", "peer_window", "burst_gen",
+                       "inotify_floor")}
     classes = [c for c in WATCHERS if not options.only or c.name in options.only.split(",")]
     started = datetime.datetime.now(datetime.timezone.utc)
     results = []
@@ -505,12 +540,12 @@ def main():
             rows_alone = {}
             turn = repetition % len(classes)
             for c in classes[turn:] + classes[:turn]:
-                truth, rows = run(tools, burst, [c])
+                truth, rows = run(tools, burst, [c], options.outside)
                 rows_alone.update(rows)
                 print(f"{burst[0]}: {c.name} alone {rows[c.name]}", file=sys.stderr, flush=True)
             alone.append(rows_alone)
             if len(classes) > 1:
-                truth, rows = run(tools, burst, classes)
+                truth, rows = run(tools, burst, classes, options.outside)
                 together.append(rows)
                 for name, r in rows.items():
                     print(f"{burst[0]}: {name} together {r}", file=sys.stderr, flush=True)
@@ -519,7 +554,8 @@ def main():
             runs.append(("all at once", combine(together)))
         results.append((burst[0], truth, runs))
     write_section(options.out, options.label,
-                  section(options.label, options.quick, options.repeat, results, started))
+                  section(options.label, options.quick, options.repeat, results, started,
+                          options.outside))
 
 if __name__ == "__main__":
     main()

@@ -1,9 +1,12 @@
 // One change as a change source reports it, before any recording rule applies.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "watch/ProcessInfo.h"
 
 namespace qzx {
 
@@ -29,6 +32,9 @@ struct ChangeRecord {
     /// joined with the platform's separator. A rename is two records: old name (4) directly
     /// followed by new name (5).
     std::string name;
+    /// The process that made the change, where the source learns it (shared by the records of
+    /// one process); empty otherwise.
+    std::shared_ptr<const ProcessInfo> process = nullptr;
 };
 
 using ChangeBatch = std::vector<ChangeRecord>;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "watch/ChangeRecord.h"
+#include "watch/EngineStatus.h"
 
 namespace qzx {
 
@@ -57,6 +58,9 @@ class ChangeSource {
     /// to the sink first, so that a stop after a burst leaves none of it out. Where the system
     /// keeps no such queue this is Stop.
     virtual void StopAfterDraining() { Stop(); }
+    /// Which engine watches and whether records carry their process; meaningful after a Start
+    /// that returned true, and unchanged until the next Start. GUI thread.
+    virtual EngineStatus Engine() const { return {}; }
 };
 
 /// The platform's change source (inotify on Linux).

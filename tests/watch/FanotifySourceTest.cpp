@@ -1,0 +1,461 @@
+// The fanotify change source against the real facility: a tmpfs of the test's own (so that
+// the mark on its whole file system sees only the test), and once the machine's own /tmp.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "tests/watch/CollectingSink.h"
+#include "tests/watch/FanotifyTestSupport.h"
+#include "watch/EngineTexts.h"
+#include "watch/FanotifySource.h"
+
+namespace qzx {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+
+void Touch(const std::string& path, const std::string& text = {}) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << path;
+    if (!text.empty()) {
+        ASSERT_EQ(::write(fd, text.data(), text.size()), ssize_t(text.size()));
+    }
+    ::close(fd);
+}
+
+// One write at the end of an existing file: one modification, which the kernel cannot split.
+void Append(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(fd, 0) << path;
+    ASSERT_EQ(::write(fd, "x", 1), 1);
+    ::close(fd);
+}
+
+int CountOf(const CollectingSink::State& s, const std::string& text) {
+    return static_cast<int>(std::count(s.texts.begin(), s.texts.end(), text));
+}
+
+bool Includes(const CollectingSink::State& s, const std::set<std::string>& expected) {
+    std::set<std::string> seen(s.texts.begin(), s.texts.end());
+    return std::includes(seen.begin(), seen.end(), expected.begin(), expected.end());
+}
+
+// The record "<action> <name>" with its process, when it arrived.
+const ChangeRecord* Find(const CollectingSink::State& s, int action, const std::string& name) {
+    for (const ChangeBatch& batch : s.batches) {
+        for (const ChangeRecord& r : batch) {
+            if (r.action == action && r.name == name) return &r;
+        }
+    }
+    return nullptr;
+}
+
+// A sink that holds up its first batch until let go, so that the kernel queue fills meanwhile.
+class StallingSink : public CollectingSink {
+  public:
+    void OnBatch(const ChangeBatch& batch) override {
+        std::unique_lock<std::mutex> lock(gateMutex);
+        stalled = true;
+        gate.notify_all();
+        gate.wait(lock, [this] { return released; });
+        lock.unlock();
+        CollectingSink::OnBatch(batch);
+    }
+    void WaitUntilStalled() {
+        std::unique_lock<std::mutex> lock(gateMutex);
+        gate.wait_for(lock, std::chrono::seconds(5), [this] { return stalled; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(gateMutex);
+        released = true;
+        gate.notify_all();
+    }
+
+  private:
+    std::mutex gateMutex;
+    std::condition_variable gate;
+    bool stalled = false;
+    bool released = false;
+};
+
+class FanotifySourceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!scratch.problem.empty()) GTEST_SKIP() << "fanotify tests skipped: " << scratch.problem;
+        dir = scratch.folder + "/w";
+        outside = scratch.folder + "/out";
+        ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+        ASSERT_EQ(::mkdir(outside.c_str(), 0755), 0);
+    }
+    void TearDown() override {
+        if (source) source->Stop();
+    }
+
+    std::string At(const std::string& name) const { return dir + "/" + name; }
+    std::string Out(const std::string& name) const { return outside + "/" + name; }
+    bool StartWatching(FanotifyOptions options = {}, ChangeSink* to = nullptr) {
+        source = CreateFanotifySource(options);
+        if (source->Start(dir + "/", to ? *to : sink)) return true;
+        ADD_FAILURE() << "no fanotify here: " << source->Refusal();
+        return false;
+    }
+
+    test::ScratchMount scratch;
+    std::string dir;
+    std::string outside;
+    CollectingSink sink;
+    std::unique_ptr<FanotifySource> source;
+};
+
+// Every kind of change made by the helper process, each with its PID, its name and its
+// program; the source is ready at once and says that it knows processes.
+TEST_F(FanotifySourceTest, KindsCarryTheHelpersProcess) {
+    ASSERT_TRUE(StartWatching());
+    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ready == 1; }));
+    EngineStatus status = source->Engine();
+    EXPECT_EQ(status.engine, ChangeEngine::Fanotify);
+    EXPECT_TRUE(status.knowsProcess);
+    EXPECT_EQ(status.summary, texts::kEngineFanotify);
+    test::Toucher helper;
+    ASSERT_GT(helper.Pid(), 0);
+    const char* steps[][3] = {
+        {"create", "a.txt", "1 a.txt"}, {"write", "a.txt", "3 a.txt"},
+        {"chmod", "a.txt", "3 a.txt"},  {"mkdir", "d", "1 d"},
+        {"chmod", "d", "3 d"},          {"unlink", "a.txt", "2 a.txt"},
+        {"rmdir", "d", "2 d"},
+    };
+    std::size_t expected = 0;
+    for (const auto& step : steps) {
+        ASSERT_EQ(helper.Do(std::string(step[0]) + " " + At(step[1])), "ok") << step[0];
+        ++expected;
+        ASSERT_TRUE(sink.WaitFor([&](const CollectingSink::State& s) {
+            return s.texts.size() >= expected;
+        })) << step[2];
+        EXPECT_EQ(sink.Snapshot().texts.back(), step[2]);
+    }
+    auto s = sink.Snapshot();
+    EXPECT_EQ(s.texts.size(), expected);
+    for (const ChangeBatch& batch : s.batches) {
+        for (const ChangeRecord& r : batch) {
+            ASSERT_TRUE(r.process) << r.name;
+            EXPECT_EQ(r.process->pid, helper.Pid());
+            EXPECT_EQ(r.process->name, "qzxtouch");
+            EXPECT_EQ(r.process->exe, test::TouchProgram());
+        }
+    }
+    EXPECT_EQ(s.overflows, 0);
+}
+
+// A rename inside the tree, across its folders, and of a folder: one pair each, and a folder's
+// rename moves what lies below it.
+TEST_F(FanotifySourceTest, RenamesInsideAndAcrossFolders) {
+    fs::create_directories(At("x"));
+    fs::create_directories(At("y"));
+    Touch(At("a"));
+    Touch(At("x/seen"));
+    ASSERT_TRUE(StartWatching());
+    // A folder from before Start is placed where it is when its first change is read, so the
+    // test lets that happen before moving it.
+    Append(At("x/seen"));
+    ASSERT_TRUE(sink.Has(3, "x/seen"));
+    ASSERT_EQ(::rename(At("a").c_str(), At("b").c_str()), 0);
+    ASSERT_EQ(::rename(At("b").c_str(), At("x/c").c_str()), 0);
+    ASSERT_EQ(::rename(At("x").c_str(), At("y/x2").c_str()), 0);
+    Append(At("y/x2/c"));
+    ASSERT_TRUE(sink.Has(3, "y/x2/c"));
+    auto s = sink.Snapshot();
+    EXPECT_THAT(s.texts,
+                ElementsAre("3 x/seen", "4 a", "5 b", "4 b", "5 x/c", "4 x", "5 y/x2", "3 y/x2/c"));
+    for (const ChangeBatch& batch : s.batches) {
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            if (batch[i].action == kActionRenamedOld) {
+                ASSERT_LT(i + 1, batch.size()) << "a pair split across batches";
+                EXPECT_EQ(batch[i + 1].action, kActionRenamedNew);
+            }
+        }
+    }
+}
+
+// Moves over the tree's edge: in is added, out is removed; a tree moved in is added entry by
+// entry, each once, and is watched to its bottom; a folder moved out is no longer watched.
+TEST_F(FanotifySourceTest, MovesInAndOutOfTheTree) {
+    Touch(Out("in.txt"));
+    Touch(At("out.txt"));
+    fs::create_directories(Out("t/s/u"));
+    Touch(Out("t/a.txt"));
+    Touch(Out("t/s/u/c.txt"));
+    fs::create_directories(At("gone/deep"));
+    ASSERT_TRUE(StartWatching());
+    ASSERT_EQ(::rename(Out("in.txt").c_str(), At("in.txt").c_str()), 0);
+    ASSERT_EQ(::rename(At("out.txt").c_str(), Out("out.txt").c_str()), 0);
+    ASSERT_EQ(::rename(Out("t").c_str(), At("t").c_str()), 0);
+    ASSERT_TRUE(sink.Has(1, "t/s/u/c.txt"));
+    Touch(At("t/s/u/d.txt"));
+    ASSERT_TRUE(sink.Has(1, "t/s/u/d.txt"));
+    Touch(At("gone/deep/before.txt"));
+    ASSERT_TRUE(sink.Has(1, "gone/deep/before.txt"));
+    ASSERT_EQ(::rename(At("gone").c_str(), Out("gone").c_str()), 0);
+    ASSERT_TRUE(sink.Has(2, "gone"));
+    Touch(Out("gone/deep/after.txt"));
+    Touch(At("marker"));
+    ASSERT_TRUE(sink.Has(1, "marker"));
+    auto texts = sink.Snapshot().texts;
+    ASSERT_EQ(texts.size(), 11u);
+    EXPECT_THAT(std::vector<std::string>(texts.begin(), texts.begin() + 3),
+                ElementsAre("1 in.txt", "2 out.txt", "1 t"));
+    // The listing of the tree moved in comes in the folder's own order.
+    EXPECT_THAT(std::vector<std::string>(texts.begin() + 3, texts.begin() + 7),
+                ::testing::UnorderedElementsAre("1 t/a.txt", "1 t/s", "1 t/s/u", "1 t/s/u/c.txt"));
+    EXPECT_THAT(std::vector<std::string>(texts.begin() + 7, texts.end()),
+                ElementsAre("1 t/s/u/d.txt", "1 gone/deep/before.txt", "2 gone", "1 marker"));
+}
+
+// Folders made together with their files, faster than anything is read, lose nothing, and
+// report each entry once: the mark needs no watch to be set up in them.
+TEST_F(FanotifySourceTest, NewNestedFoldersLoseNothing) {
+    ASSERT_TRUE(StartWatching());
+    test::Toucher helper;
+    std::set<std::string> expected;
+    for (int i = 0; i < 20; ++i) {
+        const std::string top = "n" + std::to_string(i);
+        ASSERT_EQ(helper.Do("tree " + At(top + "/a/b/c") + " 10"), "ok");
+        for (const char* part : {"", "/a", "/a/b", "/a/b/c"}) expected.insert("1 " + top + part);
+        for (int j = 0; j < 10; ++j) expected.insert("1 " + top + "/a/b/c/f" + std::to_string(j));
+    }
+    ASSERT_TRUE(
+        sink.WaitFor([&](const CollectingSink::State& s) { return Includes(s, expected); }));
+    auto s = sink.Snapshot();
+    for (const std::string& text : expected) EXPECT_EQ(CountOf(s, text), 1) << text;
+    EXPECT_EQ(s.texts.size(), expected.size());
+}
+
+// A tree that existed before Start and is removed at once: its folders are gone before their
+// contents' events are read, and every removal is still reported, in order, with its path.
+TEST_F(FanotifySourceTest, TreeFromBeforeStartRemovedAtOnce) {
+    std::set<std::string> expected{"2 t"};
+    for (int i = 0; i < 5; ++i) {
+        std::string folder = "t/d" + std::to_string(i) + "/e";
+        fs::create_directories(At(folder));
+        expected.insert("2 t/d" + std::to_string(i));
+        expected.insert("2 " + folder);
+        for (int j = 0; j < 20; ++j) {
+            Touch(At(folder + "/f" + std::to_string(j)));
+            expected.insert("2 " + folder + "/f" + std::to_string(j));
+        }
+    }
+    ASSERT_TRUE(StartWatching());
+    fs::remove_all(At("t"));
+    ASSERT_TRUE(sink.Has(2, "t"));
+    auto s = sink.Snapshot();
+    EXPECT_EQ(std::set<std::string>(s.texts.begin(), s.texts.end()), expected);
+    EXPECT_EQ(s.texts.size(), expected.size());
+    EXPECT_EQ(s.texts.back(), "2 t");
+}
+
+// Whatever happens elsewhere on the same file system never becomes a record.
+TEST_F(FanotifySourceTest, ChangesOutsideNeverMakeARecord) {
+    fs::create_directories(Out("old/a/b"));
+    for (int i = 0; i < 50; ++i) Touch(Out("old/a/b/f" + std::to_string(i)));
+    fs::create_directories(scratch.folder + "/w-sibling");
+    ASSERT_TRUE(StartWatching());
+    test::Toucher helper;
+    for (int round = 0; round < 3; ++round) {
+        const std::string r = std::to_string(round);
+        ASSERT_EQ(helper.Do("tree " + Out("new" + r + "/x/y") + " 30"), "ok");
+        ASSERT_EQ(helper.Do("write " + Out("new" + r + "/x/y/f1")), "ok");
+        ASSERT_EQ(helper.Do("chmod " + Out("new" + r + "/x")), "ok");
+        ASSERT_EQ(helper.Do("rename " + Out("new" + r) + " " + Out("moved" + r)), "ok");
+        ASSERT_EQ(helper.Do("create " + scratch.folder + "/w-sibling/s" + r), "ok");
+        // A name that starts like the watched folder's is not inside it.
+        ASSERT_EQ(helper.Do("create " + dir + "-sibling/p" + r), "ok");
+    }
+    fs::remove_all(Out("old"));
+    fs::remove_all(Out("moved1"));
+    Touch(At("marker"));
+    ASSERT_TRUE(sink.Has(1, "marker"));
+    EXPECT_THAT(sink.Snapshot().texts, ElementsAre("1 marker"));
+}
+
+TEST_F(FanotifySourceTest, WatchedFolderDeletedEndsOnce) {
+    Touch(At("a"));
+    ASSERT_TRUE(StartWatching());
+    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ready == 1; }));
+    fs::remove_all(dir);
+    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ended > 0; }));
+    source->Stop();
+    source->Stop();
+    auto s = sink.Snapshot();
+    EXPECT_EQ(s.ended, 1);
+    EXPECT_THAT(s.texts, ElementsAre("2 a"));
+}
+
+TEST_F(FanotifySourceTest, WatchedFolderMovedAwayEnds) {
+    ASSERT_TRUE(StartWatching());
+    ASSERT_EQ(::rename(dir.c_str(), Out("w").c_str()), 0);
+    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ended > 0; }));
+    EXPECT_EQ(sink.Snapshot().ended, 1);
+}
+
+// A full kernel queue is an overflow, never a made-up record, and watching goes on after it.
+TEST_F(FanotifySourceTest, OverflowIsReportedAndWatchingGoesOn) {
+    long limit = 16384;
+    std::ifstream("/proc/sys/fs/fanotify/max_queued_events") >> limit;
+    StallingSink stalling;
+    ASSERT_TRUE(StartWatching({}, &stalling));
+    Touch(At("first"));
+    stalling.WaitUntilStalled();
+    // New files, each its own object: the kernel merges events of one object, not of many.
+    for (long i = 0; i < limit + 1000; ++i) Touch(At("f" + std::to_string(i)));
+    stalling.Release();
+    ASSERT_TRUE(stalling.WaitFor([](const CollectingSink::State& s) { return s.overflows > 0; }));
+    Touch(At("after.txt"));
+    EXPECT_TRUE(stalling.Has(1, "after.txt"));
+    for (const std::string& text : stalling.Snapshot().texts) {
+        EXPECT_TRUE(text.rfind("1 f", 0) == 0 || text.rfind("3 f", 0) == 0 || text == "1 first" ||
+                    text == "1 after.txt")
+            << text;
+    }
+}
+
+// A process that has ended before its change is read is its PID alone: whatever has that
+// PID by then is not asked about.
+TEST_F(FanotifySourceTest, EndedProcessIsItsPidAlone) {
+    StallingSink stalling;
+    ASSERT_TRUE(StartWatching({}, &stalling));
+    Touch(At("first"));
+    stalling.WaitUntilStalled();
+    const int pid = test::TouchOnce("create", At("gone.txt"));
+    ASSERT_GT(pid, 0);
+    stalling.Release();
+    ASSERT_TRUE(stalling.Has(1, "gone.txt"));
+    const CollectingSink::State state = stalling.Snapshot();
+    const ChangeRecord* record = Find(state, 1, "gone.txt");
+    ASSERT_TRUE(record && record->process);
+    EXPECT_EQ(record->process->pid, pid);
+    EXPECT_EQ(record->process->name, "");
+    EXPECT_EQ(record->process->exe, "");
+}
+
+// As on a kernel before 5.17: no rename events and no handles of entries. The halves of a
+// move are paired, and moves over the edge and of folders come out as with rename events.
+TEST_F(FanotifySourceTest, HalvesOnAnOlderKernel) {
+    Touch(At("a"));
+    Touch(At("c"));
+    Touch(Out("in"));
+    fs::create_directories(At("d/e"));
+    FanotifyOptions older;
+    older.renameEvents = false;
+    older.targetHandles = false;
+    ASSERT_TRUE(StartWatching(older));
+    ASSERT_EQ(::rename(At("a").c_str(), At("b").c_str()), 0);
+    ASSERT_EQ(::rename(Out("in").c_str(), At("in").c_str()), 0);
+    // Not b: its move away would merge into the event of its arrival, if that is still queued.
+    ASSERT_EQ(::rename(At("c").c_str(), Out("c").c_str()), 0);
+    Touch(At("d/e/x"));
+    ASSERT_TRUE(sink.Has(1, "d/e/x"));
+    ASSERT_EQ(::rename(At("d").c_str(), At("d2").c_str()), 0);
+    Append(At("d2/e/x"));
+    ASSERT_TRUE(sink.Has(3, "d2/e/x"));
+    EXPECT_THAT(sink.Snapshot().texts,
+                ElementsAre("4 a", "5 b", "1 in", "2 c", "1 d/e/x", "4 d", "5 d2", "3 d2/e/x"));
+}
+
+// A stop that drains reports everything made before it, however soon it comes.
+TEST_F(FanotifySourceTest, StopAfterDrainingLosesNothingMadeBefore) {
+    ASSERT_TRUE(StartWatching());
+    for (int i = 0; i < 2000; ++i) Touch(At("f" + std::to_string(i)));
+    source->StopAfterDraining();
+    auto s = sink.Snapshot();
+    for (int i = 0; i < 2000; ++i) ASSERT_EQ(CountOf(s, "1 f" + std::to_string(i)), 1) << i;
+}
+
+// Stop in the middle of a stream of changes leaves no sink call behind; a new start works.
+TEST_F(FanotifySourceTest, StopWhileBusyThenStartAgain) {
+    ASSERT_TRUE(StartWatching());
+    std::atomic<bool> writing{true};
+    std::thread writer([&] {
+        for (int i = 0; writing; ++i) {
+            std::string name = At("w" + std::to_string(i % 50));
+            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) ::close(fd);
+        }
+    });
+    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.texts.size() > 100; }));
+    source->Stop();
+    sink.Close();
+    writing = false;
+    writer.join();
+    source->Stop();
+    EXPECT_EQ(sink.Snapshot().callsAfterClose, 0);
+
+    CollectingSink second;
+    ASSERT_TRUE(source->Start(dir + "/", second));
+    Touch(At("again.txt"));
+    EXPECT_TRUE(second.Has(1, "again.txt"));
+    source->Stop();
+}
+
+TEST_F(FanotifySourceTest, StartRefusesWhatCannotBeWatched) {
+    source = CreateFanotifySource();
+    EXPECT_FALSE(source->Start(dir + "/missing/", sink));
+    EXPECT_EQ(source->Refusal(), "");
+    Touch(At("file"));
+    EXPECT_FALSE(source->Start(At("file") + "/", sink));
+    EXPECT_EQ(source->Refusal(), "");
+    EXPECT_TRUE(sink.Snapshot().batches.empty());
+}
+
+// The machine's own /tmp, where every other process on the machine changes files too: the
+// records are exactly the test's own.
+TEST(FanotifySourceOnTmp, OnlyTheTreesChangesAmongTheMachines) {
+    if (::geteuid() != 0) GTEST_SKIP() << "fanotify tests skipped: they need root";
+    char pattern[] = "/tmp/qzx-fanotify-tmp-XXXXXX";
+    ASSERT_TRUE(::mkdtemp(pattern));
+    const std::string dir = pattern;
+    struct statfs info;
+    ASSERT_EQ(::statfs(dir.c_str(), &info), 0);
+    std::printf("/tmp is a file system of type 0x%lx\n", static_cast<unsigned long>(info.f_type));
+    CollectingSink sink;
+    auto source = CreateFanotifySource();
+    if (!source->Start(dir + "/", sink)) {
+        fs::remove_all(dir);
+        GTEST_SKIP() << "/tmp refuses fanotify: " << source->Refusal();
+    }
+    test::Toucher helper;
+    ASSERT_EQ(helper.Do("tree " + dir + "/n/a 3"), "ok");
+    ASSERT_EQ(helper.Do("rename " + dir + "/n/a/f0 " + dir + "/n/g"), "ok");
+    ASSERT_EQ(helper.Do("unlink " + dir + "/n/g"), "ok");
+    ASSERT_TRUE(sink.Has(2, "n/g"));
+    // The handle this file system gives the folder is the one its events carry.
+    fs::remove_all(dir);
+    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ended > 0; }));
+    source->Stop();
+    auto s = sink.Snapshot();
+    s.texts.resize(std::min<std::size_t>(s.texts.size(), 8));
+    EXPECT_THAT(s.texts, ElementsAre("1 n", "1 n/a", "1 n/a/f0", "1 n/a/f1", "1 n/a/f2", "4 n/a/f0",
+                                     "5 n/g", "2 n/g"));
+    for (const ChangeBatch& batch : s.batches) {
+        for (const ChangeRecord& r : batch) {
+            if (r.name.rfind("n/", 0) == 0 && r.action != kActionRemoved) {
+                EXPECT_EQ(r.process->name, "qzxtouch");
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qzx

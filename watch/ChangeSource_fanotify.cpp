@@ -1,0 +1,444 @@
+// The fanotify change source.
+//
+// Start sets up a notification group that reports file handles, checks that handles of this
+// file system can be opened again (the paths are rebuilt from them), and places one mark on
+// the whole file system of the watched folder: from then on no change is missed, so the
+// source's thread tells the sink it is ready before it reads anything. That thread reads the
+// group's queue, closes the process handles that came with the events, and hands the events
+// to the translator, which keeps what lies below the watched folder. Stop wakes it through an
+// eventfd and joins it.
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/fanotify.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "base/UniqueFd.h"
+#include "watch/EngineTexts.h"
+#include "watch/FanotifyParser.h"
+#include "watch/FanotifySource.h"
+#include "watch/FanotifyTranslator.h"
+
+namespace qzx {
+namespace {
+
+constexpr std::uint64_t kChangeMask = FAN_CREATE | FAN_DELETE | FAN_MODIFY | FAN_ATTRIB | FAN_ONDIR;
+// Without rename events the two halves come separately, and the watched folder's own end has
+// to be heard from its own events, since the deletion in its parent does not name it.
+constexpr std::uint64_t kHalvesMask =
+    FAN_MOVED_FROM | FAN_MOVED_TO | FAN_DELETE_SELF | FAN_MOVE_SELF;
+// Large reads keep the number of system calls low in a burst.
+constexpr std::size_t kReadBufferSize = 256 * 1024;
+// As for inotify: a short read in a burst is followed by a moment's pause, so that the next
+// read brings many events rather than a few.
+constexpr std::size_t kShortRead = 16 * 1024;
+constexpr auto kGatherPause = std::chrono::milliseconds(2);
+constexpr auto kHeldMoveWait = std::chrono::milliseconds(15);
+constexpr std::size_t kHandleRoom = MAX_HANDLE_SZ;
+
+// A file handle as the kernel's calls take it, with room for the largest.
+struct HandleBuffer {
+    file_handle header;
+    unsigned char bytes[kHandleRoom];
+};
+
+// The handle of the folder at path, in the form the events carry it (file system id first).
+std::optional<std::string> HandleKey(int dirFd, const char* path, int flags,
+                                     const __kernel_fsid_t& fsid) {
+    HandleBuffer buffer{};
+    buffer.header.handle_bytes = kHandleRoom;
+    int mountId = 0;
+    if (::name_to_handle_at(dirFd, path, &buffer.header, &mountId, flags) != 0) {
+        return std::nullopt;
+    }
+    std::string key(reinterpret_cast<const char*>(&fsid), sizeof fsid);
+    key.append(reinterpret_cast<const char*>(&buffer.header),
+               sizeof buffer.header + buffer.header.handle_bytes);
+    return key;
+}
+
+// Opens what a handle key names, relative to any descriptor on its file system.
+int OpenHandle(int mountFd, std::string_view key, int flags) {
+    constexpr std::size_t kFsid = sizeof(__kernel_fsid_t);
+    if (key.size() < kFsid + sizeof(file_handle)) {
+        errno = ESTALE;
+        return -1;
+    }
+    HandleBuffer buffer{};
+    const std::size_t length = key.size() - kFsid;
+    if (length > sizeof buffer) {
+        errno = ESTALE;
+        return -1;
+    }
+    // A copy, because the key's bytes promise no alignment for the header's fields.
+    std::memcpy(&buffer, key.data() + kFsid, length);
+    if (buffer.header.handle_bytes != length - sizeof(file_handle)) {
+        errno = ESTALE;
+        return -1;
+    }
+    return ::open_by_handle_at(mountFd, &buffer.header, flags);
+}
+
+// The file system below one folder, as the translator asks about it.
+class RealFanotifyAccess final : public FanotifyAccess {
+  public:
+    RealFanotifyAccess(int mountFd, const __kernel_fsid_t& fsid) : mountFd(mountFd), fsid(fsid) {}
+
+    std::optional<std::string> FolderPath(std::string_view handle) override {
+        UniqueFd fd(OpenHandle(mountFd, handle, O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!fd.Valid()) return std::nullopt;
+        struct stat info;
+        // Still open somewhere but deleted: its path is a memory, not a place.
+        if (::fstat(fd.Get(), &info) != 0 || info.st_nlink == 0) return std::nullopt;
+        char link[40];
+        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd.Get());
+        std::string path(PATH_MAX, '\0');
+        ssize_t length = ::readlink(link, path.data(), path.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return std::nullopt;
+        path.resize(static_cast<std::size_t>(length));
+        // A folder that this process cannot reach from its own root is no place below it.
+        if (path.front() != '/') return std::nullopt;
+        return path;
+    }
+
+    std::optional<std::string> HandleOf(const std::string& path) override {
+        return HandleKey(AT_FDCWD, path.c_str(), 0, fsid);
+    }
+
+    bool ListFolder(const std::string& path,
+                    std::vector<std::pair<std::string, bool>>& entries) override {
+        int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) return false;
+        DIR* dir = ::fdopendir(fd);
+        if (!dir) {
+            ::close(fd);
+            return false;
+        }
+        while (dirent* entry = ::readdir(dir)) {
+            const char* name = entry->d_name;
+            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+            bool isDirectory = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_UNKNOWN) {
+                struct stat info;
+                isDirectory = ::fstatat(::dirfd(dir), name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                              S_ISDIR(info.st_mode);
+            }
+            entries.emplace_back(name, isDirectory);
+        }
+        ::closedir(dir);
+        return true;
+    }
+
+  private:
+    int mountFd;
+    __kernel_fsid_t fsid;
+};
+
+void CloseDescriptors(const std::vector<FanotifyEvent>& events) {
+    for (const FanotifyEvent& event : events) {
+        if (event.pidfd >= 0) ::close(event.pidfd);
+        if (event.fd >= 0) ::close(event.fd);
+    }
+}
+
+// What Start found out about the kernel and the folder, for the thread.
+struct Group {
+    UniqueFd notify;
+    UniqueFd rootFd;
+    std::string rootKey;
+    __kernel_fsid_t fsid{};
+    FanotifyFeatures features;
+};
+
+class FanotifySourceImpl final : public FanotifySource {
+  public:
+    explicit FanotifySourceImpl(const FanotifyOptions& options) : options(options) {}
+    ~FanotifySourceImpl() override { Stop(); }
+
+    // ---- the thread's life: start, stop, drain ----
+
+    bool Start(const std::string& folder, ChangeSink& sink) override {
+        Stop();
+        refusalError = 0;
+        root = folder;
+        if (root.empty()) return false;
+        if (root.back() != '/') root += '/';
+        std::optional<Group> opened = Open();
+        if (!opened) return false;
+        UniqueFd wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+        if (!wake.Valid()) return false;
+        group = std::move(*opened);
+        wakeFd = std::move(wake);
+        try {
+            thread = std::thread([this, &sink] { Run(sink); });
+        } catch (const std::system_error&) {
+            // No thread to be had is a failure to start, not an error for the caller to catch.
+            group = Group{};
+            wakeFd.Reset();
+            return false;
+        }
+        return true;
+    }
+
+    void StopAfterDraining() override {
+        drainOnStop.store(true);
+        Stop();
+        drainOnStop.store(false);
+    }
+
+    void Stop() override {
+        if (thread.joinable()) {
+            std::uint64_t one = 1;
+            // The eventfd counter cannot overflow from one write; the result needs no check.
+            [[maybe_unused]] ssize_t written = ::write(wakeFd.Get(), &one, sizeof one);
+            thread.join();
+        }
+        group = Group{};
+        wakeFd.Reset();
+    }
+
+    EngineStatus Engine() const override {
+        return EngineStatus{ChangeEngine::Fanotify, options.processes, texts::kEngineFanotify, ""};
+    }
+
+    std::string Refusal() const override {
+        return refusalError ? FanotifyRefusalText(refusalError) : std::string();
+    }
+    int RefusalError() const override { return refusalError; }
+
+  private:
+    void Run(ChangeSink& sink) noexcept {
+        // Nothing may escape the thread's entry; a failure here ends the watch like a read error.
+        try {
+            // The mark is in place: every change from now on is queued for this thread.
+            sink.OnReady();
+            if (!Watch(sink)) sink.OnEnded();
+        } catch (...) {
+            sink.OnEnded();
+        }
+    }
+
+    // ---- setting up ----
+
+    // The group with its mark, or nullopt: refusalError tells when fanotify refused rather
+    // than the folder.
+    std::optional<Group> Open() {
+        Group opened;
+        opened.rootFd.Reset(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!opened.rootFd.Valid()) return std::nullopt;
+        opened.features.renameEvents = options.renameEvents;
+        opened.features.targetHandles = options.targetHandles;
+        if (!OpenGroup(opened)) return std::nullopt;
+        struct statfs fs;
+        if (::fstatfs(opened.rootFd.Get(), &fs) != 0) return Refused(errno);
+        static_assert(sizeof fs.f_fsid == sizeof opened.fsid);
+        std::memcpy(&opened.fsid, &fs.f_fsid, sizeof opened.fsid);
+        std::optional<std::string> key =
+            HandleKey(opened.rootFd.Get(), "", AT_EMPTY_PATH, opened.fsid);
+        if (!key) return Refused(errno);
+        // Paths are rebuilt from handles: without the privilege to open them, or on a file
+        // system whose handles cannot be opened, nothing could be placed.
+        UniqueFd reopened(OpenHandle(opened.rootFd.Get(), *key, O_PATH | O_CLOEXEC));
+        if (!reopened.Valid()) return Refused(errno == ESTALE ? EOPNOTSUPP : errno);
+        opened.rootKey = std::move(*key);
+        if (!PlaceMark(opened)) return std::nullopt;
+        return opened;
+    }
+
+    bool OpenGroup(Group& opened) {
+        if (options.refuseGroupWith) return Refuse(options.refuseGroupWith);
+        unsigned int report = FAN_REPORT_DFID_NAME | FAN_REPORT_FID;
+        if (opened.features.targetHandles) report |= FAN_REPORT_TARGET_FID;
+        unsigned int pidfd = options.processHandles ? FAN_REPORT_PIDFD : 0;
+        for (;;) {
+            int fd = ::fanotify_init(FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK | report | pidfd,
+                                     O_RDONLY | O_LARGEFILE);
+            if (fd >= 0) {
+                opened.notify.Reset(fd);
+                return true;
+            }
+            if (errno != EINVAL) return Refuse(errno);
+            // An older kernel: without process handles (before 5.15), then without entry
+            // handles and rename events (before 5.17); before 5.9 nothing of this exists.
+            if (pidfd) {
+                pidfd = 0;
+            } else if (report & FAN_REPORT_TARGET_FID) {
+                report &= ~FAN_REPORT_TARGET_FID;
+                pidfd = options.processHandles ? FAN_REPORT_PIDFD : 0;
+                opened.features.targetHandles = false;
+                opened.features.renameEvents = false;
+            } else {
+                return Refuse(EINVAL);
+            }
+        }
+    }
+
+    bool PlaceMark(Group& opened) {
+        if (options.refuseMarkWith) return Refuse(options.refuseMarkWith);
+        for (;;) {
+            const std::uint64_t mask =
+                kChangeMask | (opened.features.renameEvents ? FAN_RENAME : kHalvesMask);
+            if (::fanotify_mark(opened.notify.Get(), FAN_MARK_ADD | FAN_MARK_FILESYSTEM, mask,
+                                opened.rootFd.Get(), nullptr) == 0) {
+                return true;
+            }
+            if (errno != EINVAL || !opened.features.renameEvents) return Refuse(errno);
+            opened.features.renameEvents = false;
+        }
+    }
+
+    // Notes why fanotify cannot be had; false, for the caller to return.
+    bool Refuse(int error) {
+        refusalError = error ? error : EINVAL;
+        return false;
+    }
+    std::optional<Group> Refused(int error) {
+        Refuse(error);
+        return std::nullopt;
+    }
+
+    // ---- reading ----
+
+    // Returns true when asked to stop, false when watching ended by itself.
+    bool Watch(ChangeSink& sink) {
+        RealFanotifyAccess access(group.rootFd.Get(), group.fsid);
+        ProcessCache processes(SystemProcessReader());
+        FanotifyTranslator translator(access, sink, options.processes ? &processes : nullptr,
+                                      group.features);
+        translator.Begin(root, group.rootKey);
+        std::unique_ptr<char[]> buffer(new char[kReadBufferSize]);
+        std::vector<FanotifyEvent> events;
+        using Clock = std::chrono::steady_clock;
+        Clock::time_point heldSince;
+        const int notifyFd = group.notify.Get();
+        for (;;) {
+            int timeout = -1;
+            if (translator.HasHeldMove()) {
+                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    heldSince + kHeldMoveWait - Clock::now());
+                timeout = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+            }
+            pollfd fds[2] = {{wakeFd.Get(), POLLIN, 0}, {notifyFd, POLLIN, 0}};
+            int ready = ::poll(fds, 2, timeout);
+            if (ready < 0) {
+                if (errno == EINTR) continue;
+                return false;
+            }
+            if (fds[0].revents) {
+                if (drainOnStop.load()) Drain(translator, buffer.get(), events);
+                return true;
+            }
+            if (fds[1].revents & (POLLERR | POLLNVAL)) return false;
+            if (!(fds[1].revents & POLLIN)) {
+                if (translator.HasHeldMove() && Clock::now() - heldSince >= kHeldMoveWait) {
+                    translator.ReleaseHeldMove();
+                }
+                continue;
+            }
+            ssize_t length = ::read(notifyFd, buffer.get(), kReadBufferSize);
+            if (length < 0) {
+                if (errno == EAGAIN || errno == EINTR) continue;
+                return false;
+            }
+            if (length == 0) continue;
+            ParseFanotifyEvents(buffer.get(), static_cast<std::size_t>(length), events);
+            // What the handles told is in the events; the handles themselves must not pile up.
+            CloseDescriptors(events);
+            const Clock::time_point now = Clock::now();
+            if (!translator.HandleEvents(events, now)) return false;
+            if (translator.HasHeldMove()) heldSince = now;
+            if (static_cast<std::size_t>(length) < kShortRead) {
+                if (translator.WaitsForEmptyQueue() && !translator.HasHeldMove() &&
+                    QueueIsEmpty()) {
+                    translator.OnQueueEmpty(now);
+                }
+                // A longer pause after a read of nothing but changes elsewhere would save
+                // few wake-ups and let the kernel merge more of a burst's changes.
+                std::this_thread::sleep_for(kGatherPause);
+            }
+        }
+    }
+
+    // Reads what the kernel holds now, no more: a file system that keeps changing would never
+    // let the stop end.
+    void Drain(FanotifyTranslator& translator, char* buffer, std::vector<FanotifyEvent>& events) {
+        int queued = 0;
+        if (::ioctl(group.notify.Get(), FIONREAD, &queued) != 0) queued = 0;
+        std::size_t left = static_cast<std::size_t>(queued);
+        while (left > 0) {
+            ssize_t length = ::read(group.notify.Get(), buffer, kReadBufferSize);
+            if (length < 0 && errno == EINTR) continue;
+            if (length <= 0) break;
+            left = static_cast<std::size_t>(length) >= left ? 0 : left - length;
+            ParseFanotifyEvents(buffer, static_cast<std::size_t>(length), events);
+            CloseDescriptors(events);
+            if (!translator.HandleEvents(events, std::chrono::steady_clock::now())) return;
+        }
+        // A move whose other half is not among them went where nobody looks.
+        translator.ReleaseHeldMove();
+    }
+
+    bool QueueIsEmpty() const {
+        int queued = 0;
+        return ::ioctl(group.notify.Get(), FIONREAD, &queued) == 0 && queued == 0;
+    }
+
+    FanotifyOptions options;
+    std::string root;
+    Group group;
+    UniqueFd wakeFd;
+    int refusalError = 0;
+    std::atomic<bool> drainOnStop{false};
+    std::thread thread;
+};
+
+}  // namespace
+
+std::string FanotifyRefusalText(int error) {
+    switch (error) {
+        case EPERM:
+        case EACCES:
+            return texts::kNoFanotifyPermission;
+        case ENODEV:
+            return texts::kNoFanotifyNoDevice;
+        case EXDEV:
+            return texts::kNoFanotifySubvolume;
+        case EOPNOTSUPP:
+        case ESTALE:
+            return texts::kNoFanotifyHandles;
+        case EINVAL:
+        case ENOSYS:
+            return texts::kNoFanotifyKernel;
+        case EMFILE:
+        case ENFILE:
+        case ENOSPC:
+        case ENOMEM:
+            return texts::kNoFanotifyLimit;
+        default:
+            return texts::kNoFanotifyOther + std::to_string(error);
+    }
+}
+
+std::unique_ptr<FanotifySource> CreateFanotifySource(const FanotifyOptions& options) {
+    return std::make_unique<FanotifySourceImpl>(options);
+}
+
+}  // namespace qzx

@@ -1,0 +1,68 @@
+// The choice between the two Linux engines, made anew at every Start.
+#include <utility>
+
+#include "watch/EngineChoice.h"
+#include "watch/EngineTexts.h"
+
+namespace qzx {
+namespace {
+
+class ChoosingSource final : public ChangeSource {
+  public:
+    ChoosingSource(FanotifyMaker fanotify, SourceMaker fallback)
+        : makeFanotify(std::move(fanotify)), makeFallback(std::move(fallback)) {}
+    ~ChoosingSource() override { Stop(); }
+
+    bool Start(const std::string& folder, ChangeSink& sink) override {
+        Stop();
+        status = EngineStatus{};
+        std::unique_ptr<FanotifySource> fanotify = makeFanotify ? makeFanotify() : nullptr;
+        std::string reason;
+        if (fanotify) {
+            if (fanotify->Start(folder, sink)) {
+                status = fanotify->Engine();
+                running = std::move(fanotify);
+                return true;
+            }
+            reason = fanotify->Refusal();
+            // The folder itself cannot be watched: no other engine would do better.
+            if (reason.empty()) return false;
+        }
+        std::unique_ptr<ChangeSource> fallback = makeFallback();
+        if (!fallback || !fallback->Start(folder, sink)) return false;
+        status = EngineStatus{ChangeEngine::Inotify, false, texts::kEngineInotify, reason};
+        if (!reason.empty()) {
+            status.summary += texts::kEngineWhyNotOpen + reason + texts::kEngineWhyNotClose;
+        }
+        running = std::move(fallback);
+        return true;
+    }
+
+    void Stop() override {
+        if (running) running->Stop();
+    }
+
+    void StopAfterDraining() override {
+        if (running) running->StopAfterDraining();
+    }
+
+    EngineStatus Engine() const override { return status; }
+
+  private:
+    FanotifyMaker makeFanotify;
+    SourceMaker makeFallback;
+    std::unique_ptr<ChangeSource> running;
+    EngineStatus status;
+};
+
+}  // namespace
+
+std::unique_ptr<ChangeSource> CreateChoosingSource(FanotifyMaker fanotify, SourceMaker fallback) {
+    return std::make_unique<ChoosingSource>(std::move(fanotify), std::move(fallback));
+}
+
+std::unique_ptr<ChangeSource> CreateLinuxChangeSource() {
+    return CreateChoosingSource([] { return CreateFanotifySource(); }, &CreateChangeSource);
+}
+
+}  // namespace qzx
