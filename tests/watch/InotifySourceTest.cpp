@@ -50,10 +50,6 @@ void Touch(const std::string& path, const std::string& text = {}) {
     ::close(fd);
 }
 
-int CountOf(const CollectingSink::State& s, const std::string& text) {
-    return static_cast<int>(std::count(s.texts.begin(), s.texts.end(), text));
-}
-
 class InotifySource : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -64,10 +64,6 @@ bool RunUnix(const std::string& command, const TempFolder& scratch) {
     return test::ReadBytes(status) == "0\n";
 }
 
-int CountOf(const CollectingSink::State& s, const std::string& text) {
-    return static_cast<int>(std::count(s.texts.begin(), s.texts.end(), text));
-}
-
 class Win32ChangeSource : public ::testing::Test {
   protected:
     void SetUp() override {
