@@ -130,6 +130,14 @@ class Win32ChangeSource final : public ThreadedChangeSource<> {
     // What the watcher does after one wait.
     enum class Step { Go, Stopped, Ended };
 
+    struct ReadsCancelled {
+        Win32ChangeSource& source;
+        ReadPair& reads;
+        ~ReadsCancelled() {
+            for (PendingRead& read : reads.reads) source.Cancel(read);
+        }
+    };
+
     void Wake() override { ::SetEvent(stopEvent.Get()); }
 
     void CloseRun() override {
@@ -143,6 +151,9 @@ class Win32ChangeSource final : public ThreadedChangeSource<> {
         if (!io.Valid()) return false;
         ioEvent = std::move(io);
         ReadPair reads;
+        // However the loop ends, a sink's exception included, the system must have let go of
+        // both buffers before they are freed.
+        const ReadsCancelled cancelled{*this, reads};
         if (!Issue(reads.Current())) return false;
         Armed();
         // The one read covers the whole tree: nothing is left to set up.

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
+#include <new>
 #include <set>
 #include <string>
 
@@ -231,6 +232,22 @@ TEST_F(Win32ChangeSource, DeletedFolderEndsRun) {
     EXPECT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ended > 0; }, 10s));
     source->Stop();
     EXPECT_EQ(sink.Snapshot().ended, 1);
+}
+
+// A sink that fails (the queue's copy found no memory) ends the run, told once; the reads
+// still waiting are cancelled before their buffers go, and the source starts again.
+TEST_F(Win32ChangeSource, ThrowingSinkEndsRunAndSourceStartsAgain) {
+    struct ThrowingSink : CollectingSink {
+        void OnBatch(const ChangeBatch&) override { throw std::bad_alloc(); }
+    } failing;
+    ASSERT_TRUE(source->Start(watched + "\\", failing));
+    ASSERT_TRUE(WriteBytes(At("a.txt"), ""));
+    EXPECT_TRUE(failing.WaitFor([](const CollectingSink::State& s) { return s.ended > 0; }, 10s));
+    source->Stop();
+    EXPECT_EQ(failing.Snapshot().ended, 1);
+    ASSERT_TRUE(StartWatching());
+    ASSERT_TRUE(WriteBytes(At("b.txt"), ""));
+    EXPECT_TRUE(sink.Has(1, "b.txt"));
 }
 
 }  // namespace
