@@ -17,7 +17,6 @@ namespace {
 class ScriptedSource final : public ThreadedChangeSource<> {
   public:
     using Body = std::function<bool(ScriptedSource&, ChangeSink&)>;
-    using SourceThread::Armed;
     using SourceThread::Arming;
     using SourceThread::DrainAsked;
     using SourceThread::StopAsked;
@@ -29,7 +28,20 @@ class ScriptedSource final : public ThreadedChangeSource<> {
         Stop();
         return StartThread(sink, arming);
     }
+    /// True when the body had called Armed by the time Start returned.
+    bool ArmedSeen() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return armedSeen;
+    }
 
+    /// For bodies: Armed, noted for ArmedSeen.
+    void MarkArmed() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            armedSeen = true;
+        }
+        Armed();
+    }
     /// For bodies: the source's wait, until Wake.
     void WaitUntilWoken() {
         std::unique_lock<std::mutex> lock(mutex);
@@ -50,6 +62,7 @@ class ScriptedSource final : public ThreadedChangeSource<> {
     void CloseRun() override {
         std::lock_guard<std::mutex> lock(mutex);
         woken = false;
+        armedSeen = false;
         ++closes;
     }
 
@@ -58,6 +71,7 @@ class ScriptedSource final : public ThreadedChangeSource<> {
     std::mutex mutex;
     std::condition_variable changed;
     bool woken = false;
+    bool armedSeen = false;
     int closes = 0;
 };
 
@@ -73,7 +87,7 @@ struct Seen {
 
 ScriptedSource::Body WaitForStop(Seen& seen) {
     return [&seen](ScriptedSource& source, ChangeSink&) {
-        source.Armed();
+        source.MarkArmed();
         source.WaitUntilWoken();
         std::lock_guard<std::mutex> lock(seen.mutex);
         ++seen.runs;
@@ -84,31 +98,38 @@ ScriptedSource::Body WaitForStop(Seen& seen) {
 }
 
 // Stop and StopAfterDraining wake the thread, which sees which of them was asked for; once they
-// return the thread is gone, the run's resources are closed and the sink heard no end.
+// return the thread is gone, the run's resources are closed and the sink heard no end. With
+// the set-up on the thread, Start returns only once the thread is armed. Stopping what never
+// started only closes.
 TEST(SourceThread, StopWakesTheThreadWhichSeesWhetherToDrain) {
-    for (bool drain : {false, true}) {
-        for (Arming arming : {Arming::InStart, Arming::OnThread}) {
-            Seen seen;
-            CollectingSink sink;
-            ScriptedSource source(arming, WaitForStop(seen));
+    for (Arming arming : {Arming::InStart, Arming::OnThread}) {
+        Seen seen;
+        CollectingSink sink;
+        ScriptedSource source(arming, WaitForStop(seen));
+        source.Stop();
+        EXPECT_EQ(source.Closes(), 1);
+        for (bool drain : {false, true, false}) {
             ASSERT_TRUE(source.Start("", sink));
+            if (arming == Arming::OnThread) {
+                EXPECT_TRUE(source.ArmedSeen());
+            }
             const int closesBefore = source.Closes();
             drain ? source.StopAfterDraining() : source.Stop();
             std::lock_guard<std::mutex> lock(seen.mutex);
-            EXPECT_EQ(seen.runs, 1);
             EXPECT_TRUE(seen.stopAsked);
             EXPECT_EQ(seen.drainAsked, drain);
             EXPECT_FALSE(source.StopAsked());
-            EXPECT_FALSE(source.DrainAsked());
             EXPECT_EQ(source.Closes(), closesBefore + 1);
-            EXPECT_EQ(sink.Snapshot().ended, 0);
         }
+        EXPECT_EQ(seen.runs, 3);
+        EXPECT_EQ(sink.Snapshot().ended, 0);
     }
 }
 
 // A run that ends by itself, by returning or by throwing, tells the sink once; the stop that
-// follows adds nothing.
-TEST(SourceThread, RunEndingByItselfTellsTheSinkOnce) {
+// follows adds nothing. Before it is armed, the same is Start's failure and the sink hears
+// nothing.
+TEST(SourceThread, RunEndingByItselfTellsTheSinkOnceUnlessNotArmed) {
     const ScriptedSource::Body bodies[] = {
         [](ScriptedSource&, ChangeSink& sink) {
             sink.OnBatch({{kActionAdded, "a"}});
@@ -128,70 +149,17 @@ TEST(SourceThread, RunEndingByItselfTellsTheSinkOnce) {
         const CollectingSink::State s = sink.Snapshot();
         EXPECT_EQ(s.ended, 1);
         EXPECT_EQ(s.texts, std::vector<std::string>{"1 a"});
-    }
-}
 
-// With the set-up on the thread, Start returns only after it: whatever the thread did before
-// Armed is done by then.
-TEST(SourceThread, ArmingOnTheThreadHoldsStartUntilArmed) {
-    bool setUp = false;  // written by the thread before Armed, read after Start
-    CollectingSink sink;
-    ScriptedSource source(Arming::OnThread, [&setUp](ScriptedSource& s, ChangeSink&) {
-        setUp = true;
-        s.Armed();
-        s.WaitUntilWoken();
-        return true;
-    });
-    ASSERT_TRUE(source.Start("", sink));
-    EXPECT_TRUE(setUp);
-    source.Stop();
-    EXPECT_EQ(sink.Snapshot().ended, 0);
-}
-
-// A run that ends before it is armed, by returning or by throwing, is Start's failure: the
-// sink hears nothing, the run's resources are closed, and the source can start again.
-TEST(SourceThread, RunEndingBeforeArmedFailsStartSilently) {
-    const ScriptedSource::Body bodies[] = {
-        [](ScriptedSource&, ChangeSink&) { return false; },
-        [](ScriptedSource&, ChangeSink&) -> bool { throw std::runtime_error("no read"); },
-    };
-    for (const auto& body : bodies) {
-        CollectingSink sink;
-        bool fail = true;
-        Seen seen;
-        const ScriptedSource::Body waits = WaitForStop(seen);
-        ScriptedSource source(Arming::OnThread, [&](ScriptedSource& s, ChangeSink& c) {
-            return fail ? body(s, c) : waits(s, c);
+        CollectingSink unarmed;
+        ScriptedSource failing(Arming::OnThread, [&body](ScriptedSource& f, ChangeSink&) {
+            CollectingSink elsewhere;  // what the body says must not reach the real sink
+            return body(f, elsewhere);
         });
-        const int closesBefore = source.Closes();
-        EXPECT_FALSE(source.Start("", sink));
+        EXPECT_FALSE(failing.Start("", unarmed));
         // One for the Stop that begins every Start, one for the failure.
-        EXPECT_EQ(source.Closes(), closesBefore + 2);
-        const CollectingSink::State s = sink.Snapshot();
-        EXPECT_EQ(s.ended, 0);
-        EXPECT_TRUE(s.batches.empty());
-
-        fail = false;
-        ASSERT_TRUE(source.Start("", sink));
-        source.Stop();
-        EXPECT_EQ(seen.runs, 1);
+        EXPECT_EQ(failing.Closes(), 2);
+        EXPECT_EQ(unarmed.Snapshot().ended, 0);
     }
-}
-
-// Stopping what never started only closes; a source runs again after each stop.
-TEST(SourceThread, StopWithoutStartAndStartAgain) {
-    Seen seen;
-    CollectingSink sink;
-    ScriptedSource source(Arming::InStart, WaitForStop(seen));
-    source.Stop();
-    source.StopAfterDraining();
-    EXPECT_EQ(source.Closes(), 2);
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(source.Start("", sink));
-        source.Stop();
-    }
-    EXPECT_EQ(seen.runs, 3);
-    EXPECT_EQ(sink.Snapshot().ended, 0);
 }
 
 }  // namespace
