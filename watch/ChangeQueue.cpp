@@ -1,3 +1,17 @@
+// The queue between a change source and the recorder.
+//
+// How it works. Two threads meet here: the change source's, which calls the ChangeSink
+// functions, and the queue's own handing thread, which Start starts. The source's calls copy
+// what they are given into entries under the mutex and wake the handing thread when the list
+// was empty; they never wait for the target. The handing thread sleeps until something waits,
+// lets a small backlog gather for kGatherTime, takes the whole list and replays it to the target
+// outside the lock, joining consecutive batches (never across the two halves of a rename, never
+// beyond kMaxRecordsPerBatch). After each hand-off that leaves the list empty it signals
+// handedOn, which WaitUntilHandedOn waits for. Records beyond maxWaiting are dropped on the
+// source's side and become one OnOverflow in their place. Stop sets stopping (and discard for
+// Backlog::Discard) and wakes the handing thread: with Discard it returns at its next look,
+// between two target calls; with Finish it hands on what waits and returns once the list is
+// empty. Stop then joins it.
 #include "watch/ChangeQueue.h"
 
 #include <system_error>

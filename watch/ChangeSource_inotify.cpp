@@ -1,4 +1,15 @@
-// The Linux change source: one inotify watch per folder, drained by a thread of its own.
+// The Linux change source: one inotify watch per folder, read by the source's own thread.
+//
+// How it works. Start checks the folder, opens the inotify descriptor and an eventfd, and
+// watches the folder itself before it returns, so that nothing made at the top right after
+// Start is missed; then it starts the thread. That thread alone touches the descriptor: it
+// waits in poll for events or the eventfd, hands each read to the translator (which keeps the
+// table of watched folders and calls the sink with batches), and between reads walks new
+// folders a budget at a time so that the kernel queue is read often. A move's first half at
+// the end of a read waits a few milliseconds for its second half (HeldRename.h).
+// Stop writes the eventfd; the thread sees it in its next poll, reads what the kernel still
+// holds if a drain was asked for, and returns. Watching also ends by itself when the watched
+// folder goes away or a read fails; the sink is then told OnEnded.
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -8,21 +19,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <memory>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "base/UniqueFd.h"
 #include "watch/ChangeSource.h"
+#include "watch/HeldRename.h"
 #include "watch/InotifyParser.h"
 #include "watch/InotifyTranslator.h"
+#include "watch/SourceThread.h"
 
 namespace qzx {
 namespace {
@@ -39,8 +50,6 @@ constexpr std::size_t kListBudget = 2048;
 // the fastest burst is a few hundred events, far below what the kernel queue holds.
 constexpr std::size_t kShortRead = 16 * 1024;
 constexpr auto kGatherPause = std::chrono::milliseconds(2);
-// How long the first half of a move waits for its second half from a later read.
-constexpr auto kHeldMoveWait = std::chrono::milliseconds(15);
 
 FileTime ClockTime(clockid_t clock) {
     timespec now{};
@@ -114,14 +123,14 @@ class RealDirectories : public DirectoryAccess {
     std::string root;  // ends with "/"
 };
 
-class InotifySource : public ChangeSource {
+class InotifySource final : public ThreadedChangeSource<> {
   public:
     ~InotifySource() override { Stop(); }
 
     bool Start(const std::string& folder, ChangeSink& sink) override {
         Stop();
         // The precise clock: a change stamped later than this was made after Start.
-        const FileTime startTime = ClockTime(CLOCK_REALTIME);
+        startTime = ClockTime(CLOCK_REALTIME);
         root = folder;
         if (root.empty()) return false;
         if (root.back() != '/') root += '/';
@@ -133,69 +142,41 @@ class InotifySource : public ChangeSource {
         if (!notify.Valid() || !wake.Valid()) return false;
         // The root's own watch is set up here, so that nothing done right after Start returns
         // at the top of the folder can be missed.
-        int rootWd = ::inotify_add_watch(notify.Get(), root.c_str(), kWatchMask);
+        rootWd = ::inotify_add_watch(notify.Get(), root.c_str(), kWatchMask);
         if (rootWd < 0) return false;
-        const FileTime rootArmedAt = ClockTime(CLOCK_REALTIME_COARSE);
+        rootArmedAt = ClockTime(CLOCK_REALTIME_COARSE);
         inotifyFd = std::move(notify);
         wakeFd = std::move(wake);
-        try {
-            thread = std::thread([this, &sink, rootWd, startTime, rootArmedAt] {
-                Run(sink, rootWd, startTime, rootArmedAt);
-            });
-        } catch (const std::system_error&) {
-            // No thread to be had is a failure to start, not an error for the caller to catch.
-            inotifyFd.Reset();
-            wakeFd.Reset();
-            return false;
-        }
-        return true;
+        return StartThread(sink);
     }
 
-    void StopAfterDraining() override {
-        drainOnStop.store(true);
-        Stop();
-        drainOnStop.store(false);
+  private:
+    void Wake() override {
+        std::uint64_t one = 1;
+        // The eventfd counter cannot overflow from one write; the result needs no check.
+        [[maybe_unused]] ssize_t written = ::write(wakeFd.Get(), &one, sizeof one);
     }
 
-    void Stop() override {
-        if (thread.joinable()) {
-            std::uint64_t one = 1;
-            // The eventfd counter cannot overflow from one write; the result needs no check.
-            [[maybe_unused]] ssize_t written = ::write(wakeFd.Get(), &one, sizeof one);
-            thread.join();
-        }
+    void CloseRun() override {
         inotifyFd.Reset();
         wakeFd.Reset();
     }
 
-  private:
-    void Run(ChangeSink& sink, int rootWd, FileTime startTime, FileTime rootArmedAt) noexcept {
-        // Nothing may escape the thread's entry; a failure here ends the watch like a read error.
-        try {
-            if (!Watch(sink, rootWd, startTime, rootArmedAt)) sink.OnEnded();
-        } catch (...) {
-            sink.OnEnded();
-        }
-    }
-
-    // Returns true when asked to stop, false when watching ended by itself.
-    bool Watch(ChangeSink& sink, int rootWd, FileTime startTime, FileTime rootArmedAt) {
+    bool Watch(ChangeSink& sink) override {
         RealDirectories directories(inotifyFd.Get(), root);
         InotifyTranslator translator(directories, sink);
         translator.Begin(rootWd, startTime, rootArmedAt);
         std::unique_ptr<char[]> buffer(new char[kReadBufferSize]);
         std::vector<InotifyEvent> events;
-        using Clock = std::chrono::steady_clock;
-        Clock::time_point heldSince;
+        using Clock = RenameWait::Clock;
+        RenameWait heldMove;
         bool listedSinceEmpty = false;
         for (;;) {
             int timeout = -1;
             if (translator.HasPendingWork()) {
                 timeout = 0;
             } else if (translator.HasHeldMove()) {
-                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    heldSince + kHeldMoveWait - Clock::now());
-                timeout = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+                timeout = static_cast<int>(heldMove.Left(Clock::now()).count());
             }
             pollfd fds[2] = {{wakeFd.Get(), POLLIN, 0}, {inotifyFd.Get(), POLLIN, 0}};
             int ready = ::poll(fds, 2, timeout);
@@ -203,8 +184,9 @@ class InotifySource : public ChangeSource {
                 if (errno == EINTR) continue;
                 return false;
             }
+            // Only Stop writes the eventfd.
             if (fds[0].revents) {
-                if (drainOnStop.load()) Drain(translator, buffer.get(), events);
+                if (DrainAsked()) Drain(translator, buffer.get(), events);
                 return true;
             }
             if (fds[1].revents & (POLLERR | POLLNVAL)) return false;
@@ -214,14 +196,14 @@ class InotifySource : public ChangeSource {
                 if (length > 0) {
                     ParseInotifyEvents(buffer.get(), static_cast<std::size_t>(length), events);
                     if (!translator.HandleEvents(events)) return false;
-                    if (translator.HasHeldMove()) heldSince = Clock::now();
+                    if (translator.HasHeldMove()) heldMove.Start(Clock::now());
                     // A short read in a burst means waking for every few events; a moment's
                     // pause lets them gather. The kernel holds thousands, so none is lost.
                     if (static_cast<std::size_t>(length) < kShortRead) {
                         std::this_thread::sleep_for(kGatherPause);
                     }
                 }
-            } else if (translator.HasHeldMove() && Clock::now() - heldSince >= kHeldMoveWait) {
+            } else if (translator.HasHeldMove() && heldMove.Over(Clock::now())) {
                 translator.ReleaseHeldMove();
             }
             if (translator.HasPendingWork()) {
@@ -261,11 +243,13 @@ class InotifySource : public ChangeSource {
         return ::ioctl(inotifyFd.Get(), FIONREAD, &queued) == 0 && queued == 0;
     }
 
+    // Set by Start, read by the thread it starts.
     std::string root;
+    int rootWd = -1;
+    FileTime startTime = kNoTime;    // the precise clock when Start was called
+    FileTime rootArmedAt = kNoTime;  // the coarse clock once the root's watch was in place
     UniqueFd inotifyFd;
     UniqueFd wakeFd;
-    std::atomic<bool> drainOnStop{false};
-    std::thread thread;
 };
 
 }  // namespace

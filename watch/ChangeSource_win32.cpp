@@ -1,27 +1,46 @@
-// The Windows change source: one ReadDirectoryChangesW on the whole subtree, overlapped, so that
-// a stop event can end the wait and the thread leaves by itself.
+// The Windows change source: one overlapped ReadDirectoryChangesW on the whole subtree.
+//
+// How it works. Start opens the folder and starts the watcher's thread, then waits until that
+// thread has issued the first read: a thread's pending reads end with it, so the reads must be
+// the watcher's own, and once the first is in place nothing done after Start returns is
+// missed. The thread waits on two events, the stop event and the one each completed read sets.
+// Two buffers take turns: the next read is issued before the records of the one that
+// completed go to the sink. An old name that ends a read is held briefly for its new name
+// (HeldRename.h); a quiet watch checks now and then that its folder is still the one it
+// opened. Stop sets the stop event; the thread cancels its read, waits until the system lets
+// go of the buffer and returns. Watching also ends by itself when the folder goes away or a
+// read fails; the sink is then told OnEnded.
 #include <windows.h>
 
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <system_error>
-#include <thread>
+#include <string>
 #include <vector>
 
 #include "base/UniqueHandle_win32.h"
 #include "base/WideText_win32.h"
 #include "watch/ChangeSource.h"
+#include "watch/HeldRename.h"
+#include "watch/SourceThread.h"
 
 namespace qzx {
 namespace {
 
-// Names, folder names, attributes, size, last write, last access, creation and security.
-constexpr DWORD kNotifyFilter = 0x17F;
+// The rows' rules number the kinds as the system does, so a record's action is the system's.
+static_assert(kActionAdded == FILE_ACTION_ADDED);
+static_assert(kActionRemoved == FILE_ACTION_REMOVED);
+static_assert(kActionModified == FILE_ACTION_MODIFIED);
+static_assert(kActionRenamedOld == FILE_ACTION_RENAMED_OLD_NAME);
+static_assert(kActionRenamedNew == FILE_ACTION_RENAMED_NEW_NAME);
+
+// Every kind of change the rows can show: names, attributes, size, content, times and rights.
+constexpr DWORD kNotifyFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
+                                FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SIZE |
+                                FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_LAST_ACCESS |
+                                FILE_NOTIFY_CHANGE_CREATION | FILE_NOTIFY_CHANGE_SECURITY;
 // The largest buffer a read on a network share may ask for.
 constexpr DWORD kBufferBytes = 64 * 1024;
-// How long the old half of a rename that ends one read waits for its new half in the next.
-constexpr DWORD kHeldRenameWaitMs = 15;
 // How often a quiet watch checks that its folder is still there. A share that goes away, or a
 // folder removed where the system's watch does not notice it, may never complete the read.
 constexpr DWORD kFolderCheckMs = 1000;
@@ -61,7 +80,25 @@ void ParseRecords(const std::uint8_t* data, DWORD length, ChangeBatch& batch) {
     }
 }
 
-class Win32ChangeSource : public ChangeSource {
+// One overlapped read and the buffer it fills.
+struct PendingRead {
+    std::vector<DWORD> buffer = std::vector<DWORD>(kBufferBytes / sizeof(DWORD));
+    OVERLAPPED overlapped{};
+    bool pending = false;
+};
+
+// The two reads of a run, which take turns, so that a sink that takes its time does not leave
+// the system without a buffer: the next read waits in one while the other's records go out.
+struct ReadPair {
+    PendingRead reads[2];
+    int current = 0;
+    ChangeBatch batch;  // the records of the read that completed, reused from read to read
+
+    PendingRead& Current() { return reads[current]; }
+    void Turn() { current ^= 1; }
+};
+
+class Win32ChangeSource final : public ThreadedChangeSource<> {
   public:
     ~Win32ChangeSource() override { Stop(); }
 
@@ -82,67 +119,112 @@ class Win32ChangeSource : public ChangeSource {
         folderPath = path;
         folderIdentity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
         UniqueHandle stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        UniqueHandle armed(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        if (!stop.Valid() || !armed.Valid()) return false;
+        if (!stop.Valid()) return false;
         directoryHandle = std::move(directory);
         stopEvent = std::move(stop);
-        armedEvent = std::move(armed);
-        armedOk = false;
-        try {
-            thread = std::thread([this, &sink] { Run(sink); });
-        } catch (const std::system_error&) {
-            // No thread to be had is a failure to start, not an error for the caller to catch.
-            CloseAll();
-            return false;
-        }
-        // The first read is issued on the watcher's thread, since a thread's pending reads end
-        // with it; waiting for it here means nothing done after Start returns can be missed.
-        ::WaitForSingleObject(armedEvent.Get(), INFINITE);
-        if (armedOk) return true;
-        thread.join();
-        CloseAll();
-        return false;
-    }
-
-    void Stop() override {
-        if (thread.joinable()) {
-            ::SetEvent(stopEvent.Get());
-            thread.join();
-        }
-        CloseAll();
+        return StartThread(sink, Arming::OnThread);
     }
 
   private:
-    // One overlapped read and the buffer it fills.
-    struct PendingRead {
-        std::vector<DWORD> buffer = std::vector<DWORD>(kBufferBytes / sizeof(DWORD));
-        OVERLAPPED overlapped{};
-        bool pending = false;
+    enum class ReadResult { Records, Lost, Ended };
+    // What the watcher does after one wait.
+    enum class Step { Go, Stopped, Ended };
+
+    struct ReadsCancelled {
+        Win32ChangeSource& source;
+        ReadPair& reads;
+        ~ReadsCancelled() {
+            for (PendingRead& read : reads.reads) source.Cancel(read);
+        }
     };
 
-    enum class ReadResult { Records, Lost, Ended };
+    void Wake() override { ::SetEvent(stopEvent.Get()); }
 
-    void CloseAll() {
+    void CloseRun() override {
         directoryHandle.Reset();
         stopEvent.Reset();
-        armedEvent.Reset();
         ioEvent.Reset();
     }
 
-    void Run(ChangeSink& sink) noexcept {
-        // Nothing may escape the thread's entry; a failure here ends the watch like a read error.
-        bool stopped = false;
-        try {
-            stopped = Watch(sink);
-        } catch (...) {
-            stopped = false;
+    bool Watch(ChangeSink& sink) override {
+        UniqueHandle io(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!io.Valid()) return false;
+        ioEvent = std::move(io);
+        ReadPair reads;
+        // However the loop ends, a sink's exception included, the system must have let go of
+        // both buffers before they are freed.
+        const ReadsCancelled cancelled{*this, reads};
+        if (!Issue(reads.Current())) return false;
+        Armed();
+        // The one read covers the whole tree: nothing is left to set up.
+        sink.OnReady();
+        HeldRename held;
+        for (;;) {
+            const Step step = WaitOnce(sink, reads, held);
+            if (step != Step::Go) return step == Step::Stopped;
         }
-        // A failed first read is Start's failure, told by its result rather than to the sink.
-        if (!armedOk) {
-            ::SetEvent(armedEvent.Get());
-            return;
+    }
+
+    Step WaitOnce(ChangeSink& sink, ReadPair& reads, HeldRename& held) {
+        const HANDLE waits[2] = {stopEvent.Get(), ioEvent.Get()};
+        const DWORD timeout = held.Holding()
+                                  ? static_cast<DWORD>(held.Left(HeldRename::Clock::now()).count())
+                                  : kFolderCheckMs;
+        const DWORD woken = ::WaitForMultipleObjects(2, waits, FALSE, timeout);
+        if (woken == WAIT_OBJECT_0 + 1) return ReadDone(sink, reads, held);
+        if (woken == WAIT_TIMEOUT) return TimedOut(sink, reads, held);
+        // Asked to stop (the stop event), or the wait itself failed.
+        Cancel(reads.Current());
+        return woken == WAIT_OBJECT_0 ? Step::Stopped : Step::Ended;
+    }
+
+    Step TimedOut(ChangeSink& sink, ReadPair& reads, HeldRename& held) {
+        // The wait was the held name's: its new name did not come.
+        if (held.Holding()) {
+            sink.OnBatch(held.Release());
+            return Step::Go;
         }
-        if (!stopped) sink.OnEnded();
+        if (FolderStillThere()) return Step::Go;
+        Cancel(reads.Current());
+        return Step::Ended;
+    }
+
+    Step ReadDone(ChangeSink& sink, ReadPair& reads, HeldRename& held) {
+        PendingRead& done = reads.Current();
+        DWORD length = 0;
+        const ReadResult result = Complete(done, length);
+        if (result == ReadResult::Ended) {
+            Flush(sink, held);
+            return Step::Ended;
+        }
+        reads.Turn();
+        const bool reissued = Issue(reads.Current());
+        if (result == ReadResult::Lost) return Lost(sink, reads, held, reissued);
+        ChangeBatch& batch = reads.batch;
+        ParseRecords(reinterpret_cast<const std::uint8_t*>(done.buffer.data()), length, batch);
+        held.Take(batch, HeldRename::Clock::now());
+        if (!batch.empty()) sink.OnBatch(batch);
+        batch.clear();
+        if (reissued) return Step::Go;
+        Flush(sink, held);
+        return Step::Ended;
+    }
+
+    // Changes were lost: what is held goes out before the loss is told, and watching goes on
+    // only while the folder is the one that was opened.
+    Step Lost(ChangeSink& sink, ReadPair& reads, HeldRename& held, bool reissued) {
+        Flush(sink, held);
+        if (!reissued || !FolderStillThere()) {
+            Cancel(reads.Current());
+            return Step::Ended;
+        }
+        sink.OnOverflow();
+        return Step::Go;
+    }
+
+    static void Flush(ChangeSink& sink, HeldRename& held) {
+        const ChangeBatch rest = held.Release();
+        if (!rest.empty()) sink.OnBatch(rest);
     }
 
     bool Issue(PendingRead& read) {
@@ -186,88 +268,11 @@ class Win32ChangeSource : public ChangeSource {
         return again.Valid() && IdentityOf(again.Get(), identity) && identity == folderIdentity;
     }
 
-    // Returns true when asked to stop, false when watching ended by itself.
-    bool Watch(ChangeSink& sink) {
-        UniqueHandle io(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        if (!io.Valid()) return false;
-        ioEvent = std::move(io);
-        // Two buffers: the next read is waiting in one while the records of the other go to the
-        // sink, so that a sink that takes its time does not leave the system without a buffer.
-        PendingRead reads[2];
-        int current = 0;
-        if (!Issue(reads[current])) return false;
-        armedOk = true;
-        ::SetEvent(armedEvent.Get());
-        // The one read covers the whole tree: nothing is left to set up.
-        sink.OnReady();
-
-        ChangeBatch held;  // an old name at the end of a read, waiting for its new name
-        ChangeBatch batch;
-        for (;;) {
-            const HANDLE waits[2] = {stopEvent.Get(), ioEvent.Get()};
-            const DWORD timeout = held.empty() ? kFolderCheckMs : kHeldRenameWaitMs;
-            const DWORD woken = ::WaitForMultipleObjects(2, waits, FALSE, timeout);
-            if (woken == WAIT_OBJECT_0) {
-                Cancel(reads[current]);
-                return true;
-            }
-            if (woken == WAIT_TIMEOUT && !held.empty()) {
-                sink.OnBatch(held);
-                held.clear();
-                continue;
-            }
-            if (woken == WAIT_TIMEOUT) {
-                if (FolderStillThere()) continue;
-                Cancel(reads[current]);
-                return false;
-            }
-            if (woken != WAIT_OBJECT_0 + 1) {
-                Cancel(reads[current]);
-                return false;
-            }
-            PendingRead& done = reads[current];
-            DWORD length = 0;
-            const ReadResult result = Complete(done, length);
-            if (result == ReadResult::Ended) {
-                if (!held.empty()) sink.OnBatch(held);
-                return false;
-            }
-            current ^= 1;
-            const bool reissued = Issue(reads[current]);
-            if (result == ReadResult::Lost) {
-                if (!held.empty()) sink.OnBatch(held);
-                held.clear();
-                if (!reissued || !FolderStillThere()) {
-                    Cancel(reads[current]);
-                    return false;
-                }
-                sink.OnOverflow();
-                continue;
-            }
-            batch.swap(held);
-            held.clear();
-            ParseRecords(reinterpret_cast<const std::uint8_t*>(done.buffer.data()), length, batch);
-            if (!batch.empty() && batch.back().action == kActionRenamedOld) {
-                held.push_back(std::move(batch.back()));
-                batch.pop_back();
-            }
-            if (!batch.empty()) sink.OnBatch(batch);
-            batch.clear();
-            if (!reissued) {
-                if (!held.empty()) sink.OnBatch(held);
-                return false;
-            }
-        }
-    }
-
     std::wstring folderPath;  // as opened, for the check that it is still there
     FileIdentity folderIdentity;
     UniqueHandle directoryHandle;
     UniqueHandle stopEvent;
-    UniqueHandle armedEvent;
-    UniqueHandle ioEvent;
-    bool armedOk = false;  // written by the watcher before armedEvent is set, read after
-    std::thread thread;
+    UniqueHandle ioEvent;  // made and used by the watcher's thread, closed after the join
 };
 
 }  // namespace

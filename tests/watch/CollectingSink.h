@@ -1,6 +1,7 @@
 // A change sink that keeps everything it is given, for tests; safe to read from the test's thread.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -95,5 +96,10 @@ class CollectingSink : public ChangeSink {
     State state;
     bool closed = false;
 };
+
+/// How many times the record "<action> <name>" arrived.
+inline int CountOf(const CollectingSink::State& s, const std::string& text) {
+    return static_cast<int>(std::count(s.texts.begin(), s.texts.end(), text));
+}
 
 }  // namespace qzx

@@ -50,11 +50,7 @@ void Touch(const std::string& path, const std::string& text = {}) {
     ::close(fd);
 }
 
-int CountOf(const CollectingSink::State& s, const std::string& text) {
-    return static_cast<int>(std::count(s.texts.begin(), s.texts.end(), text));
-}
-
-class InotifySourceTest : public ::testing::Test {
+class InotifySource : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_FALSE(dir.path.empty());
@@ -72,7 +68,7 @@ class InotifySourceTest : public ::testing::Test {
     std::unique_ptr<ChangeSource> source;
 };
 
-TEST_F(InotifySourceTest, CreateModifyDeleteInOrder) {
+TEST_F(InotifySource, CreateModifyDeleteInOrder) {
     ASSERT_TRUE(StartWatching());
     Touch(At("a.txt"));
     ASSERT_TRUE(sink.Has(1, "a.txt"));
@@ -88,7 +84,7 @@ TEST_F(InotifySourceTest, CreateModifyDeleteInOrder) {
 
 // Changes of attributes and ownership, and a new time set without writing, are modifications,
 // of files and of folders alike.
-TEST_F(InotifySourceTest, AttributeAndOwnerChangesAreModifications) {
+TEST_F(InotifySource, AttributeAndOwnerChangesAreModifications) {
     Touch(At("a.txt"));
     ASSERT_EQ(::mkdir(At("d").c_str(), 0755), 0);
     ASSERT_TRUE(StartWatching());
@@ -106,7 +102,7 @@ TEST_F(InotifySourceTest, AttributeAndOwnerChangesAreModifications) {
 }
 
 // A rename inside the tree is one old-name record directly followed by its new name.
-TEST_F(InotifySourceTest, RenameWithinTreeIsOnePair) {
+TEST_F(InotifySource, RenameWithinTreeIsOnePair) {
     Touch(At("a.txt"));
     ASSERT_TRUE(StartWatching());
     ASSERT_EQ(::rename(At("a.txt").c_str(), At("b.txt").c_str()), 0);
@@ -116,7 +112,7 @@ TEST_F(InotifySourceTest, RenameWithinTreeIsOnePair) {
     EXPECT_EQ(s.batches.size(), 1u);
 }
 
-TEST_F(InotifySourceTest, MovesAcrossTheEdgeAreAddAndRemove) {
+TEST_F(InotifySource, MovesAcrossTheEdgeAreAddAndRemove) {
     Touch(outside.path + "/in.txt");
     Touch(At("out.txt"));
     ASSERT_TRUE(StartWatching());
@@ -128,7 +124,7 @@ TEST_F(InotifySourceTest, MovesAcrossTheEdgeAreAddAndRemove) {
 }
 
 // A tree moved in is reported entry by entry, each once, and is watched to its bottom.
-TEST_F(InotifySourceTest, TreeMovedInIsReportedAsAdded) {
+TEST_F(InotifySource, TreeMovedInIsReportedAsAdded) {
     fs::create_directories(outside.path + "/t/s/u");
     Touch(outside.path + "/t/a.txt");
     Touch(outside.path + "/t/s/b.txt");
@@ -146,7 +142,7 @@ TEST_F(InotifySourceTest, TreeMovedInIsReportedAsAdded) {
 
 // Files made in a folder straight after the folder itself, before it can be watched, still
 // arrive, and each once.
-TEST_F(InotifySourceTest, NewFoldersLoseNothing) {
+TEST_F(InotifySource, NewFoldersLoseNothing) {
     ASSERT_TRUE(StartWatching());
     std::set<std::string> expected;
     for (int i = 0; i < 20; ++i) {
@@ -167,7 +163,7 @@ TEST_F(InotifySourceTest, NewFoldersLoseNothing) {
     for (const std::string& text : expected) EXPECT_EQ(CountOf(s, text), 1) << text;
 }
 
-TEST_F(InotifySourceTest, RenamedFolderReportsNewPaths) {
+TEST_F(InotifySource, RenamedFolderReportsNewPaths) {
     ASSERT_TRUE(StartWatching());
     fs::create_directories(At("d/e"));
     ASSERT_TRUE(sink.Has(1, "d/e"));
@@ -181,7 +177,7 @@ TEST_F(InotifySourceTest, RenamedFolderReportsNewPaths) {
     EXPECT_EQ(*(old + 1), "5 d2");
 }
 
-TEST_F(InotifySourceTest, RawByteNamesArriveWhole) {
+TEST_F(InotifySource, RawByteNamesArriveWhole) {
     ASSERT_TRUE(StartWatching());
     ASSERT_EQ(::mkdir(At("sub").c_str(), 0755), 0);
     ASSERT_TRUE(sink.Has(1, "sub"));
@@ -222,7 +218,7 @@ class StallingSink : public CollectingSink {
 };
 
 // A full kernel queue is an overflow, never a made-up record, and watching goes on after it.
-TEST_F(InotifySourceTest, OverflowIsReportedAndWatchingGoesOn) {
+TEST_F(InotifySource, OverflowIsReportedAndWatchingGoesOn) {
     long limit = 16384;
     std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> limit;
     StallingSink stalling;
@@ -249,7 +245,7 @@ TEST_F(InotifySourceTest, OverflowIsReportedAndWatchingGoesOn) {
     source->Stop();
 }
 
-TEST_F(InotifySourceTest, StartRefusesWhatCannotBeWatched) {
+TEST_F(InotifySource, StartRefusesWhatCannotBeWatched) {
     EXPECT_FALSE(source->Start(dir.path + "/missing/", sink));
     Touch(At("file"));
     EXPECT_FALSE(source->Start(At("file") + "/", sink));
@@ -260,14 +256,14 @@ TEST_F(InotifySourceTest, StartRefusesWhatCannotBeWatched) {
     EXPECT_EQ(s.ended, 0);
 }
 
-TEST_F(InotifySourceTest, StartRefusesUnreadableFolder) {
+TEST_F(InotifySource, StartRefusesUnreadableFolder) {
     if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
     ASSERT_EQ(::mkdir(At("locked").c_str(), 0), 0);
     EXPECT_FALSE(source->Start(At("locked") + "/", sink));
 }
 
 // An unreadable subfolder is left out with a warning; the rest of the tree is watched.
-TEST_F(InotifySourceTest, UnreadableSubfolderWarnsAndRestIsWatched) {
+TEST_F(InotifySource, UnreadableSubfolderWarnsAndRestIsWatched) {
     if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
     ASSERT_EQ(::mkdir(At("locked").c_str(), 0), 0);
     ASSERT_EQ(::mkdir(At("open").c_str(), 0755), 0);
@@ -286,7 +282,7 @@ TEST_F(InotifySourceTest, UnreadableSubfolderWarnsAndRestIsWatched) {
     EXPECT_TRUE(seen);
 }
 
-TEST_F(InotifySourceTest, RootRemovedEndsOnce) {
+TEST_F(InotifySource, RootRemovedEndsOnce) {
     ASSERT_EQ(::mkdir(At("root").c_str(), 0755), 0);
     ASSERT_TRUE(source->Start(At("root") + "/", sink));
     Touch(At("root/a"));
@@ -301,7 +297,7 @@ TEST_F(InotifySourceTest, RootRemovedEndsOnce) {
 }
 
 // Stop in the middle of a stream of changes leaves no sink call behind; a new start works.
-TEST_F(InotifySourceTest, StopWhileBusyThenStartAgain) {
+TEST_F(InotifySource, StopWhileBusyThenStartAgain) {
     source->Stop();  // never started
     ASSERT_TRUE(StartWatching());
     std::atomic<bool> writing{true};

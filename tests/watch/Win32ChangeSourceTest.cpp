@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
+#include <new>
 #include <set>
 #include <string>
 
@@ -64,11 +65,7 @@ bool RunUnix(const std::string& command, const TempFolder& scratch) {
     return test::ReadBytes(status) == "0\n";
 }
 
-int CountOf(const CollectingSink::State& s, const std::string& text) {
-    return static_cast<int>(std::count(s.texts.begin(), s.texts.end(), text));
-}
-
-class ChangeSourceWin32 : public ::testing::Test {
+class Win32ChangeSource : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_FALSE(temp.path.empty());
@@ -87,7 +84,7 @@ class ChangeSourceWin32 : public ::testing::Test {
     std::unique_ptr<ChangeSource> source;
 };
 
-TEST_F(ChangeSourceWin32, CreateModifyRenameDeleteAsKinds) {
+TEST_F(Win32ChangeSource, CreateModifyRenameDeleteAsKinds) {
     ASSERT_TRUE(StartWatching());
     ASSERT_TRUE(WriteBytes(At("a.txt"), ""));
     ASSERT_TRUE(sink.Has(1, "a.txt"));
@@ -116,7 +113,7 @@ TEST_F(ChangeSourceWin32, CreateModifyRenameDeleteAsKinds) {
 }
 
 // Names below the folder are relative, joined by "\", and arrive as UTF-8.
-TEST_F(ChangeSourceWin32, SubfolderAndChineseNames) {
+TEST_F(Win32ChangeSource, SubfolderAndChineseNames) {
     ASSERT_TRUE(StartWatching());
     ASSERT_TRUE(::CreateDirectoryW(W(At("子目录")).c_str(), nullptr));
     ASSERT_TRUE(sink.Has(1, "子目录"));
@@ -125,7 +122,7 @@ TEST_F(ChangeSourceWin32, SubfolderAndChineseNames) {
 }
 
 // Every one of 10,000 new files is handed over, or the loss is reported.
-TEST_F(ChangeSourceWin32, BurstIsRecordedOrLossReported) {
+TEST_F(Win32ChangeSource, BurstIsRecordedOrLossReported) {
     constexpr int kFiles = 10000;
     ASSERT_TRUE(StartWatching());
     const std::string unixFolder = UnixPathOf(watched);
@@ -187,7 +184,7 @@ TEST_F(ChangeSourceWin32, BurstIsRecordedOrLossReported) {
 }
 
 // Stop ends a watcher that waits for changes; nothing reaches the sink afterwards.
-TEST_F(ChangeSourceWin32, StopWhileWaiting) {
+TEST_F(Win32ChangeSource, StopWhileWaiting) {
     ASSERT_TRUE(StartWatching());
     ASSERT_TRUE(WriteBytes(At("a.txt"), ""));
     ASSERT_TRUE(sink.Has(1, "a.txt"));
@@ -208,7 +205,7 @@ TEST_F(ChangeSourceWin32, StopWhileWaiting) {
     EXPECT_EQ(CountOf(s, "1 late.txt"), 0);
 }
 
-TEST_F(ChangeSourceWin32, MissingFolderOrFileCannotBeWatched) {
+TEST_F(Win32ChangeSource, MissingFolderOrFileCannotBeWatched) {
     EXPECT_FALSE(source->Start(At("none") + "\\", sink));
     ASSERT_TRUE(WriteBytes(At("file.txt"), "x"));
     EXPECT_FALSE(source->Start(At("file.txt"), sink));
@@ -219,7 +216,7 @@ TEST_F(ChangeSourceWin32, MissingFolderOrFileCannotBeWatched) {
 }
 
 // The watched folder deleted ends the run by itself, told once.
-TEST_F(ChangeSourceWin32, DeletedFolderEndsRun) {
+TEST_F(Win32ChangeSource, DeletedFolderEndsRun) {
     ASSERT_TRUE(StartWatching());
     ASSERT_TRUE(WriteBytes(At("a.txt"), ""));
     ASSERT_TRUE(sink.Has(1, "a.txt"));
@@ -235,6 +232,22 @@ TEST_F(ChangeSourceWin32, DeletedFolderEndsRun) {
     EXPECT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ended > 0; }, 10s));
     source->Stop();
     EXPECT_EQ(sink.Snapshot().ended, 1);
+}
+
+// A sink that fails (the queue's copy found no memory) ends the run, told once; the reads
+// still waiting are cancelled before their buffers go, and the source starts again.
+TEST_F(Win32ChangeSource, ThrowingSinkEndsRunAndSourceStartsAgain) {
+    struct ThrowingSink : CollectingSink {
+        void OnBatch(const ChangeBatch&) override { throw std::bad_alloc(); }
+    } failing;
+    ASSERT_TRUE(source->Start(watched + "\\", failing));
+    ASSERT_TRUE(WriteBytes(At("a.txt"), ""));
+    EXPECT_TRUE(failing.WaitFor([](const CollectingSink::State& s) { return s.ended > 0; }, 10s));
+    source->Stop();
+    EXPECT_EQ(failing.Snapshot().ended, 1);
+    ASSERT_TRUE(StartWatching());
+    ASSERT_TRUE(WriteBytes(At("b.txt"), ""));
+    EXPECT_TRUE(sink.Has(1, "b.txt"));
 }
 
 }  // namespace
