@@ -45,10 +45,6 @@ void Append(const std::string& path) {
     ::close(fd);
 }
 
-int CountOf(const CollectingSink::State& s, const std::string& text) {
-    return static_cast<int>(std::count(s.texts.begin(), s.texts.end(), text));
-}
-
 bool Includes(const CollectingSink::State& s, const std::set<std::string>& expected) {
     std::set<std::string> seen(s.texts.begin(), s.texts.end());
     return std::includes(seen.begin(), seen.end(), expected.begin(), expected.end());
