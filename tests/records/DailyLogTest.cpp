@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "records/DailyLog.h"
-#include "tests/records/FakeRecords.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeFileSystem.h"
 #include "tests/support/TestPaths.h"
 #include "watch/EventRecorder.h"
 
@@ -62,9 +63,9 @@ TEST(DailyLog, LineCarriesTimestampTextAndCrLf) {
     EXPECT_EQ(s.log.TodayText(), "2026-12-7");
     EXPECT_EQ(s.log.TimestampText(), "2026-12-07 09:05:03");
 
-    EXPECT_EQ(s.log.AppendLines({"7\t新增\t/data/a.txt"}, s.clock.now), 1u);
+    EXPECT_EQ(s.log.AppendLines({"7\t新增\t/data/a.txt"}, s.clock.Now()), 1u);
     // Repeats are written as often as they come.
-    EXPECT_EQ(s.log.AppendLines({"7\t新增\t/data/a.txt"}, s.clock.now), 1u);
+    EXPECT_EQ(s.log.AppendLines({"7\t新增\t/data/a.txt"}, s.clock.Now()), 1u);
     const std::string line = "2026-12-07 09:05:03\t7\t新增\t/data/a.txt\r\n";
     EXPECT_EQ(s.files.files[NativePath("/opt/qzx/log/2026-12-7.log")], line + line);
     EXPECT_EQ(s.log.FailedLineCount(), 0);
@@ -75,10 +76,10 @@ TEST(DailyLog, LineCarriesTimestampTextAndCrLf) {
 TEST(DailyLog, NewDayStartsNewFile) {
     LogRig s;
     s.log.CreateLogDirectory();
-    s.clock.now = {2026, 12, 31, 23, 59, 59};
-    s.log.AppendLines({"1\t新增\t/a"}, s.clock.now);
-    s.clock.now = {2027, 1, 1, 0, 0, 0};
-    s.log.AppendLines({"2\t删除\t/a"}, s.clock.now);
+    s.clock.Set({2026, 12, 31, 23, 59, 59});
+    s.log.AppendLines({"1\t新增\t/a"}, s.clock.Now());
+    s.clock.Set({2027, 1, 1, 0, 0, 0});
+    s.log.AppendLines({"2\t删除\t/a"}, s.clock.Now());
     EXPECT_EQ(s.files.files[NativePath("/opt/qzx/log/2026-12-31.log")],
               "2026-12-31 23:59:59\t1\t新增\t/a\r\n");
     EXPECT_EQ(s.files.files[NativePath("/opt/qzx/log/2027-1-1.log")],
@@ -135,7 +136,7 @@ TEST(DailyLog, LineAndItsFileShareOneReadingOfTheClock) {
 TEST(DailyLog, BatchIsOneAppendStampedWithItsTime) {
     LogRig s;
     s.log.CreateLogDirectory();
-    s.clock.now = {2027, 1, 1, 0, 0, 0};
+    s.clock.Set({2027, 1, 1, 0, 0, 0});
     const LocalTime when{2026, 12, 31, 23, 59, 59};
     EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a", "2\t删除\t/a", "3\t新增\t/b"}, when), 3u);
     EXPECT_EQ(s.files.appends, 1);
@@ -215,7 +216,7 @@ TEST(DailyLog, ReadOnlyProgramFolderFallsBackToUserFolder) {
     EXPECT_EQ(s.log.CreateLogDirectory(), 1);
     EXPECT_EQ(s.log.LogDirectory(), NativePath("/home/u/.local/state/qzxfile/log/"));
     EXPECT_TRUE(s.log.UsesUserDirectory());
-    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.now), 1u);
+    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.Now()), 1u);
     EXPECT_EQ(s.files.files.count(NativePath("/home/u/.local/state/qzxfile/log/2026-12-7.log")),
               1u);
 
@@ -233,8 +234,8 @@ TEST(DailyLog, LostLinesAreCountedAndReported) {
     EXPECT_EQ(s.log.CreateLogDirectory(), 0);
     EXPECT_EQ(s.log.LogDirectory(), NativePath("/opt/qzx/log/"));
     EXPECT_EQ(s.log.LastResult(), 1);
-    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.now), 0u);
-    EXPECT_EQ(s.log.AppendLines({"2\t新增\t/a"}, s.clock.now), 0u);
+    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.Now()), 0u);
+    EXPECT_EQ(s.log.AppendLines({"2\t新增\t/a"}, s.clock.Now()), 0u);
     EXPECT_EQ(s.log.FailedLineCount(), 2);
     EXPECT_EQ(s.log.LastResult(), 0);
     EXPECT_TRUE(s.files.files.empty());
@@ -243,9 +244,9 @@ TEST(DailyLog, LostLinesAreCountedAndReported) {
     LogRig t;
     t.log.CreateLogDirectory();
     t.files.failWrites = true;
-    EXPECT_EQ(t.log.AppendLines({"1\t新增\t/a"}, t.clock.now), 0u);
+    EXPECT_EQ(t.log.AppendLines({"1\t新增\t/a"}, t.clock.Now()), 0u);
     t.files.failWrites = false;
-    EXPECT_EQ(t.log.AppendLines({"2\t新增\t/a"}, t.clock.now), 1u);
+    EXPECT_EQ(t.log.AppendLines({"2\t新增\t/a"}, t.clock.Now()), 1u);
     EXPECT_EQ(t.log.FailedLineCount(), 1);
     EXPECT_EQ(t.log.LastResult(), 1);
 }
@@ -254,13 +255,13 @@ TEST(DailyLog, DeletedFolderIsMadeAgainButFileInItsPlaceFails) {
     LogRig s;
     s.log.CreateLogDirectory();
     s.files.folders.erase(NativePath("/opt/qzx/log"));
-    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.now), 1u);
+    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.Now()), 1u);
     EXPECT_TRUE(s.files.PathExistsAs(NativePath("/opt/qzx/log/"), true));
 
     s.files.files.clear();
     s.files.folders.erase(NativePath("/opt/qzx/log"));
     s.files.files[NativePath("/opt/qzx/log")] = "not a folder";
-    EXPECT_EQ(s.log.AppendLines({"2\t新增\t/a"}, s.clock.now), 0u);
+    EXPECT_EQ(s.log.AppendLines({"2\t新增\t/a"}, s.clock.Now()), 0u);
     EXPECT_EQ(s.files.files[NativePath("/opt/qzx/log")], "not a folder");
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "records/FileSystem.h"
-#include "tests/records/TempFolder.h"
+#include "tests/support/TempFolder_posix.h"
 
 namespace qzx {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "records/IgnoreFile.h"
 #include "records/UserFolders_linux.h"
-#include "tests/records/TempFolder.h"
+#include "tests/support/TempFolder_posix.h"
 
 namespace qzx {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "records/IgnoreFile.h"
-#include "tests/records/FakeRecords.h"
+#include "tests/support/FakeFileSystem.h"
 
 namespace qzx {
 namespace {

@@ -5,8 +5,11 @@
 
 #include "app/ExportPrompts.h"
 #include "records/RecordExport.h"
-#include "tests/records/FakeRecords.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeFileSystem.h"
+#include "tests/support/FakePrompts.h"
 #include "tests/support/TestPaths.h"
+#include "tests/support/TestRows.h"
 #include "watch/EventRecorder.h"
 
 namespace qzx {
@@ -40,9 +43,9 @@ TEST(RecordExport, RowsKeepTheDayTheyWereRecorded) {
     recorder.SetOptions(DefaultOptions());
     const int run = recorder.BeginRun("/d/");
     recorder.RecordBatch(run, {{kActionAdded, "a.txt"}});
-    clock.now = {2027, 1, 1, 0, 0, 1};
+    clock.Set({2027, 1, 1, 0, 0, 1});
     recorder.RecordBatch(run, {{kActionRemoved, "a.txt"}});
-    clock.now = {2027, 1, 2, 8, 0, 0};
+    clock.Set({2027, 1, 2, 8, 0, 0});
     recorder.RecordBatch(run, {{kActionAdded, "b.txt"}});
 
     const std::vector<EventRow> rows = list.Snapshot();

@@ -11,8 +11,11 @@
 #include "app/ExportPrompts.h"
 #include "records/DailyLog.h"
 #include "records/RecordExport.h"
-#include "tests/records/FakeRecords.h"
-#include "tests/records/TempFolder.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/FakeFileSystem.h"
+#include "tests/support/FakePrompts.h"
+#include "tests/support/TempFolder_posix.h"
+#include "tests/support/TestRows.h"
 
 namespace qzx {
 namespace {
@@ -46,16 +49,16 @@ TEST(RecordFiles, LogLineBytesInGbk) {
     LogRig s;
     ASSERT_EQ(s.log.CreateLogDirectory(), 1);
     EXPECT_EQ(s.log.LogDirectory(), s.program + "log/");
-    EXPECT_EQ(s.log.AppendLines({"7\t新增\tD:\\data\\a.txt"}, s.clock.now), 1u);
+    EXPECT_EQ(s.log.AppendLines({"7\t新增\tD:\\data\\a.txt"}, s.clock.Now()), 1u);
     // Outside GBK becomes "?"; Chinese names become their GBK bytes.
-    EXPECT_EQ(s.log.AppendLines({"8\t删除\t/数据/中文😀.txt"}, s.clock.now), 1u);
+    EXPECT_EQ(s.log.AppendLines({"8\t删除\t/数据/中文😀.txt"}, s.clock.Now()), 1u);
     EXPECT_EQ(ReadBytes(s.program + "log/2026-12-7.log"),
               "2026-12-07 09:05:03\t7\t" + kAdded + "\tD:\\data\\a.txt\r\n" +
                   "2026-12-07 09:05:03\t8\t" + kDeleted + "\t/\xCA\xFD\xBE\xDD/" + kChinese +
                   "?.txt\r\n");
 
-    s.clock.now = {2027, 1, 1, 0, 0, 0};
-    EXPECT_EQ(s.log.AppendLines({"9\t新增\t/a"}, s.clock.now), 1u);
+    s.clock.Set({2027, 1, 1, 0, 0, 0});
+    EXPECT_EQ(s.log.AppendLines({"9\t新增\t/a"}, s.clock.Now()), 1u);
     EXPECT_EQ(ReadBytes(s.program + "log/2027-1-1.log"),
               "2027-01-01 00:00:00\t9\t" + kAdded + "\t/a\r\n");
 }
@@ -77,15 +80,15 @@ TEST(RecordFiles, BatchOnDiskAndFileFreeBetweenBatches) {
     ASSERT_EQ(s.log.CreateLogDirectory(), 1);
     const std::string file = s.program + "log/2026-12-7.log";
     const std::vector<std::string> texts = {"7\t新增\tD:\\data\\a.txt", "8\t删除\t/数据/中文😀.txt"};
-    EXPECT_EQ(s.log.AppendLines(texts, s.clock.now), 2u);
+    EXPECT_EQ(s.log.AppendLines(texts, s.clock.Now()), 2u);
     const std::string batch = ReadBytes(file);
     std::filesystem::remove(file);
-    for (const std::string& text : texts) EXPECT_EQ(s.log.AppendLines({text}, s.clock.now), 1u);
+    for (const std::string& text : texts) EXPECT_EQ(s.log.AppendLines({text}, s.clock.Now()), 1u);
     EXPECT_EQ(ReadBytes(file), batch);
     EXPECT_EQ(OpenDescriptorsOn(file), 0);
 
     std::filesystem::rename(file, s.program + "log/moved.log");
-    EXPECT_EQ(s.log.AppendLines({"9\t新增\t/a"}, s.clock.now), 1u);
+    EXPECT_EQ(s.log.AppendLines({"9\t新增\t/a"}, s.clock.Now()), 1u);
     EXPECT_EQ(ReadBytes(file), "2026-12-07 09:05:03\t9\t" + kAdded + "\t/a\r\n");
     EXPECT_EQ(ReadBytes(s.program + "log/moved.log"), batch);
     EXPECT_EQ(OpenDescriptorsOn(file), 0);
@@ -96,12 +99,12 @@ TEST(RecordFiles, LogFolderRemovedOrReplacedByFile) {
     ASSERT_EQ(s.log.CreateLogDirectory(), 1);
     const std::string folder = s.program + "log";
     std::filesystem::remove_all(folder);
-    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.now), 1u);
+    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.Now()), 1u);
     EXPECT_TRUE(s.log.PathExistsAs(folder, true));
 
     std::filesystem::remove_all(folder);
     WriteBytes(folder, "in the way");
-    EXPECT_EQ(s.log.AppendLines({"2\t新增\t/a"}, s.clock.now), 0u);
+    EXPECT_EQ(s.log.AppendLines({"2\t新增\t/a"}, s.clock.Now()), 0u);
     EXPECT_EQ(s.log.FailedLineCount(), 1);
     EXPECT_EQ(ReadBytes(folder), "in the way");
 }
@@ -114,7 +117,7 @@ TEST(RecordFiles, ReadOnlyProgramFolderLogsIntoUserFolder) {
     ASSERT_EQ(s.log.CreateLogDirectory(), 1);
     EXPECT_TRUE(s.log.UsesUserDirectory());
     EXPECT_EQ(s.log.LogDirectory(), s.user);
-    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.now), 1u);
+    EXPECT_EQ(s.log.AppendLines({"1\t新增\t/a"}, s.clock.Now()), 1u);
     EXPECT_EQ(ReadBytes(s.user + "2026-12-7.log"),
               "2026-12-07 09:05:03\t1\t" + kAdded + "\t/a\r\n");
 }
@@ -154,7 +157,8 @@ TEST(RecordFiles, FailedExportsShowFailureAndKeepOldFile) {
     // An existing folder: the question first, then the failure.
     const std::string dir = temp.Sub("dir.log");
     ::mkdir(dir.c_str(), 0755);
-    prompts.savePath = dir;
+    prompts.saveFiles.push_back(dir);
+    prompts.answers.push_back(true);
     const auto chosen = ChooseExportPath(prompts, SystemFileSystem());
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(prompts.questions.size(), 1u);

@@ -1,16 +1,14 @@
-// The path rules of the log, the export and the folder check with the paths a Windows user
-// has: drive letters, shares and "\".
+// The log folder and the export's file name with the paths a Windows user has: drive letters,
+// shares and "\".
 #include <gtest/gtest.h>
 
-#include "base/PathRules.h"
 #include "records/DailyLog.h"
 #include "records/RecordExport.h"
-#include "tests/records/FakeRecords.h"
 
 namespace qzx {
 namespace {
 
-TEST(WindowsPathRules, LogFolderBesideProgram) {
+TEST(DailyLog, WindowsLogFolderBesideProgram) {
     EXPECT_EQ(LogDirectoryBeside("C:\\Tools\\"), "C:\\Tools\\log\\");
     EXPECT_EQ(LogDirectoryBeside("C:\\Tools"), "C:\\Tools\\log\\");
     EXPECT_EQ(LogDirectoryBeside("C:\\"), "C:\\log\\");
@@ -19,7 +17,7 @@ TEST(WindowsPathRules, LogFolderBesideProgram) {
     EXPECT_EQ(LogDirectoryBeside(""), "");
 }
 
-TEST(WindowsPathRules, ExportExtensionLooksAtFileNameOnly) {
+TEST(RecordExport, WindowsExportExtensionLooksAtFileNameOnly) {
     struct Case {
         const char* chosen;
         const char* path;
@@ -30,15 +28,6 @@ TEST(WindowsPathRules, ExportExtensionLooksAtFileNameOnly) {
         {"D:\\data\\.hidden", "D:\\data\\.hidden"},
     };
     for (const Case& c : cases) EXPECT_EQ(WithExportExtension(c.chosen), c.path) << c.chosen;
-}
-
-TEST(WindowsPathRules, AbsoluteFoldersAndTrailingSeparator) {
-    for (const char* path : {"C:\\data", "c:", "\\\\server\\share"}) {
-        EXPECT_TRUE(IsAbsolutePath(path)) << path;
-    }
-    for (const char* path : {"data", "", "\\data"}) EXPECT_FALSE(IsAbsolutePath(path)) << path;
-    EXPECT_EQ(WithTrailingSeparator("D:\\data"), "D:\\data\\");
-    EXPECT_EQ(WithTrailingSeparator("D:\\data\\"), "D:\\data\\");
 }
 
 }  // namespace

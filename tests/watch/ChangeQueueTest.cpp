@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "tests/watch/CollectingSink.h"
+#include "tests/support/CollectingSink.h"
 #include "watch/ChangeQueue.h"
 
 namespace qzx {

@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "tests/support/CollectingSink.h"
 #include "tests/support/FakeSource.h"
-#include "tests/watch/CollectingSink.h"
 #include "tests/watch/FanotifyTestSupport.h"
 #include "watch/EngineChoice.h"
 #include "watch/EngineTexts.h"

@@ -17,7 +17,7 @@
 #include <string>
 #include <thread>
 
-#include "tests/watch/CollectingSink.h"
+#include "tests/support/CollectingSink.h"
 #include "tests/watch/FanotifyTestSupport.h"
 #include "watch/EngineTexts.h"
 #include "watch/FanotifySource.h"

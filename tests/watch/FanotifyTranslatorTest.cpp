@@ -7,7 +7,7 @@
 #include <deque>
 #include <map>
 
-#include "tests/watch/CollectingSink.h"
+#include "tests/support/CollectingSink.h"
 #include "watch/FanotifyTranslator.h"
 
 namespace qzx {

@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "tests/watch/CollectingSink.h"
+#include "tests/support/CollectingSink.h"
 #include "watch/ChangeSource.h"
 
 namespace qzx {

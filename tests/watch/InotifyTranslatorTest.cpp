@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <map>
 
-#include "tests/watch/CollectingSink.h"
+#include "tests/support/CollectingSink.h"
 #include "watch/InotifyTranslator.h"
 
 namespace qzx {

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "base/WideText_win32.h"
+#include "tests/support/CollectingSink.h"
 #include "tests/support/TempFolder_win32.h"
-#include "tests/watch/CollectingSink.h"
 #include "watch/ChangeSource.h"
 
 namespace qzx {

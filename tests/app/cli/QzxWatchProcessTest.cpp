@@ -13,7 +13,7 @@
 
 #include "base/Gbk.h"
 #include "tests/app/cli/ChildProcess.h"
-#include "tests/records/TempFolder.h"
+#include "tests/support/TempFolder_posix.h"
 
 namespace qzx::test {
 namespace {

@@ -20,6 +20,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/ControlIds.h"
 #include "app/DialogTemplate.h"
 #include "app/qt/AboutDialog.h"
 #include "app/qt/EventListModel.h"
@@ -61,15 +62,16 @@ TEST_F(MonitorDialog, FreshWindowShowsTheDefaults) {
     window.show();
     EXPECT_TRUE(window.windowTitle().startsWith(QString::fromUtf8("翠鸮文件之哨 Ver1.2 - http")));
     EXPECT_EQ(window.size(), QSize(636, 455));
-    for (int id : {1007, 1008, 1009, 1010, 1026})
+    for (int id : {kIdOptAdded, kIdOptModified, kIdOptDeleted, kIdOptRenamed, kIdOptAutoClear})
         EXPECT_TRUE(Get<QCheckBox>(id)->isChecked()) << id;
-    for (int id : {1015, 1028}) EXPECT_FALSE(Get<QCheckBox>(id)->isChecked()) << id;
-    EXPECT_TRUE(Get<QLineEdit>(1002)->text().isEmpty());
-    EXPECT_TRUE(Get<QPushButton>(1000)->isEnabled());
-    EXPECT_FALSE(Get<QPushButton>(1001)->isEnabled());
-    EXPECT_TRUE(Get<QPushButton>(1000)->isDefault());
-    EXPECT_EQ(Get<QLabel>(1027)->text(), QString::fromUtf8("监控状态"));
-    EXPECT_EQ(Get<QLabel>(1019)->text(), window.windowTitle().section(" - ", 1));
+    for (int id : {kIdOptOther, kIdOptRecordLog})
+        EXPECT_FALSE(Get<QCheckBox>(id)->isChecked()) << id;
+    EXPECT_TRUE(Get<QLineEdit>(kIdFolderPath)->text().isEmpty());
+    EXPECT_TRUE(Get<QPushButton>(kIdStart)->isEnabled());
+    EXPECT_FALSE(Get<QPushButton>(kIdStop)->isEnabled());
+    EXPECT_TRUE(Get<QPushButton>(kIdStart)->isDefault());
+    EXPECT_EQ(Get<QLabel>(kIdStatus)->text(), QString::fromUtf8("监控状态"));
+    EXPECT_EQ(Get<QLabel>(kIdTicker)->text(), window.windowTitle().section(" - ", 1));
 
     QTableView* view = window.ListView();
     const int columns = static_cast<int>(std::size(kEventColumns));
@@ -90,8 +92,9 @@ TEST_F(MonitorDialog, KeyboardFollowsTheTemplate) {
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    EXPECT_EQ(QApplication::focusWidget(), window.Control(1002));
-    const int order[] = {1003, 1007, 1008, 1009, 1010, 1004, 1015, 1000};
+    EXPECT_EQ(QApplication::focusWidget(), window.Control(kIdFolderPath));
+    const int order[] = {kIdBrowse,     kIdOptAdded,  kIdOptModified, kIdOptDeleted,
+                         kIdOptRenamed, kIdEventList, kIdOptOther,    kIdStart};
     for (int id : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), window.Control(id)) << id;
@@ -102,26 +105,27 @@ TEST_F(MonitorDialog, EmptyPathGivesTheMessageAndEnterPressesStart) {
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    QTest::keyClick(window.Control(1002), Qt::Key_Return);
+    QTest::keyClick(window.Control(kIdFolderPath), Qt::Key_Return);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "监控路径不正确，请选择正确的路径！");
-    EXPECT_TRUE(Get<QPushButton>(1000)->isEnabled());
-    EXPECT_EQ(Get<QLabel>(1027)->text(), QString::fromUtf8("监控状态"));
+    EXPECT_TRUE(Get<QPushButton>(kIdStart)->isEnabled());
+    EXPECT_EQ(Get<QLabel>(kIdStatus)->text(), QString::fromUtf8("监控状态"));
 }
 
 TEST_F(MonitorDialog, StartStopAndRowsArrivingNewestOnTop) {
     window.show();
-    Get<QLineEdit>(1002)->setText("/data");
-    Get<QPushButton>(1000)->click();
+    Get<QLineEdit>(kIdFolderPath)->setText("/data");
+    Get<QPushButton>(kIdStart)->click();
     EXPECT_EQ(source.folder, "/data/");
-    EXPECT_FALSE(Get<QPushButton>(1000)->isEnabled());
-    EXPECT_TRUE(Get<QPushButton>(1001)->isEnabled());
-    EXPECT_FALSE(Get<QLineEdit>(1002)->isEnabled());
-    EXPECT_FALSE(Get<QPushButton>(1003)->isEnabled());
+    EXPECT_FALSE(Get<QPushButton>(kIdStart)->isEnabled());
+    EXPECT_TRUE(Get<QPushButton>(kIdStop)->isEnabled());
+    EXPECT_FALSE(Get<QLineEdit>(kIdFolderPath)->isEnabled());
+    EXPECT_FALSE(Get<QPushButton>(kIdBrowse)->isEnabled());
     // "准备中.." until the source has every existing folder watched, then "监控中..".
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return Get<QLabel>(1027)->text() == QString::fromUtf8("监控中.."); }, 5000));
-    EXPECT_EQ(Get<QLineEdit>(1002)->text(), QString("/data")) << "the edit keeps the typed path";
+        [&] { return Get<QLabel>(kIdStatus)->text() == QString::fromUtf8("监控中.."); }, 5000));
+    EXPECT_EQ(Get<QLineEdit>(kIdFolderPath)->text(), QString("/data"))
+        << "the edit keeps the typed path";
 
     source.Deliver(
         {{kActionAdded, "a.txt"}, {kActionRenamedOld, "a.txt"}, {kActionRenamedNew, "b.txt"}});
@@ -132,24 +136,23 @@ TEST_F(MonitorDialog, StartStopAndRowsArrivingNewestOnTop) {
     EXPECT_EQ(Cell(0, 3), QString::fromUtf8("/data/a.txt 命名为 /data/b.txt"));
     EXPECT_EQ(Cell(1, 3), QString("/data/a.txt"));
 
-    // Unticking "文件新增" while monitoring acts from the next change on.
-    Get<QCheckBox>(1007)->click();
-    source.Deliver({{kActionAdded, "c.txt"}});
-    window.PollNow();
-    EXPECT_EQ(window.Model()->rowCount(), 2);
+    // The Qt box reaches the presenter while monitoring; what the option then does is the
+    // presenter's rule, tested in MainWindowTest.
+    Get<QCheckBox>(kIdOptAdded)->click();
+    EXPECT_EQ(recorder.Options().optAdded, 0);
 
-    Get<QPushButton>(1001)->click();
-    EXPECT_TRUE(Get<QPushButton>(1000)->isEnabled());
-    EXPECT_EQ(Get<QLabel>(1027)->text(), QString::fromUtf8("已停止.."));
+    Get<QPushButton>(kIdStop)->click();
+    EXPECT_TRUE(Get<QPushButton>(kIdStart)->isEnabled());
+    EXPECT_EQ(Get<QLabel>(kIdStatus)->text(), QString::fromUtf8("已停止.."));
 
-    Get<QPushButton>(1023)->click();
+    Get<QPushButton>(kIdClear)->click();
     EXPECT_EQ(window.Model()->rowCount(), 0);
     EXPECT_EQ(recorder.EventCount(), 0);
 }
 
 TEST_F(MonitorDialog, TimerTickEndsTheDuplicateWindow) {
-    Get<QLineEdit>(1002)->setText("/data");
-    Get<QPushButton>(1000)->click();
+    Get<QLineEdit>(kIdFolderPath)->setText("/data");
+    Get<QPushButton>(kIdStart)->click();
     source.Deliver({{kActionModified, "a"}, {kActionModified, "a"}});
     window.TickTicker();
     source.Deliver({{kActionModified, "a"}});
@@ -160,17 +163,17 @@ TEST_F(MonitorDialog, TimerTickEndsTheDuplicateWindow) {
 TEST_F(MonitorDialog, ResizingAnchorsTheRightColumnAndTheList) {
     window.show();
     window.resize(1000, 700);
-    const QRect start = window.Control(1000)->geometry();
+    const QRect start = window.Control(kIdStart)->geometry();
     EXPECT_EQ(start.x(), 1000 - 75);
     EXPECT_EQ(start.width(), 65);
-    const QRect exit = window.Control(2)->geometry();
+    const QRect exit = window.Control(kIdExit)->geometry();
     EXPECT_EQ(exit.y(), 700 - 47);
     EXPECT_EQ(exit.height(), 27);
-    const QRect list = window.Control(1004)->geometry();
+    const QRect list = window.Control(kIdEventList)->geometry();
     EXPECT_EQ(list.x() + list.width(), 1000 - 90);
     EXPECT_EQ(list.y() + list.height(), 700 - 20);
     EXPECT_EQ(window.ListView()->columnWidth(3), 1000 - 245);
-    EXPECT_EQ(window.Control(1019)->geometry().y(), 700 - 18);
+    EXPECT_EQ(window.Control(kIdTicker)->geometry().y(), 700 - 18);
 }
 
 // Alt+A opens the About box, which names the log folder in use; Escape ends it.
@@ -197,14 +200,14 @@ TEST_F(MonitorDialog, AltAOpensTheAboutBox) {
 TEST_F(MonitorDialog, ExportAsksBeforeOverwritingAndReportsTheResult) {
     char pattern[] = "/tmp/qzx-export-XXXXXX";
     const std::string dir = mkdtemp(pattern);
-    Get<QLineEdit>(1002)->setText("/data");
-    Get<QPushButton>(1000)->click();
+    Get<QLineEdit>(kIdFolderPath)->setText("/data");
+    Get<QPushButton>(kIdStart)->click();
     source.Deliver({{kActionAdded, "a.txt"}});
     window.PollNow();
     auto exportOnce = [&](const std::string& chosen) {
         const std::size_t before = prompts.messages.size();
         prompts.saveFiles.push_back(chosen);
-        Get<QPushButton>(1005)->click();
+        Get<QPushButton>(kIdExport)->click();
         return QTest::qWaitFor(
             [&] { return !window.ExportRunning() && prompts.messages.size() > before; }, 5000);
     };
@@ -216,7 +219,7 @@ TEST_F(MonitorDialog, ExportAsksBeforeOverwritingAndReportsTheResult) {
 
     prompts.answers.push_back(false);
     prompts.saveFiles.push_back(dir + "/out");
-    Get<QPushButton>(1005)->click();
+    Get<QPushButton>(kIdExport)->click();
     ASSERT_EQ(prompts.questions.size(), 1u);
     EXPECT_EQ(prompts.questions[0], "文件[" + path + "]已经存在，是否覆盖？");
     EXPECT_EQ(prompts.messages.size(), 1u) << "No ends the export silently";
@@ -241,7 +244,7 @@ TEST_F(MonitorDialog, TickerRotatesThroughTheFeedInItsColours) {
          "<color>1</color>##<soft>qzxfile</soft><url>javascript:alert(1)</url>"
          "<title>第二条</title><color>4</color>##<soft>qzxfile,!qzxfilesentry</soft>"
          "<url>http://x.example/</url><title>hidden</title><color>2</color></QZXADS>"});
-    auto* ticker = Get<QLabel>(1019);
+    auto* ticker = Get<QLabel>(kIdTicker);
     const auto colour = [&] { return ticker->palette().color(QPalette::WindowText); };
     EXPECT_EQ(ticker->text(), QString("http://maker.example/")) << "before the first tick";
     QTest::mouseClick(ticker, Qt::LeftButton);
@@ -273,13 +276,13 @@ TEST_F(MonitorDialog, TickerRotatesThroughTheFeedInItsColours) {
     EXPECT_EQ(ticker->text(), QString("spring news"));
     EXPECT_EQ(web.fetches, 1) << "no refetch once the ticker holds items";
 
-    QTest::mouseClick(Get<QLabel>(1021), Qt::LeftButton);
-    Get<QPushButton>(1018)->click();
+    QTest::mouseClick(Get<QLabel>(kIdBanner), Qt::LeftButton);
+    Get<QPushButton>(kIdAbout)->click();
     EXPECT_EQ(opener.urls[opener.urls.size() - 2], "http://site.example/");
     EXPECT_EQ(opener.urls.back(), "http://site.example/");
     EXPECT_EQ(ticker->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(Get<QLabel>(1021)->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(Get<QLineEdit>(1002)->cursor().shape(), Qt::IBeamCursor);
+    EXPECT_EQ(Get<QLabel>(kIdBanner)->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(Get<QLineEdit>(kIdFolderPath)->cursor().shape(), Qt::IBeamCursor);
 }
 
 // The update check two seconds after start: the question with its line breaks; Yes opens the
@@ -310,8 +313,8 @@ TEST_F(MonitorDialog, NewerVersionIsOfferedOnce) {
 // of the list opens anything.
 TEST_F(MonitorDialog, DoubleClickOpensTheFolderOfTheRow) {
     window.show();
-    Get<QLineEdit>(1002)->setText("/data");
-    Get<QPushButton>(1000)->click();
+    Get<QLineEdit>(kIdFolderPath)->setText("/data");
+    Get<QPushButton>(kIdStart)->click();
     source.Deliver(
         {{kActionAdded, "sub/a.txt"}, {kActionRenamedOld, "old/x"}, {kActionRenamedNew, "new/y"}});
     window.PollNow();
@@ -335,8 +338,8 @@ TEST_F(MonitorDialog, DoubleClickOpensTheFolderOfTheRow) {
 
 TEST_F(MonitorDialog, EscapeClosesTheWindowWhileMonitoring) {
     window.show();
-    Get<QLineEdit>(1002)->setText("/data");
-    Get<QPushButton>(1000)->click();
+    Get<QLineEdit>(kIdFolderPath)->setText("/data");
+    Get<QPushButton>(kIdStart)->click();
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
 }
@@ -347,8 +350,8 @@ TEST_F(MonitorDialog, TabLeavesTheListWhateverItHolds) {
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    Get<QLineEdit>(1002)->setText("/data");
-    Get<QPushButton>(1000)->click();
+    Get<QLineEdit>(kIdFolderPath)->setText("/data");
+    Get<QPushButton>(kIdStart)->click();
     source.Deliver({{kActionAdded, "a"}, {kActionAdded, "b"}, {kActionModified, "c"}});
     window.PollNow();
     ASSERT_EQ(window.Model()->rowCount(), 3);
@@ -357,10 +360,10 @@ TEST_F(MonitorDialog, TabLeavesTheListWhateverItHolds) {
     view->setCurrentIndex(window.Model()->index(1, 1));
     ASSERT_EQ(QApplication::focusWidget(), view);
     QTest::keyClick(view, Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), window.Control(1015));
+    EXPECT_EQ(QApplication::focusWidget(), window.Control(kIdOptOther));
     view->setFocus();
     QTest::keyClick(view, Qt::Key_Backtab);
-    EXPECT_EQ(QApplication::focusWidget(), window.Control(1010));
+    EXPECT_EQ(QApplication::focusWidget(), window.Control(kIdOptRenamed));
 }
 
 // Fetched text and paths are shown as written: the ticker, the status tooltip.
@@ -376,16 +379,16 @@ TEST_F(MonitorDialog, FetchedTextAndPathsStayPlainText) {
         },
         5000));
     window.TickTicker();
-    auto* ticker = Get<QLabel>(1019);
+    auto* ticker = Get<QLabel>(kIdTicker);
     EXPECT_EQ(ticker->text(), QString("<a href='file:///etc/passwd'>x</a>"));
     EXPECT_EQ(ticker->textFormat(), Qt::PlainText);
 
-    Get<QLineEdit>(1002)->setText("/data");
-    Get<QPushButton>(1000)->click();
+    Get<QLineEdit>(kIdFolderPath)->setText("/data");
+    Get<QPushButton>(kIdStart)->click();
     source.WithSink(
         [](ChangeSink& sink) { sink.OnWarning(WatchWarning::UnreadableFolder, "<b>x</b>"); });
     window.PollNow();
-    const QString tip = window.Control(1027)->toolTip();
+    const QString tip = window.Control(kIdStatus)->toolTip();
     EXPECT_TRUE(tip.contains("&lt;b&gt;x&lt;/b&gt;")) << tip.toStdString();
     EXPECT_FALSE(tip.contains("<b>")) << tip.toStdString();
 }
@@ -395,8 +398,8 @@ TEST_F(MonitorDialog, FetchedTextAndPathsStayPlainText) {
 TEST_F(MonitorDialog, RowsArriveInOneInsertPerTickAndNotWhileMinimised) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    Get<QLineEdit>(1002)->setText("/data");
-    Get<QPushButton>(1000)->click();
+    Get<QLineEdit>(kIdFolderPath)->setText("/data");
+    Get<QPushButton>(kIdStart)->click();
     QSignalSpy inserts(window.Model(), &QAbstractItemModel::rowsInserted);
     QSignalSpy resets(window.Model(), &QAbstractItemModel::modelReset);
     for (int i = 0; i < 3; ++i) source.Deliver({{kActionAdded, "f" + std::to_string(i)}});
@@ -422,8 +425,8 @@ TEST_F(MonitorDialog, RowsArriveInOneInsertPerTickAndNotWhileMinimised) {
 TEST_F(MonitorDialog, AChangeWakesAQuietWindow) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    Get<QLineEdit>(1002)->setText("/data");
-    Get<QPushButton>(1000)->click();
+    Get<QLineEdit>(kIdFolderPath)->setText("/data");
+    Get<QPushButton>(kIdStart)->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Polling(); }, 5000));
     source.Deliver({{kActionAdded, "late"}});
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.Model()->rowCount() == 1; }, 5000));
@@ -434,8 +437,8 @@ TEST_F(MonitorDialog, AChangeWakesAQuietWindow) {
 TEST_F(MonitorDialog, ScrolledListKeepsTheRowsInSight) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    Get<QLineEdit>(1002)->setText("/data");
-    Get<QPushButton>(1000)->click();
+    Get<QLineEdit>(kIdFolderPath)->setText("/data");
+    Get<QPushButton>(kIdStart)->click();
     ChangeBatch many;
     for (int i = 0; i < 200; ++i) many.push_back({kActionAdded, "f" + std::to_string(i)});
     source.Deliver(many);
@@ -460,7 +463,7 @@ TEST_F(MonitorDialog, ScrolledListKeepsTheRowsInSight) {
 
 // The update question built from a document whose version carries markup and whose notes carry
 // a link of another scheme: the box shows the tags as text, and nothing in it is a link.
-TEST(QtBoxes, MessageBoxesShowFetchedTextAsPlainText) {
+TEST(QtPrompts, MessageBoxesShowFetchedTextAsPlainText) {
     const std::optional<UpdateOffer> offer = UpdateCheck::Evaluate(
         "<QZXVersion>9.9<b></b></QZXVersion><QZXUpdateUrl>http://dl.example/</QZXUpdateUrl>"
         "<QZXUpdateAbout><a href=\"file:///etc/passwd\">notes</a></QZXUpdateAbout>",
@@ -496,7 +499,7 @@ TEST(QtBoxes, MessageBoxesShowFetchedTextAsPlainText) {
 }
 
 // On a Chinese desktop Qt's own buttons speak Chinese too.
-TEST(QtBoxes, StandardButtonsFollowTheDesktopLanguage) {
+TEST(QtPrompts, StandardButtonsFollowTheDesktopLanguage) {
     QApplication* app = qApp;
     ASSERT_TRUE(InstallQtTranslations(*app, QLocale(QLocale::Chinese, QLocale::China)));
     QtPrompts prompts;
@@ -524,7 +527,7 @@ TEST(QtBoxes, StandardButtonsFollowTheDesktopLanguage) {
 }
 
 // The About box's texts fit their 119 dialog units in the 9-point dialog font.
-TEST(QtBoxes, AboutBoxTextsFitTheirWidth) {
+TEST(AboutDialog, TextsFitTheirWidth) {
     AboutDialog box("/tmp/log/");
     int checked = 0;
     for (QLabel* label : box.findChildren<QLabel*>()) {
@@ -547,7 +550,7 @@ class UrlCatcher : public QObject {
     void Open(const QUrl& url) { urls << url; }
 };
 
-TEST(QtBoxes, OpenerTakesAddressesThatBrowsersTake) {
+TEST(QtDesktopOpener, TakesAddressesThatBrowsersTake) {
     UrlCatcher catcher;
     for (const char* scheme : {"http", "https", "file"})
         QDesktopServices::setUrlHandler(scheme, &catcher, "Open");
@@ -562,7 +565,7 @@ TEST(QtBoxes, OpenerTakesAddressesThatBrowsersTake) {
 }
 
 // The whole road of one change: a file created in a real folder becomes a row.
-TEST(WindowWithRealFolder, CreatedFileArrivesAsARow) {
+TEST(MonitorDialogWithRealFolder, CreatedFileArrivesAsARow) {
     char pattern[] = "/tmp/qzx-window-XXXXXX";
     const std::string dir = mkdtemp(pattern);
     EventList list;
@@ -575,13 +578,13 @@ TEST(WindowWithRealFolder, CreatedFileArrivesAsARow) {
     qzx::MonitorDialog window(test::WindowDeps(list, recorder, controller, prompts, notices, opener)
                                   .Exports(SystemFileSystem(), AppendGbk)
                                   .Build());
-    qobject_cast<QLineEdit*>(window.Control(1002))->setText(QString::fromStdString(dir));
-    qobject_cast<QPushButton*>(window.Control(1000))->click();
+    qobject_cast<QLineEdit*>(window.Control(kIdFolderPath))->setText(QString::fromStdString(dir));
+    qobject_cast<QPushButton*>(window.Control(kIdStart))->click();
     ASSERT_TRUE(prompts.messages.empty());
     // While the folders that exist are still being set up, a folder made now may be found by
     // the set-up walk after its own file; only from "监控中.." on is the order of rows the order
     // of the changes.
-    auto* status = qobject_cast<QLabel*>(window.Control(1027));
+    auto* status = qobject_cast<QLabel*>(window.Control(kIdStatus));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return status->text() == QString::fromUtf8("监控中.."); }, 5000));
     std::filesystem::create_directory(dir + "/子目录");
@@ -598,7 +601,7 @@ TEST(WindowWithRealFolder, CreatedFileArrivesAsARow) {
     std::filesystem::remove_all(dir);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return status->text() == QString::fromUtf8("已停止.."); }, 5000));
-    EXPECT_TRUE(window.Control(1000)->isEnabled());
+    EXPECT_TRUE(window.Control(kIdStart)->isEnabled());
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ int FreePort() {
     return port;
 }
 
-class HttpFetch : public ::testing::Test {
+class HttpGetCurl : public ::testing::Test {
   protected:
     LoopbackServer server;
     std::unique_ptr<HttpGet> http = MakeHttpGet();
@@ -50,7 +50,7 @@ class HttpFetch : public ::testing::Test {
     }
 };
 
-TEST_F(HttpFetch, RequestCarriesRnumAndUserAgentAndBodyLosesLineEnds) {
+TEST_F(HttpGetCurl, RequestCarriesRnumAndUserAgentAndBodyLosesLineEnds) {
     std::string out;
     EXPECT_EQ(Fetch("/text", out), 1);
     EXPECT_EQ(out, "firstsecondlast");
@@ -60,7 +60,7 @@ TEST_F(HttpFetch, RequestCarriesRnumAndUserAgentAndBodyLosesLineEnds) {
     EXPECT_EQ(server.LastTarget(), "/text?id=5&rnum=39");
 }
 
-TEST_F(HttpFetch, NotFoundIsSuccessWithEmptyTextAndRedirectIsFollowed) {
+TEST_F(HttpGetCurl, NotFoundIsSuccessWithEmptyTextAndRedirectIsFollowed) {
     std::string out = "old";
     EXPECT_EQ(Fetch("/missing", out), 1);
     EXPECT_EQ(out, "");
@@ -68,7 +68,7 @@ TEST_F(HttpFetch, NotFoundIsSuccessWithEmptyTextAndRedirectIsFollowed) {
     EXPECT_EQ(out, "firstsecondlast");
 }
 
-TEST_F(HttpFetch, BodyIsDecodedToUtf8) {
+TEST_F(HttpGetCurl, BodyIsDecodedToUtf8) {
     std::string out;
     EXPECT_EQ(Fetch("/gbk", out), 1);
     EXPECT_EQ(out, "好消息");
@@ -80,26 +80,26 @@ TEST_F(HttpFetch, BodyIsDecodedToUtf8) {
     EXPECT_NE(out.find('z'), std::string::npos);
 }
 
-TEST_F(HttpFetch, HugeBodyIsCutAtOneMebibyteAndFails) {
+TEST_F(HttpGetCurl, HugeBodyIsCutAtOneMebibyteAndFails) {
     std::string out;
     EXPECT_EQ(Fetch("/huge", out), 0);
     EXPECT_EQ(out.size(), 1u << 20);
 }
 
-TEST_F(HttpFetch, DroppedConnectionGivesWhatArrived) {
+TEST_F(HttpGetCurl, DroppedConnectionGivesWhatArrived) {
     std::string out;
     EXPECT_EQ(Fetch("/reset", out), 0);
     EXPECT_EQ(out, "line1line2li");
 }
 
-TEST_F(HttpFetch, UnreachablePortFails) {
+TEST_F(HttpGetCurl, UnreachablePortFails) {
     const int port = FreePort();
     std::string out = "old";
     EXPECT_EQ(tools.FetchText("http://127.0.0.1:" + std::to_string(port) + "/", out), 0);
     EXPECT_EQ(out, "");
 }
 
-TEST_F(HttpFetch, SilentServerTimesOut) {
+TEST_F(HttpGetCurl, SilentServerTimesOut) {
     FetchLimits limits;
     limits.totalTimeoutMs = 300;
     HttpTools quick(*http, limits);
@@ -109,7 +109,7 @@ TEST_F(HttpFetch, SilentServerTimesOut) {
 }
 
 // A stop request ends a fetch from a silent server long before its 10 s time-out.
-TEST_F(HttpFetch, StopFlagEndsFetchEarly) {
+TEST_F(HttpGetCurl, StopFlagEndsFetchEarly) {
     std::atomic<bool> stop{false};
     std::string out;
     auto result = std::async(std::launch::async,
@@ -121,7 +121,7 @@ TEST_F(HttpFetch, StopFlagEndsFetchEarly) {
 
 // Bad feed input through the whole chain: capitals, short pieces, a missing colour and
 // addresses that must never be opened.
-TEST_F(HttpFetch, FeedFromServerDrivesTheTicker) {
+TEST_F(HttpGetCurl, FeedFromServerDrivesTheTicker) {
     server.feed =
         "<QZXADS>"
         "<SOFT>*</SOFT><URL>HTTP://A.EXAMPLE/</URL><TITLE>Alpha</TITLE><COLOR>4</COLOR>##"

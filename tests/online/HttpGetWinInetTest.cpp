@@ -16,7 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class HttpWinInet : public ::testing::Test {
+class HttpGetWinInet : public ::testing::Test {
   protected:
     void SetUp() override {
         const char* ports = std::getenv("QZX_LOOPBACK_PORTS");
@@ -36,7 +36,7 @@ class HttpWinInet : public ::testing::Test {
     HttpTools tools{*http};
 };
 
-TEST_F(HttpWinInet, RequestCarriesRnumAndUserAgentAndBodyLosesLineEnds) {
+TEST_F(HttpGetWinInet, RequestCarriesRnumAndUserAgentAndBodyLosesLineEnds) {
     std::string out;
     EXPECT_EQ(Fetch("/text", out), 1);
     EXPECT_EQ(out, "firstsecondlast");
@@ -50,7 +50,7 @@ TEST_F(HttpWinInet, RequestCarriesRnumAndUserAgentAndBodyLosesLineEnds) {
     EXPECT_EQ(seen.body.substr(0, seen.body.find('\n')), "/text?id=5&rnum=39");
 }
 
-TEST_F(HttpWinInet, NotFoundIsSuccessWithEmptyTextAndRedirectIsFollowed) {
+TEST_F(HttpGetWinInet, NotFoundIsSuccessWithEmptyTextAndRedirectIsFollowed) {
     std::string out = "old";
     EXPECT_EQ(Fetch("/missing", out), 1);
     EXPECT_EQ(out, "");
@@ -58,7 +58,7 @@ TEST_F(HttpWinInet, NotFoundIsSuccessWithEmptyTextAndRedirectIsFollowed) {
     EXPECT_EQ(out, "firstsecondlast");
 }
 
-TEST_F(HttpWinInet, BodyIsGbkUnlessCharsetDeclared) {
+TEST_F(HttpGetWinInet, BodyIsGbkUnlessCharsetDeclared) {
     std::string out;
     EXPECT_EQ(Fetch("/gbk", out), 1);
     EXPECT_EQ(out, "好消息");
@@ -68,19 +68,19 @@ TEST_F(HttpWinInet, BodyIsGbkUnlessCharsetDeclared) {
     EXPECT_EQ(out, "ok\xEF\xBF\xBD z\xEF\xBF\xBD");
 }
 
-TEST_F(HttpWinInet, HugeBodyIsCutAtOneMebibyteAndFails) {
+TEST_F(HttpGetWinInet, HugeBodyIsCutAtOneMebibyteAndFails) {
     std::string out;
     EXPECT_EQ(Fetch("/huge", out), 0);
     EXPECT_EQ(out.size(), 1u << 20);
 }
 
-TEST_F(HttpWinInet, DroppedConnectionFailsWithWhatArrived) {
+TEST_F(HttpGetWinInet, DroppedConnectionFailsWithWhatArrived) {
     std::string out;
     EXPECT_EQ(Fetch("/reset", out), 0);
     EXPECT_EQ(out, "line1line2li");
 }
 
-TEST_F(HttpWinInet, UnreachablePortAndOtherSchemesFail) {
+TEST_F(HttpGetWinInet, UnreachablePortAndOtherSchemesFail) {
     std::string out = "old";
     EXPECT_EQ(tools.FetchText("http://127.0.0.1:" + std::to_string(closedPort) + "/", out), 0);
     EXPECT_EQ(out, "");
@@ -89,7 +89,7 @@ TEST_F(HttpWinInet, UnreachablePortAndOtherSchemesFail) {
     EXPECT_EQ(out, "");
 }
 
-TEST_F(HttpWinInet, SilentServerTimesOut) {
+TEST_F(HttpGetWinInet, SilentServerTimesOut) {
     FetchLimits limits;
     limits.totalTimeoutMs = 300;
     HttpTools quick(*http, limits);
@@ -102,7 +102,7 @@ TEST_F(HttpWinInet, SilentServerTimesOut) {
 }
 
 // A stop request ends a fetch from a silent server long before its 10 s time-out.
-TEST_F(HttpWinInet, StopFlagEndsFetchEarly) {
+TEST_F(HttpGetWinInet, StopFlagEndsFetchEarly) {
     std::atomic<bool> stop{false};
     std::string out;
     auto result =

@@ -1,26 +1,15 @@
-// Test doubles for the records: a clock that is set by hand, files kept in memory and prompts
-// that answer from a script and remember what they were asked.
+// Files kept in memory, for the core tests of the log and the export.
 #pragma once
 
 #include <map>
 #include <set>
 #include <string>
-#include <vector>
+#include <string_view>
 
-#include "app/Prompts.h"
-#include "base/Clock.h"
 #include "records/FileSystem.h"
 #include "tests/support/TestPaths.h"
-#include "watch/EventRow.h"
 
 namespace qzx::test {
-
-class FakeClock final : public Clock {
-  public:
-    explicit FakeClock(LocalTime t) : now(t) {}
-    LocalTime Now() const override { return now; }
-    LocalTime now;
-};
 
 // UTF-8 passes unchanged: the core tests look at structure, the platform tests at GBK bytes.
 inline void CopyUtf8(std::string_view utf8, std::string& out) { out.append(utf8); }
@@ -86,45 +75,5 @@ class FakeFileSystem final : public FileSystem {
         return ReadResult::kRead;
     }
 };
-
-class FakePrompts final : public Prompts {
-  public:
-    struct Message {
-        std::string text;
-        MessageIcon icon;
-    };
-    int saveResult = 1;
-    std::string savePath;
-    bool answerYes = true;
-    std::vector<FileFilter> filtersSeen;
-    std::vector<std::string> questions;
-    std::vector<Message> messages;
-
-    void ShowMessage(const std::string& text, MessageIcon icon) override {
-        messages.push_back({text, icon});
-    }
-    bool AskYesNo(const std::string& text) override {
-        questions.push_back(text);
-        return answerYes;
-    }
-    int ChooseFolder(const std::string&, std::string&) override { return 0; }
-    int ChooseSaveFile(const std::vector<FileFilter>& filters, std::string& path) override {
-        filtersSeen = filters;
-        if (saveResult == 1) path = savePath;
-        return saveResult;
-    }
-};
-
-/// A row as the watcher would have made it.
-inline EventRow Row(int id, int h, int m, int s, int action, std::string details) {
-    EventRow row;
-    row.id = id;
-    row.hour = static_cast<std::uint8_t>(h);
-    row.minute = static_cast<std::uint8_t>(m);
-    row.second = static_cast<std::uint8_t>(s);
-    row.action = static_cast<std::uint8_t>(action);
-    row.details = std::move(details);
-    return row;
-}
 
 }  // namespace qzx::test
