@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "tests/watch/CollectingSink.h"
+#include "tests/support/CollectingSink.h"
 #include "watch/SourceThread.h"
 
 namespace qzx {
