@@ -422,6 +422,8 @@ bool IgnoreRules::Matches(const Glob& glob, std::string_view name) const {
             return true;
         }
         if (starToken == count || starFrom >= n) return false;
+        // A star that ends the pattern takes whatever is left; there is no literal after it.
+        if (starToken + 1 == count) return true;
         starFrom += CharAt(name, starFrom).length;
         // Only where the literal after the star could start is worth trying. Its first byte
         // starts a character, so no place found is inside one.

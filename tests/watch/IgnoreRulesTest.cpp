@@ -96,6 +96,20 @@ TEST(IgnoreRules, CharactersAreUtf8CodePoints) {
         kLinux);
 }
 
+// A star at the end of a pattern the general matcher handles takes the rest of the name,
+// however long (it once looked past the end of the pattern for a literal after it).
+TEST(IgnoreRules, StarAtTheEndTakesTheRest) {
+    Check(
+        {
+            {"[ab]*", "bcdefghijklmnop", kFile, true},
+            {"[ab]*", "cdefghijklmnop", kFile, false},
+            {"a?*", "abcdefgh", kFile, true},
+            {"a?*", "a", kFile, false},
+            {"[一-龥]?*", "文件夹里的文件", kFile, true},
+        },
+        kLinux);
+}
+
 TEST(IgnoreRules, TrailingSeparatorMeansAFolder) {
     Check(
         {
