@@ -120,6 +120,8 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
     const std::string folder = WithTrailingSeparator(pathText);
     std::unique_ptr<ChangeSource> started = factory();
     sink->Begin(recorder.BeginRun(folder));
+    // Before Start, so that the set-up walk already leaves the skipped folders out.
+    if (started) started->SetIgnoreRules(ignoreRules);
     if (!started || !queue->Start() || !started->Start(folder, *queue)) {
         recorder.EndRun();
         queue->Stop(Backlog::Discard);
@@ -132,6 +134,7 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
     armedFolders = 0;
     ForgetTroubles();
     knownLogFailures = recorder.LogFailures();
+    ignoredChanges = 0;
     return true;
 }
 
@@ -150,6 +153,8 @@ void MonitorController::StopMonitor(Backlog backlog) {
     queue->Stop(backlog);
     recorder.EndRun();
     sink->Take();
+    // The changes drained by Finish were decided after the last Poll.
+    ignoredChanges = recorder.IgnoredChanges();
     state = MonitorState::Stopped;
     ForgetTroubles();
 }
@@ -163,6 +168,12 @@ void MonitorController::ForgetTroubles() {
 }
 
 void MonitorController::SetOptions(const MonitorOptions& options) { recorder.SetOptions(options); }
+
+void MonitorController::SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules) {
+    ignoreRules = std::move(rules);
+    recorder.SetIgnoreRules(ignoreRules);
+    if (source) source->SetIgnoreRules(ignoreRules);
+}
 
 void MonitorController::ClearEvents() { recorder.ClearEvents(); }
 
@@ -197,6 +208,11 @@ bool MonitorController::Poll() {
         endedByItself = true;
         return true;
     }
+    const std::size_t ignored = recorder.IgnoredChanges();
+    if (ignored != ignoredChanges) {
+        ignoredChanges = ignored;
+        changed = true;
+    }
     const int failures = recorder.LogFailures();
     if (failures != knownLogFailures) {
         Seen(logLost, failures - knownLogFailures);
@@ -229,6 +245,7 @@ MonitorStatus MonitorController::Status() const {
     s.armedFolders = armedFolders;
     s.endedByItself = endedByItself;
     s.logFailing = logFailing;
+    s.ignoredChanges = ignoredChanges;
     if (!Running()) return s;
     for (const Trouble* trouble : {&lost, &unreadable, &watchLimit, &logLost}) {
         if (trouble->count > 0) s.troubles.push_back(*trouble);

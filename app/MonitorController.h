@@ -61,6 +61,9 @@ struct MonitorStatus {
     bool endedByItself = false;
     /// Log lines of this run failed and the last one did too, while logging is on.
     bool logFailing = false;
+    /// Changes the ignore patterns left out since Start; after a stop, those of the run that
+    /// ended.
+    std::size_t ignoredChanges = 0;
     /// The troubles met since Start, each kind once, in TroubleKind order; empty unless Running.
     std::vector<Trouble> troubles;
 };
@@ -96,6 +99,9 @@ class MonitorController {
     void StopMonitor(Backlog backlog = Backlog::Discard);
     /// The option boxes as they stand; they act from the next batch on.
     void SetOptions(const MonitorOptions& options);
+    /// The ignore patterns (null: none), for the recorder and the change source, this run's and
+    /// the next ones'; they act from the next batch on, rows already made stay.
+    void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules);
     /// Empties the list and restarts the IDs, without a question.
     void ClearEvents();
 
@@ -143,6 +149,8 @@ class MonitorController {
     bool logFailing = false;
     bool endedByItself = false;
     int knownLogFailures = 0;
+    std::size_t ignoredChanges = 0;
+    std::shared_ptr<const IgnoreRules> ignoreRules;
 };
 
 }  // namespace qzx

@@ -34,6 +34,10 @@ std::string TroubleText(const Trouble& trouble) {
     return line;
 }
 
+std::string IgnoredText(std::size_t count) {
+    return texts::kDetailIgnoredBefore + std::to_string(count) + texts::kDetailIgnoredAfter;
+}
+
 const char* HeadlineText(StatusHeadline headline) {
     switch (headline) {
         case StatusHeadline::Idle:
@@ -65,6 +69,7 @@ StatusTexts WindowStatusTexts(const MonitorStatus& status) {
         t.toolTip = texts::kDetailEnded;
     }
     for (const Trouble& trouble : status.troubles) t.toolTip += TroubleText(trouble) + "\n";
+    if (status.ignoredChanges > 0) t.toolTip += IgnoredText(status.ignoredChanges) + "\n";
     return t;
 }
 

@@ -1,6 +1,7 @@
 // The window's wording of the monitoring status: the status line and its tooltip.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "app/MonitorController.h"
@@ -15,6 +16,10 @@ const char* HeadlineText(StatusHeadline headline);
 /// qzxwatch both say it so.
 std::string TroubleText(const Trouble& trouble);
 
+/// The count of changes the ignore list left out, as "已忽略 12 个变化（…）", UTF-8, without a
+/// line end.
+std::string IgnoredText(std::size_t count);
+
 /// What the window shows for the status.
 struct StatusTexts {
     std::string line;     ///< the status line
@@ -23,7 +28,7 @@ struct StatusTexts {
 
 /// The status line and its tooltip as the window shows them: the set-up's progress while
 /// arming, one line per trouble with its count and when it was last seen, or why watching
-/// ended by itself.
+/// ended by itself, and then how many changes the ignore list left out when there were any.
 StatusTexts WindowStatusTexts(const MonitorStatus& status);
 
 }  // namespace qzx

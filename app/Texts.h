@@ -29,6 +29,9 @@ inline constexpr const char* kDetailUnreadable = "无法读取的子文件夹未
 extern const char* const kDetailWatchLimit;
 inline constexpr const char* kDetailEnded = "监控的文件夹已被删除、移走或无法再读取，监控已停止。";
 inline constexpr const char* kDetailLogFailing = "日志文件无法写入，记录的变化没有写进日志。";
+// The status tooltip's count of changes that the ignore list left out: "已忽略 12 个变化（…）".
+inline constexpr const char* kDetailIgnoredBefore = "已忽略 ";
+inline constexpr const char* kDetailIgnoredAfter = " 个变化（符合忽略列表，未记录）";
 // Closes a line of trouble in the status tooltip: "（3 次，最近一次 14:7:9）".
 inline constexpr const char* kDetailCountOpen = "（";
 inline constexpr const char* kDetailTimes = " 次";

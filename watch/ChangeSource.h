@@ -7,6 +7,7 @@
 
 #include "watch/ChangeRecord.h"
 #include "watch/EngineStatus.h"
+#include "watch/IgnoreRules.h"
 
 namespace qzx {
 
@@ -61,6 +62,12 @@ class ChangeSource {
     /// Which engine watches and whether records carry their process; meaningful after a Start
     /// that returned true, and unchanged until the next Start. GUI thread.
     virtual EngineStatus Engine() const { return {}; }
+    /// The ignore patterns (null: none), so that a source that watches folder by folder can
+    /// leave out the folders they skip (IgnoreRules::SkipsFolder) and arm again those a new list
+    /// keeps. Filtering changes is the recorder's job, not this: a source that watches the whole
+    /// tree with one watch does nothing here. Before Start or while running, from the thread
+    /// that calls Start and Stop.
+    virtual void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules) { (void)rules; }
 };
 
 /// The platform's change source (inotify on Linux).

@@ -46,9 +46,15 @@ void EventRecorder::SetDuplicateWindow(bool on) {
     settings.duplicateWindow = on;
 }
 
+void EventRecorder::SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules) {
+    std::lock_guard<std::mutex> lock(mutex);
+    settings.ignoreRules = std::move(rules);
+}
+
 int EventRecorder::BeginRun(const std::string& folder) {
     std::lock_guard<std::mutex> lock(mutex);
     settings.folderPath = folder;
+    ignoredChanges = 0;
     currentRun = ++lastRun;
     return currentRun;
 }
@@ -77,6 +83,7 @@ std::size_t EventRecorder::RecordBatch(int run, const ChangeBatch& batch) {
     state.listed = list.Size();
     MadeRows made = MakeRows(batch, settings, std::move(state), now);
     state = std::move(made.next);
+    ignoredChanges += made.ignored;
     if (made.listCleared) list.Clear();
     const RowHandler handler = rowHandler;
     if (!handler) list.Append(std::move(made.rows));
@@ -120,6 +127,11 @@ int EventRecorder::EventCount() const {
 std::string EventRecorder::LastName() const {
     std::lock_guard<std::mutex> lock(mutex);
     return state.lastName;
+}
+
+std::size_t EventRecorder::IgnoredChanges() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return ignoredChanges;
 }
 
 int EventRecorder::LogFailures() const {

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "base/Clock.h"
 #include "watch/ChangeRecord.h"
 #include "watch/EventList.h"
+#include "watch/IgnoreRules.h"
 #include "watch/MakeRows.h"
 #include "watch/MonitorOptions.h"
 
@@ -47,6 +49,9 @@ class EventRecorder {
     /// With the window off, no added or modified change is ever suppressed as a repeat of the
     /// last name. On by default. Any thread; takes effect from the next batch on.
     void SetDuplicateWindow(bool on);
+    /// The ignore patterns; null leaves nothing out. Any thread; takes effect from the next
+    /// batch on, and rows already made stay.
+    void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules);
 
     /// Opens a monitoring run on folderPath (ending with the separator); returns its token.
     int BeginRun(const std::string& folderPath);
@@ -72,6 +77,9 @@ class EventRecorder {
     std::string LastName() const;
     /// Log lines that could not be written since start-up. Any thread.
     int LogFailures() const;
+    /// Changes the ignore patterns left out since the current run began (the last one's after
+    /// EndRun). Any thread.
+    std::size_t IgnoredChanges() const;
     /// Log lines written since start-up. Any thread.
     int LogLinesWritten() const;
     /// True while log lines fail: the last batch that had lines to write lost one of them.
@@ -99,6 +107,7 @@ class EventRecorder {
     int logWritten = 0;
     bool logFailing = false;
     int batchesWaiting = 0;
+    std::size_t ignoredChanges = 0;
 
     bool WaitWhilePaused(std::unique_lock<std::mutex>& lock, int run);
     void WriteLog(const LogWriter& writer, const std::vector<std::string>& logTexts,

@@ -75,6 +75,16 @@ std::string DetailsOf(const PendingChange& change, const std::string& folderPath
     return details;
 }
 
+// Paths say nothing of whether they name a folder, and asking the file system here would stall
+// the recording thread, so the kind stays unknown.
+bool IsIgnored(const PendingChange& change, const IgnoreRules* rules) {
+    if (!rules || rules->Empty()) return false;
+    if (change.newHalf) {
+        return rules->IgnoresRename(change.Name(), change.NewName(), PathKind::kUnknown);
+    }
+    return rules->Ignores(change.Name(), PathKind::kUnknown);
+}
+
 // IDs that run on for ever (no list to clear) start again at 1 rather than overflow.
 int NextId(int eventCount) { return eventCount == INT_MAX ? 1 : eventCount + 1; }
 
@@ -83,15 +93,21 @@ int NextId(int eventCount) { return eventCount == INT_MAX ? 1 : eventCount + 1; 
 MadeRows MakeRows(const ChangeBatch& batch, const RecordingSettings& settings, RecordingState state,
                   const LocalTime& now) {
     const MonitorOptions& o = settings.options;
+    const IgnoreRules* rules = settings.ignoreRules.get();
     MadeRows out;
     out.rows.reserve(batch.size());
     if (o.optRecordLog) out.logTexts.reserve(batch.size());
 
     for (std::size_t i = 0; i < batch.size(); ++i) {
         const PendingChange change = TakeChange(batch, i);
-        if (!(o.*InfoOf(change.kind).option)) continue;
         // A change dropped takes no ID and leaves the window's name alone: every reason to drop
-        // one comes before the row is made.
+        // one comes before the row is made. An unticked kind is not counted as ignored, since
+        // the count tells the user what the patterns took away.
+        if (!(o.*InfoOf(change.kind).option)) continue;
+        if (IsIgnored(change, rules)) {
+            ++out.ignored;
+            continue;
+        }
         if (IsRepeat(change, settings, state)) continue;
 
         EventRow row;

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/Clock.h"
 #include "watch/ChangeRecord.h"
 #include "watch/EventRow.h"
+#include "watch/IgnoreRules.h"
 #include "watch/MonitorOptions.h"
 
 namespace qzx {
@@ -24,6 +26,8 @@ struct RecordingSettings {
     std::string folderPath;
     /// Off: no change is ever dropped as a repeat of the last name.
     bool duplicateWindow = true;
+    /// The ignore patterns; null or empty: nothing is ignored.
+    std::shared_ptr<const IgnoreRules> ignoreRules;
 };
 
 /// What the rules carry from one batch to the next.
@@ -46,6 +50,8 @@ struct MadeRows {
     bool listCleared = false;
     /// Rows made, those cleared away included.
     std::size_t made = 0;
+    /// Changes of a recorded kind that the ignore patterns left out (a rename counts once).
+    std::size_t ignored = 0;
     /// The state for the next batch.
     RecordingState next;
 };

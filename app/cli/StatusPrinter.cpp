@@ -47,6 +47,9 @@ std::vector<StatusLine> WatchStatusLines(const MonitorStatus& status) {
         lines.push_back(
             {TopicOf(trouble.kind), PriorityOf(IsLoss(trouble.kind)), TroubleText(trouble)});
     }
+    if (status.ignoredChanges > 0) {
+        lines.push_back({StatusTopic::Ignored, kPriorityInfo, IgnoredText(status.ignoredChanges)});
+    }
     return lines;
 }
 
@@ -55,11 +58,28 @@ StatusPrinter::StatusPrinter(std::function<void(const std::string& line)> w, boo
 
 void StatusPrinter::Show(const MonitorStatus& status) {
     std::vector<StatusLine> lines = WatchStatusLines(status);
-    for (const StatusLine& line : lines) {
-        const bool unchanged = std::any_of(shown.begin(), shown.end(), [&](const StatusLine& s) {
+    const auto isNew = [&](const StatusLine& line) {
+        return std::none_of(shown.begin(), shown.end(), [&](const StatusLine& s) {
             return s.topic == line.topic && s.text == line.text;
         });
-        if (unchanged) continue;
+    };
+    const bool news = std::any_of(lines.begin(), lines.end(), [&](const StatusLine& line) {
+        return line.topic != StatusTopic::Ignored && isNew(line);
+    });
+    if (!news) {
+        // The count not printed stays unshown, so it goes with the next news.
+        lines.erase(
+            std::remove_if(lines.begin(), lines.end(),
+                           [](const StatusLine& l) { return l.topic == StatusTopic::Ignored; }),
+            lines.end());
+        for (const StatusLine& s : shown) {
+            if (s.topic == StatusTopic::Ignored) lines.push_back(s);
+        }
+        shown = std::move(lines);
+        return;
+    }
+    for (const StatusLine& line : lines) {
+        if (!isNew(line)) continue;
         write(journal ? "<" + std::to_string(line.priority) + ">" + line.text : line.text);
     }
     shown = std::move(lines);

@@ -12,7 +12,15 @@ namespace qzx::cli {
 
 /// What a status line is about. A topic's line is printed again whenever its text changes; a
 /// new fact of the status (a count, a note on the watcher) is a topic of its own.
-enum class StatusTopic { Headline, Ended, LostChanges, UnreadableFolder, WatchLimit, LogLines };
+enum class StatusTopic {
+    Headline,
+    Ended,
+    LostChanges,
+    UnreadableFolder,
+    WatchLimit,
+    LogLines,
+    Ignored,
+};
 
 /// Syslog priorities of the status lines: the losses are warnings, the rest news.
 inline constexpr int kPriorityWarning = 4;
@@ -27,11 +35,15 @@ struct StatusLine {
 };
 
 /// The status as qzxwatch words it: the window's status line, then one line per trouble with
-/// its count and when it was last seen, or why watching ended by itself. The set-up's progress
-/// is left out: on a large tree it would be a line every poll.
+/// its count and when it was last seen, or why watching ended by itself, then the count of changes
+/// the ignore list left out when there were any. The set-up's progress is left out: on a large
+/// tree it would be a line every poll.
 std::vector<StatusLine> WatchStatusLines(const MonitorStatus& status);
 
-/// Writes the lines of the status whose text changed since the last Show. One thread at a time.
+/// Writes the lines of the status whose text changed since the last Show. The ignored count is
+/// news only beside other news: it goes with a line printed anyway (the stop's among them), never
+/// alone, since a busy ignored folder would otherwise make a line every poll. One thread at a
+/// time.
 class StatusPrinter {
   public:
     /// write takes one line without its line end. With journal (standard error is the

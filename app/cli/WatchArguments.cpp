@@ -86,10 +86,35 @@ bool ReadFlag(const std::string& name, ArgumentsRead& r) {
     return true;
 }
 
+// Patterns are checked here, so that a mistake is told before any file is read; the files
+// wait for BuildIgnoreRules.
+bool ReadIgnoreOption(const std::string& name, const std::string& value, ArgumentsRead& r,
+                      std::string& error) {
+    if (name == "--exclude-from") {
+        if (value.empty()) {
+            error = "--exclude-from needs a file";
+            return false;
+        }
+        r.a.ignoreOptions.push_back({IgnoreOption::Kind::ExcludeFrom, value});
+        return true;
+    }
+    const bool include = name == "--include";
+    if (const auto problem = IgnoreRules().AddPattern(value, include)) {
+        error = name + ": bad pattern \"" + value + "\": " + PatternProblemText(*problem);
+        return false;
+    }
+    r.a.ignoreOptions.push_back(
+        {include ? IgnoreOption::Kind::Include : IgnoreOption::Kind::Exclude, value});
+    return true;
+}
+
 // Applies an option that takes a value; false with error set when the value is refused.
 bool ReadValue(const std::string& name, const std::string& value, ArgumentsRead& r,
                std::string& error) {
     if (name == "--kinds") return ParseKinds(value, r.a.options, error);
+    if (name == "--exclude" || name == "--include" || name == "--exclude-from") {
+        return ReadIgnoreOption(name, value, r, error);
+    }
     // The only other one is --log.
     if (value.empty()) {
         error = "--log needs a folder";
@@ -100,7 +125,10 @@ bool ReadValue(const std::string& name, const std::string& value, ArgumentsRead&
     return true;
 }
 
-bool TakesValue(const std::string& name) { return name == "--kinds" || name == "--log"; }
+bool TakesValue(const std::string& name) {
+    return name == "--kinds" || name == "--log" || name == "--exclude" || name == "--include" ||
+           name == "--exclude-from";
+}
 
 // Reads the option at args[i]; its value may follow as the next argument, which i then passes.
 bool ReadOption(const std::vector<std::string>& args, std::size_t& i, ArgumentsRead& r,
@@ -169,6 +197,11 @@ std::string HelpText() {
            "  --log DIR        also append every line to DIR/<year>-<month>-<day>.log\n"
            "  --no-dup-window  record every change, even a repeat of the last name\n"
            "                   (by default a repeated add or modify within 5 s is dropped)\n"
+           "  --exclude PATTERN       leave out the changes that PATTERN matches (repeatable)\n"
+           "  --include PATTERN       keep them after all: an exception to what comes before\n"
+           "  --exclude-from FILE     read patterns from FILE, UTF-8, one a line (\"!\" starts an\n"
+           "                          exception, \"#\" a comment), as the window's ignore list\n"
+           "                          writes them\n"
            "  -h, --help       show this text\n"
            "  -V, --version    show the version\n"
            "\n"
@@ -177,9 +210,20 @@ std::string HelpText() {
            "change made before the signal is printed and logged (on Windows, every change the\n"
            "system had already reported).\n"
            "\n"
+           "Patterns, applied in the order given, the last one that matches deciding:\n"
+           "  *.tmp  ~$*  *.sw?  a name (*, ?, [abc], [!abc]) matched against the file's name\n"
+           "                     and every folder above it\n"
+           "  build/             a folder of that name anywhere, with everything under it\n"
+           "  /build/  docs/old/ a path from FOLDER, one name pattern per component\n"
+           "Letters compare as the system's file names do (exactly on Linux, without case on\n"
+           "Windows, where \\ separates as / does). A rename is printed when either name is kept.\n"
+           "Excluded folders are not watched at all on Linux. For example:\n"
+           "  qzxwatch --exclude .git/ --exclude build/ --exclude '*.tmp' --include keep.tmp .\n"
+           "\n"
            "Exit codes:\n"
            "  0  stopped on request (SIGINT, SIGTERM)\n"
-           "  1  bad arguments (or the --log folder cannot be written)\n"
+           "  1  bad arguments (or the --log folder cannot be written, or a pattern cannot be\n"
+           "     used: the option or FILE:LINE and why)\n"
            "  2  the folder cannot be watched\n"
            "  3  the watched folder went away\n"
            "  4  standard output could not be written\n";

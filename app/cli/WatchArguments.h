@@ -1,18 +1,22 @@
 // The command line of qzxwatch: what it asks for, its help text and its exit codes.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/cli/WatchIgnore.h"
 #include "watch/EventRecorder.h"
+#include "watch/IgnoreRules.h"
 
 namespace qzx::cli {
 
 /// How qzxwatch ends; the same numbers are listed in --help, the README and the man page.
 enum ExitCode : int {
     kExitStopped = 0,       // stopped on request (SIGINT, SIGTERM)
-    kExitBadArguments = 1,  // unknown option, missing folder, bad --kinds, unusable --log
+    kExitBadArguments = 1,  // unknown option, missing folder, bad --kinds, unusable --log,
+                            // a pattern that cannot be used
     kExitCannotWatch = 2,   // the folder cannot be watched
     kExitFolderGone = 3,    // the watched folder went away or could no longer be read
     kExitOutputFailed = 4,  // standard output could not be written (closed pipe, full disk)
@@ -32,6 +36,11 @@ struct WatchArguments {
     std::string logDirectory;
     /// The folder to watch, as given.
     std::string folder;
+    /// --exclude, --include and --exclude-from in the order given; the file ones not read yet.
+    std::vector<IgnoreOption> ignoreOptions;
+    /// The rules they make (BuildIgnoreRules), set by the caller once the files are read; null
+    /// for none.
+    std::shared_ptr<const IgnoreRules> ignoreRules;
 };
 
 /// Parses the arguments after the program's name. On error returns nothing and sets error to

@@ -98,6 +98,7 @@ int RunWatchSession(const WatchArguments& arguments, const std::string& folder,
     });
     recorder.SetDuplicateWindow(arguments.duplicateWindow);
     recorder.SetOptions(arguments.options);
+    controller.SetIgnoreRules(arguments.ignoreRules);
     StatusPrinter status(io.writeErr, io.errIsJournal);
 
     if (!controller.StartMonitor(folder)) return kExitCannotWatch;

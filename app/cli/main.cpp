@@ -8,6 +8,7 @@
 #include "app/DailyLogWriter.h"
 #include "app/cli/Console.h"
 #include "app/cli/WatchArguments.h"
+#include "app/cli/WatchIgnore.h"
 #include "app/cli/WatchSession.h"
 #include "base/Clock.h"
 #include "base/Gbk.h"
@@ -53,6 +54,13 @@ int main(int argc, char** argv) {
     }
     if (arguments->showHelp) return WriteOut(HelpText()) ? kExitStopped : kExitOutputFailed;
     if (arguments->showVersion) return WriteOut(VersionText()) ? kExitStopped : kExitOutputFailed;
+    WatchArguments run = *arguments;
+    const auto rules = BuildIgnoreRules(run.ignoreOptions, qzx::SystemFileSystem(), error);
+    if (!rules) {
+        WriteErrLine("qzxwatch: " + error);
+        return kExitBadArguments;
+    }
+    run.ignoreRules = *rules;
     SetOutputGbk(arguments->form == OutputForm::GbkLines);
 
     qzx::EventList list;  // stays empty: the rows go to standard output instead
@@ -80,6 +88,6 @@ int main(int argc, char** argv) {
     io.steadyMs = SteadyMs;
     io.gbk = qzx::AppendGbk;
     io.errIsJournal = ErrIsJournal();
-    return RunWatchSession(*arguments, AbsoluteFolder(arguments->folder), recorder,
+    return RunWatchSession(run, AbsoluteFolder(arguments->folder), recorder,
                            &qzx::CreateChangeSource, io);
 }

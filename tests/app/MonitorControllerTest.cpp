@@ -234,6 +234,33 @@ TEST_F(MonitorController, FailingLogLinesShowWhileTheyFail) {
     ASSERT_TRUE(PollUntilStatus("监控中..")) << "nothing fails while logging is off";
 }
 
+// The patterns reach the recorder and the source, before Start and while running; the tooltip
+// counts what they left out since Start, and says nothing while it is none.
+TEST_F(MonitorController, IgnoreRulesReachRecorderAndSourceAndAreCounted) {
+    auto rules = std::make_shared<IgnoreRules>();
+    ASSERT_FALSE(rules->AddLine("*.tmp"));
+    controller.SetIgnoreRules(rules);
+    ASSERT_TRUE(controller.StartMonitor(kData));
+    EXPECT_EQ(source.ignoreRules, rules) << "the set-up walk needs them";
+    ASSERT_TRUE(PollUntilStatus("监控中.."));
+    source.Deliver({{kActionAdded, "a"}});
+    EXPECT_TRUE(WaitForRows(1));
+    EXPECT_EQ(Shown().toolTip.find("已忽略"), std::string::npos);
+    source.Deliver({{kActionAdded, "b.tmp"}, {kActionModified, "c.tmp"}});
+    ASSERT_TRUE(PollUntil([&] { return controller.Status().ignoredChanges == 2; }));
+    EXPECT_NE(Shown().toolTip.find("已忽略 2 个变化"), std::string::npos);
+    EXPECT_EQ(Shown().line, "监控中..") << "leaving changes out is no trouble";
+
+    controller.SetIgnoreRules(nullptr);
+    EXPECT_EQ(source.ignoreRules, nullptr);
+    source.Deliver({{kActionAdded, "d.tmp"}});
+    EXPECT_TRUE(WaitForRows(2));
+    controller.StopMonitor();
+    EXPECT_EQ(controller.Status().ignoredChanges, 2u) << "the run's count stays after Stop";
+    ASSERT_TRUE(controller.StartMonitor(kData));
+    EXPECT_EQ(controller.Status().ignoredChanges, 0u);
+}
+
 // After Stop returns no row appears, even with the watcher delivering at full speed.
 TEST_F(MonitorController, NoRowAfterStopReturns) {
     ASSERT_TRUE(controller.StartMonitor(kData));

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <mutex>
+#include <utility>
 
 #include "watch/ChangeQueue.h"
 #include "watch/ChangeSource.h"
@@ -19,6 +21,9 @@ struct FakeSourceState {
     bool readyAtStart = true;
     int starts = 0;
     int stops = 0;
+    /// The ignore patterns the source was last given, and how often it was given them.
+    std::shared_ptr<const IgnoreRules> ignoreRules;
+    int ignoreRulesSet = 0;
 
     /// Waits, when the sink is a queue, until what was delivered is recorded (or reported), so
     /// that a test can look at once. Clear it to let deliveries pile up behind the queue.
@@ -59,6 +64,12 @@ class FakeSource final : public ChangeSource {
         std::lock_guard<std::mutex> lock(state.mutex);
         if (state.sink) ++state.stops;
         state.sink = nullptr;
+    }
+
+    void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules) override {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        state.ignoreRules = std::move(rules);
+        ++state.ignoreRulesSet;
     }
 
   private:

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <iterator>
+#include <memory>
 #include <thread>
 
 #include "tests/support/FakeClock.h"
@@ -340,6 +341,27 @@ TEST_F(EventRecorder, WithoutTheDuplicateWindowEveryChangeIsARow) {
     EXPECT_EQ(Record({{1, "a"}, {3, "a"}, {3, "a"}}), 3u);
     recorder.SetDuplicateWindow(true);
     EXPECT_EQ(Record({{3, "a"}}), 0u);
+}
+
+// A change of the patterns acts from the next batch with the rows made staying; the count of
+// what they left out runs over the run and starts again with the next one.
+TEST_F(EventRecorder, IgnoreRulesApplyFromTheNextBatchAndAreCountedPerRun) {
+    auto rules = std::make_shared<IgnoreRules>();
+    ASSERT_FALSE(rules->AddLine("*.tmp"));
+    EXPECT_EQ(Record({{1, "a.tmp"}}), 1u);
+    recorder.SetIgnoreRules(rules);
+    EXPECT_EQ(Record({{1, "b.tmp"}, {1, "c.tmp"}, {1, "d"}}), 1u);
+    EXPECT_EQ(Record({{2, "e.tmp"}}), 0u);
+    EXPECT_EQ(recorder.IgnoredChanges(), 3u);
+    EXPECT_EQ(list.Size(), 2u);
+    EXPECT_EQ(Newest().id, 2) << "the ignored changes took no ID";
+    EXPECT_EQ(logLines.size(), 2u);
+    recorder.EndRun();
+    EXPECT_EQ(recorder.IgnoredChanges(), 3u) << "the last run's count stays until the next";
+    run = recorder.BeginRun("/data/");
+    EXPECT_EQ(recorder.IgnoredChanges(), 0u);
+    recorder.SetIgnoreRules(nullptr);
+    EXPECT_EQ(Record({{2, "f.tmp"}}), 1u);
 }
 
 }  // namespace

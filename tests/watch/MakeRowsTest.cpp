@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 #include <optional>
 
 #include "watch/MakeRows.h"
@@ -136,6 +137,108 @@ TEST(MakeRows, RowsCarryTheNormalisedActionNumber) {
     EXPECT_EQ(made.rows[0].action, kActionRenamedNew);
     EXPECT_EQ(made.rows[1].action, kActionRenamedOld);
     EXPECT_EQ(made.rows[2].action, kActionOther);
+}
+
+std::shared_ptr<const IgnoreRules> RulesOf(const std::vector<std::string>& lines) {
+    auto rules = std::make_shared<IgnoreRules>(IgnoreSyntax{false, false});
+    EXPECT_TRUE(rules->AddLines(lines).empty());
+    return rules;
+}
+
+// The patterns decide before the duplicate window and the IDs: what they leave out takes no
+// ID, no row, no log text, and leaves the window's name alone.
+TEST(MakeRows, IgnorePatterns) {
+    struct IgnoreCase {
+        const char* proves;
+        std::vector<std::string> patterns;
+        ChangeBatch batch;
+        RecordingState before;
+        std::vector<std::string> rows;
+        std::size_t ignored;
+        RecordingState after;
+        void (*adjust)(RecordingSettings&) = nullptr;
+    };
+    const IgnoreCase cases[] = {
+        {"an ignored name takes no ID and a kept one beside it is a row",
+         {"*.tmp", "build/"},
+         {{1, "a.tmp"}, {1, "build/x.o"}, {3, "build"}, {1, "keep.txt"}},
+         {4, "", 0},
+         {"5\t新增\t/w/keep.txt"},
+         3,
+         {5, "keep.txt", 1}},
+        {"an ignored change leaves the window's name, so the repeat after it is still dropped",
+         {"*.tmp"},
+         {{1, "a"}, {3, "x.tmp"}, {3, "a"}},
+         {},
+         {"1\t新增\t/w/a"},
+         1,
+         {1, "a", 1}},
+        {"an exception later in the list keeps the name",
+         {"*.tmp", "!keep.tmp"},
+         {{1, "keep.tmp"}, {1, "other.tmp"}},
+         {},
+         {"1\t新增\t/w/keep.tmp"},
+         1,
+         {1, "keep.tmp", 1}},
+        {"a rename out of an ignored name, or into one, is a row with both names",
+         {"*.tmp"},
+         {{4, "a.tmp"}, {5, "a.txt"}, {4, "b.txt"}, {5, "b.tmp"}},
+         {},
+         {"1\t命名\t/w/a.tmp 命名为 /w/a.txt", "2\t命名\t/w/b.txt 命名为 /w/b.tmp"},
+         0,
+         {2, "b.tmp", 2}},
+        {"a rename between ignored names counts once",
+         {"*.tmp", "*.swp"},
+         {{4, "a.tmp"}, {5, "a.swp"}},
+         {},
+         {},
+         1,
+         {}},
+        {"a lone half is decided by its one name",
+         {"*.tmp"},
+         {{5, "came.tmp"}, {5, "came.txt"}, {4, "gone.tmp"}},
+         {},
+         {"1\t命名\t/w/came.txt 命名为 /w/"},
+         2,
+         {1, "", 1}},
+        {"an unticked kind is not counted as ignored",
+         {"*.tmp"},
+         {{2, "a.tmp"}, {1, "b.tmp"}},
+         {},
+         {},
+         1,
+         {},
+         [](RecordingSettings& s) { s.options.optDeleted = 0; }},
+        {"a folder's rule covers what is below it, by path from the watched folder",
+         {"/docs/old/"},
+         {{3, "docs/old/a/b.txt"}, {3, "x/docs/old/c.txt"}},
+         {},
+         {"1\t修改\t/w/x/docs/old/c.txt"},
+         1,
+         {1, "x/docs/old/c.txt", 1}},
+        {"an empty list ignores nothing",
+         {},
+         {{1, "a.tmp"}},
+         {},
+         {"1\t新增\t/w/a.tmp"},
+         0,
+         {1, "a.tmp", 1}},
+    };
+    for (const IgnoreCase& c : cases) {
+        SCOPED_TRACE(c.proves);
+        RecordingSettings settings = AllKindsLogged();
+        settings.ignoreRules = RulesOf(c.patterns);
+        if (c.adjust) c.adjust(settings);
+        const MadeRows made = MakeRows(c.batch, settings, c.before, LocalTime{});
+        std::vector<std::string> rows;
+        for (const EventRow& row : made.rows) rows.push_back(LogText(row));
+        EXPECT_EQ(rows, c.rows);
+        EXPECT_EQ(made.logTexts, c.rows);
+        EXPECT_EQ(made.ignored, c.ignored);
+        EXPECT_EQ(made.next.eventCount, c.after.eventCount);
+        EXPECT_EQ(made.next.lastName, c.after.lastName);
+        EXPECT_EQ(made.next.listed, c.after.listed);
+    }
 }
 
 }  // namespace

@@ -78,6 +78,10 @@ TEST(QzxWatchProcess, ExitCodesForArgumentsAndFolders) {
         {{temp.Sub("missing")}, 2, "监控路径不正确"},
         {{temp.Sub("file")}, 2, "监控路径不正确"},
         {{"--log", temp.Sub("file") + "/log", temp.path}, 1, "log"},
+        {{"--exclude", "a[", temp.path}, 1, "--exclude: bad pattern \"a[\""},
+        {{"--exclude-from", temp.Sub("file"), "--exclude-from", temp.Sub("nolist"), temp.path},
+         1,
+         "no such file"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> argv = {kProgram};
@@ -187,6 +191,36 @@ TEST(QzxWatchProcess, JsonAndTheDuplicateWindow) {
               "{\"id\":1,\"time\":\"T\",\"kind\":\"新增\",\"path\":\"" + temp.Sub("a") + "\"}");
     EXPECT_EQ(lines[1], "{\"id\":2,\"time\":\"T\",\"kind\":\"命名\",\"path\":\"" + temp.Sub("a") +
                             "\",\"newPath\":\"" + temp.path + "/b \\\"q\\\"\"}");
+}
+
+// What the patterns leave out never reaches standard output, also in a folder made after the
+// start with files made in it at once; the kept file beside them is printed, and the count of
+// what was left out is said at the end.
+TEST(QzxWatchProcess, ExcludedChangesAreLeftOut) {
+    TempFolder temp;
+    std::filesystem::create_directory(temp.Sub("old"));
+    std::filesystem::create_directory(temp.Sub("old/build"));
+    ChildProcess child(
+        {kProgram, "--no-dup-window", "--exclude", "*.tmp", "--exclude", "build/", temp.path});
+    ASSERT_TRUE(StartWatching(child)) << child.err;
+    Create(temp.Sub("a.tmp"));
+    Create(temp.Sub("old/build/x.o"));
+    std::filesystem::create_directory(temp.Sub("build"));
+    Create(temp.Sub("build/y.o"));
+    std::filesystem::create_directory(temp.Sub("build/sub"));
+    Create(temp.Sub("build/sub/z.o"));
+    Create(temp.Sub("keep.txt"));
+    Append(temp.Sub("a.tmp"));
+    Create(temp.Sub("last.txt"));
+    ASSERT_TRUE(child.WaitFor([&] { return child.out.find("last.txt") != std::string::npos; }, 10s))
+        << child.out;
+    child.Signal(SIGINT);
+    ASSERT_EQ(child.WaitExit(20s), 0);
+    std::vector<std::string> lines = Lines(child.out);
+    for (std::string& line : lines) line = Unstamped(line);
+    EXPECT_EQ(lines, (std::vector<std::string>{"1\t新增\t" + temp.Sub("keep.txt"),
+                                               "2\t新增\t" + temp.Sub("last.txt")}));
+    EXPECT_NE(child.err.find("已忽略 "), std::string::npos) << child.err;
 }
 
 TEST(QzxWatchProcess, GbkLinesAreTheLogFilesBytes) {

@@ -92,6 +92,28 @@ TEST(StatusPrinter, JournalLinesCarryTheirPriority) {
     EXPECT_EQ(p.Show(Running(MonitorState::Monitoring, {Seen(TroubleKind::LostChanges, 1)})),
               (Lines{"<4>有变化丢失!", std::string("<4>") + kLostLine}));
 }
+// The ignored count grows with every batch of a busy ignored folder: it goes out only with a
+// line printed anyway, the stop's included, so standard error stays quiet while all is well.
+TEST(StatusPrinter, IgnoredCountOnlyGoesWithOtherNews) {
+    Printed p(false);
+    MonitorStatus s = Running(MonitorState::Monitoring);
+    EXPECT_EQ(p.Show(s), Lines{"监控中.."});
+    s.ignoredChanges = 5;
+    EXPECT_EQ(p.Show(s), Lines{});
+    s.ignoredChanges = 9;
+    EXPECT_EQ(p.Show(s), Lines{});
+    s.troubles = {Seen(TroubleKind::LostChanges, 1)};
+    EXPECT_EQ(p.Show(s),
+              (Lines{"有变化丢失!", kLostLine, "已忽略 9 个变化（符合忽略列表，未记录）"}));
+    EXPECT_EQ(p.Show(s), Lines{});
+    s.ignoredChanges = 12;
+    EXPECT_EQ(p.Show(s), Lines{});
+    MonitorStatus stopped;
+    stopped.state = MonitorState::Stopped;
+    stopped.ignoredChanges = 12;
+    EXPECT_EQ(p.Show(stopped), (Lines{"已停止..", "已忽略 12 个变化（符合忽略列表，未记录）"}));
+}
+
 // A session whose waits for a stop each run the next step of a script on the loop's thread;
 // past the last step, the stop comes.
 struct ScriptedSession {
