@@ -3,7 +3,7 @@
 
 #include "app/cli/WatchArguments.h"
 #include "app/cli/WatchIgnore.h"
-#include "tests/records/FakeRecords.h"
+#include "tests/support/FakeFileSystem.h"
 
 namespace qzx::cli {
 namespace {
