@@ -60,33 +60,6 @@ const ChangeRecord* Find(const CollectingSink::State& s, int action, const std::
     return nullptr;
 }
 
-// A sink that holds up its first batch until let go, so that the kernel queue fills meanwhile.
-class StallingSink : public CollectingSink {
-  public:
-    void OnBatch(const ChangeBatch& batch) override {
-        std::unique_lock<std::mutex> lock(gateMutex);
-        stalled = true;
-        gate.notify_all();
-        gate.wait(lock, [this] { return released; });
-        lock.unlock();
-        CollectingSink::OnBatch(batch);
-    }
-    void WaitUntilStalled() {
-        std::unique_lock<std::mutex> lock(gateMutex);
-        gate.wait_for(lock, std::chrono::seconds(5), [this] { return stalled; });
-    }
-    void Release() {
-        std::lock_guard<std::mutex> lock(gateMutex);
-        released = true;
-        gate.notify_all();
-    }
-
-  private:
-    std::mutex gateMutex;
-    std::condition_variable gate;
-    bool stalled = false;
-    bool released = false;
-};
 
 class FanotifySourceTest : public ::testing::Test {
   protected:

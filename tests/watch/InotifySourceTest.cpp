@@ -189,33 +189,6 @@ TEST_F(InotifySource, RawByteNamesArriveWhole) {
     EXPECT_TRUE(sink.Has(1, "sub/" + longest));
 }
 
-// A sink that holds up its first batch until let go, so that the kernel queue fills meanwhile.
-class StallingSink : public CollectingSink {
-  public:
-    void OnBatch(const ChangeBatch& batch) override {
-        std::unique_lock<std::mutex> lock(gateMutex);
-        stalled = true;
-        gate.notify_all();
-        gate.wait(lock, [this] { return released; });
-        lock.unlock();
-        CollectingSink::OnBatch(batch);
-    }
-    void WaitUntilStalled() {
-        std::unique_lock<std::mutex> lock(gateMutex);
-        gate.wait_for(lock, std::chrono::seconds(5), [this] { return stalled; });
-    }
-    void Release() {
-        std::lock_guard<std::mutex> lock(gateMutex);
-        released = true;
-        gate.notify_all();
-    }
-
-  private:
-    std::mutex gateMutex;
-    std::condition_variable gate;
-    bool stalled = false;
-    bool released = false;
-};
 
 // A full kernel queue is an overflow, never a made-up record, and watching goes on after it.
 TEST_F(InotifySource, OverflowIsReportedAndWatchingGoesOn) {
