@@ -135,6 +135,7 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
     ForgetTroubles();
     knownLogFailures = recorder.LogFailures();
     ignoredChanges = 0;
+    engine = source->Engine();
     return true;
 }
 
@@ -246,6 +247,7 @@ MonitorStatus MonitorController::Status() const {
     s.endedByItself = endedByItself;
     s.logFailing = logFailing;
     s.ignoredChanges = ignoredChanges;
+    s.engine = engine;
     if (!Running()) return s;
     for (const Trouble* trouble : {&lost, &unreadable, &watchLimit, &logLost}) {
         if (trouble->count > 0) s.troubles.push_back(*trouble);

@@ -64,6 +64,9 @@ struct MonitorStatus {
     /// Changes the ignore patterns left out since Start; after a stop, those of the run that
     /// ended.
     std::size_t ignoredChanges = 0;
+    /// Which engine the last successful Start runs, and whether its rows carry the process;
+    /// kept after a stop, so that rows of that run still show what was known.
+    EngineStatus engine;
     /// The troubles met since Start, each kind once, in TroubleKind order; empty unless Running.
     std::vector<Trouble> troubles;
 };
@@ -150,6 +153,7 @@ class MonitorController {
     bool endedByItself = false;
     int knownLogFailures = 0;
     std::size_t ignoredChanges = 0;
+    EngineStatus engine;
     std::shared_ptr<const IgnoreRules> ignoreRules;
 };
 

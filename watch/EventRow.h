@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "base/Clock.h"
 #include "base/PathRules.h"
+#include "watch/ProcessInfo.h"
 
 namespace qzx {
 
@@ -27,6 +29,10 @@ struct EventRow {
     std::uint8_t action = 0;  // a ChangeAction value
     /// The full path, or for a rename: old path, " 命名为 ", new path. Raw bytes, UTF-8 expected.
     std::string details;
+    /// The process that made the change, where the source knew it (shared with the record and
+    /// the other rows of that process); empty otherwise. The log and the export leave it out:
+    /// their four fields are relied on.
+    std::shared_ptr<const ProcessInfo> process;
 };
 
 /// Stamps the row with the local date and time of day at which it was recorded.

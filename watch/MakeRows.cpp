@@ -116,6 +116,10 @@ MadeRows MakeRows(const ChangeBatch& batch, const RecordingSettings& settings, R
         SetRecordedAt(row, now);
         row.action = static_cast<std::uint8_t>(change.action);
         row.details = DetailsOf(change, settings.folderPath);
+        // A rename's halves come from one event, so either half names the same process.
+        row.process = change.record->process ? change.record->process
+                      : change.newHalf       ? change.newHalf->process
+                                             : nullptr;
         Remember(change, state.lastName);
         if (o.optRecordLog) out.logTexts.push_back(LogText(row));
         out.rows.push_back(std::move(row));

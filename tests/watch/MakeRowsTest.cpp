@@ -139,6 +139,20 @@ TEST(MakeRows, RowsCarryTheNormalisedActionNumber) {
     EXPECT_EQ(made.rows[2].action, kActionOther);
 }
 
+// The process rides from the record to the row; a rename takes it from whichever half has it.
+TEST(MakeRows, RowsCarryTheProcessOfTheirRecord) {
+    auto editor = std::make_shared<const ProcessInfo>(ProcessInfo{42, "vim", "/usr/bin/vim"});
+    ChangeBatch batch{{1, "a"}, {4, "b"}, {5, "c"}, {3, "d"}};
+    batch[0].process = editor;
+    batch[2].process = editor;
+    const MadeRows made = MakeRows(batch, AllKindsLogged(), {}, LocalTime{});
+    ASSERT_EQ(made.rows.size(), 3u);
+    EXPECT_EQ(made.rows[0].process, editor);
+    EXPECT_EQ(made.rows[1].process, editor);
+    EXPECT_EQ(made.rows[2].process, nullptr);
+    EXPECT_EQ(made.logTexts[0], "1\t新增\t/w/a");
+}
+
 std::shared_ptr<const IgnoreRules> RulesOf(const std::vector<std::string>& lines) {
     auto rules = std::make_shared<IgnoreRules>(IgnoreSyntax{false, false});
     EXPECT_TRUE(rules->AddLines(lines).empty());
