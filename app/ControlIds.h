@@ -11,6 +11,8 @@ constexpr int kIdStatic = -1;
 constexpr int kIdOk = 1;
 /// "退出程序": closes the main window.
 constexpr int kIdExit = 2;
+/// A dialog's Cancel button: the number Escape reports, as the exit button's is.
+constexpr int kIdCancel = 2;
 /// "开始监控".
 constexpr int kIdStart = 1000;
 /// "停止监控".
@@ -53,6 +55,8 @@ constexpr int kIdOptAutoClear = 1026;
 constexpr int kIdStatus = 1027;
 /// Check box "记录日志" (`optRecordLog`).
 constexpr int kIdOptRecordLog = 1028;
+/// The ignore list's dialog: its text box of patterns.
+constexpr int kIdIgnoreText = 1040;
 
 /// Icon shown in the About box.
 constexpr int kIconAbout = 128;
@@ -66,6 +70,8 @@ constexpr int kBitmapBanner = 133;
 constexpr int kTemplateAbout = 100;
 /// The main window template.
 constexpr int kTemplateMain = 102;
+/// The ignore list's dialog, which the Windows program builds in memory.
+constexpr int kTemplateIgnoreList = 103;
 /// String "关于 QzxFile(&A)...", the system menu's About item.
 constexpr int kStringAboutItem = 101;
 /// Command of the system menu's About item.

@@ -3,6 +3,7 @@
 #include "app/DialogTemplate.h"
 
 #include "app/ControlIds.h"
+#include "app/Texts.h"
 
 namespace qzx {
 
@@ -67,6 +68,29 @@ DialogTemplate MakeAboutBoxTemplate() {
     return d;
 }
 
+// Wide enough for a path pattern of some depth, tall enough for a dozen lines.
+DialogTemplate MakeIgnoreListTemplate() {
+    DialogTemplate d;
+    d.id = kTemplateIgnoreList;
+    d.caption = texts::kIgnoreDialogTitle;
+    d.width = 270;
+    d.height = 180;
+    d.fontFace = "宋体";
+    d.fontPoints = 9;
+    using K = ControlKind;
+    d.controls = {
+        {kIdStatic, K::Label, texts::kIgnoreDialogHint, {7, 7, 256, 34}, kStyleNoPrefix},
+        {kIdIgnoreText,
+         K::Edit,
+         "",
+         {7, 44, 256, 110},
+         kStyleBorder | kTab | kGroup | kStyleAutoHScroll | kStyleMultiline},
+        {kIdOk, K::DefaultPushButton, "确定", {159, 160, 50, 14}, kGroup | kTab},
+        {kIdCancel, K::PushButton, "取消", {213, 160, 50, 14}, kTab},
+    };
+    return d;
+}
+
 }  // namespace
 
 const DialogTemplate& MainWindowTemplate() {
@@ -76,6 +100,11 @@ const DialogTemplate& MainWindowTemplate() {
 
 const DialogTemplate& AboutBoxTemplate() {
     static const DialogTemplate d = MakeAboutBoxTemplate();
+    return d;
+}
+
+const DialogTemplate& IgnoreListTemplate() {
+    static const DialogTemplate d = MakeIgnoreListTemplate();
     return d;
 }
 

@@ -30,7 +30,8 @@ enum ControlStyle : unsigned {
     kStyleNotify = 1u << 2,  // a static that reports clicks
     kStyleBorder = 1u << 3,
     kStyleAutoHScroll = 1u << 4,
-    kStyleNoPrefix = 1u << 5,  // '&' is shown as it is, not as an access key
+    kStyleNoPrefix = 1u << 5,   // '&' is shown as it is, not as an access key
+    kStyleMultiline = 1u << 6,  // an edit box of many lines, Enter starting a new one
 };
 
 /// One control of a dialog template.
@@ -64,6 +65,8 @@ struct DialogTemplate {
 const DialogTemplate& MainWindowTemplate();
 /// Template 100, the About box.
 const DialogTemplate& AboutBoxTemplate();
+/// The ignore list's dialog: the hint, the text box of patterns (kIdIgnoreText), OK and Cancel.
+const DialogTemplate& IgnoreListTemplate();
 /// String 101, the system menu's About item, with '&' before its access key.
 const char* AboutItemText();
 

@@ -9,7 +9,10 @@
 #include "app/DialogTemplate.h"
 #include "app/ExportJob.h"
 #include "app/ExportPrompts.h"
+#include "app/IgnoreListEdit.h"
+#include "app/RowMenu.h"
 #include "app/StatusTexts.h"
+#include "app/Texts.h"
 #include "app/WindowLayout.h"
 #include "online/WebAddress.h"
 #include "watch/EventRow.h"
@@ -69,6 +72,7 @@ void MainWindow::OnInit(int clientWidth, int clientHeight) {
     view.SetCursor(kIdTicker, CursorShape::Hand);
     view.SetCursor(kIdBanner, CursorShape::Hand);
     view.SetFocus(kIdFolderPath);
+    LoadIgnoreList();
     arrangedWidth = clientWidth;
     arrangedHeight = clientHeight;
     initialised = true;
@@ -187,6 +191,12 @@ void MainWindow::Poll() {
         if (deps.prompts.AskYesNo(offer->question))
             OpenUrlOr(offer->target, deps.notices.SiteUrl());
     }
+    // Said over the window rather than before it shows; taken first, as the box runs timers.
+    if (!ignoreFileNews.empty()) {
+        const std::string news = std::move(ignoreFileNews);
+        ignoreFileNews.clear();
+        deps.prompts.ShowMessage(news, MessageIcon::Exclamation);
+    }
 }
 
 void MainWindow::OnWake() {
@@ -255,6 +265,91 @@ void MainWindow::OnRowActivated(int viewRow) {
     // manager never holds the watcher up.
     if (!RowAtView(viewRow, row)) return;
     deps.opener.OpenFolder(FolderOfDetails(row.details));
+}
+
+void MainWindow::LoadIgnoreList() {
+    const std::string& path = deps.ignoreFile.path;
+    if (deps.ignoreFiles == nullptr || path.empty()) return;
+    PatternFileText file = ReadPatternFile(*deps.ignoreFiles, path);
+    if (file.result != ReadResult::kRead) {
+        ignoreFileUnread = file.result != ReadResult::kMissing;
+        ignoreFileNews = IgnoreFileReadText(path, file.result);
+        return;
+    }
+    ignoreLines = std::move(file.lines);
+    auto rules = std::make_shared<IgnoreRules>();
+    const std::vector<PatternError> errors = rules->AddLines(ignoreLines);
+    if (!errors.empty()) ignoreFileNews = IgnoreFileBadLinesText(path, errors);
+    deps.controller.SetIgnoreRules(rules->Empty() ? nullptr : std::move(rules));
+}
+
+void MainWindow::ChangeIgnoreList(std::vector<std::string> lines) {
+    ignoreLines = std::move(lines);
+    auto rules = std::make_shared<IgnoreRules>();
+    rules->AddLines(ignoreLines);
+    deps.controller.SetIgnoreRules(rules->Empty() ? nullptr : std::move(rules));
+    // Where there is no file to write, the list still holds for this run, and the message
+    // says so.
+    const bool saved = deps.ignoreFiles != nullptr && !ignoreFileUnread &&
+                       WritePatternFile(*deps.ignoreFiles, deps.ignoreFile, ignoreLines) == 1;
+    if (!saved) {
+        const std::string& path = deps.ignoreFiles != nullptr ? deps.ignoreFile.path : "";
+        deps.prompts.ShowMessage(IgnoreFileWriteText(path), MessageIcon::Exclamation);
+    }
+}
+
+void MainWindow::OnRowMenu(int viewRow, ScreenPoint at) {
+    // The row is copied before the menu shows: rows arriving meanwhile move it down the view,
+    // and the choice is about the row that was clicked.
+    EventRow row;
+    const bool onRow = RowAtView(viewRow, row);
+    RowMenuContext context;
+    std::string current;
+    if (onRow) {
+        context.row = &row;
+        current = PathToCopy(row);
+        context.kind = deps.files.PathExistsAs(current, true)    ? PathKind::kFolder
+                       : deps.files.PathExistsAs(current, false) ? PathKind::kFile
+                                                                 : PathKind::kUnknown;
+    }
+    const std::string watched = deps.controller.FolderPath();
+    context.watchedFolder = watched;
+    const std::vector<RowMenuItem> items = RowMenuItems(context);
+    const int chosen = view.ShowMenu(items, at);
+    if (chosen < 0 || chosen >= static_cast<int>(items.size())) return;
+    const RowMenuItem& item = items[static_cast<std::size_t>(chosen)];
+    switch (item.command) {
+        case RowMenuCommand::kOpenFolder:
+            if (onRow) deps.opener.OpenFolder(FolderOfDetails(row.details));
+            return;
+        case RowMenuCommand::kCopyPath:
+            if (onRow) view.CopyToClipboard(current);
+            return;
+        case RowMenuCommand::kIgnoreType:
+        case RowMenuCommand::kIgnoreFolder:
+            ChangeIgnoreList(WithIgnorePattern(ignoreLines, item.pattern));
+            return;
+        case RowMenuCommand::kIgnoreList:
+            OnEditIgnoreList();
+            return;
+        case RowMenuCommand::kSeparator:
+            return;
+    }
+}
+
+void MainWindow::OnEditIgnoreList() {
+    std::string text = IgnoreListText(ignoreLines);
+    for (;;) {
+        std::optional<std::string> edited = view.EditText(texts::kIgnoreDialogTitle, text);
+        if (!edited) return;
+        IgnoreListCheck check = CheckIgnoreListText(*edited);
+        if (check.ok) {
+            ChangeIgnoreList(std::move(check.lines));
+            return;
+        }
+        deps.prompts.ShowMessage(check.message, MessageIcon::Exclamation);
+        text = std::move(*edited);
+    }
 }
 
 void MainWindow::OpenUrlOr(const std::string& url, const std::string& fallback) {

@@ -18,6 +18,7 @@
 #include "base/Wakeup.h"
 #include "online/OnlineNotices.h"
 #include "records/FileSystem.h"
+#include "records/IgnoreFile.h"
 #include "watch/ChangeKind.h"
 #include "watch/EventList.h"
 #include "watch/EventRecorder.h"
@@ -44,6 +45,10 @@ struct MainWindowDeps {
     OnlineNotices& notices;
     /// Opens web pages and folders.
     DesktopOpener& opener;
+    /// The user's ignore list: read at start-up from ignoreFile through ignoreFiles, written
+    /// back whenever the window changes it. Null files: a list for this run only.
+    FileSystem* ignoreFiles = nullptr;
+    IgnoreFilePlace ignoreFile;
 };
 
 /// Timer periods of the window. The ticker's tick also ends the recorder's duplicate window, so
@@ -116,6 +121,15 @@ class MainWindow {
     void OnSiteClicked();
     /// The About item (system menu, Alt+A, context menu): shows the About box.
     void OnAbout();
+    /// The list's context menu on view row viewRow (-1 below the rows), asked for at a point:
+    /// shows RowMenu's items for that row and does what the chosen one says.
+    void OnRowMenu(int viewRow, ScreenPoint at);
+    /// "忽略列表...": the dialog on the list's text until OK with lines that can all be used (a
+    /// wrong one is said, and the dialog comes back on the user's text) or Cancel; OK saves the
+    /// list and applies it.
+    void OnEditIgnoreList();
+    /// The ignore list's lines as the window keeps them, comments included.
+    const std::vector<std::string>& IgnoreLines() const { return ignoreLines; }
 
     /// A click on the control with this ID, dispatched to the handlers above; false when the ID
     /// is none of the window's commands (the exit button included, which the shell closes on).
@@ -157,6 +171,9 @@ class MainWindow {
     void StopPolling();
     void TakeFinishedExport();
     void OpenUrlOr(const std::string& url, const std::string& fallback);
+    void LoadIgnoreList();
+    /// Makes lines the list: applied from the next batch, then saved.
+    void ChangeIgnoreList(std::vector<std::string> lines);
 
     MainWindowDeps deps;
     MainWindowView& view;
@@ -176,6 +193,11 @@ class MainWindow {
     bool arrivedLastPoll = false;
     int pollsSinceInsert = kBusyListPolls;
     std::unique_ptr<ExportJob> exportJob;
+    std::vector<std::string> ignoreLines;
+    // The file was there but could not be read: saving over it would lose the user's list.
+    bool ignoreFileUnread = false;
+    // What start-up found wrong with the file, said once the window shows.
+    std::string ignoreFileNews;
 };
 
 }  // namespace qzx

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/Rect.h"
+#include "app/RowMenu.h"
 #include "online/NewsTicker.h"
 
 namespace qzx {
@@ -29,6 +31,13 @@ enum class WindowTimer {
     Ticker = 1,  ///< Advances the ticker and ends the duplicate window.
     Update = 2,  ///< Fires once: the update check.
     Poll = 3,    ///< Takes in new rows and reports of the watcher and of the background jobs.
+};
+
+/// Where a context menu was asked for, in the shell's own screen coordinates: the presenter
+/// only hands it back to ShowMenu.
+struct ScreenPoint {
+    int x = 0;
+    int y = 0;
 };
 
 /// What changed in the list since the view last heard of it.
@@ -101,6 +110,16 @@ class MainWindowView {
     virtual void ShowAboutBox(const std::string& logFolder) = 0;
     /// Closes the window, as the exit button does.
     virtual void Close() = 0;
+
+    /// The list's context menu at a point, modal: items in order (a separator as a line); the
+    /// index in items of the one chosen, or -1 when the menu was closed without a choice.
+    virtual int ShowMenu(const std::vector<RowMenuItem>& items, ScreenPoint at) = 0;
+    /// Puts the text on the clipboard, as Unicode text.
+    virtual void CopyToClipboard(const std::string& text) = 0;
+    /// The ignore list's dialog (IgnoreListTemplate), modal, titled title and holding text (lines
+    /// joined by "\n"): the text as edited after OK, nothing after Cancel.
+    virtual std::optional<std::string> EditText(const std::string& title,
+                                                const std::string& text) = 0;
 };
 
 }  // namespace qzx

@@ -4,6 +4,7 @@
 #include "base/Clock.h"
 #include "base/Gbk.h"
 #include "records/FileSystem.h"
+#include "records/IgnoreFile.h"
 
 namespace qzx {
 
@@ -19,8 +20,18 @@ ProgramParts::ProgramParts()
 
 MainWindowDeps ProgramParts::WindowDeps(MonitorController& controller, Prompts& prompts,
                                         DesktopOpener& opener) {
-    return {list,      recorder,           controller, prompts, SystemClock(), SystemFileSystem(),
-            AppendGbk, log.LogDirectory(), notices,    opener};
+    return {list,
+            recorder,
+            controller,
+            prompts,
+            SystemClock(),
+            SystemFileSystem(),
+            AppendGbk,
+            log.LogDirectory(),
+            notices,
+            opener,
+            &SystemFileSystem(),
+            SystemIgnoreFile()};
 }
 
 }  // namespace qzx

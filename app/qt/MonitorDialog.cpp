@@ -2,8 +2,10 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFont>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
@@ -23,6 +25,7 @@
 #include "app/DialogTemplate.h"
 #include "app/qt/AboutDialog.h"
 #include "app/qt/EventListModel.h"
+#include "app/qt/IgnoreListDialog.h"
 #include "app/qt/QtText.h"
 
 namespace qzx {
@@ -146,6 +149,24 @@ void MonitorDialog::ConnectControls() {
     connect(eventList, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         presenter->OnRowActivated(index.isValid() ? index.row() : -1);
     });
+    // The mouse's menu comes through the viewport at the pointer; the menu key's is taken
+    // before it (eventFilter), since it belongs to the selected row wherever the pointer is.
+    eventList->setContextMenuPolicy(Qt::CustomContextMenu);
+    eventList->installEventFilter(this);
+    connect(eventList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const QModelIndex index = eventList->indexAt(at);
+        const QPoint global = eventList->viewport()->mapToGlobal(at);
+        presenter->OnRowMenu(index.isValid() ? index.row() : -1, {global.x(), global.y()});
+    });
+}
+
+void MonitorDialog::OnListMenuKey() {
+    const QModelIndexList rows = eventList->selectionModel()->selectedRows();
+    const int row = rows.isEmpty() ? -1 : rows.front().row();
+    const QRect cell = row < 0 ? QRect() : eventList->visualRect(model->index(row, 0));
+    const QPoint global =
+        eventList->viewport()->mapToGlobal(cell.isValid() ? cell.bottomLeft() : QPoint(0, 0));
+    presenter->OnRowMenu(row, {global.x(), global.y()});
 }
 
 void MonitorDialog::TickTicker() { presenter->OnTimer(WindowTimer::Ticker); }
@@ -159,6 +180,11 @@ bool MonitorDialog::ExportRunning() const { return presenter->ExportRunning(); }
 void MonitorDialog::ShowAboutBox() { presenter->OnAbout(); }
 
 bool MonitorDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == eventList && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        OnListMenuKey();
+        return true;
+    }
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == Control(kIdTicker)) presenter->OnCommand(kIdTicker);
@@ -340,5 +366,32 @@ void MonitorDialog::ShowAboutBox(const std::string& logFolder) {
 }
 
 void MonitorDialog::Close() { reject(); }
+
+int MonitorDialog::ShowMenu(const std::vector<RowMenuItem>& items, ScreenPoint at) {
+    QMenu menu(this);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i].command == RowMenuCommand::kSeparator) {
+            menu.addSeparator();
+            continue;
+        }
+        // A "&" in a file's extension is a character of the caption, not an access key.
+        QString caption = Q(items[i].text);
+        caption.replace('&', "&&");
+        menu.addAction(caption)->setData(static_cast<int>(i));
+    }
+    const QAction* chosen = menu.exec(QPoint(at.x, at.y));
+    return chosen != nullptr ? chosen->data().toInt() : -1;
+}
+
+void MonitorDialog::CopyToClipboard(const std::string& text) {
+    QGuiApplication::clipboard()->setText(Q(text));
+}
+
+std::optional<std::string> MonitorDialog::EditText(const std::string& title,
+                                                   const std::string& text) {
+    IgnoreListDialog dialog(title, text, this);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.Text();
+}
 
 }  // namespace qzx

@@ -84,6 +84,11 @@ class MonitorDialog final : public QDialog, private MainWindowView {
     void Wake() override;
     void ShowAboutBox(const std::string& logFolder) override;
     void Close() override;
+    int ShowMenu(const std::vector<RowMenuItem>& items, ScreenPoint at) override;
+    void CopyToClipboard(const std::string& text) override;
+    std::optional<std::string> EditText(const std::string& title, const std::string& text) override;
+    /// The list's menu key: the selected row, the menu at its first cell.
+    void OnListMenuKey();
 
     QHash<int, QWidget*> controls;
     QTableView* eventList = nullptr;

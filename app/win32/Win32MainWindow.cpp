@@ -8,6 +8,7 @@
 #include "app/DialogTemplate.h"
 #include "app/MainWindow.h"
 #include "app/Texts.h"
+#include "app/win32/IgnoreListDialog.h"
 #include "base/WideText_win32.h"
 
 namespace qzx {
@@ -160,6 +161,8 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
             return TRUE;
         }
+        case WM_CONTEXTMENU:
+            return OnContextMenu(reinterpret_cast<HWND>(wParam), lParam) ? TRUE : FALSE;
         case WM_TIMER:
             presenter->OnTimer(static_cast<WindowTimer>(wParam));
             return TRUE;
@@ -226,6 +229,32 @@ bool Win32MainWindow::OnNotify(const NMHDR& header, LRESULT& result) {
         default:
             return false;
     }
+}
+
+bool Win32MainWindow::OnContextMenu(HWND under, LPARAM at) {
+    if (!list || under != list) return false;
+    POINT point{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+    int row = -1;
+    if (point.x == -1 && point.y == -1) {
+        // The menu key or Shift+F10: the selected row, the menu at its first cell.
+        row = static_cast<int>(
+            SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        RECT cell{LVIR_LABEL, 0, 0, 0};
+        point = {0, 0};
+        if (row >= 0 && SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                                     reinterpret_cast<LPARAM>(&cell))) {
+            point = {cell.left, cell.bottom};
+        }
+        ClientToScreen(list, &point);
+    } else {
+        LVHITTESTINFO hit{};
+        hit.pt = point;
+        ScreenToClient(list, &hit.pt);
+        row = static_cast<int>(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+        if ((hit.flags & LVHT_ONITEM) == 0) row = -1;
+    }
+    presenter->OnRowMenu(row, {point.x, point.y});
+    return true;
 }
 
 void Win32MainWindow::FillCell(NMLVDISPINFOW& info) {
@@ -464,6 +493,53 @@ void Win32MainWindow::ShowAboutBox(const std::string& logFolder) {
 
 void Win32MainWindow::Close() {
     if (window) EndDialog(window, IDCANCEL);
+}
+
+int Win32MainWindow::ShowMenu(const std::vector<RowMenuItem>& items, ScreenPoint at) {
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return -1;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i].command == RowMenuCommand::kSeparator) {
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            continue;
+        }
+        // A "&" of an extension is shown, not taken for an access key.
+        std::wstring caption;
+        for (wchar_t c : Widen(items[i].text)) {
+            if (c == L'&') caption += L'&';
+            caption += c;
+        }
+        // Command 0 means no choice, so the items count from 1.
+        AppendMenuW(menu, MF_STRING, i + 1, caption.c_str());
+    }
+    const int chosen = static_cast<int>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, at.x,
+                       at.y, 0, window, nullptr));
+    DestroyMenu(menu);
+    return chosen - 1;
+}
+
+void Win32MainWindow::CopyToClipboard(const std::string& text) {
+    const std::wstring wide = Widen(text);
+    if (!window || !OpenClipboard(window)) return;
+    EmptyClipboard();
+    const std::size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* p = GlobalLock(memory)) {
+            std::copy_n(wide.c_str(), wide.size() + 1, static_cast<wchar_t*>(p));
+            GlobalUnlock(memory);
+            // The clipboard owns the memory once it takes it, and only then.
+            if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+        } else {
+            GlobalFree(memory);
+        }
+    }
+    CloseClipboard();
+}
+
+std::optional<std::string> Win32MainWindow::EditText(const std::string& title,
+                                                     const std::string& text) {
+    return RunIgnoreListDialog(instance, window, title, text);
 }
 
 }  // namespace qzx

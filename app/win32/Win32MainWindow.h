@@ -54,6 +54,9 @@ class Win32MainWindow final : public MainWindowView {
     void Wake() override;
     void ShowAboutBox(const std::string& logFolder) override;
     void Close() override;
+    int ShowMenu(const std::vector<RowMenuItem>& items, ScreenPoint at) override;
+    void CopyToClipboard(const std::string& text) override;
+    std::optional<std::string> EditText(const std::string& title, const std::string& text) override;
 
   private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -61,6 +64,8 @@ class Win32MainWindow final : public MainWindowView {
     /// True when the presenter placed the focus itself.
     bool OnInitDialog();
     bool OnNotify(const NMHDR& header, LRESULT& result);
+    /// True when the menu was the list's.
+    bool OnContextMenu(HWND under, LPARAM at);
     void FillCell(NMLVDISPINFOW& info);
     bool PaintMinimized();
     bool OnSetCursor(HWND under);

@@ -6,10 +6,13 @@
 #include <iterator>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "app/MainWindow.h"
+#include "app/Texts.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/FakeFileSystem.h"
 #include "tests/support/FakeOpener.h"
 #include "tests/support/FakePrompts.h"
 #include "tests/support/FakeSource.h"
@@ -29,6 +32,7 @@ using test::NativePath;
 class GateFiles final : public FileSystem {
   public:
     std::map<std::string, std::string> files;
+    std::set<std::string> folders;
     bool failWrites = false;
 
     void Hold() {
@@ -47,7 +51,7 @@ class GateFiles final : public FileSystem {
 
     bool PathExistsAs(const std::string& path, bool asFolder) const override {
         std::lock_guard<std::mutex> lock(mutex);
-        return !asFolder && files.count(path) > 0;
+        return asFolder ? folders.count(path) > 0 : files.count(path) > 0;
     }
     bool PathExists(const std::string& path) const override { return PathExistsAs(path, false); }
     bool IsWritableFolder(const std::string&) const override { return true; }
@@ -72,10 +76,21 @@ void CopyUtf8(std::string_view utf8, std::string& out) { out.append(utf8); }
 // Named after the unit, as every suite is; the presenter itself is qzx::MainWindow here.
 struct MainWindow : ::testing::Test, test::FakeWindowParts {
     GateFiles files;
+    // The settings folder, where the ignore list is kept.
+    test::FakeFileSystem settings;
+    const IgnoreFilePlace ignoreFile{NativePath("/home/u/.config/qzxfile/ignore"), "\n"};
     test::FakeWindowView view;
-    qzx::MainWindow window{Deps().Exports(files, CopyUtf8).LogFolder("/var/log/q/").Build(), view};
+    qzx::MainWindow window{Deps()
+                               .Exports(files, CopyUtf8)
+                               .IgnoreFile(settings, ignoreFile)
+                               .LogFolder("/var/log/q/")
+                               .Build(),
+                           view};
 
-    void SetUp() override { window.OnInit(636, 455); }
+    void SetUp() override {
+        settings.folders.insert(test::RootFolder());
+        window.OnInit(636, 455);
+    }
     void StartOn(const std::string& path) {
         view.texts[kIdFolderPath] = path;
         ASSERT_TRUE(window.OnCommand(kIdStart));
@@ -367,6 +382,161 @@ TEST_F(MainWindow, RowActivatedOpensTheFolderOfItsFile) {
     window.OnRowActivated(2);
     EXPECT_EQ(opener.folders,
               (std::vector<std::string>{NativePath("/data/old"), NativePath("/data/sub")}));
+}
+
+// The menu is RowMenu's for the row clicked, told by the disk whether the path is a folder; a
+// choice acts on the row clicked even when rows arrived while the menu was open.
+TEST_F(MainWindow, RowMenuActsOnTheRowClicked) {
+    StartOn(NativePath("/data"));
+    files.folders.insert(NativePath("/data/sub/gen"));
+    source.Deliver({{kActionAdded, NativePath("sub/a.txt")},
+                    {kActionAdded, NativePath("sub/gen")},
+                    {kActionRenamedOld, NativePath("old/x.tmp")},
+                    {kActionRenamedNew, NativePath("new/y.log")}});
+    window.Poll();
+    const auto captions = [this] {
+        std::vector<std::string> texts;
+        for (const RowMenuItem& item : view.menus.back()) texts.push_back(item.text);
+        return texts;
+    };
+    struct Case {
+        int viewRow;
+        std::vector<std::string> captions;
+    };
+    const Case cases[] = {
+        {2,
+         {"打开所在文件夹", "复制路径", "", "忽略此类文件 (*.txt)", "忽略此文件夹", "忽略列表..."}},
+        {1, {"打开所在文件夹", "复制路径", "", "忽略此文件夹", "忽略列表..."}},
+        {0,
+         {"打开所在文件夹", "复制路径", "", "忽略此类文件 (*.log)", "忽略此类文件 (*.tmp)",
+          "忽略此文件夹", "忽略列表..."}},
+        {-1, {"忽略列表..."}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.viewRow);
+        window.OnRowMenu(c.viewRow, {10, 20});
+        EXPECT_EQ(captions(), c.captions);
+    }
+    EXPECT_TRUE(view.editTexts.empty() && view.clipboard.empty() && opener.folders.empty());
+
+    // A row arrives while the menu of the rename is open and pushes it down the view.
+    int late = 0;
+    view.duringMenu = [this, &late] {
+        source.Deliver({{kActionAdded, NativePath("late" + std::to_string(++late))}});
+        window.Poll();
+        window.Poll();
+    };
+    view.menuChoices = {1, 0};
+    window.OnRowMenu(0, {});
+    window.OnRowMenu(3, {});
+    ASSERT_EQ(window.RowCount(), 5) << "both late rows reached the view";
+    EXPECT_EQ(view.clipboard, (std::vector<std::string>{NativePath("/data/new/y.log")}));
+    EXPECT_EQ(opener.folders, (std::vector<std::string>{NativePath("/data/sub")}));
+    view.duringMenu = nullptr;
+}
+
+// An ignore item adds its pattern once, saves the list and applies it from the next batch;
+// "忽略列表..." shows the list, says a wrong line and opens again on what the user typed.
+TEST_F(MainWindow, IgnoreItemsAndTheDialogSaveAndApplyTheList) {
+    StartOn(NativePath("/data"));
+    files.folders.insert(NativePath("/data/sub/gen"));
+    source.Deliver(
+        {{kActionAdded, NativePath("sub/a.txt")}, {kActionAdded, NativePath("sub/gen")}});
+    window.Poll();
+    view.menuChoices = {3, 3, 3};
+    window.OnRowMenu(1, {});
+    window.OnRowMenu(1, {});
+    window.OnRowMenu(0, {});
+    const std::string saved = "*.txt\n/sub/gen/\n";
+    EXPECT_EQ(settings.files[ignoreFile.path], saved);
+    source.Deliver({{kActionAdded, NativePath("b.txt")},
+                    {kActionAdded, NativePath("sub/gen/c.c")},
+                    {kActionAdded, NativePath("d.c")}});
+    window.Poll();
+    EXPECT_EQ(list.Size(), 3u) << "only d.c is new";
+    EXPECT_EQ(controller.Status().ignoredChanges, 2u);
+    EXPECT_NE(source.ignoreRules, nullptr) << "the running source is told too";
+
+    view.editAnswers = {std::string("# mine\r\n*.c\r\n*.[ch\r\n"), std::nullopt,
+                        std::string("# mine\n*.c\n\n")};
+    window.OnEditIgnoreList();
+    EXPECT_EQ(settings.files[ignoreFile.path], saved) << "Cancel keeps the list";
+    window.OnEditIgnoreList();
+    ASSERT_EQ(view.editTexts.size(), 3u);
+    EXPECT_EQ(view.editTexts[0], "*.txt\n/sub/gen/");
+    EXPECT_EQ(view.editTexts[1], "# mine\r\n*.c\r\n*.[ch\r\n") << "the user's text comes back";
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "第 3 行“*.[ch”无法使用：“[” 没有对应的 “]”。");
+    EXPECT_EQ(view.editTexts[2], "*.txt\n/sub/gen/");
+    EXPECT_EQ(settings.files[ignoreFile.path], "# mine\n*.c\n");
+    source.Deliver({{kActionAdded, NativePath("e.c")}, {kActionAdded, NativePath("f.txt")}});
+    window.Poll();
+    EXPECT_EQ(list.Size(), 4u) << "f.txt is kept again";
+    EXPECT_EQ(controller.Status().ignoredChanges, 3u);
+}
+
+// The list's file at start-up: its usable lines apply and its faults are said once the window
+// shows; a file that cannot be read or written is said with its path, and the window goes on
+// with the list of this run, never writing over a file it could not read.
+TEST_F(MainWindow, IgnoreFileFaultsAreSaidAndTheWindowGoesOn) {
+    struct Case {
+        const char* name;
+        const char* content;  // null: no file
+        bool failReads;
+        bool readOnly;
+        std::vector<std::string> startMessages;  // their first lines
+        bool savedAfterAdd;
+    };
+    const std::string path = ignoreFile.path;
+    const Case cases[] = {
+        {"missing", nullptr, false, false, {}, true},
+        {"bad line", "*.c\n*.[ch\n", false, false, {texts::kIgnoreFileBadLines}, true},
+        {"unreadable", "*.c\n", true, false, {texts::kIgnoreFileUnreadable}, false},
+        {"read-only folder", "*.c\n", false, true, {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FakeFileSystem disk;
+        disk.folders.insert(test::RootFolder());
+        if (c.content != nullptr) {
+            ASSERT_EQ(disk.MakeFolders(NativePath("/home/u/.config/qzxfile")), 1);
+            disk.files[path] = c.content;
+        }
+        disk.failReads = c.failReads;
+        if (c.readOnly) disk.readOnly.insert(NativePath("/home/u/.config/qzxfile"));
+        prompts.messages.clear();
+        test::FakeWindowView shown;
+        qzx::MainWindow started{
+            Deps().Exports(files, CopyUtf8).IgnoreFile(disk, ignoreFile).Build(), shown};
+        started.OnInit(636, 455);
+        EXPECT_TRUE(prompts.messages.empty()) << "nothing before the window shows";
+        started.Poll();
+        started.Poll();
+        ASSERT_EQ(prompts.messages.size(), c.startMessages.size());
+        for (std::size_t i = 0; i < c.startMessages.size(); ++i) {
+            EXPECT_EQ(prompts.messages[i].text.rfind(c.startMessages[i], 0), 0u);
+            EXPECT_NE(prompts.messages[i].text.find(path), std::string::npos);
+        }
+        if (c.content != nullptr && !c.failReads) {
+            EXPECT_EQ(started.IgnoreLines().front(), "*.c") << "usable lines apply";
+        }
+
+        prompts.messages.clear();
+        shown.editAnswers = {std::string("*.o")};
+        started.OnEditIgnoreList();
+        if (c.savedAfterAdd) {
+            EXPECT_TRUE(prompts.messages.empty());
+            EXPECT_EQ(disk.files[path], "*.o\n");
+        } else {
+            ASSERT_EQ(prompts.messages.size(), 1u);
+            EXPECT_EQ(prompts.messages[0].text,
+                      std::string(texts::kIgnoreFileUnwritable) + "\n" + path);
+            if (c.content != nullptr) {
+                EXPECT_EQ(disk.files[path], c.content);
+            }
+        }
+        EXPECT_EQ(started.IgnoreLines(), (std::vector<std::string>{"*.o"})) << "kept for this run";
+    }
 }
 
 // The export runs while the window goes on; its button is off until the result is shown.

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +40,16 @@ class FakeWindowView final : public MainWindowView {
     std::vector<std::string> aboutBoxes;
     int closes = 0;
     std::atomic<int> wakes{0};
+    /// Every menu shown, and the choices a user makes in them in turn (none once used up);
+    /// duringMenu runs while a menu is open, as timers do in a shell's menu loop.
+    std::vector<std::vector<RowMenuItem>> menus;
+    std::deque<int> menuChoices;
+    std::function<void()> duringMenu;
+    std::vector<std::string> clipboard;
+    /// The texts the ignore list's dialog opened on, and its answers in turn (Cancel once
+    /// used up).
+    std::vector<std::string> editTexts;
+    std::deque<std::optional<std::string>> editAnswers;
     /// What happened in order, for rules about order ("colour:1019", "text:1019", ...).
     std::vector<std::string> trace;
 
@@ -100,6 +113,22 @@ class FakeWindowView final : public MainWindowView {
     void Wake() override { wakes.fetch_add(1); }
     void ShowAboutBox(const std::string& logFolder) override { aboutBoxes.push_back(logFolder); }
     void Close() override { ++closes; }
+    int ShowMenu(const std::vector<RowMenuItem>& items, ScreenPoint) override {
+        menus.push_back(items);
+        if (duringMenu) duringMenu();
+        if (menuChoices.empty()) return -1;
+        const int choice = menuChoices.front();
+        menuChoices.pop_front();
+        return choice;
+    }
+    void CopyToClipboard(const std::string& text) override { clipboard.push_back(text); }
+    std::optional<std::string> EditText(const std::string&, const std::string& text) override {
+        editTexts.push_back(text);
+        if (editAnswers.empty()) return std::nullopt;
+        std::optional<std::string> answer = editAnswers.front();
+        editAnswers.pop_front();
+        return answer;
+    }
 };
 
 }  // namespace qzx::test

@@ -29,14 +29,20 @@ class WindowDeps {
         encode = encoding;
         return *this;
     }
+    /// The ignore list is read from and saved to place through to.
+    WindowDeps& IgnoreFile(FileSystem& to, IgnoreFilePlace place) {
+        ignoreFiles = &to;
+        ignoreFile = std::move(place);
+        return *this;
+    }
     WindowDeps& LogFolder(std::string folder) {
         logFolder = std::move(folder);
         return *this;
     }
 
     MainWindowDeps Build() const {
-        return {list,    recorder, controller, prompts, recorder.TimeSource(),
-                Files(), encode,   logFolder,  notices, opener};
+        return {list,   recorder,  controller, prompts, recorder.TimeSource(), Files(),
+                encode, logFolder, notices,    opener,  ignoreFiles,           ignoreFile};
     }
 
   private:
@@ -65,6 +71,8 @@ class WindowDeps {
     FileSystem* files = nullptr;
     EncodeAppend encode = nullptr;
     std::string logFolder = "/tmp/";
+    FileSystem* ignoreFiles = nullptr;
+    IgnoreFilePlace ignoreFile;
 };
 
 }  // namespace qzx::test
