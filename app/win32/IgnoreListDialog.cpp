@@ -25,7 +25,7 @@ constexpr WORD kButtonClass = 0x0080;
 constexpr WORD kEditClass = 0x0081;
 constexpr WORD kStaticClass = 0x0082;
 
-DWORD ControlStyle(const TemplateControl& c, WORD& windowClass) {
+DWORD WindowStyleOf(const TemplateControl& c, WORD& windowClass) {
     DWORD style = WS_CHILD | WS_VISIBLE;
     if (c.styles & kStyleTabStop) style |= WS_TABSTOP;
     if (c.styles & kStyleGroup) style |= WS_GROUP;
@@ -152,7 +152,7 @@ std::vector<WORD> DialogTemplateBytes(const DialogTemplate& d) {
     for (const TemplateControl& c : d.controls) {
         if (out.size() % 2 != 0) out.push_back(0);
         WORD windowClass = kStaticClass;
-        const DWORD style = ControlStyle(c, windowClass);
+        const DWORD style = WindowStyleOf(c, windowClass);
         PutDword(out, 0);  // help ID
         PutDword(out, 0);  // extended style
         PutDword(out, style);

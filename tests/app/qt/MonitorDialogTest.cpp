@@ -7,7 +7,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -24,14 +26,17 @@
 #include "app/DialogTemplate.h"
 #include "app/qt/AboutDialog.h"
 #include "app/qt/EventListModel.h"
+#include "app/qt/IgnoreListDialog.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtDesktopOpener.h"
 #include "app/qt/QtPrompts.h"
+#include "app/qt/QtText.h"
 #include "app/qt/QtTranslations.h"
 #include "base/Gbk.h"
 #include "online/UpdateCheck.h"
 #include "records/FileSystem.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/FakeFileSystem.h"
 #include "tests/support/FakeOpener.h"
 #include "tests/support/FakePrompts.h"
 #include "tests/support/FakeSource.h"
@@ -46,8 +51,12 @@ namespace {
 
 // Named after the unit, as every suite is; the dialog itself is qzx::MonitorDialog here.
 struct MonitorDialog : ::testing::Test, test::FakeWindowParts {
-    qzx::MonitorDialog window{
-        Deps().Exports(SystemFileSystem(), AppendGbk).LogFolder("/tmp/log/").Build()};
+    test::FakeFileSystem settings;
+    qzx::MonitorDialog window{Deps()
+                                  .Exports(SystemFileSystem(), AppendGbk)
+                                  .IgnoreFile(settings, {"/home/u/.config/qzxfile/ignore", "\n"})
+                                  .LogFolder("/tmp/log/")
+                                  .Build()};
 
     template <class T>
     T* Get(int id) {
@@ -334,6 +343,81 @@ TEST_F(MonitorDialog, DoubleClickOpensTheFolderOfTheRow) {
     QTest::mouseClick(view->viewport(), Qt::RightButton, Qt::NoModifier,
                       view->visualRect(window.Model()->index(1, 0)).center());
     EXPECT_EQ(opener.folders, (std::vector<std::string>{"/data/old", "/data/sub"}));
+}
+
+// Runs act on the widget find gives as soon as there is one, from the event loop of whatever
+// menu or modal window is open by then.
+template <class Find, class Act>
+void WhenShown(Find find, Act act) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, find, act] {
+        QWidget* w = find();
+        if (w == nullptr) return;
+        timer->stop();
+        timer->deleteLater();
+        act(w);
+    });
+    timer->start(5);
+}
+
+QWidget* OpenMenu() { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
+QWidget* OpenIgnoreList() {
+    QWidget* w = QApplication::activeModalWidget();
+    return w != nullptr && w->isVisible() ? qobject_cast<IgnoreListDialog*>(w) : nullptr;
+}
+
+// The menu comes on the list's custom-menu signal for the row under the pointer and on the menu
+// key for the selected row; "忽略列表..." opens the dialog, which comes back on the user's text
+// after a wrong line, and its OK saves the list.
+TEST_F(MonitorDialog, RowMenuAndTheIgnoreListDialog) {
+    settings.folders.insert("/");
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    Get<QLineEdit>(kIdFolderPath)->setText("/data");
+    Get<QPushButton>(kIdStart)->click();
+    source.Deliver({{kActionAdded, "sub/a.txt"}, {kActionAdded, "b.log"}});
+    window.PollNow();
+    window.PollNow();
+    QTableView* view = window.ListView();
+    ASSERT_EQ(window.Model()->rowCount(), 2);
+    QStringList shown;
+    const auto readAndClose = [&shown](QWidget* menu) {
+        for (QAction* a : menu->actions()) shown << a->text();
+        menu->close();
+    };
+    WhenShown(OpenMenu, readAndClose);
+    emit view->customContextMenuRequested(view->visualRect(window.Model()->index(1, 3)).center());
+    EXPECT_TRUE(shown.contains(QString::fromUtf8("忽略此类文件 (*.txt)"))) << S(shown.join("|"));
+    view->selectRow(0);
+    shown.clear();
+    WhenShown(OpenMenu, readAndClose);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1),
+                          view->mapToGlobal(QPoint(1, 1)));
+    QApplication::sendEvent(view, &key);
+    EXPECT_TRUE(shown.contains(QString::fromUtf8("忽略此类文件 (*.log)"))) << S(shown.join("|"));
+
+    QStringList opened;
+    const auto answer = [&opened](QWidget* w, const char* text) {
+        auto* dialog = static_cast<IgnoreListDialog*>(w);
+        opened << dialog->Editor()->toPlainText();
+        dialog->Editor()->setPlainText(QString::fromUtf8(text));
+        for (QPushButton* b : dialog->findChildren<QPushButton*>()) {
+            if (b->text() == QString::fromUtf8("确定")) b->click();
+        }
+    };
+    WhenShown(OpenMenu, [](QWidget* w) {
+        auto* menu = static_cast<QMenu*>(w);
+        menu->setActiveAction(menu->actions().back());
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    WhenShown(OpenIgnoreList, [&](QWidget* w) {
+        answer(w, "*.log\n*.[ch");
+        WhenShown(OpenIgnoreList, [&](QWidget* again) { answer(again, "*.log"); });
+    });
+    emit view->customContextMenuRequested(QPoint(5, view->viewport()->height() - 5));
+    EXPECT_EQ(opened, QStringList({"", "*.log\n*.[ch"}));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(settings.files["/home/u/.config/qzxfile/ignore"], "*.log\n");
 }
 
 TEST_F(MonitorDialog, EscapeClosesTheWindowWhileMonitoring) {

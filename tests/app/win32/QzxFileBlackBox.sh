@@ -116,6 +116,26 @@ assert "\t新增\t" + sub + "文件一.txt\r\n" in text, text
 print(f"log: {len(ids)} lines, ids {ids[0]}..{ids[-1]}, {len(data)} bytes of GBK")
 PY
 
+# The list's menu: a right click anywhere in the list offers "忽略列表..." last; its dialog takes
+# a pattern, OK saves it in the user's settings and the next changes follow it.
+main=$(wine_find_window '翠鸮文件之哨' 5) || fail "the main window went away"
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove --window "$main" $((WIDTH * 44 / 100)) $((HEIGHT * 60 / 100)) click 3
+sleep 0.5
+xdotool key --delay 150 Up Return
+wine_find_window '忽略列表' 20 >/dev/null || fail "the ignore list's dialog did not open from the menu"
+xdotool type --delay 15 '*.tmp'
+xdotool key --delay 150 Tab Return
+ignore_file() { find "$WINEPREFIX/drive_c/users" -path '*/QzxFile/ignore.txt' 2>/dev/null | head -n1; }
+ignore_saved() { [[ -n "$(ignore_file)" ]]; }
+wait_for 15 ignore_saved || fail "the ignore list was not saved"
+[[ "$(od -An -c "$(ignore_file)" | tr -s ' ')" == " * . t m p \r \n" ]] ||
+  fail "ignore.txt holds $(od -An -c "$(ignore_file)")"
+: >"$sub/忽略.tmp"
+: >"$sub/保留.txt"
+wait_for 15 log_has $'\t新增\t'"$watched\\子目录\\保留.txt"$'\r' || fail "kept file not logged"
+! log_has "忽略.tmp" || fail "a file the list ignores was logged"
+
 # Escape closes the window while monitoring; the process ends with it.
 xdotool key Escape
 app_ended() { ! kill -0 "$WINE_APP_PID" 2>/dev/null; }

@@ -13,6 +13,7 @@
 
 #include "app/ControlIds.h"
 #include "app/DialogTemplate.h"
+#include "app/win32/IgnoreListDialog.h"
 #include "base/WideText_win32.h"
 #include "version.h"
 
@@ -77,6 +78,41 @@ Rect ReadRect(Reader& r) {
     return rect;
 }
 
+StoredDialog ReadDialog(const BYTE* base, std::size_t size) {
+    Reader r(base, size);
+    StoredDialog d;
+    if (r.Get<WORD>() != 1 || r.Get<WORD>() != 0xFFFF) throw std::runtime_error("not EX");
+    r.Get<DWORD>();  // help ID
+    d.exStyle = r.Get<DWORD>();
+    d.style = r.Get<DWORD>();
+    const WORD count = r.Get<WORD>();
+    d.units = ReadRect(r);
+    r.NameOrOrdinal();  // menu
+    r.NameOrOrdinal();  // class
+    d.caption = r.NameOrOrdinal();
+    if (d.style & DS_SETFONT) {
+        d.fontPoints = r.Get<WORD>();
+        r.Get<WORD>();  // weight
+        r.Get<BYTE>();  // italic
+        r.Get<BYTE>();  // charset
+        d.fontFace = r.NameOrOrdinal();
+    }
+    for (WORD i = 0; i < count; ++i) {
+        r.AlignDword(base);
+        StoredControl c;
+        r.Get<DWORD>();  // help ID
+        r.Get<DWORD>();  // extended style
+        c.style = r.Get<DWORD>();
+        c.units = ReadRect(r);
+        c.id = static_cast<int>(r.Get<DWORD>());
+        c.className = r.NameOrOrdinal();
+        c.caption = r.NameOrOrdinal();
+        r.Skip(r.Get<WORD>());
+        d.controls.push_back(c);
+    }
+    return d;
+}
+
 class ProgramResources : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -95,39 +131,8 @@ class ProgramResources : public ::testing::Test {
     StoredDialog Dialog(int id) const {
         HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));
         if (!info) throw std::runtime_error("no dialog " + std::to_string(id));
-        const auto* base = static_cast<const BYTE*>(LockResource(LoadResource(module, info)));
-        Reader r(base, SizeofResource(module, info));
-        StoredDialog d;
-        if (r.Get<WORD>() != 1 || r.Get<WORD>() != 0xFFFF) throw std::runtime_error("not EX");
-        r.Get<DWORD>();  // help ID
-        d.exStyle = r.Get<DWORD>();
-        d.style = r.Get<DWORD>();
-        const WORD count = r.Get<WORD>();
-        d.units = ReadRect(r);
-        r.NameOrOrdinal();  // menu
-        r.NameOrOrdinal();  // class
-        d.caption = r.NameOrOrdinal();
-        if (d.style & DS_SETFONT) {
-            d.fontPoints = r.Get<WORD>();
-            r.Get<WORD>();  // weight
-            r.Get<BYTE>();  // italic
-            r.Get<BYTE>();  // charset
-            d.fontFace = r.NameOrOrdinal();
-        }
-        for (WORD i = 0; i < count; ++i) {
-            r.AlignDword(base);
-            StoredControl c;
-            r.Get<DWORD>();  // help ID
-            r.Get<DWORD>();  // extended style
-            c.style = r.Get<DWORD>();
-            c.units = ReadRect(r);
-            c.id = static_cast<int>(r.Get<DWORD>());
-            c.className = r.NameOrOrdinal();
-            c.caption = r.NameOrOrdinal();
-            r.Skip(r.Get<WORD>());
-            d.controls.push_back(c);
-        }
-        return d;
+        return ReadDialog(static_cast<const BYTE*>(LockResource(LoadResource(module, info))),
+                          SizeofResource(module, info));
     }
 
     HMODULE module = nullptr;
@@ -219,6 +224,17 @@ TEST_F(ProgramResources, AboutBoxTemplateMatchesTheTable) {
     const StoredDialog d = Dialog(kTemplateAbout);
     ExpectSameDialog(AboutBoxTemplate(), d);
     EXPECT_EQ(Narrow(d.caption), AboutBoxTemplate().caption);
+}
+
+// The ignore list's dialog has no resource: the template built in memory must read back as its
+// table says, or the dialog never opens.
+TEST(IgnoreListDialog, InMemoryTemplateReadsBackAsItsTable) {
+    const std::vector<WORD> bytes = DialogTemplateBytes(IgnoreListTemplate());
+    const StoredDialog d =
+        ReadDialog(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size() * sizeof(WORD));
+    ExpectSameDialog(IgnoreListTemplate(), d);
+    EXPECT_EQ(Narrow(d.caption), IgnoreListTemplate().caption);
+    EXPECT_NE(d.controls.at(1).style & ES_MULTILINE, 0u);
 }
 
 TEST_F(ProgramResources, AboutItemIconsAndPictures) {
