@@ -1,16 +1,23 @@
-// Renders the main window with a few sample rows into a PNG, for the README.
+// Renders the main window with a few sample rows into a PNG, for the README; with "menu", the
+// list's context menu open on a row and the ignore list's dialog beside the window.
 //
-//   qzxfile-shot OUT.png
+//   qzxfile-shot OUT.png [menu]
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTableView>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 #include "app/ControlIds.h"
 #include "app/MonitorController.h"
+#include "app/qt/EventListModel.h"
+#include "app/qt/IgnoreListDialog.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtPrompts.h"
 #include "base/Gbk.h"
@@ -44,11 +51,47 @@ class SampleSource final : public qzx::ChangeSource {
     void Stop() override {}
 };
 
+// The window with the menu of its third row drawn where it opens, and the dialog on a sample
+// list to its right.
+QPixmap MenuPicture(qzx::MonitorDialog& window) {
+    QPixmap shot = window.grab();
+    QTableView* list = window.ListView();
+    const QPoint at =
+        list->viewport()->mapToGlobal(list->visualRect(window.Model()->index(2, 3)).center());
+    QPixmap menuShot;
+    QPoint menuAt;
+    QTimer::singleShot(100, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            menuShot = menu->grab();
+            menuAt = menu->pos() - window.mapToGlobal(QPoint(0, 0));
+            menu->close();
+        }
+    });
+    window.Presenter().OnRowMenu(2, {at.x(), at.y()});
+    qzx::IgnoreListDialog dialog("忽略列表",
+                                 "# 编辑器和下载的临时文件\n*.tmp\n~$*\n*.sw?\n*.crdownload\n"
+                                 "# 构建和版本库\nbuild/\n.git/\nnode_modules/\n/docs/old/\n"
+                                 "!keep.tmp");
+    dialog.show();
+    QApplication::processEvents();
+    const QPixmap dialogShot = dialog.grab();
+    const int gap = 16;
+    QPixmap canvas(shot.width() + gap + dialogShot.width(),
+                   std::max(shot.height(), dialogShot.height()));
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    painter.drawPixmap(0, 0, shot);
+    if (!menuShot.isNull()) painter.drawPixmap(menuAt, menuShot);
+    painter.drawPixmap(shot.width() + gap, (canvas.height() - dialogShot.height()) / 2, dialogShot);
+    return canvas;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUT.png\n", argv[0]);
+    const bool menu = argc == 3 && std::string(argv[2]) == "menu";
+    if (argc != 2 && !menu) {
+        std::fprintf(stderr, "usage: %s OUT.png [menu]\n", argv[0]);
         return 2;
     }
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -76,7 +119,8 @@ int main(int argc, char** argv) {
         window.PollNow();
     }
     app.processEvents();
-    if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
+    const QPixmap picture = menu ? MenuPicture(window) : window.grab();
+    if (!picture.save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;
     }
