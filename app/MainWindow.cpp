@@ -293,7 +293,7 @@ void MainWindow::ChangeIgnoreList(std::vector<std::string> lines) {
     const bool saved = deps.ignoreFiles != nullptr && !ignoreFileUnread &&
                        WritePatternFile(*deps.ignoreFiles, deps.ignoreFile, ignoreLines) == 1;
     if (!saved) {
-        const std::string& path = deps.ignoreFiles != nullptr ? deps.ignoreFile.path : "";
+        const std::string path = deps.ignoreFiles != nullptr ? deps.ignoreFile.path : std::string();
         deps.prompts.ShowMessage(IgnoreFileWriteText(path), MessageIcon::Exclamation);
     }
 }
