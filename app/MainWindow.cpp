@@ -65,6 +65,7 @@ void MainWindow::OnInit(int clientWidth, int clientHeight) {
         widths.push_back(c.width);
     }
     view.SetListColumns(titles, widths);
+    detailsWidth = kEventColumns[kDetailsColumn].width;
     ShowOptions(DefaultOptions());
     deps.controller.SetOptions(OptionsOnScreen());
     ShowStates();
@@ -109,8 +110,24 @@ void MainWindow::OnBrowse() {
 
 void MainWindow::OnStart() {
     deps.controller.SetOptions(OptionsOnScreen());
-    deps.controller.StartMonitor(view.Text(kIdFolderPath));
+    if (deps.controller.StartMonitor(view.Text(kIdFolderPath))) {
+        ShowProcessColumn(deps.controller.Status().engine.knowsProcess);
+    }
     ShowStates();
+}
+
+void MainWindow::ShowProcessColumn(bool shown) {
+    if (shown == processColumnShown) return;
+    processColumnShown = shown;
+    // Narrowed first, so that the list never needs a horizontal scroll bar on the way.
+    if (shown) view.SetListColumnWidth(kDetailsColumn, DetailsColumnWidth());
+    view.ShowProcessColumn(shown, kProcessEventColumn.title, kProcessEventColumn.width);
+    if (!shown) view.SetListColumnWidth(kDetailsColumn, DetailsColumnWidth());
+}
+
+int MainWindow::DetailsColumnWidth() const {
+    if (!processColumnShown) return detailsWidth;
+    return std::max(0, detailsWidth - kProcessEventColumn.width);
 }
 
 void MainWindow::OnStop() {
@@ -431,7 +448,8 @@ void MainWindow::OnSize(int kind, int cx, int cy) {
             for (std::size_t i = 0; i < after.size(); ++i) {
                 if (after[i].rect != before[i].rect) view.MoveControl(after[i].id, after[i].rect);
             }
-            view.SetListColumnWidth(kDetailsColumn, result.detailsColumnWidth);
+            detailsWidth = result.detailsColumnWidth;
+            view.SetListColumnWidth(kDetailsColumn, DetailsColumnWidth());
         }
     }
     if (restored) SyncList();

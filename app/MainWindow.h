@@ -148,7 +148,8 @@ class MainWindow {
     int RowCount() const { return shownCount; }
     /// The row at view row viewRow (0 is the newest); false when there is none.
     bool RowAtView(int viewRow, EventRow& out) const;
-    /// Text of a cell of the list: column 0..3 of view row viewRow; empty when there is none.
+    /// Text of a cell of the list: column 0..4 of view row viewRow (ColumnText); empty when there
+    /// is none.
     std::string CellText(int viewRow, int column) const;
     /// True while an export is being written.
     bool ExportRunning() const;
@@ -164,6 +165,10 @@ class MainWindow {
     MonitorOptions OptionsOnScreen() const;
     void ShowOptions(const MonitorOptions& options);
     void ShowStates();
+    /// Shows the process column while the engine of the run knows processes, narrowing the
+    /// details column by its width so that the list still fits its box.
+    void ShowProcessColumn(bool shown);
+    int DetailsColumnWidth() const;
     /// Brings the view up to date with the list; a poll (paced) may hold rows back while they
     /// keep arriving, a restore or a clear never does. True while rows are arriving or held.
     bool SyncList(bool paced = false);
@@ -185,6 +190,9 @@ class MainWindow {
     bool hidden = false;
     int arrangedWidth = 0;
     int arrangedHeight = 0;
+    bool processColumnShown = false;
+    // The details column's width as the layout last set it, process column or not.
+    int detailsWidth = 0;
     std::uint64_t shownGeneration = 0;
     int shownCount = 0;
     // The list's size at the previous poll, whether rows had arrived by then, and the polls

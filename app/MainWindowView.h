@@ -87,6 +87,14 @@ class MainWindowView {
                                 const std::vector<int>& widths) = 0;
     /// Width of one list column in pixels.
     virtual void SetListColumnWidth(int column, int width) = 0;
+    /// Adds list column kProcessColumn with this title and width after the others (shown true),
+    /// or takes it away again; the other columns stay as they are. Called only when it changes.
+    /// A front end none of whose engines knows processes may leave it undone.
+    virtual void ShowProcessColumn(bool shown, const std::string& title, int width) {
+        (void)shown;
+        (void)title;
+        (void)width;
+    }
     /// The list now holds sync.rowCount rows; the view reads their texts through
     /// MainWindow::CellText. Called at most once per poll tick, never while the window is
     /// minimised or hidden.

@@ -2,6 +2,7 @@
 #include "app/StatusTexts.h"
 
 #include "app/Texts.h"
+#include "watch/EngineTexts.h"
 
 namespace qzx {
 
@@ -38,6 +39,17 @@ std::string IgnoredText(std::size_t count) {
     return texts::kDetailIgnoredBefore + std::to_string(count) + texts::kDetailIgnoredAfter;
 }
 
+std::string EngineText(const EngineStatus& engine) {
+    if (engine.summary.empty() && engine.fallbackReason.empty()) return {};
+    std::string line = engine.summary;
+    // The choosing source puts the reason into its summary; a source that only fills in the
+    // reason still has it said.
+    if (!engine.fallbackReason.empty() && line.find(engine.fallbackReason) == std::string::npos) {
+        line += texts::kEngineWhyNotOpen + engine.fallbackReason + texts::kEngineWhyNotClose;
+    }
+    return line + "\n";
+}
+
 const char* HeadlineText(StatusHeadline headline) {
     switch (headline) {
         case StatusHeadline::Idle:
@@ -70,6 +82,10 @@ StatusTexts WindowStatusTexts(const MonitorStatus& status) {
     }
     for (const Trouble& trouble : status.troubles) t.toolTip += TroubleText(trouble) + "\n";
     if (status.ignoredChanges > 0) t.toolTip += IgnoredText(status.ignoredChanges) + "\n";
+    // Said while a run is on only: after a stop it would tell of a run that no longer watches.
+    const bool running =
+        status.state == MonitorState::Arming || status.state == MonitorState::Monitoring;
+    if (running) t.toolTip += EngineText(status.engine);
     return t;
 }
 

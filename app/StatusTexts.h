@@ -20,6 +20,11 @@ std::string TroubleText(const Trouble& trouble);
 /// line end.
 std::string IgnoredText(std::size_t count);
 
+/// The tooltip's line (ending in LF) on the engine of the run: which one watches, and why the one
+/// that sees the whole tree at once does not when it was refused; empty from a source that says
+/// nothing of itself.
+std::string EngineText(const EngineStatus& engine);
+
 /// What the window shows for the status.
 struct StatusTexts {
     std::string line;     ///< the status line
@@ -28,7 +33,8 @@ struct StatusTexts {
 
 /// The status line and its tooltip as the window shows them: the set-up's progress while
 /// arming, one line per trouble with its count and when it was last seen, or why watching
-/// ended by itself, and then how many changes the ignore list left out when there were any.
+/// ended by itself, then how many changes the ignore list left out when there were any, and while
+/// a run is on the engine that watches (EngineText).
 StatusTexts WindowStatusTexts(const MonitorStatus& status);
 
 }  // namespace qzx

@@ -42,6 +42,8 @@ std::string ColumnText(const EventRow& row, int column) {
             return ChangeTypeName(row.action);
         case 3:
             return row.details;
+        case kProcessColumn:
+            return row.process ? ProcessLabel(*row.process) : std::string();
         default:
             return {};
     }

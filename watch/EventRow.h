@@ -15,7 +15,7 @@ namespace qzx {
 /// Stands between the old and the new path in a rename's details.
 inline constexpr std::string_view kRenameMarker = " 命名为 ";
 
-/// A row of the event list. The texts of its four columns are made on demand, which keeps a
+/// A row of the event list. The texts of its columns are made on demand, which keeps a
 /// row small: the only text stored is the details.
 struct EventRow {
     int id = 0;
@@ -56,9 +56,14 @@ struct EventColumn {
 /// The event list's columns, in the order ColumnText numbers them; every front end shows these.
 inline constexpr EventColumn kEventColumns[4] = {
     {"ID", 40}, {"时间", 60}, {"类型", 40}, {"详细", 393}};
+/// Column 4, after those: the process behind each change. It exists only while the engine of
+/// the run knows processes (EngineStatus::knowsProcess), so that a window watching by inotify
+/// looks exactly as it always did; the log and the export never carry it.
+inline constexpr int kProcessColumn = 4;
+inline constexpr EventColumn kProcessEventColumn = {"进程", 110};
 
-/// Text of column 0..3 (ID, time, type, details: the columns of kEventColumns); empty for
-/// another column.
+/// Text of column 0..3 (ID, time, type, details: the columns of kEventColumns) and of column 4
+/// (ProcessLabel of the row's process; empty for a row without one); empty for another column.
 std::string ColumnText(const EventRow& row, int column);
 /// A text made safe for one field of a tab-separated line: TAB, CR and LF become the two
 /// characters \t, \r and \n, so that one row always stays one line of four fields.

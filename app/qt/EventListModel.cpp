@@ -1,6 +1,7 @@
 #include "app/qt/EventListModel.h"
 
 #include "app/qt/QtText.h"
+#include "watch/EventRow.h"
 
 namespace qzx {
 
@@ -31,6 +32,19 @@ void EventListModel::SetTitles(const std::vector<std::string>& newTitles) {
     titles.clear();
     for (const std::string& t : newTitles) titles << Q(t);
     endResetModel();
+}
+
+void EventListModel::ShowProcessColumn(bool shown, const std::string& title) {
+    // Inserted or removed rather than reset, so that the view keeps the widths of the others.
+    if (shown && titles.size() == kProcessColumn) {
+        beginInsertColumns(QModelIndex(), kProcessColumn, kProcessColumn);
+        titles << Q(title);
+        endInsertColumns();
+    } else if (!shown && titles.size() == kProcessColumn + 1) {
+        beginRemoveColumns(QModelIndex(), kProcessColumn, kProcessColumn);
+        titles.removeLast();
+        endRemoveColumns();
+    }
 }
 
 void EventListModel::Apply(const ListSync& sync) {

@@ -23,6 +23,9 @@ class EventListModel final : public QAbstractTableModel {
 
     /// The column titles (UTF-8). GUI thread.
     void SetTitles(const std::vector<std::string>& titles);
+    /// Adds column kProcessColumn with this title (UTF-8) after the others, or takes it away;
+    /// the other columns keep their sizes. GUI thread.
+    void ShowProcessColumn(bool shown, const std::string& title);
     /// Takes in what the presenter reports changed: one reset or one insert. GUI thread.
     void Apply(const ListSync& sync);
 

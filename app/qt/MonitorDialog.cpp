@@ -27,6 +27,7 @@
 #include "app/qt/EventListModel.h"
 #include "app/qt/IgnoreListDialog.h"
 #include "app/qt/QtText.h"
+#include "watch/EventRow.h"
 
 namespace qzx {
 MonitorDialog::MonitorDialog(MainWindowDeps deps, QWidget* parent) : QDialog(parent) {
@@ -320,6 +321,11 @@ void MonitorDialog::SetListColumns(const std::vector<std::string>& titles,
 
 void MonitorDialog::SetListColumnWidth(int column, int width) {
     eventList->setColumnWidth(column, width);
+}
+
+void MonitorDialog::ShowProcessColumn(bool shown, const std::string& title, int width) {
+    model->ShowProcessColumn(shown, title);
+    if (shown) eventList->setColumnWidth(kProcessColumn, width);
 }
 
 void MonitorDialog::SyncList(const ListSync& sync) {

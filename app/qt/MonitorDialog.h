@@ -76,6 +76,7 @@ class MonitorDialog final : public QDialog, private MainWindowView {
     void SetListColumns(const std::vector<std::string>& titles,
                         const std::vector<int>& widths) override;
     void SetListColumnWidth(int column, int width) override;
+    void ShowProcessColumn(bool shown, const std::string& title, int width) override;
     void SyncList(const ListSync& sync) override;
     bool ControlRect(int id, Rect& rect) const override;
     void MoveControl(int id, const Rect& rect) override;

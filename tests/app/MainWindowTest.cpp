@@ -11,6 +11,7 @@
 
 #include "app/MainWindow.h"
 #include "app/Texts.h"
+#include "app/WindowLayout.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakeFileSystem.h"
 #include "tests/support/FakeOpener.h"
@@ -619,6 +620,56 @@ TEST_F(MainWindow, ResizeAnchorsTheRightColumnAndTheList) {
     EXPECT_EQ(list.y + list.height, 700 - 20);
     EXPECT_EQ(view.columnWidths[3], 1000 - 245);
     EXPECT_EQ(view.rects[kIdOptAdded], TemplateRectToPixels({47, 50, 48, 10})) << "not anchored";
+}
+
+// Column 4 "进程" is there only from a Start whose engine knows processes, and stays after its
+// Stop for the rows it made; the details column gives up its width meanwhile, through resizes.
+TEST_F(MainWindow, TheProcessColumnFollowsTheEngineOfEachStart) {
+    const auto expectColumns = [&](std::size_t count, int details) {
+        ASSERT_EQ(view.columnTitles.size(), count);
+        ASSERT_EQ(view.columnWidths.size(), count);
+        EXPECT_EQ(view.columnWidths[kDetailsColumn], details);
+        if (count > std::size(kEventColumns)) {
+            EXPECT_EQ(view.columnTitles[kProcessColumn], "进程");
+            EXPECT_EQ(view.columnWidths[kProcessColumn], kProcessEventColumn.width);
+        }
+    };
+    const EngineStatus fanotify{ChangeEngine::Fanotify, true, "fan", ""};
+    const EngineStatus inotify{ChangeEngine::Inotify, false, "ino", "why"};
+    const int fresh = kEventColumns[kDetailsColumn].width;
+    const int narrowed = fresh - kProcessEventColumn.width;
+
+    source.engine = inotify;
+    StartOn(NativePath("/data"));
+    window.OnCommand(kIdStop);
+    expectColumns(4, fresh);
+    EXPECT_EQ(view.processColumnCalls, 0) << "an inotify window is the window of old";
+
+    source.engine = fanotify;
+    StartOn(NativePath("/data"));
+    expectColumns(5, narrowed);
+    ASSERT_TRUE(PollUntil([&] { return view.Text(kIdStatus) == "监控中.."; }));
+    ChangeRecord made(kActionAdded, "a.txt");
+    made.process = std::make_shared<const ProcessInfo>(ProcessInfo{42, "qzxtouch", ""});
+    source.Deliver({made, {kActionAdded, "b.txt"}});
+    window.Poll();
+    EXPECT_EQ(window.CellText(1, kProcessColumn), "qzxtouch(42)");
+    EXPECT_EQ(window.CellText(0, kProcessColumn), "") << "nothing made up for a row without";
+    window.OnSize(kSizeMaximized, 1000, 700);
+    expectColumns(5, 1000 - 245 - kProcessEventColumn.width);
+    window.OnCommand(kIdStop);
+    StartOn(NativePath("/data"));
+    window.OnCommand(kIdStop);
+    expectColumns(5, 1000 - 245 - kProcessEventColumn.width);
+
+    source.refuse = true;
+    source.engine = inotify;
+    window.OnCommand(kIdStart);
+    expectColumns(5, 1000 - 245 - kProcessEventColumn.width);
+    source.refuse = false;
+    StartOn(NativePath("/data"));
+    expectColumns(4, 1000 - 245);
+    EXPECT_EQ(view.processColumnCalls, 2) << "the view hears only of changes";
 }
 
 TEST_F(MainWindow, AboutFromTheSystemMenuNamesTheLogFolder) {

@@ -16,6 +16,7 @@
 #include "tests/support/FakePrompts.h"
 #include "tests/support/FakeSource.h"
 #include "tests/support/TestPaths.h"
+#include "watch/EngineTexts.h"
 
 namespace qzx {
 namespace {
@@ -259,6 +260,35 @@ TEST_F(MonitorController, IgnoreRulesReachRecorderAndSourceAndAreCounted) {
     EXPECT_EQ(controller.Status().ignoredChanges, 2u) << "the run's count stays after Stop";
     ASSERT_TRUE(controller.StartMonitor(kData));
     EXPECT_EQ(controller.Status().ignoredChanges, 0u);
+}
+
+// The tooltip names the engine of the run, with the reason when the whole-tree one was refused,
+// on one line while the run is on, below the other news; a source that says nothing adds none.
+TEST_F(MonitorController, TheToolTipNamesTheEngineWhileARunIsOn) {
+    const std::string fallback = std::string(texts::kEngineInotify) + "（未用 fanotify：why）";
+    const struct {
+        EngineStatus engine;
+        std::string line;
+    } cases[] = {
+        {{ChangeEngine::Fanotify, true, texts::kEngineFanotify, ""}, texts::kEngineFanotify},
+        {{ChangeEngine::Inotify, false, fallback, "why"}, fallback},
+        {{ChangeEngine::Inotify, false, texts::kEngineInotify, "why"}, fallback},
+        {{ChangeEngine::Inotify, false, texts::kEngineInotify, ""}, texts::kEngineInotify},
+        {{}, ""},
+    };
+    for (const auto& c : cases) {
+        source.engine = c.engine;
+        ASSERT_TRUE(controller.StartMonitor(kData));
+        ASSERT_TRUE(PollUntilStatus("监控中.."));
+        source.WithSink([](ChangeSink& s) { s.OnOverflow(); });
+        ASSERT_TRUE(PollUntilStatus(texts::kStatusLost));
+        const std::string tip = Shown().toolTip;
+        const std::string last = c.line.empty() ? "" : c.line + "\n";
+        EXPECT_EQ(Lines(tip), c.line.empty() ? 1 : 2) << tip;
+        EXPECT_EQ(tip.substr(tip.size() - last.size()), last) << tip;
+        controller.StopMonitor();
+        EXPECT_TRUE(Shown().toolTip.empty()) << "a stopped run is not watching by anything";
+    }
 }
 
 // After Stop returns no row appears, even with the watcher delivering at full speed.

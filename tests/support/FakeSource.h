@@ -24,6 +24,8 @@ struct FakeSourceState {
     /// The ignore patterns the source was last given, and how often it was given them.
     std::shared_ptr<const IgnoreRules> ignoreRules;
     int ignoreRulesSet = 0;
+    /// What Engine() reports: nothing by default, as a source that does not say.
+    EngineStatus engine;
 
     /// Waits, when the sink is a queue, until what was delivered is recorded (or reported), so
     /// that a test can look at once. Clear it to let deliveries pile up behind the queue.
@@ -64,6 +66,11 @@ class FakeSource final : public ChangeSource {
         std::lock_guard<std::mutex> lock(state.mutex);
         if (state.sink) ++state.stops;
         state.sink = nullptr;
+    }
+
+    EngineStatus Engine() const override {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        return state.engine;
     }
 
     void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules) override {

@@ -33,6 +33,7 @@ class FakeWindowView final : public MainWindowView {
     int focus = 0;
     std::vector<std::string> columnTitles;
     std::vector<int> columnWidths;
+    int processColumnCalls = 0;
     std::vector<ListSync> syncs;
     std::map<int, Rect> rects;
     std::vector<int> moved;
@@ -96,6 +97,17 @@ class FakeWindowView final : public MainWindowView {
     void SetListColumnWidth(int column, int width) override {
         if (column >= 0 && column < static_cast<int>(columnWidths.size()))
             columnWidths[column] = width;
+    }
+    /// Column kProcessColumn goes on the end of columnTitles and columnWidths, and off again.
+    void ShowProcessColumn(bool shown, const std::string& t, int w) override {
+        ++processColumnCalls;
+        if (shown) {
+            columnTitles.push_back(t);
+            columnWidths.push_back(w);
+        } else if (!columnTitles.empty()) {
+            columnTitles.pop_back();
+            columnWidths.pop_back();
+        }
     }
     void SyncList(const ListSync& sync) override { syncs.push_back(sync); }
     bool ControlRect(int id, Rect& rect) const override {

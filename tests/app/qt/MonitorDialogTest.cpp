@@ -159,6 +159,38 @@ TEST_F(MonitorDialog, StartStopAndRowsArrivingNewestOnTop) {
     EXPECT_EQ(recorder.EventCount(), 0);
 }
 
+// "进程" shows the process of each row only while the engine knows processes; a Start with one
+// that does not brings back the four columns of old, at their widths.
+TEST_F(MonitorDialog, TheProcessColumnIsThereOnlyWithAnEngineThatKnowsProcesses) {
+    window.show();
+    const auto header = [&](int column) {
+        return window.Model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    };
+    source.engine = {ChangeEngine::Fanotify, true, "fan", ""};
+    Get<QLineEdit>(kIdFolderPath)->setText("/data");
+    Get<QPushButton>(kIdStart)->click();
+    ASSERT_EQ(window.Model()->columnCount(), 5);
+    EXPECT_EQ(header(kProcessColumn), QString::fromUtf8("进程"));
+    EXPECT_EQ(window.ListView()->columnWidth(kProcessColumn), kProcessEventColumn.width);
+    ChangeRecord made(kActionAdded, "a.txt");
+    made.process = std::make_shared<const ProcessInfo>(ProcessInfo{42, "qzxtouch", ""});
+    source.Deliver({made});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Model()->rowCount() == 1; }, 5000));
+    EXPECT_EQ(Cell(0, kProcessColumn), QString("qzxtouch(42)"));
+    EXPECT_EQ(Cell(0, 3), QString("/data/a.txt"));
+    Get<QPushButton>(kIdStop)->click();
+
+    source.engine = {ChangeEngine::Inotify, false, "ino", ""};
+    Get<QPushButton>(kIdStart)->click();
+    ASSERT_EQ(window.Model()->columnCount(), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(header(i), QString::fromUtf8(kEventColumns[i].title));
+        EXPECT_EQ(window.ListView()->columnWidth(i), kEventColumns[i].width) << i;
+    }
+    EXPECT_EQ(Cell(0, 3), QString("/data/a.txt")) << "the rows stay";
+    Get<QPushButton>(kIdStop)->click();
+}
+
 TEST_F(MonitorDialog, TimerTickEndsTheDuplicateWindow) {
     Get<QLineEdit>(kIdFolderPath)->setText("/data");
     Get<QPushButton>(kIdStart)->click();
