@@ -24,9 +24,13 @@ using test::NativePath;
 
 constexpr LocalTime kExportDay{2026, 12, 8, 15, 0, 0};
 
+// The process a row may carry stays out of the export and the log: their four fields are relied
+// on.
 TEST(RecordExport, ExampleTextOldestFirstWithExportDay) {
-    const std::vector<EventRow> rows = {Row(1, 9, 5, 3, 1, "D:\\data\\a.txt"),
-                                        Row(2, 9, 6, 10, 2, "D:\\data\\a.txt")};
+    std::vector<EventRow> rows = {Row(1, 9, 5, 3, 1, "D:\\data\\a.txt"),
+                                  Row(2, 9, 6, 10, 2, "D:\\data\\a.txt")};
+    rows[0].process = std::make_shared<const ProcessInfo>(ProcessInfo{42, "editor", "/bin/ed"});
+    EXPECT_EQ(LogText(rows[0]), "1\t新增\tD:\\data\\a.txt");
     EXPECT_EQ(BuildExportText(rows, kExportDay),
               "ID\t时间\t事件\t路径\n\n"
               "1\t2026-12-8 9:5:3\t新增\tD:\\data\\a.txt\n"
