@@ -1,5 +1,6 @@
 // The main window offscreen: defaults, the empty-path message, Start and Stop, rows arriving.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -45,6 +46,7 @@
 #include "tests/support/WindowDeps.h"
 #include "watch/ChangeSource.h"
 #include "watch/EventRow.h"
+#include "watch/FanotifySource.h"
 
 namespace qzx {
 namespace {
@@ -718,6 +720,43 @@ TEST(MonitorDialogWithRealFolder, CreatedFileArrivesAsARow) {
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return status->text() == QString::fromUtf8("已停止.."); }, 5000));
     EXPECT_TRUE(window.Control(kIdStart)->isEnabled());
+}
+
+// With the whole-tree engine (root only) the window grows "进程", and a file this process makes
+// names this process in it.
+TEST(MonitorDialogWithRealFolder, TheFanotifyEngineBringsTheProcessColumn) {
+    if (::geteuid() != 0) GTEST_SKIP() << "fanotify needs root";
+    char pattern[] = "/tmp/qzx-window-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    EventList list;
+    EventRecorder recorder(list, SystemClock());
+    test::FakePrompts prompts;
+    MonitorController controller(
+        recorder, [] { return CreateFanotifySource(); }, prompts);
+    test::FakeWeb web;
+    OnlineNotices notices{test::ExampleStrings(), web.Fetcher()};
+    test::FakeOpener opener;
+    qzx::MonitorDialog window(
+        test::WindowDeps(list, recorder, controller, prompts, notices, opener).Build());
+    qobject_cast<QLineEdit*>(window.Control(kIdFolderPath))->setText(QString::fromStdString(dir));
+    qobject_cast<QPushButton*>(window.Control(kIdStart))->click();
+    if (!prompts.messages.empty()) {
+        std::filesystem::remove_all(dir);
+        GTEST_SKIP() << "fanotify refused: " << prompts.messages[0].text;
+    }
+    ASSERT_EQ(window.Model()->columnCount(), 5);
+    EXPECT_EQ(
+        window.Model()->headerData(kProcessColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
+        QString::fromUtf8("进程"));
+    { std::ofstream(dir + "/a.txt") << "x"; }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Model()->rowCount() >= 1; }, 5000));
+    std::string comm;
+    std::getline(std::ifstream("/proc/self/comm"), comm);
+    const QModelIndex newest = window.Model()->index(0, kProcessColumn);
+    EXPECT_EQ(newest.data().toString().toStdString(),
+              ProcessLabel({static_cast<int>(::getpid()), comm, ""}));
+    qobject_cast<QPushButton*>(window.Control(kIdStop))->click();
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
