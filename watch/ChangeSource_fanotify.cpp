@@ -5,8 +5,9 @@
 // the whole file system of the watched folder: from then on no change is missed, so the
 // source's thread tells the sink it is ready before it reads anything. That thread reads the
 // group's queue, closes the process handles that came with the events, and hands the events
-// to the translator, which keeps what lies below the watched folder. Stop wakes it through an
-// eventfd and joins it.
+// to the translator, which keeps what lies below the watched folder. Without rename events a
+// move's first half at the end of a read waits a few milliseconds for its second half
+// (HeldRename.h). Stop wakes it through an eventfd and joins it (SourceThread.h).
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -17,7 +18,6 @@
 #include <sys/statfs.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -27,7 +27,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -36,6 +35,8 @@
 #include "watch/FanotifyParser.h"
 #include "watch/FanotifySource.h"
 #include "watch/FanotifyTranslator.h"
+#include "watch/HeldRename.h"
+#include "watch/SourceThread.h"
 
 namespace qzx {
 namespace {
@@ -51,7 +52,6 @@ constexpr std::size_t kReadBufferSize = 256 * 1024;
 // read brings many events rather than a few.
 constexpr std::size_t kShortRead = 16 * 1024;
 constexpr auto kGatherPause = std::chrono::milliseconds(2);
-constexpr auto kHeldMoveWait = std::chrono::milliseconds(15);
 constexpr std::size_t kHandleRoom = MAX_HANDLE_SZ;
 
 // A file handle as the kernel's calls take it, with room for the largest.
@@ -116,6 +116,9 @@ class RealFanotifyAccess final : public FanotifyAccess {
         path.resize(static_cast<std::size_t>(length));
         // A folder that this process cannot reach from its own root is no place below it.
         if (path.front() != '/') return std::nullopt;
+        // Deleted between the two looks, the link names it with " (deleted)" added; still
+        // linked after the link was read, the path read was its place.
+        if (::fstat(fd.Get(), &info) != 0 || info.st_nlink == 0) return std::nullopt;
         return path;
     }
 
@@ -168,12 +171,10 @@ struct Group {
     FanotifyFeatures features;
 };
 
-class FanotifySourceImpl final : public FanotifySource {
+class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
   public:
     explicit FanotifySourceImpl(const FanotifyOptions& options) : options(options) {}
     ~FanotifySourceImpl() override { Stop(); }
-
-    // ---- the thread's life: start, stop, drain ----
 
     bool Start(const std::string& folder, ChangeSink& sink) override {
         Stop();
@@ -187,32 +188,7 @@ class FanotifySourceImpl final : public FanotifySource {
         if (!wake.Valid()) return false;
         group = std::move(*opened);
         wakeFd = std::move(wake);
-        try {
-            thread = std::thread([this, &sink] { Run(sink); });
-        } catch (const std::system_error&) {
-            // No thread to be had is a failure to start, not an error for the caller to catch.
-            group = Group{};
-            wakeFd.Reset();
-            return false;
-        }
-        return true;
-    }
-
-    void StopAfterDraining() override {
-        drainOnStop.store(true);
-        Stop();
-        drainOnStop.store(false);
-    }
-
-    void Stop() override {
-        if (thread.joinable()) {
-            std::uint64_t one = 1;
-            // The eventfd counter cannot overflow from one write; the result needs no check.
-            [[maybe_unused]] ssize_t written = ::write(wakeFd.Get(), &one, sizeof one);
-            thread.join();
-        }
-        group = Group{};
-        wakeFd.Reset();
+        return StartThread(sink);
     }
 
     EngineStatus Engine() const override {
@@ -225,15 +201,15 @@ class FanotifySourceImpl final : public FanotifySource {
     int RefusalError() const override { return refusalError; }
 
   private:
-    void Run(ChangeSink& sink) noexcept {
-        // Nothing may escape the thread's entry; a failure here ends the watch like a read error.
-        try {
-            // The mark is in place: every change from now on is queued for this thread.
-            sink.OnReady();
-            if (!Watch(sink)) sink.OnEnded();
-        } catch (...) {
-            sink.OnEnded();
-        }
+    void Wake() override {
+        std::uint64_t one = 1;
+        // The eventfd counter cannot overflow from one write; the result needs no check.
+        [[maybe_unused]] ssize_t written = ::write(wakeFd.Get(), &one, sizeof one);
+    }
+
+    void CloseRun() override {
+        group = Group{};
+        wakeFd.Reset();
     }
 
     // ---- setting up ----
@@ -317,8 +293,9 @@ class FanotifySourceImpl final : public FanotifySource {
 
     // ---- reading ----
 
-    // Returns true when asked to stop, false when watching ended by itself.
-    bool Watch(ChangeSink& sink) {
+    bool Watch(ChangeSink& sink) override {
+        // The mark is in place: every change from now on is queued for this thread.
+        sink.OnReady();
         RealFanotifyAccess access(group.rootFd.Get(), group.fsid);
         ProcessCache processes(SystemProcessReader());
         FanotifyTranslator translator(access, sink, options.processes ? &processes : nullptr,
@@ -326,15 +303,13 @@ class FanotifySourceImpl final : public FanotifySource {
         translator.Begin(root, group.rootKey);
         std::unique_ptr<char[]> buffer(new char[kReadBufferSize]);
         std::vector<FanotifyEvent> events;
-        using Clock = std::chrono::steady_clock;
-        Clock::time_point heldSince;
+        using Clock = RenameWait::Clock;
+        RenameWait heldMove;
         const int notifyFd = group.notify.Get();
         for (;;) {
             int timeout = -1;
             if (translator.HasHeldMove()) {
-                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    heldSince + kHeldMoveWait - Clock::now());
-                timeout = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+                timeout = static_cast<int>(heldMove.Left(Clock::now()).count());
             }
             pollfd fds[2] = {{wakeFd.Get(), POLLIN, 0}, {notifyFd, POLLIN, 0}};
             int ready = ::poll(fds, 2, timeout);
@@ -342,13 +317,14 @@ class FanotifySourceImpl final : public FanotifySource {
                 if (errno == EINTR) continue;
                 return false;
             }
+            // Only Stop writes the eventfd.
             if (fds[0].revents) {
-                if (drainOnStop.load()) Drain(translator, buffer.get(), events);
+                if (DrainAsked()) Drain(translator, buffer.get(), events);
                 return true;
             }
             if (fds[1].revents & (POLLERR | POLLNVAL)) return false;
             if (!(fds[1].revents & POLLIN)) {
-                if (translator.HasHeldMove() && Clock::now() - heldSince >= kHeldMoveWait) {
+                if (translator.HasHeldMove() && heldMove.Over(Clock::now())) {
                     translator.ReleaseHeldMove();
                 }
                 continue;
@@ -364,7 +340,7 @@ class FanotifySourceImpl final : public FanotifySource {
             CloseDescriptors(events);
             const Clock::time_point now = Clock::now();
             if (!translator.HandleEvents(events, now)) return false;
-            if (translator.HasHeldMove()) heldSince = now;
+            if (translator.HasHeldMove()) heldMove.Start(now);
             if (static_cast<std::size_t>(length) < kShortRead) {
                 if (translator.WaitsForEmptyQueue() && !translator.HasHeldMove() &&
                     QueueIsEmpty()) {
@@ -402,12 +378,11 @@ class FanotifySourceImpl final : public FanotifySource {
     }
 
     FanotifyOptions options;
+    // Set by Start, read by the thread it starts.
     std::string root;
     Group group;
     UniqueFd wakeFd;
     int refusalError = 0;
-    std::atomic<bool> drainOnStop{false};
-    std::thread thread;
 };
 
 }  // namespace
