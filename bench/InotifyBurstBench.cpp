@@ -39,6 +39,7 @@
 #include "records/DailyLog.h"
 #include "records/FileSystem.h"
 #include "watch/ChangeSource.h"
+#include "watch/EngineChoice.h"
 #include "watch/EventRecorder.h"
 #include "watch/FanotifySource.h"
 #include "watch/InotifyParser.h"
@@ -88,7 +89,7 @@ class CountingSink : public qzx::ChangeSink {
 void Burst(int folders, int files) {
     std::string root = MakeTempDir();
     CountingSink sink;
-    auto source = qzx::CreateChangeSource();
+    auto source = qzx::CreateInotifySource();
     if (!source->Start(root + "/", sink)) {
         std::printf("burst: cannot start\n");
         return;
@@ -153,7 +154,7 @@ void SetUp(int folders) {
         }
     }
     CountingSink sink;
-    auto source = qzx::CreateChangeSource();
+    auto source = qzx::CreateInotifySource();
     Clock::time_point begin = Clock::now();
     bool started = source->Start(root + "/", sink);
     Clock::time_point startReturned = Clock::now();
@@ -425,7 +426,7 @@ Outcome Engine(const AppendTree& tree, int appends, bool queued, int pauseMs = 0
     };
     if (queued) {
         NoPrompts prompts;
-        qzx::MonitorController controller(recorder, &qzx::CreateChangeSource, prompts);
+        qzx::MonitorController controller(recorder, &qzx::CreateInotifySource, prompts);
         controller.SetOptions(options);
         controller.StartMonitor(tree.root);
         while (controller.State() == qzx::MonitorState::Arming) {
@@ -450,7 +451,7 @@ Outcome Engine(const AppendTree& tree, int appends, bool queued, int pauseMs = 0
     } else {
         int run = recorder.BeginRun(tree.root + "/");
         RecordingSink sink(recorder, run);
-        auto source = qzx::CreateChangeSource();
+        auto source = qzx::CreateInotifySource();
         source->Start(tree.root + "/", sink);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a tiny tree: set up
         cpu = CpuSeconds();
@@ -592,7 +593,6 @@ double ProgramReady(std::vector<std::string> args, const std::string& readyText)
 
 void EngineSetUp(bool cold, int rounds, const std::vector<int>& sizes) {
     const std::string qzxwatch = BuildFile("../app/cli/qzxwatch");
-    const std::string qzxwatchFanotify = BuildFile("qzxwatch_fanotify");
     struct Watcher {
         const char* name;
         std::function<double(const std::string&)> ready;
@@ -605,16 +605,19 @@ void EngineSetUp(bool cold, int rounds, const std::vector<int>& sizes) {
          }},
         {"inotify source",
          [](const std::string& root) {
-             auto source = qzx::CreateChangeSource();
+             auto source = qzx::CreateInotifySource();
              return SourceReady(*source, root);
          }},
         {"qzxwatch (fanotify)",
          [&](const std::string& root) {
-             return ProgramReady({qzxwatchFanotify, root}, "监控中..");
+             return ProgramReady({qzxwatch, root}, "监控中..");
          }},
         {"qzxwatch (inotify)",
          [&](const std::string& root) {
-             return ProgramReady({qzxwatch, root}, "监控中..");
+             // Without the privilege fanotify needs, qzxwatch falls back to inotify.
+             return ProgramReady({"setpriv", "--inh-caps=-sys_admin", "--bounding-set=-sys_admin",
+                                  qzxwatch, root},
+                                 "监控中..");
          }},
         {"inotifywait -m -r",
          [](const std::string& root) {
@@ -732,7 +735,7 @@ void Outside(int appends, int rounds, int perMinute) {
             std::vector<Outcome> outcomes;
             outcomes.push_back(InotifyWait(tree, appends));
             outcomes.push_back(
-                SourceAlone("inotify source", tree, appends, qzx::CreateChangeSource()));
+                SourceAlone("inotify source", tree, appends, qzx::CreateInotifySource()));
             outcomes.push_back(SourceAlone("fanotify source", tree, appends, fanotify(true, true)));
             outcomes.push_back(SourceAlone("fanotify source, no process handles", tree, appends,
                                            fanotify(false, true)));
@@ -760,7 +763,7 @@ void Outside(int appends, int rounds, int perMinute) {
         const double quiet = IdleCpu(fanotify(pidfd, true), tree.root, seconds);
         pid_t streamer = StartStream(elsewhere, perMinute);
         const double busy = IdleCpu(fanotify(pidfd, true), tree.root, seconds);
-        const double busyInotify = IdleCpu(qzx::CreateChangeSource(), tree.root, seconds);
+        const double busyInotify = IdleCpu(qzx::CreateInotifySource(), tree.root, seconds);
         StopStream(streamer);
         std::printf(
             "outside only, %.0f s: fanotify source%s %.4f s CPU without the stream, %.4f s "

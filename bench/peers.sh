@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Side by side on the same bursts: qzxwatch, qzxwatch with fanotify (qzxwatch-fanotify, as root),
+# Side by side on the same bursts: qzxwatch with inotify (run without CAP_SYS_ADMIN through
+# setpriv), qzxwatch with fanotify (qzxwatch-fanotify: the program's own choice, as root),
 # the window (offscreen, "记录日志" ticked), inotifywait -m -r, fswatch -r and a reader that only
 # drains inotify (the floor). Writes a section "## Results: LABEL" into docs/benchmarks.md (or
 # --out FILE). --outside N has another process make N changes a minute beside the watched folder.
@@ -29,13 +30,12 @@ if ((${#need[@]})); then
 fi
 
 "$top/tools/setup-debian.sh"
-"$top/tools/build.sh" -t qzxwatch -t qzxwatch_fanotify -t peer_window >/dev/null
+"$top/tools/build.sh" -t qzxwatch -t peer_window >/dev/null
 tools="$build/bench/peers"
 mkdir -p "$tools"
 cc -O2 -Wall -Wextra -o "$tools/burst_gen" "$top/bench/burst_gen.c"
 cc -O2 -Wall -Wextra -o "$tools/inotify_floor" "$top/bench/inotify_floor.c"
 ln -sf "$build/app/cli/qzxwatch" "$tools/qzxwatch"
-ln -sf "$build/bench/qzxwatch_fanotify" "$tools/qzxwatch_fanotify"
 ln -sf "$build/bench/peer_window" "$tools/peer_window"
 
 args=(--tools "$tools" --out "$top/docs/benchmarks.md")

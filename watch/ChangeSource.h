@@ -70,7 +70,8 @@ class ChangeSource {
     virtual void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules) { (void)rules; }
 };
 
-/// The platform's change source (inotify on Linux).
+/// The platform's change source. On Linux: fanotify where the process may use it and the
+/// folder's file system allows it, inotify otherwise (Engine() says which, and why).
 std::unique_ptr<ChangeSource> CreateChangeSource();
 
 }  // namespace qzx

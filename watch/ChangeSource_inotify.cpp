@@ -30,6 +30,7 @@
 
 #include "base/UniqueFd.h"
 #include "watch/ChangeSource.h"
+#include "watch/EngineChoice.h"
 #include "watch/HeldRename.h"
 #include "watch/InotifyParser.h"
 #include "watch/InotifyTranslator.h"
@@ -254,6 +255,6 @@ class InotifySource final : public ThreadedChangeSource<> {
 
 }  // namespace
 
-std::unique_ptr<ChangeSource> CreateChangeSource() { return std::make_unique<InotifySource>(); }
+std::unique_ptr<ChangeSource> CreateInotifySource() { return std::make_unique<InotifySource>(); }
 
 }  // namespace qzx

@@ -61,8 +61,8 @@ std::unique_ptr<ChangeSource> CreateChoosingSource(FanotifyMaker fanotify, Sourc
     return std::make_unique<ChoosingSource>(std::move(fanotify), std::move(fallback));
 }
 
-std::unique_ptr<ChangeSource> CreateLinuxChangeSource() {
-    return CreateChoosingSource([] { return CreateFanotifySource(); }, &CreateChangeSource);
+std::unique_ptr<ChangeSource> CreateChangeSource() {
+    return CreateChoosingSource([] { return CreateFanotifySource(); }, &CreateInotifySource);
 }
 
 }  // namespace qzx

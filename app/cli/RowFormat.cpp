@@ -102,8 +102,13 @@ bool SplitRenameDetails(std::string_view details, std::string_view folderPath,
     return true;
 }
 
+std::string ProcessField(const EventRow& row) {
+    return row.process ? FieldText(ProcessLabel(*row.process)) : std::string();
+}
+
 void AppendRows(const std::vector<EventRow>& rows, const LocalTime& when, int utcOffsetMinutes,
-                OutputForm form, std::string_view folderPath, EncodeAppend gbk, std::string& out) {
+                OutputForm form, bool withProcess, std::string_view folderPath, EncodeAppend gbk,
+                std::string& out) {
     if (form == OutputForm::Json) {
         for (const EventRow& row : rows)
             AppendJsonRow(row, when, utcOffsetMinutes, folderPath, out);
@@ -111,7 +116,14 @@ void AppendRows(const std::vector<EventRow>& rows, const LocalTime& when, int ut
     }
     std::vector<std::string> texts;
     texts.reserve(rows.size());
-    for (const EventRow& row : rows) texts.push_back(LogText(row));
+    for (const EventRow& row : rows) {
+        texts.push_back(LogText(row));
+        if (withProcess) {
+            // Always five fields, so that a script can take the fifth without counting them.
+            texts.back() += '\t';
+            texts.back() += ProcessField(row);
+        }
+    }
     const bool inGbk = form == OutputForm::GbkLines;
     out += LogLines(texts, when, inGbk ? gbk : nullptr, inGbk ? "\r\n" : "\n");
 }
@@ -133,6 +145,18 @@ void AppendJsonRow(const EventRow& row, const LocalTime& when, int utcOffsetMinu
     if (rename) {
         out += ",\"newPath\":";
         AppendJsonString(newPath, out);
+    }
+    if (row.process) {
+        out += ",\"pid\":";
+        out += std::to_string(row.process->pid);
+        if (!row.process->name.empty()) {
+            out += ",\"process\":";
+            AppendJsonString(row.process->name, out);
+        }
+        if (!row.process->exe.empty()) {
+            out += ",\"exe\":";
+            AppendJsonString(row.process->exe, out);
+        }
     }
     out += "}\n";
 }

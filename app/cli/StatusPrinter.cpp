@@ -38,6 +38,10 @@ int PriorityOf(bool loss) { return loss ? kPriorityWarning : kPriorityInfo; }
 
 std::vector<StatusLine> WatchStatusLines(const MonitorStatus& status) {
     std::vector<StatusLine> lines;
+    // Said once: the engine stays the same for the whole run.
+    if (!status.engine.summary.empty()) {
+        lines.push_back({StatusTopic::Engine, kPriorityInfo, status.engine.summary});
+    }
     const StatusHeadline headline = Headline(status);
     lines.push_back({StatusTopic::Headline, PriorityOf(IsLoss(headline)), HeadlineText(headline)});
     if (status.state == MonitorState::Stopped && status.endedByItself) {

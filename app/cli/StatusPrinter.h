@@ -13,6 +13,7 @@ namespace qzx::cli {
 /// What a status line is about. A topic's line is printed again whenever its text changes; a
 /// new fact of the status (a count, a note on the watcher) is a topic of its own.
 enum class StatusTopic {
+    Engine,
     Headline,
     Ended,
     LostChanges,
@@ -34,7 +35,9 @@ struct StatusLine {
     std::string text;
 };
 
-/// The status as qzxwatch words it: the window's status line, then one line per trouble with
+/// The status as qzxwatch words it: which engine watches (its summary, with the reason when it
+/// is not the one that sees the whole tree at once; none from a source that does not say), the
+/// window's status line, then one line per trouble with
 /// its count and when it was last seen, or why watching ended by itself, then the count of changes
 /// the ignore list left out when there were any. The set-up's progress is left out: on a large
 /// tree it would be a line every poll.

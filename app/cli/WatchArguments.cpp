@@ -78,6 +78,8 @@ bool ReadFlag(const std::string& name, ArgumentsRead& r) {
         r.gbk = true;
     } else if (name == "--json") {
         r.json = true;
+    } else if (name == "--process") {
+        r.a.showProcess = true;
     } else if (name == "--no-dup-window") {
         r.a.duplicateWindow = false;
     } else {
@@ -193,7 +195,12 @@ std::string HelpText() {
            "                   added,modified,deleted,renamed,other\n"
            "                   (default: added,modified,deleted,renamed)\n"
            "  --gbk            print the lines in GBK with CR LF, byte for byte as the log file\n"
-           "  --json           print one JSON object per change: id, time, kind, path, newPath\n"
+           "  --json           print one JSON object per change: id, time, kind, path, newPath,\n"
+           "                   and pid, process and exe where the engine knows who made it\n"
+           "  --process        add a fifth field to each line: the process that made the\n"
+           "                   change, as name(pid), or the PID alone when it had already\n"
+           "                   ended; the field is empty when the engine does not know it\n"
+           "                   (inotify). The daily log keeps its four fields\n"
            "  --log DIR        also append every line to DIR/<year>-<month>-<day>.log\n"
            "  --no-dup-window  record every change, even a repeat of the last name\n"
            "                   (by default a repeated add or modify within 5 s is dropped)\n"
@@ -206,7 +213,12 @@ std::string HelpText() {
            "  -V, --version    show the version\n"
            "\n"
            "The status (准备中.., 监控中.., 已停止..) goes to standard error, and so do lost\n"
-           "changes and unwatched folders, with a count. SIGINT or SIGTERM stops it after every\n"
+           "changes and unwatched folders, with a count; first a line that says how the folder\n"
+           "is watched (监控方式：...). On Linux that is fanotify, one mark for the whole tree\n"
+           "with the process behind each change, where the process may use it (root, or\n"
+           "CAP_SYS_ADMIN and CAP_DAC_READ_SEARCH) and the file system allows it; otherwise\n"
+           "inotify, one watch per folder, with the reason. SIGINT or SIGTERM stops it after "
+           "every\n"
            "change made before the signal is printed and logged (on Windows, every change the\n"
            "system had already reported).\n"
            "\n"
@@ -217,7 +229,7 @@ std::string HelpText() {
            "  /build/  docs/old/ a path from FOLDER, one name pattern per component\n"
            "Letters compare as the system's file names do (exactly on Linux, without case on\n"
            "Windows, where \\ separates as / does). A rename is printed when either name is kept.\n"
-           "Excluded folders are not watched at all on Linux. For example:\n"
+           "With inotify, excluded folders are not watched at all. For example:\n"
            "  qzxwatch --exclude .git/ --exclude build/ --exclude '*.tmp' --include keep.tmp .\n"
            "\n"
            "Exit codes:\n"

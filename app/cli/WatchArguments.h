@@ -29,6 +29,9 @@ struct WatchArguments {
     bool showHelp = false;
     bool showVersion = false;
     OutputForm form = OutputForm::Utf8Lines;
+    /// --process: text lines get a fifth field, the process that made the change (empty when
+    /// the engine does not know it). JSON carries the process whenever it is known.
+    bool showProcess = false;
     /// The gates of the five kinds; the other boxes stay clear (no list, no automatic clearing).
     MonitorOptions options;
     bool duplicateWindow = true;

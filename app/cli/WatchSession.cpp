@@ -93,7 +93,7 @@ int RunWatchSession(const WatchArguments& arguments, const std::string& folder,
         const int offset = form == OutputForm::Json ? io.utcOffsetMinutes(when) : 0;
         std::string out;
         out.reserve(rows.size() * 96);
-        AppendRows(rows, when, offset, form, folderPath, io.gbk, out);
+        AppendRows(rows, when, offset, form, arguments.showProcess, folderPath, io.gbk, out);
         if (!io.writeOut(out)) outputFailed.store(true);
     });
     recorder.SetDuplicateWindow(arguments.duplicateWindow);

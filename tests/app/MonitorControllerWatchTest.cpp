@@ -1,4 +1,4 @@
-// Start, the set-up of the existing subfolders and "监控中..", against real folders.
+// Start, the inotify set-up of the existing subfolders and "监控中..", against real folders.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -16,7 +16,7 @@
 #include "app/Texts.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakePrompts.h"
-#include "watch/ChangeSource.h"
+#include "watch/EngineChoice.h"
 
 namespace qzx {
 namespace {
@@ -69,7 +69,7 @@ class MonitorControllerWatch : public ::testing::Test {
     test::FakeClock clock;
     EventRecorder recorder{list, clock};
     test::FakePrompts prompts;
-    MonitorController controller{recorder, &CreateChangeSource, prompts};
+    MonitorController controller{recorder, &CreateInotifySource, prompts};
 };
 
 // A file touched in an existing subfolder the moment the status turns to "监控中.." is never

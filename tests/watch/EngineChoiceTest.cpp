@@ -103,8 +103,8 @@ EngineStatus StartAndSee(const std::string& folder, const FanotifyOptions& optio
     CollectingSink sink;
     std::unique_ptr<ChangeSource> source =
         useOptions ? CreateChoosingSource([options] { return CreateFanotifySource(options); },
-                                          &CreateChangeSource)
-                   : CreateLinuxChangeSource();
+                                          &CreateInotifySource)
+                   : CreateChangeSource();
     if (!source->Start(folder + "/", sink)) return EngineStatus{};
     sink.WaitFor([](const CollectingSink::State& s) { return s.ready > 0; });
     int fd = ::open((folder + "/seen").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

@@ -18,6 +18,7 @@
 
 #include "tests/support/CollectingSink.h"
 #include "watch/ChangeSource.h"
+#include "watch/EngineChoice.h"
 
 namespace qzx {
 namespace {
@@ -55,7 +56,7 @@ class InotifySource : public ::testing::Test {
     void SetUp() override {
         ASSERT_FALSE(dir.path.empty());
         ASSERT_FALSE(outside.path.empty());
-        source = CreateChangeSource();
+        source = CreateInotifySource();
     }
     void TearDown() override { source->Stop(); }
 
@@ -188,7 +189,6 @@ TEST_F(InotifySource, RawByteNamesArriveWhole) {
     EXPECT_TRUE(sink.Has(1, "sub/" + invalid));
     EXPECT_TRUE(sink.Has(1, "sub/" + longest));
 }
-
 
 // A full kernel queue is an overflow, never a made-up record, and watching goes on after it.
 TEST_F(InotifySource, OverflowIsReportedAndWatchingGoesOn) {

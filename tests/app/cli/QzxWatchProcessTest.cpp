@@ -1,4 +1,4 @@
-// qzxwatch as a user runs it: real inotify in a temporary folder, output read from its pipes.
+// qzxwatch as a user runs it: the real engine in a temporary folder, output read from its pipes.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,6 +14,7 @@
 #include "base/Gbk.h"
 #include "tests/app/cli/ChildProcess.h"
 #include "tests/support/TempFolder_posix.h"
+#include "tests/watch/FanotifyTestSupport.h"
 
 namespace qzx::test {
 namespace {
@@ -56,6 +57,14 @@ void Append(const std::string& path) {
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The status lines after the engine line, which comes first (with prefix, as the journal gets
+// it); a first line that is no engine line is kept, so that the comparison shows it.
+std::vector<std::string> AfterEngineLine(const std::string& err, const std::string& prefix = "") {
+    std::vector<std::string> lines = Lines(err);
+    if (!lines.empty() && lines[0].rfind(prefix + "监控方式：", 0) == 0) lines.erase(lines.begin());
+    return lines;
 }
 
 // Starts qzxwatch and waits until it watches the whole tree.
@@ -136,7 +145,8 @@ TEST(QzxWatchProcess, ScriptedChangesGiveTheseLinesAndTheSameLog) {
     ASSERT_EQ(lines.size(), script.size()) << child.out;
     for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(Unstamped(lines[i]), script[i].second);
     // The status as the window shows it, a line each time it changed.
-    EXPECT_EQ(Lines(child.err), (std::vector<std::string>{"准备中..", "监控中..", "已停止.."}));
+    EXPECT_EQ(AfterEngineLine(child.err),
+              (std::vector<std::string>{"准备中..", "监控中..", "已停止.."}));
 
     // The log holds the same lines, in GBK with CR LF.
     std::string expectedLog;
@@ -166,8 +176,19 @@ TEST(QzxWatchProcess, StatusLinesIntoTheJournalCarryTheirPriority) {
         ASSERT_EQ(child.WaitExit(20s), 0) << child.err;
         const std::vector<std::string> plain = {"准备中..", "监控中..", "已停止.."};
         const std::vector<std::string> journal = {"<6>准备中..", "<6>监控中..", "<6>已停止.."};
-        EXPECT_EQ(Lines(child.err), named ? journal : plain);
+        EXPECT_EQ(AfterEngineLine(child.err, named ? "<6>" : ""), named ? journal : plain);
     }
+}
+
+// The keys a JSON line ends with for a change this test process made: its own where the
+// engine knows who made each change, none with inotify.
+std::string OwnProcessKeys(const std::string& err) {
+    if (Lines(err).empty() || Lines(err)[0].find("fanotify，") == std::string::npos) return "";
+    std::string name = ReadAll("/proc/self/comm");
+    if (!name.empty() && name.back() == '\n') name.pop_back();
+    const std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
+    return ",\"pid\":" + std::to_string(::getpid()) + ",\"process\":\"" + name + "\",\"exe\":\"" +
+           exe + "\"";
 }
 
 // The defaults: a change right after a new file of the same name is the same event, and
@@ -187,10 +208,64 @@ TEST(QzxWatchProcess, JsonAndTheDuplicateWindow) {
     std::vector<std::string> lines = Lines(child.out);
     for (std::string& line : lines) line = std::regex_replace(line, time, "\"time\":\"T\"");
     ASSERT_EQ(lines.size(), 2u) << child.out;
-    EXPECT_EQ(lines[0],
-              "{\"id\":1,\"time\":\"T\",\"kind\":\"新增\",\"path\":\"" + temp.Sub("a") + "\"}");
+    const std::string keys = OwnProcessKeys(child.err);
+    EXPECT_EQ(lines[0], "{\"id\":1,\"time\":\"T\",\"kind\":\"新增\",\"path\":\"" + temp.Sub("a") +
+                            "\"" + keys + "}");
     EXPECT_EQ(lines[1], "{\"id\":2,\"time\":\"T\",\"kind\":\"命名\",\"path\":\"" + temp.Sub("a") +
-                            "\",\"newPath\":\"" + temp.path + "/b \\\"q\\\"\"}");
+                            "\",\"newPath\":\"" + temp.path + "/b \\\"q\\\"\"" + keys + "}");
+}
+
+// Who made a change: with fanotify the JSON form has the helper's pid, name and program file,
+// and --process adds "name(pid)" as a fifth field; with inotify (the privilege dropped) the
+// engine line says why, the keys are absent and the field is empty. The line itself stays the
+// daily log's.
+TEST(QzxWatchProcess, ProcessOfEachChangeWhereTheEngineKnowsIt) {
+    const std::string toucher = TouchProgram();
+    const std::vector<std::string> noAdmin = {"/usr/bin/setpriv", "--inh-caps=-sys_admin",
+                                              "--bounding-set=-sys_admin"};
+    for (const bool dropped : {false, true}) {
+        SCOPED_TRACE(dropped ? "without CAP_SYS_ADMIN" : "as started");
+        if (dropped && !std::filesystem::exists(noAdmin[0])) GTEST_SKIP() << "no setpriv";
+        TempFolder temp;
+        std::vector<std::string> json = {kProgram, "--json", "--no-dup-window", temp.path};
+        std::vector<std::string> text = {kProgram, "--process", "--no-dup-window", temp.path};
+        if (dropped) {
+            json.insert(json.begin(), noAdmin.begin(), noAdmin.end());
+            text.insert(text.begin(), noAdmin.begin(), noAdmin.end());
+        }
+        ChildProcess jsonChild(json);
+        ChildProcess textChild(text);
+        ASSERT_TRUE(StartWatching(jsonChild)) << jsonChild.err;
+        ASSERT_TRUE(StartWatching(textChild)) << textChild.err;
+        const std::string engine = Lines(textChild.err).at(0);
+        ASSERT_EQ(Lines(jsonChild.err).at(0), engine);
+        const bool fanotify = engine.find("fanotify，") != std::string::npos;
+        if (dropped) {
+            EXPECT_FALSE(fanotify) << engine;
+            EXPECT_NE(engine.find("没有 fanotify 所需的权限"), std::string::npos) << engine;
+        }
+
+        // Kept running until both have printed, so that its name can still be read.
+        Toucher helper;
+        ASSERT_EQ(helper.Do("create " + temp.Sub("made")), "ok");
+        const int pid = helper.Pid();
+        ASSERT_TRUE(jsonChild.WaitFor([&] { return LineCount(jsonChild.out) >= 1; }, 10s));
+        ASSERT_TRUE(textChild.WaitFor([&] { return LineCount(textChild.out) >= 1; }, 10s));
+        jsonChild.Signal(SIGTERM);
+        textChild.Signal(SIGTERM);
+        ASSERT_EQ(jsonChild.WaitExit(20s), 0);
+        ASSERT_EQ(textChild.WaitExit(20s), 0);
+
+        const std::string who = std::to_string(pid);
+        const std::string keys =
+            fanotify ? ",\"pid\":" + who + ",\"process\":\"qzxtouch\",\"exe\":\"" + toucher + "\"}"
+                     : "}";
+        EXPECT_EQ(Lines(jsonChild.out).at(0).substr(Lines(jsonChild.out)[0].find(",\"path\":")),
+                  ",\"path\":\"" + temp.Sub("made") + "\"" + keys);
+        EXPECT_EQ(
+            Unstamped(Lines(textChild.out).at(0)),
+            "1\t新增\t" + temp.Sub("made") + "\t" + (fanotify ? "qzxtouch(" + who + ")" : ""));
+    }
 }
 
 // What the patterns leave out never reaches standard output, also in a folder made after the

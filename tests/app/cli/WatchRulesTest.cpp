@@ -114,13 +114,13 @@ TEST(WatchArguments, KindsAreTheWordsOfTheKindsTable) {
 TEST(RowFormat, LinesAreTheDailyLogsLines) {
     std::string out;
     const std::vector<EventRow> rows = {Row(7, 1, "/data/a.txt"), Row(8, 2, "/data/名字\t.txt")};
-    AppendRows(rows, When(), 0, OutputForm::Utf8Lines, "/data/", Bracketed, out);
+    AppendRows(rows, When(), 0, OutputForm::Utf8Lines, false, "/data/", Bracketed, out);
     EXPECT_EQ(out,
               "2026-12-07 09:05:03\t7\t新增\t/data/a.txt\n"
               "2026-12-07 09:05:03\t8\t删除\t/data/名字\\t.txt\n");
     out.clear();
     // As the log file holds them: the text through the encoder, the stamp as it is, CR LF.
-    AppendRows(rows, When(), 0, OutputForm::GbkLines, "/data/", Bracketed, out);
+    AppendRows(rows, When(), 0, OutputForm::GbkLines, false, "/data/", Bracketed, out);
     EXPECT_EQ(out,
               "2026-12-07 09:05:03\t[7\t新增\t/data/a.txt]\r\n"
               "2026-12-07 09:05:03\t[8\t删除\t/data/名字\\t.txt]\r\n");
@@ -129,15 +129,50 @@ TEST(RowFormat, LinesAreTheDailyLogsLines) {
 TEST(RowFormat, JsonCarriesBothPathsOfARename) {
     std::string out;
     AppendRows({Row(3, 4, "/d/a \"b\".txt 命名为 /d/c\\d.txt")}, When(), 480, OutputForm::Json,
-               "/d/", Bracketed, out);
+               false, "/d/", Bracketed, out);
     EXPECT_EQ(out,
               "{\"id\":3,\"time\":\"2026-12-07T09:05:03+08:00\",\"kind\":\"命名\","
               "\"path\":\"/d/a \\\"b\\\".txt\",\"newPath\":\"/d/c\\\\d.txt\"}\n");
     out.clear();
-    AppendRows({Row(4, 3, "/d/x")}, When(), -210, OutputForm::Json, "/d/", Bracketed, out);
+    AppendRows({Row(4, 3, "/d/x")}, When(), -210, OutputForm::Json, false, "/d/", Bracketed, out);
     EXPECT_EQ(out,
               "{\"id\":4,\"time\":\"2026-12-07T09:05:03-03:30\",\"kind\":\"修改\","
               "\"path\":\"/d/x\"}\n");
+}
+
+// The process of a change: JSON keys only for what is known, and with --process a fifth
+// field on every line, empty when unknown, made safe like the path.
+TEST(RowFormat, ProcessKeysAndFieldOnlyWhereKnown) {
+    EventRow full = Row(1, 1, "/d/a");
+    full.process = std::make_shared<const ProcessInfo>(ProcessInfo{42, "tab\tname", "/usr/bin/x"});
+    EventRow ended = Row(2, 3, "/d/a");
+    ended.process = std::make_shared<const ProcessInfo>(ProcessInfo{43, "", ""});
+    const EventRow none = Row(3, 2, "/d/a");
+    struct Case {
+        const EventRow& row;
+        const char* json;   // what follows the path
+        const char* field;  // the fifth field
+    };
+    const Case cases[] = {
+        {full, ",\"pid\":42,\"process\":\"tab\\tname\",\"exe\":\"/usr/bin/x\"}", "tab\\tname(42)"},
+        {ended, ",\"pid\":43}", "43"},
+        {none, "}", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row.id);
+        std::string out;
+        AppendRows({c.row}, When(), 0, OutputForm::Json, false, "/d/", Bracketed, out);
+        EXPECT_EQ(out.substr(out.find("\"path\":\"/d/a\"") + 13), std::string(c.json) + "\n");
+        const std::string plain = "2026-12-07 09:05:03\t" + LogText(c.row);
+        out.clear();
+        AppendRows({c.row}, When(), 0, OutputForm::Utf8Lines, false, "/d/", Bracketed, out);
+        EXPECT_EQ(out, plain + "\n");
+        out.clear();
+        AppendRows({c.row}, When(), 0, OutputForm::Utf8Lines, true, "/d/", Bracketed, out);
+        EXPECT_EQ(out, plain + "\t" + c.field + "\n");
+    }
+    ASSERT_TRUE(Parse({"--process", "d"}));
+    EXPECT_TRUE(Parse({"--process", "d"})->showProcess);
 }
 
 TEST(RowFormat, RenameSplitsWhereTheNewPathStarts) {
