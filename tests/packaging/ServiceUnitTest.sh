@@ -25,6 +25,8 @@ expect 'ProtectSystem=strict'
 expect 'ProtectHome=read-only'
 expect 'NoNewPrivileges=yes'
 expect 'PrivateTmp=yes'
+# The fanotify engine's powers, and no more of root's.
+expect 'CapabilityBoundingSet=CAP_SYS_ADMIN CAP_DAC_READ_SEARCH CAP_SYS_PTRACE'
 # The reason for keeping exit 1 and 2 from restarting is written beside the rule.
 grep -q 'will not mend themselves' "$unit" || { echo "the unit does not say why 1 and 2 stop" >&2; failed=1; }
 
