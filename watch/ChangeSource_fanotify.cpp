@@ -97,6 +97,20 @@ int OpenHandle(int mountFd, std::string_view key, int flags) {
     return ::open_by_handle_at(mountFd, &buffer.header, flags);
 }
 
+// Where an open descriptor is, as the kernel names it from this process's root: the same path
+// for the same folder, whichever links led to it. nullopt when /proc cannot say, or the place
+// cannot be reached from this process's root.
+std::optional<std::string> LinkedPath(int fd) {
+    char link[40];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    std::string path(PATH_MAX, '\0');
+    ssize_t length = ::readlink(link, path.data(), path.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return std::nullopt;
+    path.resize(static_cast<std::size_t>(length));
+    if (path.front() != '/') return std::nullopt;
+    return path;
+}
+
 // The file system below one folder, as the translator asks about it.
 class RealFanotifyAccess final : public FanotifyAccess {
   public:
@@ -108,14 +122,9 @@ class RealFanotifyAccess final : public FanotifyAccess {
         struct stat info;
         // Still open somewhere but deleted: its path is a memory, not a place.
         if (::fstat(fd.Get(), &info) != 0 || info.st_nlink == 0) return std::nullopt;
-        char link[40];
-        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd.Get());
-        std::string path(PATH_MAX, '\0');
-        ssize_t length = ::readlink(link, path.data(), path.size());
-        if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return std::nullopt;
-        path.resize(static_cast<std::size_t>(length));
         // A folder that this process cannot reach from its own root is no place below it.
-        if (path.front() != '/') return std::nullopt;
+        std::optional<std::string> path = LinkedPath(fd.Get());
+        if (!path) return std::nullopt;
         // Deleted between the two looks, the link names it with " (deleted)" added; still
         // linked after the link was read, the path read was its place.
         if (::fstat(fd.Get(), &info) != 0 || info.st_nlink == 0) return std::nullopt;
@@ -166,6 +175,9 @@ void CloseDescriptors(const std::vector<FanotifyEvent>& events) {
 struct Group {
     UniqueFd notify;
     UniqueFd rootFd;
+    // The watched folder as the kernel names it, with "/" at its end: the folders of events
+    // are found below it by their paths, which never go through a symbolic link.
+    std::string rootPath;
     std::string rootKey;
     __kernel_fsid_t fsid{};
     FanotifyFeatures features;
@@ -235,6 +247,11 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
         UniqueFd reopened(OpenHandle(opened.rootFd.Get(), *key, O_PATH | O_CLOEXEC));
         if (!reopened.Valid()) return Refused(errno == ESTALE ? EOPNOTSUPP : errno);
         opened.rootKey = std::move(*key);
+        // Without /proc no folder could be placed in the tree: every change would be dropped.
+        std::optional<std::string> rootPath = LinkedPath(opened.rootFd.Get());
+        if (!rootPath) return Refused(ENOENT);
+        opened.rootPath = std::move(*rootPath);
+        if (opened.rootPath.back() != '/') opened.rootPath += '/';
         if (!PlaceMark(opened)) return std::nullopt;
         return opened;
     }
@@ -300,7 +317,7 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
         ProcessCache processes(SystemProcessReader());
         FanotifyTranslator translator(access, sink, options.processes ? &processes : nullptr,
                                       group.features);
-        translator.Begin(root, group.rootKey);
+        translator.Begin(group.rootPath, group.rootKey);
         std::unique_ptr<char[]> buffer(new char[kReadBufferSize]);
         std::vector<FanotifyEvent> events;
         using Clock = RenameWait::Clock;

@@ -60,7 +60,6 @@ const ChangeRecord* Find(const CollectingSink::State& s, int action, const std::
     return nullptr;
 }
 
-
 class FanotifySourceTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -257,6 +256,22 @@ TEST_F(FanotifySourceTest, ChangesOutsideNeverMakeARecord) {
     Touch(At("marker"));
     ASSERT_TRUE(sink.Has(1, "marker"));
     EXPECT_THAT(sink.Snapshot().texts, ElementsAre("1 marker"));
+}
+
+// A folder given through a symbolic link: the changes in its subfolders from before the start
+// are inside the tree too, though the kernel names those folders by the link's target.
+TEST_F(FanotifySourceTest, FolderGivenThroughALink) {
+    fs::create_directories(At("old/deeper"));
+    const std::string link = scratch.folder + "/link";
+    fs::create_directory_symlink(dir, link);
+    source = CreateFanotifySource();
+    ASSERT_TRUE(source->Start(link + "/", sink)) << source->Refusal();
+    Touch(At("old/deeper/a"));
+    Touch(At("old/b"));
+    Touch(Out("c"));
+    Touch(At("top"));
+    ASSERT_TRUE(sink.Has(1, "top"));
+    EXPECT_THAT(sink.Snapshot().texts, ElementsAre("1 old/deeper/a", "1 old/b", "1 top"));
 }
 
 TEST_F(FanotifySourceTest, WatchedFolderDeletedEndsOnce) {
