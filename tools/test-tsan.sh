@@ -4,8 +4,9 @@
 # interleavings.
 set -euo pipefail
 source "$(dirname "$0")/sanitizer-env.sh"
-tests=(watch/watch_core_tests watch/watch_inotify_tests app/app_core_tests
-       online/online_core_tests app/qt/app_window_tests app/cli/qzxwatch_core_tests)
+tests=(watch/watch_core_tests watch/watch_inotify_tests watch/watch_fanotify_tests
+       app/app_core_tests online/online_core_tests app/qt/app_window_tests
+       app/cli/qzxwatch_core_tests)
 targets=()
 for t in "${tests[@]}"; do targets+=(-t "$(basename "$t")"); done
 "$qzx_top/tools/build-sanitized.sh" tsan "${targets[@]}" >/dev/null
