@@ -29,7 +29,10 @@ class ChoosingSource final : public ChangeSource {
             if (reason.empty()) return false;
         }
         std::unique_ptr<ChangeSource> fallback = makeFallback();
-        if (!fallback || !fallback->Start(folder, sink)) return false;
+        if (!fallback) return false;
+        // The folders the patterns skip are never watched, from the first one on.
+        fallback->SetIgnoreRules(ignoreRules);
+        if (!fallback->Start(folder, sink)) return false;
         status = EngineStatus{ChangeEngine::Inotify, false, texts::kEngineInotify, reason};
         if (!reason.empty()) {
             status.summary += texts::kEngineWhyNotOpen + reason + texts::kEngineWhyNotClose;
@@ -48,11 +51,17 @@ class ChoosingSource final : public ChangeSource {
 
     EngineStatus Engine() const override { return status; }
 
+    void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules) override {
+        ignoreRules = rules;
+        if (running) running->SetIgnoreRules(std::move(rules));
+    }
+
   private:
     FanotifyMaker makeFanotify;
     SourceMaker makeFallback;
     std::unique_ptr<ChangeSource> running;
     EngineStatus status;
+    std::shared_ptr<const IgnoreRules> ignoreRules;
 };
 
 }  // namespace

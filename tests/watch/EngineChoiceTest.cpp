@@ -66,12 +66,19 @@ TEST(EngineChoice, FanotifyWhereItStarts) {
     EXPECT_EQ(choice.fallbacksMade, 0);
 }
 
-// A refusal starts inotify instead, and the line for the tooltip says why.
+// A refusal starts inotify instead, with the ignore patterns, and the line for the tooltip
+// says why.
 TEST(EngineChoice, InotifyWithTheReasonWhenFanotifyRefuses) {
     Choice choice;
     CollectingSink sink;
     auto source = choice.Make(false, "no");
+    // The patterns reach the inotify source before it watches, and when they change.
+    auto rules = std::make_shared<const IgnoreRules>();
+    source->SetIgnoreRules(rules);
     ASSERT_TRUE(source->Start("/w/", sink));
+    EXPECT_EQ(choice.fallback.ignoreRules, rules);
+    source->SetIgnoreRules(nullptr);
+    EXPECT_EQ(choice.fallback.ignoreRules, nullptr);
     EngineStatus status = source->Engine();
     EXPECT_EQ(status.engine, ChangeEngine::Inotify);
     EXPECT_FALSE(status.knowsProcess);
