@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,10 @@ enum class ReadResult {
     /// A folder, a file this process may not read, or any read error.
     kFailed,
 };
+
+/// Makes a file's bytes a piece at a time: appends the next piece to out and returns false when
+/// that piece was the last.
+using NextPiece = std::function<bool(std::string& out)>;
 
 /// Files of the log and the export. Paths are UTF-8 bytes as the system takes them. Every
 /// operation may be called from any thread; failures are results, never exceptions.
@@ -43,6 +48,15 @@ class FileSystem {
     /// empty, a folder, a file this process may not write, or any write fails, and then a file
     /// that was there is left as it was.
     virtual int ReplaceFile(const std::string& path, std::string_view bytes) = 0;
+    /// ReplaceFile with bytes made while they are written, so that a large file is never held
+    /// whole: each piece is written before the next is asked for. Same results as ReplaceFile;
+    /// this default gathers the pieces and hands them to it.
+    virtual int ReplaceFileInPieces(const std::string& path, const NextPiece& next) {
+        std::string bytes;
+        while (next(bytes)) {
+        }
+        return ReplaceFile(path, bytes);
+    }
     /// Reads the whole file into bytes (emptied first), at most maxBytes of it. The records'
     /// own writers never read; a file system that cannot read keeps this default, which fails.
     virtual ReadResult ReadWholeFile(const std::string& path, std::size_t maxBytes,

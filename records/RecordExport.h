@@ -35,7 +35,8 @@ std::string EncodeFileText(std::string_view utf8Text, EncodeAppend encode);
 int WriteTextFile(FileSystem& files, const std::string& path, std::string_view utf8Text,
                   EncodeAppend encode);
 
-/// Any thread: BuildExportBytes written as WriteTextFile does; 1 on success, 0 on failure.
+/// Any thread: the bytes of BuildExportBytes, made and written piece by piece as one replacement
+/// of the file (see WriteTextFile); 1 on success, 0 on failure.
 int WriteExportFile(FileSystem& files, const std::string& path,
                     const std::vector<EventRow>& rowsOldestFirst, LocalTime exportDay,
                     EncodeAppend encode);
