@@ -2,9 +2,11 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -70,24 +72,6 @@ size_t AsciiPrefix(std::string_view s) {
     return i;
 }
 
-// One call of the converter costs about as much as twenty bytes through it, so a short ASCII
-// gap (the "/" between two Chinese folder names) goes along with its neighbours.
-constexpr size_t kAsciiGapKept = 16;
-
-// The bytes from the start of s, which is not ASCII, up to the next run of kAsciiGapKept ASCII
-// bytes or the end. UTF-8 never has a byte below 0x80 inside a character, so the cut falls
-// between characters.
-size_t ConvertedStretch(std::string_view s) {
-    size_t end = 0;
-    while (end < s.size()) {
-        while (end < s.size() && static_cast<unsigned char>(s[end]) >= 0x80) ++end;
-        const size_t gap = AsciiPrefix(s.substr(end, kAsciiGapKept));
-        if (gap >= kAsciiGapKept || end + gap == s.size()) break;
-        end += gap;
-    }
-    return end;
-}
-
 // Converts a text that starts with a non-ASCII byte.
 void AppendConverted(std::string_view utf8, std::string& out) {
     // Opening a converter costs more than converting a path; keep one per thread.
@@ -107,65 +91,112 @@ void AppendConverted(std::string_view utf8, std::string& out) {
     }
 }
 
-// The type names come again on every line of a log: short stretches seen lately are answered
-// from memory, which costs a fraction of one call of the converter.
-class RecentStretches {
+// GBK has no state and maps each character on its own, so what the converter makes of a character
+// alone it makes of it anywhere. Each thread learns the BMP a block of 256 characters at a time,
+// from the converter itself, the first time a text needs the block: a Chinese path then costs a
+// lookup per character instead of a call of the converter.
+class GbkTable {
   public:
-    static constexpr size_t kLongest = 12;
-    const std::string* Find(std::string_view utf8) const {
-        for (const Entry& e : entries) {
-            if (e.used && e.utf8 == utf8) return &e.gbk;
-        }
-        return nullptr;
-    }
-    void Keep(std::string_view utf8, std::string gbk) {
-        Entry& e = entries[next];
-        next = (next + 1) % entries.size();
-        e.utf8.assign(utf8);
-        e.gbk = std::move(gbk);
-        e.used = true;
+    // 0 when GBK lacks the character; below 0x100 its one byte; else lead byte << 8 | trail.
+    std::uint16_t Lookup(std::uint32_t bmp) {
+        std::unique_ptr<Block>& block = blocks_[bmp >> 8];
+        if (!block) block = Learn(bmp >> 8);
+        return (*block)[bmp & 0xFF];
     }
 
   private:
-    struct Entry {
-        std::string utf8;
+    using Block = std::array<std::uint16_t, 256>;
+
+    static std::unique_ptr<Block> Learn(std::uint32_t high) {
+        auto block = std::make_unique<Block>();
+        Converter conv("GBK", "UTF-8");
         std::string gbk;
-        bool used = false;
-    };
-    std::array<Entry, 8> entries;
-    size_t next = 0;
+        for (std::uint32_t low = 0; low < 256; ++low) {
+            const std::uint32_t c = high << 8 | low;
+            (*block)[low] = 0;
+            if (c < 0x80 || (c >= 0xD800 && c <= 0xDFFF) || !conv.ok()) continue;
+            char utf8[3];
+            const size_t n = EncodeUtf8(c, utf8);
+            gbk.clear();
+            if (conv.Convert(std::string_view(utf8, n), gbk) != n || gbk.empty()) {
+                conv.Reset();
+                continue;
+            }
+            const auto first = static_cast<unsigned char>(gbk[0]);
+            if (gbk.size() == 1 && first != 0) (*block)[low] = first;
+            if (gbk.size() == 2) {
+                (*block)[low] =
+                    static_cast<std::uint16_t>(first << 8 | static_cast<unsigned char>(gbk[1]));
+            }
+        }
+        return block;
+    }
+
+    static size_t EncodeUtf8(std::uint32_t c, char* out) {
+        if (c < 0x800) {
+            out[0] = static_cast<char>(0xC0 | c >> 6);
+            out[1] = static_cast<char>(0x80 | (c & 0x3F));
+            return 2;
+        }
+        out[0] = static_cast<char>(0xE0 | c >> 12);
+        out[1] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out[2] = static_cast<char>(0x80 | (c & 0x3F));
+        return 3;
+    }
+
+    std::array<std::unique_ptr<Block>, 256> blocks_;
 };
 
-void AppendStretch(std::string_view utf8, std::string& out) {
-    if (utf8.size() > RecentStretches::kLongest) {
-        AppendConverted(utf8, out);
-        return;
+// The character of a well-formed two- or three-byte sequence of n bytes, or 0 for one that
+// encodes none (overlong, a surrogate), which then goes to the converter for its verdict.
+std::uint32_t BmpCharacter(std::string_view s, size_t n) {
+    const auto b = [&s](size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(s[i]));
+    };
+    if (n == 2) {
+        const std::uint32_t c = (b(0) & 0x1F) << 6 | (b(1) & 0x3F);
+        return c >= 0x80 ? c : 0;
     }
-    thread_local RecentStretches recent;
-    if (const std::string* known = recent.Find(utf8)) {
-        out += *known;
-        return;
-    }
-    std::string gbk;
-    AppendConverted(utf8, gbk);
-    out += gbk;
-    recent.Keep(utf8, std::move(gbk));
+    const std::uint32_t c = (b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F);
+    return c >= 0x800 && (c < 0xD800 || c > 0xDFFF) ? c : 0;
 }
 
 }  // namespace
 
 void AppendGbk(std::string_view utf8, std::string& out) {
-    // Paths and log lines are mostly ASCII, which GBK shares: only the stretches around other
-    // characters go through the converter.
+    thread_local GbkTable table;
+    // GBK never takes more bytes than UTF-8 ("?" stands for one byte or more), so the room is
+    // made once and filled in place.
+    const size_t start = out.size();
+    out.resize(start + utf8.size());
+    char* dst = &out[start];
     for (;;) {
+        // Paths and log lines are mostly ASCII, which GBK shares and which is copied as it is.
         const size_t ascii = AsciiPrefix(utf8);
-        out.append(utf8.data(), ascii);
+        std::memcpy(dst, utf8.data(), ascii);
+        dst += ascii;
         utf8.remove_prefix(ascii);
-        if (utf8.empty()) return;
-        const size_t stretch = ConvertedStretch(utf8);
-        AppendStretch(utf8.substr(0, stretch), out);
-        utf8.remove_prefix(stretch);
+        if (utf8.empty()) break;
+        const size_t n = Utf8SequenceLength(utf8);
+        const std::uint32_t c = n == 2 || n == 3 ? BmpCharacter(utf8, n) : 0;
+        const std::uint16_t gbk = c != 0 ? table.Lookup(c) : 0;
+        if (gbk >= 0x100) {
+            *dst++ = static_cast<char>(gbk >> 8);
+            *dst++ = static_cast<char>(gbk & 0xFF);
+        } else if (gbk != 0) {
+            *dst++ = static_cast<char>(gbk);
+        } else {
+            // What GBK lacks, what is no UTF-8 and what lies outside the BMP: the converter
+            // decides, as it always has.
+            std::string converted;
+            AppendConverted(utf8.substr(0, n), converted);
+            const size_t at = static_cast<size_t>(dst - out.data());
+            if (at + converted.size() > out.size()) out.resize(at + converted.size() + utf8.size());
+            dst = std::copy(converted.begin(), converted.end(), &out[at]);
+        }
+        utf8.remove_prefix(n);
     }
+    out.resize(static_cast<size_t>(dst - out.data()));
 }
 
 std::string ToUtf8(std::string_view bytes, std::string_view charset) {

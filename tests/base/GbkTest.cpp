@@ -63,7 +63,7 @@ std::string WholeTextGbk(std::string_view utf8) {
     return out;
 }
 
-// Skipping ASCII and remembering short stretches must never change a byte: random texts made of
+// Skipping ASCII and looking characters up must never change a byte: random texts made of
 // ASCII runs short and long, Chinese, characters GBK lacks and broken UTF-8.
 TEST(Gbk, SameBytesAsConvertingTheWholeText) {
     const std::vector<std::string> pieces = {"a",
@@ -93,6 +93,22 @@ TEST(Gbk, SameBytesAsConvertingTheWholeText) {
         AppendGbk(text, out);
         ASSERT_EQ(out, "x" + WholeTextGbk(text)) << testing::PrintToString(text);
     }
+    // Every character of the BMP, the surrogates' three-byte forms among them, each after an
+    // ASCII byte so that none is taken for part of its neighbour.
+    std::string bmp;
+    for (unsigned c = 0x80; c <= 0xFFFF; ++c) {
+        bmp += 'a';
+        if (c < 0x800) {
+            bmp += static_cast<char>(0xC0 | c >> 6);
+        } else {
+            bmp += static_cast<char>(0xE0 | c >> 12);
+            bmp += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        }
+        bmp += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    std::string out;
+    AppendGbk(bmp, out);
+    EXPECT_EQ(out, WholeTextGbk(bmp));
 }
 
 }  // namespace
