@@ -179,6 +179,18 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                              RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
             }
             return TRUE;
+        case WM_GETMINMAXINFO: {
+            // The template's size is the smallest the layout was drawn for: in this DPI's pixels,
+            // as the dialog units are, with the frame the window's own style gives it.
+            const DialogTemplate& t = MainWindowTemplate();
+            RECT r{0, 0, t.width, t.height};
+            MapDialogRect(window, &r);
+            AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+                               static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {r.right - r.left,
+                                                                     r.bottom - r.top};
+            return TRUE;
+        }
         case WM_SHOWWINDOW:
             presenter->OnVisibilityChanged(wParam != FALSE);
             return FALSE;
