@@ -18,6 +18,9 @@ struct LocalTime {
 /// Appends a time of day as the list, the export and the status show it: hour:minute:second
 /// without leading zeros, as 9:5:3.
 void AppendTimeOfDayText(int hour, int minute, int second, std::string& out);
+/// The same text written at out, which has room for kTimeOfDayTextMax bytes; returns its end.
+constexpr int kTimeOfDayTextMax = 3 * 11 + 2;
+char* WriteTimeOfDayText(int hour, int minute, int second, char* out);
 /// AppendTimeOfDayText of when's time of day, as a new string.
 std::string TimeOfDayText(const LocalTime& when);
 

@@ -2,9 +2,11 @@
 // place and hands only non-ASCII text to the encoder.
 #include "records/RecordExport.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 
 #include "base/Clock.h"
 #include "base/PathRules.h"
@@ -14,13 +16,6 @@
 namespace qzx {
 namespace {
 
-void AppendNumber(std::string& out, unsigned value) {
-    char digits[12];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
-    (void)ec;
-    out.append(digits, end);
-}
-
 void AppendText(std::string& out, std::string_view text, EncodeAppend encode) {
     if (encode == nullptr) {
         out.append(text);
@@ -29,14 +24,39 @@ void AppendText(std::string& out, std::string_view text, EncodeAppend encode) {
     encode(text, out);
 }
 
+void ClassifyBytes(std::string_view bytes, bool& control, bool& ascii) {
+    for (char c : bytes) {
+        control |= c == '\t' || c == '\r' || c == '\n';
+        ascii &= static_cast<unsigned char>(c) < 0x80;
+    }
+}
+
+// Whether the text holds a tab or a line end, which FieldText escapes, and whether it is all
+// ASCII. Eight bytes at a time, since this runs over every path: only a word with a byte below
+// 0x20 is looked at byte by byte.
+void Classify(std::string_view text, bool& control, bool& ascii) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHigh = 0x8080808080808080u;
+    control = false;
+    ascii = true;
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        ascii &= (word & kHigh) == 0;
+        // Set in a byte below 0x20, and perhaps in the bytes above one; never otherwise.
+        if (((word - kOnes * 0x20) & ~word & kHigh) != 0) {
+            ClassifyBytes(text.substr(i, 8), control, ascii);
+        }
+    }
+    ClassifyBytes(text.substr(i), control, ascii);
+}
+
 // The details column, kept to one field and encoded; most paths need neither step.
 void AppendDetails(std::string& out, const std::string& details, EncodeAppend encode) {
     bool control = false;
     bool ascii = true;
-    for (char c : details) {
-        control |= c == '\t' || c == '\r' || c == '\n';
-        ascii &= static_cast<unsigned char>(c) < 0x80;
-    }
+    Classify(details, control, ascii);
     if (!control && (ascii || encode == nullptr)) {
         out.append(details);
         return;
@@ -60,6 +80,7 @@ class ExportWriter {
         // The type names are constants: encode them once, not once per row.
         for (int action = 0; action < 6; ++action) {
             AppendText(typeNames_[static_cast<size_t>(action)], ChangeTypeName(action), encode);
+            longestTypeName_ = std::max(longestTypeName_, typeNames_[action].size());
         }
     }
 
@@ -79,20 +100,25 @@ class ExportWriter {
 
   private:
     void AppendRow(const EventRow& row, std::string& out) {
-        AppendNumber(out, static_cast<unsigned>(row.id));
-        out += '\t';
         const LocalTime rowDay = row.year != 0 ? RecordedAt(row) : undatedDay_;
         // Rows come in runs of one day: the date is formatted again only when it changes.
         if (rowDay.year != prefixDay_.year || rowDay.month != prefixDay_.month ||
             rowDay.day != prefixDay_.day || datePrefix_.empty()) {
             prefixDay_ = rowDay;
             datePrefix_ = DayText(rowDay) + " ";
+            head_.resize(12 + datePrefix_.size() + kTimeOfDayTextMax + longestTypeName_ + 3);
         }
-        out.append(datePrefix_);
-        AppendTimeOfDayText(row.hour, row.minute, row.second, out);
-        out += '\t';
-        out.append(typeNames_[row.action >= 1 && row.action <= 5 ? row.action : 0]);
-        out += '\t';
+        // The fields before the details go out in one append: per row, appends add up.
+        char* const start = &head_[0];
+        char* p = std::to_chars(start, start + 12, static_cast<unsigned>(row.id)).ptr;
+        *p++ = '\t';
+        p = std::copy(datePrefix_.begin(), datePrefix_.end(), p);
+        p = WriteTimeOfDayText(row.hour, row.minute, row.second, p);
+        *p++ = '\t';
+        const std::string& type = typeNames_[row.action >= 1 && row.action <= 5 ? row.action : 0];
+        p = std::copy(type.begin(), type.end(), p);
+        *p++ = '\t';
+        out.append(start, p);
         AppendDetails(out, row.details, encode_);
         out.append(lineEnd_);
     }
@@ -102,7 +128,9 @@ class ExportWriter {
     const EncodeAppend encode_;
     const std::string_view lineEnd_;
     std::array<std::string, 6> typeNames_;
+    size_t longestTypeName_ = 0;
     std::string datePrefix_;
+    std::string head_;
     LocalTime prefixDay_{0, 0, 0};
     size_t next_ = 0;
     bool headerDone_ = false;

@@ -146,6 +146,15 @@ TEST(RecordFiles, ExportExampleBytesInGbk) {
     ASSERT_EQ(WriteExportFile(SystemFileSystem(), path, odd, {2026, 12, 8}, AppendGbk), 1);
     EXPECT_EQ(ReadBytes(path),
               kHeader + "3\t2026-12-8 1:2:3\t" + kAdded + "\t/" + kChinese + "\\t?.txt\r\n");
+
+    // A list of many pieces' worth reaches the file whole, in order, each row once.
+    std::vector<EventRow> many;
+    for (int i = 1; i <= 30000; ++i) {
+        many.push_back(Row(i, i % 24, i % 60, i % 60, i % 5 + 1,
+                           "/数据/第" + std::to_string(i) + "个/a\tb.txt"));
+    }
+    ASSERT_EQ(WriteExportFile(SystemFileSystem(), path, many, {2026, 12, 8}, AppendGbk), 1);
+    EXPECT_TRUE(ReadBytes(path) == BuildExportBytes(many, {2026, 12, 8}, AppendGbk));
 }
 
 // Bad targets end in the failure message and leave what was there.
