@@ -97,18 +97,6 @@ std::string ResolvedTarget(const std::string& path) {
     return resolved;
 }
 
-// Sends the piece just written towards the disk while the next one is made, so that the final
-// fsync waits for little more than the last piece. Only a hint: fsync still reports any error.
-void StartWriteBack(int fd, off_t offset, size_t size) {
-#ifdef SYNC_FILE_RANGE_WRITE
-    (void)::sync_file_range(fd, offset, static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
-#else
-    (void)fd;
-    (void)offset;
-    (void)size;
-#endif
-}
-
 class PosixFileSystem final : public FileSystem {
   public:
     bool PathExistsAs(const std::string& path, bool asFolder) const override {
@@ -170,13 +158,10 @@ class PosixFileSystem final : public FileSystem {
     int ReplaceFileInPieces(const std::string& path, const NextPiece& next) override {
         return Replace(path, [&next](int fd) {
             std::string piece;
-            off_t offset = 0;
             for (bool more = true; more;) {
                 piece.clear();
                 more = next(piece);
                 if (!WriteAll(fd, piece)) return false;
-                StartWriteBack(fd, offset, piece.size());
-                offset += static_cast<off_t>(piece.size());
             }
             return true;
         });
