@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 #include "base/UniqueHandle_win32.h"
@@ -128,27 +129,19 @@ class Win32FileSystem final : public FileSystem {
     }
 
     int ReplaceFile(const std::string& path, std::string_view bytes) override {
-        const std::wstring target = WidePath(path);
-        if (target.empty()) return 0;
-        const DWORD attributes = AttributesOf(target);
-        if (attributes != kNoFile && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
-        // The move below would get past a read-only file; the user protected it, so keep it.
-        if (attributes != kNoFile && (attributes & FILE_ATTRIBUTE_READONLY)) return 0;
+        return Replace(path, [bytes](HANDLE file) { return WriteAll(file, bytes); });
+    }
 
-        std::wstring temp;
-        UniqueHandle file = CreateTemporary(target, temp);
-        if (!file.Valid()) return 0;
-        bool ok = WriteAll(file.Get(), bytes);
-        // Without this a crash soon after the move could leave an empty file in place of the
-        // old one.
-        if (ok) ok = ::FlushFileBuffers(file.Get()) != 0;
-        ok = file.Close() && ok;
-        if (ok) {
-            ok = ::MoveFileExW(temp.c_str(), target.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-        }
-        if (!ok) ::DeleteFileW(temp.c_str());
-        return ok ? 1 : 0;
+    int ReplaceFileInPieces(const std::string& path, const NextPiece& next) override {
+        return Replace(path, [&next](HANDLE file) {
+            std::string piece;
+            for (bool more = true; more;) {
+                piece.clear();
+                more = next(piece);
+                if (!WriteAll(file, piece)) return false;
+            }
+            return true;
+        });
     }
 
     ReadResult ReadWholeFile(const std::string& path, std::size_t maxBytes,
@@ -183,6 +176,32 @@ class Win32FileSystem final : public FileSystem {
     }
 
   private:
+    // The whole file goes to a temporary beside it, which replaces it only once every byte is
+    // on the disk.
+    static int Replace(const std::string& path, const std::function<bool(HANDLE file)>& writeAll) {
+        const std::wstring target = WidePath(path);
+        if (target.empty()) return 0;
+        const DWORD attributes = AttributesOf(target);
+        if (attributes != kNoFile && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return 0;
+        // The move below would get past a read-only file; the user protected it, so keep it.
+        if (attributes != kNoFile && (attributes & FILE_ATTRIBUTE_READONLY)) return 0;
+
+        std::wstring temp;
+        UniqueHandle file = CreateTemporary(target, temp);
+        if (!file.Valid()) return 0;
+        bool ok = writeAll(file.Get());
+        // Without this a crash soon after the move could leave an empty file in place of the
+        // old one.
+        if (ok) ok = ::FlushFileBuffers(file.Get()) != 0;
+        ok = file.Close() && ok;
+        if (ok) {
+            ok = ::MoveFileExW(temp.c_str(), target.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        }
+        if (!ok) ::DeleteFileW(temp.c_str());
+        return ok ? 1 : 0;
+    }
+
     static bool IsFolder(const std::wstring& path) {
         const DWORD attributes = AttributesOf(path);
         return attributes != kNoFile && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

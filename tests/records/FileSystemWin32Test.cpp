@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "records/FileSystem.h"
 #include "tests/support/TempFolder_win32.h"
@@ -74,6 +75,16 @@ TEST(FileSystemWin32, ReplaceSwapsWholeFile) {
     EXPECT_EQ(ReadBytes(target), "new\r\n");
     EXPECT_EQ(fs.ReplaceFile(temp.Sub("fresh.log"), ""), 1);
     EXPECT_EQ(ReadBytes(temp.Sub("fresh.log")), "");
+    // Made piece by piece, as the export writes: every piece, in order, an empty one included.
+    const std::vector<std::string> pieces = {"a\r\n", "", std::string(70000, 'b'), "c"};
+    size_t given = 0;
+    EXPECT_EQ(fs.ReplaceFileInPieces(target,
+                                     [&](std::string& out) {
+                                         out += pieces[given++];
+                                         return given < pieces.size();
+                                     }),
+              1);
+    EXPECT_EQ(ReadBytes(target), "a\r\n" + std::string(70000, 'b') + "c");
     EXPECT_EQ(EntryCount(temp.path), 2);
 }
 
