@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs QzxFile.exe as a user would, under Wine on a private X server: types a folder, ticks
 # "记录日志", presses Enter, changes files from the Linux side and reads the daily log's bytes.
-# Then closes the window with Escape and checks that the process ends.
+# Then resizes the window from outside (QZX_RESIZE_PROBE names the program that does), closes
+# it with Escape and checks that the process ends.
 #
 #   QzxFileBlackBox.sh PATH/TO/QzxFile.exe [WINE]
 #
@@ -135,6 +136,13 @@ wait_for 15 ignore_saved || fail "the ignore list was not saved"
 : >"$sub/保留.txt"
 wait_for 15 log_has $'\t新增\t'"$watched\\子目录\\保留.txt"$'\r' || fail "kept file not logged"
 ! log_has "忽略.tmp" || fail "a file the list ignores was logged"
+
+# A drag of the border, made from outside: never below the template's size, and the list
+# follows a larger one.
+if [[ -n "${QZX_RESIZE_PROBE:-}" ]]; then
+  cp "$QZX_RESIZE_PROBE" "$work/app/resize-probe.exe"
+  "$WINE64" "$(winepath_of "$work/app/resize-probe.exe")" qzx || fail "free resize"
+fi
 
 # Escape closes the window while monitoring; the process ends with it.
 xdotool key Escape
