@@ -55,43 +55,43 @@ int wmain(int argc, wchar_t** argv) {
         if (HDESK desktop = OpenDesktopW(argv[1], 0, FALSE, GENERIC_ALL)) SetThreadDesktop(desktop);
     }
     EnumWindows(FindMainWindow, 0);
-    HWND main = g_found;
-    HWND list = main != nullptr ? GetDlgItem(main, qzx::kIdEventList) : nullptr;
+    HWND dialog = g_found;
+    HWND list = dialog != nullptr ? GetDlgItem(dialog, qzx::kIdEventList) : nullptr;
     if (list == nullptr) {
         std::fprintf(stderr, "resize probe: no main window with its list\n");
         return 2;
     }
     // A fresh window has the template's size.
-    const Size window = WindowSize(main);
-    const Size client = ClientSize(main);
+    const Size window = WindowSize(dialog);
+    const Size client = ClientSize(dialog);
     const Size listBefore = WindowSize(list);
     int failures = 0;
 
-    Resize(main, 60, 40);
-    const Size small = ClientSize(main);
-    if (small.width != client.width || small.height != client.height) {
+    Resize(dialog, 60, 40);
+    const Size least = ClientSize(dialog);
+    if (least.width != client.width || least.height != client.height) {
         std::fprintf(stderr, "resize probe: asked for 60x40, client %ldx%ld, template's %ldx%ld\n",
-                     small.width, small.height, client.width, client.height);
+                     least.width, least.height, client.width, client.height);
         ++failures;
     }
 
-    Resize(main, window.width + 120, window.height + 90);
-    const Size larger = WindowSize(main);
+    Resize(dialog, window.width + 120, window.height + 90);
+    const Size larger = WindowSize(dialog);
     const Size listAfter = WindowSize(list);
     const long grewX = larger.width - window.width;
     const long grewY = larger.height - window.height;
     // The list takes all the room a larger window gives, in both directions, but for the
     // rounding between the layout's units and pixels.
-    const auto near = [](long a, long b) { return a - b <= 2 && b - a <= 2; };
-    if (grewX <= 0 || grewY <= 0 || !near(listAfter.width - listBefore.width, grewX) ||
-        !near(listAfter.height - listBefore.height, grewY)) {
+    const auto nearly = [](long a, long b) { return a - b <= 2 && b - a <= 2; };
+    if (grewX <= 0 || grewY <= 0 || !nearly(listAfter.width - listBefore.width, grewX) ||
+        !nearly(listAfter.height - listBefore.height, grewY)) {
         std::fprintf(stderr, "resize probe: window grew by %ldx%ld, list from %ldx%ld to %ldx%ld\n",
                      grewX, grewY, listBefore.width, listBefore.height, listAfter.width,
                      listAfter.height);
         ++failures;
     }
 
-    Resize(main, window.width, window.height);
+    Resize(dialog, window.width, window.height);
     if (failures == 0) std::printf("resize probe: least size held, list followed\n");
     return failures == 0 ? 0 : 1;
 }
