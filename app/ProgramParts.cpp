@@ -20,18 +20,10 @@ ProgramParts::ProgramParts()
 
 MainWindowDeps ProgramParts::WindowDeps(MonitorController& controller, Prompts& prompts,
                                         DesktopOpener& opener) {
-    return {list,
-            recorder,
-            controller,
-            prompts,
-            SystemClock(),
-            SystemFileSystem(),
-            AppendGbk,
-            log.LogDirectory(),
-            notices,
-            opener,
-            &SystemFileSystem(),
-            SystemIgnoreFile()};
+    checkedOpener.emplace(opener, SystemFileSystem());
+    return {list,          recorder,           controller,          prompts,
+            SystemClock(), SystemFileSystem(), AppendGbk,           log.LogDirectory(),
+            notices,       *checkedOpener,     &SystemFileSystem(), SystemIgnoreFile()};
 }
 
 }  // namespace qzx

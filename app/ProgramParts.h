@@ -2,7 +2,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
+#include "app/DesktopOpener.h"
 #include "app/MainWindow.h"
 #include "app/MonitorController.h"
 #include "online/HttpGet.h"
@@ -23,7 +25,8 @@ struct ProgramParts {
     ProgramParts& operator=(const ProgramParts&) = delete;
 
     /// The window's dependencies: these parts, the system's clock and files, GBK exports, and
-    /// the shell's controller (made on recorder), prompts and opener.
+    /// the shell's controller (made on recorder), prompts and opener, the opener behind the
+    /// check that a folder still is one.
     MainWindowDeps WindowDeps(MonitorController& controller, Prompts& prompts,
                               DesktopOpener& opener);
 
@@ -34,6 +37,7 @@ struct ProgramParts {
     std::unique_ptr<HttpGet> http;
     HttpTools httpTools;
     OnlineNotices notices;
+    std::optional<FolderCheckingOpener> checkedOpener;
 };
 
 }  // namespace qzx

@@ -39,10 +39,8 @@ void ShellDesktopOpener::OpenFolder(const std::string& folder) {
     for (wchar_t& c : path) {
         if (c == L'/') c = L'\\';
     }
-    // "open" on a file runs it: a row whose folder turned into a program must not start it.
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        return;
+    // Only folders arrive here: the program's opener checks first (FolderCheckingOpener), since
+    // "open" on a file would run it.
     ShellOpen(path);
 }
 
