@@ -325,6 +325,30 @@ TEST(InotifyTranslatorSetUp, NewFolderFoundByTheWalkReportsItsFilesOnce) {
                 ::testing::UnorderedElementsAre("1 late/f", "1 late", "1 late/g"));
 }
 
+// A folder the list keeps again is walked as at set-up, from the moment the list changed: what
+// came in while it was skipped stays out, what came between the change and its watch is in.
+TEST(InotifyTranslatorSetUp, FolderKeptAgainReportsWhatCameAfterTheChange) {
+    FakeDirectories fs;
+    CollectingSink sink;
+    InotifyTranslator translator(fs, sink);
+    translator.SetIgnoreRules(RulesOf({"off/"}));
+    fs.now = 500;
+    fs.listings[""] = {Stamped("off", true, 50, 50)};
+    translator.Begin(kRoot, 100, 300);
+    while (translator.HasPendingWork()) translator.DoPendingWork(1000);
+    EXPECT_EQ(fs.wds.count("off"), 0u);
+    fs.now = 900;
+    fs.listings["off"] = {Stamped("skipped", false, 150, 120), Stamped("gap", false, 700, 700),
+                          Stamped("touched", false, 650, 50), Stamped("sub", true, 50, 50)};
+    fs.listings["off/sub"] = {Stamped("deep", false, 800, 800),
+                              Stamped("watched", false, 950, 950)};
+    translator.SetIgnoreRules(RulesOf({"*.tmp"}), 600);
+    while (translator.HasPendingWork()) translator.DoPendingWork(1000);
+    EXPECT_THAT(sink.Snapshot().texts,
+                ::testing::UnorderedElementsAre("1 off/gap", "3 off/touched", "1 off/sub/deep"));
+    EXPECT_EQ(sink.Snapshot().ready, 1);
+}
+
 // Without times the walk asks for none; the set-up ends with one OnReady after every batch of
 // it, with progress counts before, however small the steps.
 TEST_F(InotifyTranslatorTest, SetUpEndsWithOneReady) {
