@@ -10,8 +10,8 @@
 // Stop writes the eventfd; the thread sees it in its next poll, reads what the kernel still
 // holds if a drain was asked for, and returns. A new ignore list writes it too: the thread then
 // hands the list to the translator, which drops the watches of the folders it skips and watches
-// the ones it keeps again. Watching also ends by itself when the watched
-// folder goes away or a read fails; the sink is then told OnEnded.
+// the ones it keeps again. Watching also ends by itself when the watched folder goes away or a
+// read fails; the sink is then told OnEnded.
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
