@@ -214,33 +214,18 @@ class QzxWatchFanotify(QzxWatch):
                 os.path.join(self.work, "qzxwatch-fanotify-log"), self.root]
 
 
-def without_sys_admin(command):
-    """As root, the command without CAP_SYS_ADMIN, so that an engine choice takes inotify."""
-    if os.geteuid() != 0 or not shutil.which("setpriv"):
-        return command
-    return ["setpriv", "--inh-caps=-sys_admin", "--bounding-set=-sys_admin"] + command
-
-
-class QzxWatchInotify(QzxWatch):
-    """qzxwatch held to inotify: the baseline of the excluding run beside it."""
-    name = "qzxwatch-inotify"
-
-    def command(self):
-        return without_sys_admin(super().command())
-
-
 # Every other folder of the folder bursts (d1, d3, ... and n1, n3, ...).
 EXCLUDE_PATTERN = "[dn]*[13579]/"
 
 
-class QzxWatchExclude(QzxWatchInotify):
-    """qzxwatch held to inotify with half the new folders excluded: they cost no watch, and
-    their changes are not expected."""
+class QzxWatchExclude(QzxWatch):
+    """qzxwatch with the inotify engine and half the new folders excluded: they cost no watch,
+    and their changes are not expected."""
     name = "qzxwatch-exclude"
 
     def command(self):
-        return without_sys_admin([self.tools["qzxwatch"], "--exclude", EXCLUDE_PATTERN, "--log",
-                                  os.path.join(self.work, "qzxwatch-exclude-log"), self.root])
+        return NO_ADMIN + [self.tools["qzxwatch"], "--exclude", EXCLUDE_PATTERN, "--log",
+                           os.path.join(self.work, "qzxwatch-exclude-log"), self.root]
 
     def expected(self, root, mode, args):
         paths = expected_paths(root, mode, args)
@@ -379,8 +364,7 @@ class Floor(Watcher):
                 "renames": c.get("moved_to", 0), "appends": c.get("modified", 0)}[mode]
 
 
-WATCHERS = [QzxWatch, QzxWatchFanotify, Window, InotifyWait, FsWatch, Floor, QzxWatchInotify,
-            QzxWatchExclude]
+WATCHERS = [QzxWatch, QzxWatchFanotify, Window, InotifyWait, FsWatch, Floor, QzxWatchExclude]
 
 
 # ---------------------------------------------------------------- runs
