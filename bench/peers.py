@@ -101,6 +101,29 @@ class Watcher:
                 pass  # the thread ended meanwhile
         return total / 1e9
 
+    def expected(self, root, mode, args):
+        """The paths this watcher is to report; None: counted, not named."""
+        return expected_paths(root, mode, args)
+
+    def inotify_watches(self):
+        """The watches its inotify descriptors hold now, None when it holds none."""
+        watches = None
+        fd_dir = f"/proc/{self.proc.pid}/fd"
+        try:
+            fds = os.listdir(fd_dir)
+        except OSError:
+            return None
+        for fd in fds:
+            try:
+                if os.readlink(f"{fd_dir}/{fd}") != "anon_inode:inotify":
+                    continue
+                with open(f"/proc/{self.proc.pid}/fdinfo/{fd}") as f:
+                    count = sum(1 for line in f if line.startswith("inotify wd:"))
+            except OSError:
+                continue
+            watches = (watches or 0) + count
+        return watches
+
     def peak_rss_mib(self):
         try:
             with open(f"/proc/{self.proc.pid}/status") as f:
@@ -189,6 +212,27 @@ class QzxWatchFanotify(QzxWatch):
     def command(self):
         return [self.tools["qzxwatch"], "--log",
                 os.path.join(self.work, "qzxwatch-fanotify-log"), self.root]
+
+
+# Every other folder of the folder bursts (d1, d3, ... and n1, n3, ...).
+EXCLUDE_PATTERN = "[dn]*[13579]/"
+
+
+class QzxWatchExclude(QzxWatch):
+    """qzxwatch with the inotify engine and half the new folders excluded: they cost no watch,
+    and their changes are not expected."""
+    name = "qzxwatch-exclude"
+
+    def command(self):
+        return NO_ADMIN + [self.tools["qzxwatch"], "--exclude", EXCLUDE_PATTERN, "--log",
+                           os.path.join(self.work, "qzxwatch-exclude-log"), self.root]
+
+    def expected(self, root, mode, args):
+        paths = expected_paths(root, mode, args)
+        if paths is None or mode not in ("folders", "nested"):
+            return paths
+        prefix = len(root) + 1
+        return {p for p in paths if int(p[prefix + 1:].split("/", 1)[0]) % 2 == 0}
 
 
 class Window(Watcher):
@@ -320,7 +364,7 @@ class Floor(Watcher):
                 "renames": c.get("moved_to", 0), "appends": c.get("modified", 0)}[mode]
 
 
-WATCHERS = [QzxWatch, QzxWatchFanotify, Window, InotifyWait, FsWatch, Floor]
+WATCHERS = [QzxWatch, QzxWatchFanotify, Window, InotifyWait, FsWatch, Floor, QzxWatchExclude]
 
 
 # ---------------------------------------------------------------- runs
@@ -387,6 +431,7 @@ def run(tools, burst, classes, per_minute=0):
             cut_off = {w.name for w in watchers
                        if time.monotonic() - changed_at[w.name] < w.quiet_s}
         cpu = {w.name: w.cpu_seconds() - cpu_before[w.name] for w in watchers}
+        watches = {w.name: w.inotify_watches() for w in watchers}
         if stream:
             stream.terminate()
             stream.wait()
@@ -394,22 +439,25 @@ def run(tools, burst, classes, per_minute=0):
         for w in watchers:
             w.stop()
         rows = {}
-        expected = expected_paths(root, mode, args)
         for w in watchers:
             got = w.reports(mode)
+            expected = w.expected(root, mode, args)
             if isinstance(got, set):
                 captured = len(got & expected)
+                share = captured / len(expected) if expected else 0.0
             else:
                 captured = min(got, truth)
+                share = captured / truth if truth else 0.0
             last_ns = w.last_report_ns() or last_change[w.name]
             rows[w.name] = {
-                "share": captured / truth if truth else 0.0,
+                "share": share,
                 "overflow": w.overflowed(),
                 "last_s": max(0.0, (last_ns - end_ns) / 1e9),
                 "cut_off": w.name in cut_off,
                 "cpu_per_k": cpu[w.name] / truth * 1000 if truth else 0.0,
                 "cpu": cpu[w.name],
                 "rss": rss[w.name],
+                "watches": watches[w.name],
             }
         return truth, rows
     finally:
@@ -453,15 +501,15 @@ def median(values):
     return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
 
 
-def combine(repeats):
+def combine(repeats, baseline="inotifywait"):
     """One row per watcher from the repeated runs of one kind: the median CPU per change, the
-    median and range of its ratio to inotifywait's in the same repetition, and the worst of the
+    median and range of its ratio to the baseline's in the same repetition, and the worst of the
     rest (lowest share, latest last report, highest memory, any overflow or cut-off)."""
     rows = {}
     for name in repeats[0]:
         runs = [r[name] for r in repeats]
-        ratios = [r[name]["cpu_per_k"] / r["inotifywait"]["cpu_per_k"] for r in repeats
-                  if "inotifywait" in r and r["inotifywait"]["cpu_per_k"] > 0]
+        ratios = [r[name]["cpu_per_k"] / r[baseline]["cpu_per_k"] for r in repeats
+                  if baseline in r and r[baseline]["cpu_per_k"] > 0]
         rows[name] = {
             "share": min(r["share"] for r in runs),
             "overflow": any(r["overflow"] for r in runs),
@@ -470,6 +518,8 @@ def combine(repeats):
             "cpu_per_k": median(r["cpu_per_k"] for r in runs),
             "ratios": ratios,
             "rss": max(r["rss"] for r in runs),
+            "watches": max((r["watches"] for r in runs if r["watches"] is not None),
+                           default=None),
         }
     return rows
 
@@ -482,7 +532,7 @@ def ratio_text(ratios):
     return f"{median(ratios):.2f}× ({min(ratios):.2f}–{max(ratios):.2f})"
 
 
-def section(label, quick, repeat, results, started, per_minute=0):
+def section(label, quick, repeat, results, started, per_minute=0, baseline="inotifywait"):
     lines = [f"## Results: {label}", ""]
     lines.append(f"Run {started:%Y-%m-%d %H:%M} UTC{' (quick mode: bursts one tenth of the size)' if quick else ''}"
                  f" on {machine_text()}.")
@@ -491,16 +541,22 @@ def section(label, quick, repeat, results, started, per_minute=0):
         lines.append(f"Throughout each burst another process made {per_minute:,} changes a minute "
                      "in a folder beside the watched one, on the same file system (not counted "
                      "in the changes).")
+    if any(QzxWatchExclude.name in rows for _, _, runs in results for _, rows in runs):
+        lines.append("")
+        lines.append(f"{QzxWatchExclude.name} runs with `--exclude '{EXCLUDE_PATTERN}'`, which "
+                     "leaves out every other new folder: its captured share is of the changes "
+                     "outside them, its CPU per 1,000 changes of the whole burst, its watches "
+                     "those held when the burst was over.")
     if repeat > 1:
         lines.append("")
         lines.append(f"Each run was repeated {repeat} times, the watchers taking turns: CPU is the "
-                     "median, the ratio the median (and range) of the ratios to inotifywait in the "
+                     f"median, the ratio the median (and range) of the ratios to {baseline} in the "
                      "same repetition; captured, last report and memory are the worst of the "
                      "repetitions.")
     lines.append("")
     lines.append("| burst | run | watcher | captured | overflow reported | last report after burst (s) "
-                 "| CPU s per 1,000 changes | vs inotifywait | peak RSS (MiB) |")
-    lines.append("|---|---|---|---|---|---|---|---|---|")
+                 f"| CPU s per 1,000 changes | vs {baseline} | peak RSS (MiB) | inotify watches |")
+    lines.append("|---|---|---|---|---|---|---|---|---|---|")
     for title, truth, runs in results:
         for run_name, rows in runs:
             for name, r in rows.items():
@@ -508,7 +564,8 @@ def section(label, quick, repeat, results, started, per_minute=0):
                     f"| {title} ({truth:,} changes) | {run_name} | {name} | {r['share'] * 100:.1f}% "
                     f"| {'yes' if r['overflow'] else 'no'} "
                     f"| {'> ' if r['cut_off'] else ''}{r['last_s']:.2f} | {r['cpu_per_k']:.3f} "
-                    f"| {ratio_text(r['ratios'])} | {r['rss']:.1f} |")
+                    f"| {ratio_text(r['ratios'])} | {r['rss']:.1f} "
+                    f"| {'–' if r['watches'] is None else r['watches']} |")
     lines.append("")
     return "\n".join(lines)
 
@@ -535,6 +592,10 @@ def main():
     parser.add_argument("--only", default="", help="comma-separated watchers (default: all)")
     parser.add_argument("--repeat", type=int, default=1,
                         help="runs of each kind per burst; the table gives medians")
+    parser.add_argument("--baseline", default="inotifywait",
+                        help="the watcher whose CPU per change the others are divided by")
+    parser.add_argument("--bursts", default="", metavar="TEXT",
+                        help="only the bursts whose title holds TEXT")
     parser.add_argument("--outside", type=int, default=0, metavar="PER_MINUTE",
                         help="changes a minute made beside the watched folder during each burst")
     options = parser.parse_args()
@@ -547,7 +608,9 @@ def main():
     classes = [c for c in WATCHERS if not options.only or c.name in options.only.split(",")]
     started = datetime.datetime.now(datetime.timezone.utc)
     results = []
-    for burst in (quick_bursts() if options.quick else FULL_BURSTS):
+    bursts = [b for b in (quick_bursts() if options.quick else FULL_BURSTS)
+              if options.bursts in b[0]]
+    for burst in bursts:
         alone, together = [], []
         truth = 0
         for repetition in range(options.repeat):
@@ -565,13 +628,13 @@ def main():
                 together.append(rows)
                 for name, r in rows.items():
                     print(f"{burst[0]}: {name} together {r}", file=sys.stderr, flush=True)
-        runs = [("alone", combine(alone))]
+        runs = [("alone", combine(alone, options.baseline))]
         if together:
-            runs.append(("all at once", combine(together)))
+            runs.append(("all at once", combine(together, options.baseline)))
         results.append((burst[0], truth, runs))
     write_section(options.out, options.label,
                   section(options.label, options.quick, options.repeat, results, started,
-                          options.outside))
+                          options.outside, options.baseline))
 
 if __name__ == "__main__":
     main()

@@ -4,9 +4,11 @@
 # the window (offscreen, "记录日志" ticked), inotifywait -m -r, fswatch -r and a reader that only
 # drains inotify (the floor). Writes a section "## Results: LABEL" into docs/benchmarks.md (or
 # --out FILE). --outside N has another process make N changes a minute beside the watched folder.
+# qzxwatch-exclude is qzxwatch (inotify) with every other new folder excluded; --baseline
+# qzxwatch divides CPU by qzxwatch's, --bursts TEXT keeps the bursts whose title holds TEXT.
 #
 #   bench/peers.sh [--quick] [--repeat N] [--label LABEL] [--out FILE] [--only qzxwatch,floor,...]
-#                  [--outside PER_MINUTE] [--tmpfs]
+#                  [--outside PER_MINUTE] [--tmpfs] [--baseline WATCHER] [--bursts TEXT]
 #
 # --tmpfs (root only) runs the bursts on a tmpfs of their own, in a mount namespace of their own,
 # so that a watcher of the whole file system (fanotify) is not also paying for every other

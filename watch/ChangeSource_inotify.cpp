@@ -8,8 +8,10 @@
 // folders a budget at a time so that the kernel queue is read often. A move's first half at
 // the end of a read waits a few milliseconds for its second half (HeldRename.h).
 // Stop writes the eventfd; the thread sees it in its next poll, reads what the kernel still
-// holds if a drain was asked for, and returns. Watching also ends by itself when the watched
-// folder goes away or a read fails; the sink is then told OnEnded.
+// holds if a drain was asked for, and returns. A new ignore list writes it too: the thread then
+// hands the list to the translator, which drops the watches of the folders it skips and watches
+// the ones it keeps again. Watching also ends by itself when the watched folder goes away or a
+// read fails; the sink is then told OnEnded.
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -25,6 +27,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -151,6 +154,17 @@ class InotifySource final : public ThreadedChangeSource<> {
         return StartThread(sink);
     }
 
+    void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules) override {
+        {
+            std::lock_guard<std::mutex> lock(rulesMutex);
+            ignoreRules = std::move(rules);
+            rulesChangedAt = ClockTime(CLOCK_REALTIME);
+            rulesChanged = true;
+        }
+        // Before Start the thread takes the list when it begins; after a run, nobody reads it.
+        if (wakeFd.Valid()) Wake();
+    }
+
   private:
     void Wake() override {
         std::uint64_t one = 1;
@@ -166,6 +180,8 @@ class InotifySource final : public ThreadedChangeSource<> {
     bool Watch(ChangeSink& sink) override {
         RealDirectories directories(inotifyFd.Get(), root);
         InotifyTranslator translator(directories, sink);
+        FileTime changedAt = kNoTime;
+        translator.SetIgnoreRules(TakeRules(changedAt));
         translator.Begin(rootWd, startTime, rootArmedAt);
         std::unique_ptr<char[]> buffer(new char[kReadBufferSize]);
         std::vector<InotifyEvent> events;
@@ -185,10 +201,19 @@ class InotifySource final : public ThreadedChangeSource<> {
                 if (errno == EINTR) continue;
                 return false;
             }
-            // Only Stop writes the eventfd.
             if (fds[0].revents) {
-                if (DrainAsked()) Drain(translator, buffer.get(), events);
-                return true;
+                std::uint64_t count = 0;
+                [[maybe_unused]] ssize_t got = ::read(wakeFd.Get(), &count, sizeof count);
+                // Stop asks before it writes, so a write this read took is never missed.
+                if (StopAsked()) {
+                    if (DrainAsked()) Drain(translator, buffer.get(), events);
+                    return true;
+                }
+                if (RulesChanged()) {
+                    std::shared_ptr<const IgnoreRules> rules = TakeRules(changedAt);
+                    translator.SetIgnoreRules(std::move(rules), changedAt);
+                    listedSinceEmpty = true;
+                }
             }
             if (fds[1].revents & (POLLERR | POLLNVAL)) return false;
             if (fds[1].revents & POLLIN) {
@@ -239,6 +264,18 @@ class InotifySource final : public ThreadedChangeSource<> {
         translator.ReleaseHeldMove();
     }
 
+    bool RulesChanged() {
+        std::lock_guard<std::mutex> lock(rulesMutex);
+        return rulesChanged;
+    }
+
+    std::shared_ptr<const IgnoreRules> TakeRules(FileTime& changedAt) {
+        std::lock_guard<std::mutex> lock(rulesMutex);
+        rulesChanged = false;
+        changedAt = rulesChangedAt;
+        return ignoreRules;
+    }
+
     bool QueueIsEmpty() const {
         int queued = 0;
         return ::ioctl(inotifyFd.Get(), FIONREAD, &queued) == 0 && queued == 0;
@@ -251,6 +288,11 @@ class InotifySource final : public ThreadedChangeSource<> {
     FileTime rootArmedAt = kNoTime;  // the coarse clock once the root's watch was in place
     UniqueFd inotifyFd;
     UniqueFd wakeFd;
+    // Set by SetIgnoreRules on the caller's thread, taken by the source's thread.
+    std::mutex rulesMutex;
+    std::shared_ptr<const IgnoreRules> ignoreRules;
+    FileTime rulesChangedAt = kNoTime;
+    bool rulesChanged = false;
 };
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -66,6 +68,13 @@ class InotifyTranslator {
     /// Neither access nor sink is owned; both must outlive the translator.
     InotifyTranslator(DirectoryAccess& access, ChangeSink& sink);
 
+    /// The ignore patterns (null: none). A folder they skip (IgnoreRules::SkipsFolder) is never
+    /// watched nor listed, wherever the walks meet it. Called again while watching, the folders
+    /// the new list skips stop being watched, and the skipped folders it keeps are watched and
+    /// listed; of what they hold, only what was stamped after changedAt (the precise clock when
+    /// the list changed) and before their watch is reported, as the set-up walk does: changes
+    /// made while a folder was left out were left out with it.
+    void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules, FileTime changedAt = kNoTime);
     /// Registers the watched folder's own watch and queues the set-up walk of its subfolders.
     /// With startTime (the precise clock when watching was asked for) and rootArmedAt (Now()
     /// just after the watched folder's own watch was set), the walk reports what was stamped
@@ -98,9 +107,10 @@ class InotifyTranslator {
 
   private:
     enum class Walk {
-        Silent,  // set-up: watch what exists, report nothing
-        Report,  // a folder that appeared: report what it holds as added
-        Revisit  // after an overflow: watch what was missed, fix moved paths, report nothing
+        Silent,   // set-up: watch what exists, report nothing
+        Report,   // a folder that appeared: report what it holds as added
+        Revisit,  // after an overflow: watch what was missed, fix moved paths, report nothing
+        Rearm     // a folder the ignore list no longer skips: as Silent, from the list's change
     };
     struct Folder {
         int parent = -1;
@@ -124,6 +134,7 @@ class InotifyTranslator {
         int wd = -1;
         Walk walk = Walk::Silent;
         FileTime armedAt = kNoTime;  // set-up walk: when the folder's watch was in place
+        FileTime since = kNoTime;    // set-up walk: changes stamped after this are reported
     };
 
     void HandleOne(const InotifyEvent& event);
@@ -131,10 +142,11 @@ class InotifyTranslator {
     void Disappeared(int wd, const std::string& dir, std::string_view name, bool isDirectory);
     void PairMove(const HeldMove& from, const InotifyEvent& to);
     void ResolveHeldMove();
-    bool WatchChild(int parentWd, const std::string& name, Walk walk);
+    bool WatchChild(int parentWd, const std::string& name, Walk walk, FileTime since = kNoTime);
+    bool Skips(const std::string& path) const;
     void ListFolder(const PendingList& item, std::size_t& budget);
     void ReportSetUpChange(int wd, const std::string& dir, const DirectoryEntry& entry,
-                           FileTime armedAt);
+                           FileTime since, FileTime armedAt);
     void Queue(const PendingList& item);
     void Attach(int wd, int parentWd, const std::string& name);
     void Detach(int wd);
@@ -159,6 +171,10 @@ class InotifyTranslator {
     // (made after Start, found by the walk before its own event was read), and its listing
     // must not add them a second time.
     std::set<std::pair<int, std::string>> setUpAdded;
+    std::shared_ptr<const IgnoreRules> rules;
+    // Folders left unwatched because the rules skip them, by parent and name, so that a change
+    // of the list can watch them after all; true for one that appeared after Begin.
+    std::map<std::pair<int, std::string>, bool> skipped;
     std::optional<HeldMove> heldMove;
     ChangeBatch batch;
     bool warnedLimit = false;

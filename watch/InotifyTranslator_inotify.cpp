@@ -26,7 +26,60 @@ void InotifyTranslator::Begin(int wd, FileTime start, FileTime rootArmedAt) {
     rootWd = wd;
     startTime = start;
     folders[wd] = Folder{};
-    Queue({wd, Walk::Silent, start == kNoTime ? kNoTime : rootArmedAt});
+    Queue({wd, Walk::Silent, start == kNoTime ? kNoTime : rootArmedAt, start});
+}
+
+bool InotifyTranslator::Skips(const std::string& path) const {
+    return rules && rules->SkipsFolder(path);
+}
+
+void InotifyTranslator::SetIgnoreRules(std::shared_ptr<const IgnoreRules> newRules,
+                                       FileTime changedAt) {
+    rules = std::move(newRules);
+    if (rootWd < 0) return;
+    // Watched folders the new list skips go first, with everything below them (and what was
+    // skipped there), so that only the skipped folders that remain are looked at again.
+    struct Drop {
+        int parent;
+        std::string name;
+        int wd;
+    };
+    std::vector<Drop> drops;
+    std::vector<std::pair<int, std::string>> stack{{rootWd, std::string()}};
+    while (!stack.empty()) {
+        auto [wd, dir] = std::move(stack.back());
+        stack.pop_back();
+        auto it = folders.find(wd);
+        if (it == folders.end()) continue;
+        for (const auto& [name, child] : it->second.children) {
+            std::string path = dir + name;
+            if (Skips(path)) {
+                drops.push_back({wd, name, child});
+            } else {
+                stack.emplace_back(child, path + '/');
+            }
+        }
+    }
+    for (const Drop& drop : drops) {
+        const bool isNew = fresh.count(drop.wd) > 0;
+        DropTree(drop.wd);
+        skipped.emplace(std::make_pair(drop.parent, drop.name), isNew);
+    }
+    std::vector<std::pair<int, std::string>> kept;
+    for (auto it = skipped.begin(); it != skipped.end();) {
+        std::optional<std::string> dir = PathOf(it->first.first);
+        if (!dir) {
+            it = skipped.erase(it);
+            continue;
+        }
+        if (!Skips(*dir + it->first.second)) kept.push_back(it->first);
+        ++it;
+    }
+    for (const auto& [parent, name] : kept) {
+        skipped.erase({parent, name});
+        WatchChild(parent, name, Walk::Rearm, changedAt);
+    }
+    Flush();
 }
 
 void InotifyTranslator::Queue(const PendingList& item) {
@@ -160,14 +213,27 @@ void InotifyTranslator::PairMove(const HeldMove& from, const InotifyEvent& to) {
     auto child = oldParent->second.children.find(from.name);
     if (child == oldParent->second.children.end()) {
         // It was not watched at its old place: not reached yet by the set-up walk (nothing in
-        // it is new), or gone from there before its watch could be set up (all in it is new).
+        // it is new), gone from there before its watch could be set up (all in it is new), or
+        // skipped by the ignore rules (new when it appeared after Begin).
         bool isNew = fresh.count(from.wd) > 0 || unwatchedNew.erase({from.wd, from.name}) > 0;
+        auto wasSkipped = skipped.find({from.wd, from.name});
+        if (wasSkipped != skipped.end()) {
+            isNew = isNew || wasSkipped->second;
+            skipped.erase(wasSkipped);
+        }
         if (!WatchChild(to.wd, newName, isNew ? Walk::Report : Walk::Silent) && isNew) {
             unwatchedNew.emplace(to.wd, newName);
         }
         return;
     }
     int wd = child->second;
+    if (Skips(*toDir + newName)) {
+        // Moved to where the rules skip it: watching it would only cost.
+        const bool isNew = fresh.count(wd) > 0;
+        DropTree(wd);
+        skipped.emplace(std::make_pair(to.wd, newName), isNew);
+        return;
+    }
     Detach(wd);
     Attach(wd, to.wd, newName);
 }
@@ -188,10 +254,16 @@ void InotifyTranslator::ReleaseHeldMove() {
     Flush();
 }
 
-bool InotifyTranslator::WatchChild(int parentWd, const std::string& name, Walk walk) {
+bool InotifyTranslator::WatchChild(int parentWd, const std::string& name, Walk walk,
+                                   FileTime since) {
     std::optional<std::string> parentDir = PathOf(parentWd);
     if (!parentDir) return false;
     const std::string path = *parentDir + name;
+    if (Skips(path)) {
+        // Left for a change of the list; the set-up walk's folders were there before Begin.
+        skipped.emplace(std::make_pair(parentWd, name), walk == Walk::Report);
+        return true;
+    }
     int wd = access.AddWatch(path);
     if (wd < 0) {
         int error = -wd;
@@ -223,12 +295,14 @@ bool InotifyTranslator::WatchChild(int parentWd, const std::string& name, Walk w
         Queue({wd, walk});
         return true;
     }
+    if (walk == Walk::Silent) since = startTime;
+    if (walk != Walk::Silent && walk != Walk::Rearm) since = kNoTime;
     // Taken after the watch is in place: a change stamped later than this was seen by it.
-    const FileTime armedAt = walk == Walk::Silent && startTime != kNoTime ? access.Now() : kNoTime;
+    const FileTime armedAt = since != kNoTime ? access.Now() : kNoTime;
     Attach(wd, parentWd, name);
     if (walk == Walk::Report) fresh[wd];
     if (walk == Walk::Revisit) revisited.insert(wd);
-    Queue({wd, walk, armedAt});
+    Queue({wd, walk, armedAt, since});
     return true;
 }
 
@@ -255,7 +329,8 @@ void InotifyTranslator::ListFolder(const PendingList& item, std::size_t& budget)
     std::optional<std::string> dir = PathOf(item.wd);
     if (!dir) return;
     std::vector<DirectoryEntry> entries;
-    const bool withTimes = item.walk == Walk::Silent && item.armedAt != kNoTime;
+    const bool withTimes =
+        (item.walk == Walk::Silent || item.walk == Walk::Rearm) && item.armedAt != kNoTime;
     int error = access.ListDirectory(WithoutSlash(*dir), entries, withTimes);
     if (error != 0) {
         if (error != ENOENT && error != ENOTDIR && error != ELOOP) {
@@ -273,18 +348,19 @@ void InotifyTranslator::ListFolder(const PendingList& item, std::size_t& budget)
             if (!freshFolder->present.insert(entry.name).second) continue;
             if (setUpAdded.count({item.wd, entry.name}) == 0) Emit(kActionAdded, *dir + entry.name);
         }
-        if (withTimes) ReportSetUpChange(item.wd, *dir, entry, item.armedAt);
-        if (entry.isDirectory) WatchChild(item.wd, entry.name, item.walk);
+        if (withTimes) ReportSetUpChange(item.wd, *dir, entry, item.since, item.armedAt);
+        if (entry.isDirectory) WatchChild(item.wd, entry.name, item.walk, item.since);
     }
     if (freshFolder) freshFolder->listed = true;
 }
 
 void InotifyTranslator::ReportSetUpChange(int wd, const std::string& dir,
-                                          const DirectoryEntry& entry, FileTime armedAt) {
-    // Stamped after Start and before the folder's watch: no event will tell of it. Stamps come
-    // in ticks of the clock, so a change within the tick of Start or of the watch cannot be
-    // placed; it is left out rather than reported twice or from before Start.
-    auto unseen = [&](FileTime t) { return t != kNoTime && t > startTime && t < armedAt; };
+                                          const DirectoryEntry& entry, FileTime since,
+                                          FileTime armedAt) {
+    // Stamped after Start (or the list's change) and before the folder's watch: no event will
+    // tell of it. Stamps come in ticks of the clock, so a change within the tick of Start or of
+    // the watch cannot be placed; it is left out rather than reported twice or from before.
+    auto unseen = [&](FileTime t) { return t != kNoTime && t > since && t < armedAt; };
     if (unseen(entry.born)) {
         Emit(kActionAdded, dir + entry.name);
         setUpAdded.emplace(wd, entry.name);
@@ -339,6 +415,7 @@ void InotifyTranslator::Detach(int wd) {
 }
 
 void InotifyTranslator::DropChild(int parentWd, const std::string& name) {
+    skipped.erase({parentWd, name});
     auto parent = folders.find(parentWd);
     if (parent == folders.end()) return;
     auto slot = parent->second.children.find(name);
@@ -356,6 +433,10 @@ void InotifyTranslator::DropTree(int wd) {
         auto it = folders.find(current);
         if (it == folders.end()) continue;
         for (const auto& child : it->second.children) stack.push_back(child.second);
+        for (auto s = skipped.lower_bound({current, std::string()});
+             s != skipped.end() && s->first.first == current;) {
+            s = skipped.erase(s);
+        }
         folders.erase(it);
         fresh.erase(current);
         access.RemoveWatch(current);

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "tests/support/CollectingSink.h"
+#include "tests/support/InotifyWatches_linux.h"
 #include "watch/ChangeSource.h"
 #include "watch/EngineChoice.h"
 
@@ -295,6 +296,73 @@ TEST_F(InotifySource, StopWhileBusyThenStartAgain) {
     EXPECT_TRUE(second.Has(1, "again.txt"));
     // The source may still report to second (its set-up is done, a late event): stop it first.
     source->Stop();
+}
+
+std::shared_ptr<const IgnoreRules> RulesOf(const std::vector<std::string>& lines) {
+    auto rules = std::make_shared<IgnoreRules>();
+    EXPECT_TRUE(rules->AddLines(lines).empty());
+    return rules;
+}
+
+// The source's thread applies a new list a moment after it is set; the kernel's count shows when.
+bool WatchesBecome(int count) {
+    for (int i = 0; i < 500; ++i) {
+        if (InotifyWatches() == count) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// A folder the rules skip costs no watch, whether it was there at Start or made after it with
+// files in it at once, while a kept folder beside it gives every row; a new list that keeps it
+// watches it from then on (what it held before is no row), and one that skips a watched folder
+// gives its watch back.
+TEST_F(InotifySource, SkippedFoldersCostNoWatchUntilTheListKeepsThem) {
+    fs::create_directories(At("pre/skip/deep"));
+    Touch(At("pre/skip/old.txt"));
+    source->SetIgnoreRules(RulesOf({"skip/"}));
+    ASSERT_TRUE(StartWatching());
+    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ready > 0; }));
+    const int atStart = InotifyWatches();
+    EXPECT_EQ(atStart, 2) << "the watched folder and pre";
+
+    ASSERT_EQ(::mkdir(At("skip").c_str(), 0755), 0);
+    for (int i = 0; i < 5; ++i) Touch(At("skip/f" + std::to_string(i)));
+    ASSERT_EQ(::mkdir(At("keep").c_str(), 0755), 0);
+    for (int i = 0; i < 5; ++i) Touch(At("keep/f" + std::to_string(i)));
+    Touch(At("mark1"));
+    ASSERT_TRUE(sink.Has(1, "mark1"));
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(sink.Has(1, "keep/f" + std::to_string(i))) << i;
+    EXPECT_EQ(InotifyWatches(), atStart + 1) << "keep only";
+
+    // Nothing under a skipped folder was seen; the rest of the tree still is, once each.
+    auto underSkip = [](const CollectingSink::State& s) {
+        return std::count_if(s.texts.begin(), s.texts.end(), [](const std::string& t) {
+            return t.find(" skip/") != std::string::npos || t.find("/skip/") != std::string::npos;
+        });
+    };
+    EXPECT_EQ(underSkip(sink.Snapshot()), 0);
+
+    // Kept again: skip, pre/skip and pre/skip/deep are watched, their old files no row.
+    source->SetIgnoreRules(RulesOf({"*.tmp"}));
+    ASSERT_TRUE(WatchesBecome(atStart + 4)) << InotifyWatches();
+    Touch(At("skip/after.txt"));
+    Touch(At("pre/skip/deep/after.txt"));
+    Touch(At("mark2"));
+    EXPECT_TRUE(sink.Has(1, "skip/after.txt"));
+    EXPECT_TRUE(sink.Has(1, "pre/skip/deep/after.txt"));
+    ASSERT_TRUE(sink.Has(1, "mark2"));
+    EXPECT_EQ(underSkip(sink.Snapshot()), 2);
+
+    // Skipped now: keep's watch goes, and so do its later changes.
+    source->SetIgnoreRules(RulesOf({"/keep/"}));
+    ASSERT_TRUE(WatchesBecome(atStart + 3)) << InotifyWatches();
+    Touch(At("keep/late.txt"));
+    Touch(At("mark3"));
+    ASSERT_TRUE(sink.Has(1, "mark3"));
+    auto s = sink.Snapshot();
+    EXPECT_EQ(CountOf(s, "1 keep/late.txt"), 0);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(CountOf(s, "1 keep/f" + std::to_string(i)), 1) << i;
 }
 
 }  // namespace

@@ -223,6 +223,53 @@ TEST_F(InotifyTranslatorTest, UnwatchableFoldersWarnAndAreSkipped) {
     EXPECT_EQ(translator.WatchedCount(), 2u);  // the root and "ok"
 }
 
+std::shared_ptr<const IgnoreRules> RulesOf(const std::vector<std::string>& lines) {
+    auto rules = std::make_shared<IgnoreRules>();
+    EXPECT_TRUE(rules->AddLines(lines).empty());
+    return rules;
+}
+
+// Renames across the edge of what the rules skip: a watched folder moved to a skipped name
+// gives its watches back, a skipped one moved to a kept name is watched (what a folder made
+// after the start held is new), and a new list swaps which of them are watched.
+TEST_F(InotifyTranslatorTest, RenamesAndListChangesAcrossSkippedFolders) {
+    translator.SetIgnoreRules(RulesOf({"*.off/"}));
+    fs.listings[""] = {{"d", true}, {"x.off", true}};
+    fs.listings["d"] = {{"e", true}};
+    fs.listings["x"] = {{"in", true}};
+    fs.listings["n"] = {{"a.txt", false}};
+    fs.listings["d.off"] = {{"e", true}};
+    Settle();
+    EXPECT_EQ(fs.wds.count("x.off"), 0u);
+    const int d = fs.wds.at("d");
+    const int e = fs.wds.at("d/e");
+
+    translator.HandleEvents({Event(kRoot, IN_MOVED_FROM | IN_ISDIR, "d", 3),
+                             Event(kRoot, IN_MOVED_TO | IN_ISDIR, "d.off", 3),
+                             Event(e, IN_CREATE, "late")});
+    EXPECT_THAT(fs.removed, ::testing::UnorderedElementsAre(d, e));
+    translator.HandleEvents({Event(kRoot, IN_MOVED_FROM | IN_ISDIR, "x.off", 4),
+                             Event(kRoot, IN_MOVED_TO | IN_ISDIR, "x", 4),
+                             Event(kRoot, IN_CREATE | IN_ISDIR, "n.off")});
+    Settle();
+    EXPECT_EQ(fs.wds.count("n.off"), 0u);
+    translator.HandleEvents({Event(kRoot, IN_MOVED_FROM | IN_ISDIR, "n.off", 5),
+                             Event(kRoot, IN_MOVED_TO | IN_ISDIR, "n", 5)});
+    Settle();
+    EXPECT_THAT(Texts(), ElementsAre("4 d", "5 d.off", "4 x.off", "5 x", "1 n.off", "4 n.off",
+                                     "5 n", "1 n/a.txt"));
+    // root, x, x/in, n
+    EXPECT_EQ(translator.WatchedCount(), 4u);
+
+    fs.removed.clear();
+    translator.SetIgnoreRules(RulesOf({"/x/"}));
+    Settle();
+    EXPECT_THAT(fs.removed, ::testing::UnorderedElementsAre(fs.wds.at("x"), fs.wds.at("x/in")));
+    EXPECT_EQ(translator.PathOf(fs.wds.at("d.off/e")), "d.off/e/");
+    EXPECT_EQ(translator.WatchedCount(), 4u);  // root, n, d.off, d.off/e
+    EXPECT_EQ(Texts().size(), 8u) << "what a kept folder held before is no change";
+}
+
 }  // namespace
 }  // namespace qzx
 
@@ -276,6 +323,30 @@ TEST(InotifyTranslatorSetUp, NewFolderFoundByTheWalkReportsItsFilesOnce) {
     translator.HandleEvents({Event(fs.wds.at("late"), IN_CREATE, "g")});
     EXPECT_THAT(sink.Snapshot().texts,
                 ::testing::UnorderedElementsAre("1 late/f", "1 late", "1 late/g"));
+}
+
+// A folder the list keeps again is walked as at set-up, from the moment the list changed: what
+// came in while it was skipped stays out, what came between the change and its watch is in.
+TEST(InotifyTranslatorSetUp, FolderKeptAgainReportsWhatCameAfterTheChange) {
+    FakeDirectories fs;
+    CollectingSink sink;
+    InotifyTranslator translator(fs, sink);
+    translator.SetIgnoreRules(RulesOf({"off/"}));
+    fs.now = 500;
+    fs.listings[""] = {Stamped("off", true, 50, 50)};
+    translator.Begin(kRoot, 100, 300);
+    while (translator.HasPendingWork()) translator.DoPendingWork(1000);
+    EXPECT_EQ(fs.wds.count("off"), 0u);
+    fs.now = 900;
+    fs.listings["off"] = {Stamped("skipped", false, 150, 120), Stamped("gap", false, 700, 700),
+                          Stamped("touched", false, 650, 50), Stamped("sub", true, 50, 50)};
+    fs.listings["off/sub"] = {Stamped("deep", false, 800, 800),
+                              Stamped("watched", false, 950, 950)};
+    translator.SetIgnoreRules(RulesOf({"*.tmp"}), 600);
+    while (translator.HasPendingWork()) translator.DoPendingWork(1000);
+    EXPECT_THAT(sink.Snapshot().texts,
+                ::testing::UnorderedElementsAre("1 off/gap", "3 off/touched", "1 off/sub/deep"));
+    EXPECT_EQ(sink.Snapshot().ready, 1);
 }
 
 // Without times the walk asks for none; the set-up ends with one OnReady after every batch of

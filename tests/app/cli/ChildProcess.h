@@ -58,6 +58,7 @@ class ChildProcess {
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
+    pid_t Pid() const { return pid; }
     void Signal(int sig) { ::kill(pid, sig); }
     /// Closes the reading end of the child's standard output, as a reader that went away.
     void CloseOut() {
