@@ -98,8 +98,15 @@ QWidget* MonitorDialog::CreateControl(const TemplateControl& c) {
         }
         case ControlKind::Picture: {
             auto* picture = new QLabel(this);
-            picture->setPixmap(
-                QPixmap(c.image == kBitmapLogo ? ":/res/logo130.png" : ":/res/banner133.png"));
+            // A pixmap loaded by name is taken at 1x whatever the screen: above it, the drawing
+            // made at twice the size keeps the picture sharp, and the label fits it to its
+            // rectangle (the area a click reaches).
+            const bool sharp = devicePixelRatioF() > 1.0;
+            QPixmap pixmap(
+                QString(":/res/%1%2.png")
+                    .arg(c.image == kBitmapLogo ? "logo130" : "banner133", sharp ? "@2x" : ""));
+            pixmap.setDevicePixelRatio(sharp ? 2.0 : 1.0);
+            picture->setPixmap(pixmap);
             picture->setScaledContents(true);
             if (c.image == kBitmapLogo) logo = picture;
             return picture;

@@ -371,6 +371,21 @@ TEST_F(MonitorDialog, LinksOpenOncePerClickOnThem) {
     }
 }
 
+// The logo and the banner fill their controls from the drawing that matches the screen's
+// density (a second run of this case has QT_SCALE_FACTOR=2): 1x pictures upscaled are blurred.
+TEST_F(MonitorDialog, PicturesFollowTheScreensDensity) {
+    const qreal want = window.devicePixelRatioF() > 1.0 ? 2.0 : 1.0;
+    std::vector<QSize> drawn;
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        const QPixmap pixmap = label->pixmap();
+        if (pixmap.isNull()) continue;
+        EXPECT_EQ(pixmap.devicePixelRatio(), want);
+        EXPECT_TRUE(label->hasScaledContents());
+        drawn.push_back(pixmap.deviceIndependentSize().toSize());
+    }
+    EXPECT_EQ(drawn, (std::vector<QSize>{{42, 48}, {390, 32}}));
+}
+
 // The update check two seconds after start: the question with its line breaks; Yes opens the
 // download page.
 TEST_F(MonitorDialog, NewerVersionIsOfferedOnce) {
