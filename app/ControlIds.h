@@ -66,6 +66,9 @@ constexpr int kIconWindow = 129;
 constexpr int kBitmapLogo = 130;
 /// The banner picture at the top of the main window.
 constexpr int kBitmapBanner = 133;
+/// The logo and the banner drawn at twice their size, for screens above 96 DPI.
+constexpr int kBitmapLogo2x = 131;
+constexpr int kBitmapBanner2x = 134;
 /// The About box template.
 constexpr int kTemplateAbout = 100;
 /// The main window template.

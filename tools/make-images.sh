@@ -92,6 +92,8 @@ make_win32() {
   make_ico "$res/about.svg" "$res/about.svg" "$out/icon128.ico"
   make_bmp "$res/logo.svg" 42 48 "$out/logo130.bmp"
   make_bmp "$res/banner.svg" 390 32 "$out/banner133.bmp"
+  make_bmp "$res/logo.svg" 84 96 "$out/logo130@2x.bmp"
+  make_bmp "$res/banner.svg" 780 64 "$out/banner133@2x.bmp"
 }
 
 case "$mode" in

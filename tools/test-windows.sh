@@ -34,6 +34,9 @@ cleanup() {
 trap cleanup EXIT
 
 "$wine64" wineboot -i >/dev/null 2>&1
+# The prefix's desktop draws on the display of the process that starts it, and a desktop started
+# without one makes no windows: the boot's is let go, and the tests share one private X server.
+"$wineserver" -w 2>/dev/null || true
 
 # The server serves until its standard input closes; the first line names its ports.
 coproc SERVER { exec "$out/host/tests/online/qzx_loopback_server"; }
@@ -43,7 +46,7 @@ export QZX_LOOPBACK_PORTS="$ports"
 
 status=0
 echo "== 64-bit build under wine64"
-ctest --test-dir "$out/x86_64" --output-on-failure -j 2 || status=1
+xvfb-run --auto-servernum ctest --test-dir "$out/x86_64" --output-on-failure -j 2 || status=1
 
 # Wine's 32-bit side needs a 32-bit loader and a kernel that runs 32-bit programs; some
 # kernels, this machine's possibly included, answer "Exec format error".
@@ -57,7 +60,9 @@ elif ! "$loader32" --version >/dev/null 2>&1; then
   echo "== 32-bit build: tests skipped, this kernel cannot run 32-bit programs"
 else
   echo "== 32-bit build under $loader32"
-  ctest --test-dir "$out/i686" --output-on-failure -j 2 || status=1
+  # The first run's desktop went with its X server.
+  "$wineserver" -w 2>/dev/null || true
+  xvfb-run --auto-servernum ctest --test-dir "$out/i686" --output-on-failure -j 2 || status=1
 fi
 
 # The 32-bit programs stand alone: no MinGW runtime DLL beside them.

@@ -98,8 +98,15 @@ QWidget* MonitorDialog::CreateControl(const TemplateControl& c) {
         }
         case ControlKind::Picture: {
             auto* picture = new QLabel(this);
-            picture->setPixmap(
-                QPixmap(c.image == kBitmapLogo ? ":/res/logo130.png" : ":/res/banner133.png"));
+            // A pixmap loaded by name is taken at 1x whatever the screen: above it, the drawing
+            // made at twice the size keeps the picture sharp, and the label fits it to its
+            // rectangle (the area a click reaches).
+            const bool sharp = devicePixelRatioF() > 1.0;
+            QPixmap pixmap(
+                QString(":/res/%1%2.png")
+                    .arg(c.image == kBitmapLogo ? "logo130" : "banner133", sharp ? "@2x" : ""));
+            pixmap.setDevicePixelRatio(sharp ? 2.0 : 1.0);
+            picture->setPixmap(pixmap);
             picture->setScaledContents(true);
             if (c.image == kBitmapLogo) logo = picture;
             return picture;
@@ -186,12 +193,31 @@ bool MonitorDialog::eventFilter(QObject* watched, QEvent* event) {
         OnListMenuKey();
         return true;
     }
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (watched == Control(kIdTicker)) presenter->OnCommand(kIdTicker);
-        if (watched == Control(kIdBanner)) presenter->OnCommand(kIdBanner);
-    }
+    const int link = watched == Control(kIdTicker)   ? kIdTicker
+                     : watched == Control(kIdBanner) ? kIdBanner
+                                                     : kIdStatic;
+    if (link != kIdStatic) OnLinkMouse(link, *static_cast<QWidget*>(watched), *event);
     return QDialog::eventFilter(watched, event);
+}
+
+void MonitorDialog::OnLinkMouse(int id, const QWidget& control, const QEvent& event) {
+    // A link opens on a click that starts and ends on it: a press dragged off it is a change of
+    // mind, and a double-click's second press is not a second click.
+    const auto type = event.type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
+        type != QEvent::MouseButtonRelease) {
+        return;
+    }
+    const auto& mouse = static_cast<const QMouseEvent&>(event);
+    if (mouse.button() != Qt::LeftButton) return;
+    if (type == QEvent::MouseButtonPress) {
+        pressedLink = id;
+        return;
+    }
+    const bool clicked = type == QEvent::MouseButtonRelease && pressedLink == id &&
+                         control.rect().contains(mouse.position().toPoint());
+    pressedLink = kIdStatic;
+    if (clicked) presenter->OnCommand(id);
 }
 
 void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {

@@ -90,11 +90,15 @@ class MonitorDialog final : public QDialog, private MainWindowView {
     std::optional<std::string> EditText(const std::string& title, const std::string& text) override;
     /// The list's menu key: the selected row, the menu at its first cell.
     void OnListMenuKey();
+    /// A mouse event on the ticker or the banner (id), which open their links on a click.
+    void OnLinkMouse(int id, const QWidget& control, const QEvent& event);
 
     QHash<int, QWidget*> controls;
     QTableView* eventList = nullptr;
     EventListModel* model = nullptr;
     QLabel* logo = nullptr;
+    /// The link the left button went down on and has not come up from yet, or kIdStatic.
+    int pressedLink = kIdStatic;
     QTimer tickerTimer;
     QTimer updateTimer;
     QTimer pollTimer;

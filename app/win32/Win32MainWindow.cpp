@@ -9,6 +9,7 @@
 #include "app/MainWindow.h"
 #include "app/Texts.h"
 #include "app/win32/IgnoreListDialog.h"
+#include "app/win32/Pictures.h"
 #include "base/WideText_win32.h"
 
 namespace qzx {
@@ -80,6 +81,8 @@ void Win32MainWindow::Destroy() {
     if (bigIcon) DestroyIcon(bigIcon);
     if (smallIcon) DestroyIcon(smallIcon);
     bigIcon = smallIcon = nullptr;
+    for (HBITMAP picture : pictures) DeleteObject(picture);
+    pictures.clear();
 }
 
 INT_PTR CALLBACK Win32MainWindow::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
@@ -106,6 +109,7 @@ bool Win32MainWindow::OnInitDialog() {
     unitsY = std::max<int>(1, units.bottom);
 
     list = Item(kIdEventList);
+    pictures = FitPictures(window, instance);
 
     if (HMENU menu = GetSystemMenu(window, FALSE)) {
         wchar_t text[128] = {};

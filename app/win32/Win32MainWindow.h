@@ -94,6 +94,8 @@ class Win32MainWindow final : public MainWindowView {
     bool focusPlaced = false;
     HICON bigIcon = nullptr;
     HICON smallIcon = nullptr;
+    // The logo and the banner at this window's scale; the controls show them until the end.
+    std::vector<HBITMAP> pictures;
     // Screen pixels per kMeasuredUnits dialog units, across and down.
     int unitsX = kTemplatePixels;
     int unitsY = kTemplatePixels;

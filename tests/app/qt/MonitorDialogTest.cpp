@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "app/ControlIds.h"
 #include "app/DialogTemplate.h"
@@ -326,6 +327,63 @@ TEST_F(MonitorDialog, TickerRotatesThroughTheFeedInItsColours) {
     EXPECT_EQ(ticker->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(Get<QLabel>(kIdBanner)->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(Get<QLineEdit>(kIdFolderPath)->cursor().shape(), Qt::IBeamCursor);
+}
+
+// The ticker and the banner open their page once per click that starts and ends on them: the
+// second press of a double-click and a press dragged off the control open nothing more.
+TEST_F(MonitorDialog, LinksOpenOncePerClickOnThem) {
+    enum Step { Press, ReleaseInside, ReleaseOutside, DoubleClickPress };
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        std::size_t opens;
+    } cases[] = {
+        {"click", {Press, ReleaseInside}, 1},
+        {"double-click", {Press, ReleaseInside, DoubleClickPress, ReleaseInside}, 1},
+        {"dragged off", {Press, ReleaseOutside}, 0},
+        {"release without a press", {ReleaseInside}, 0},
+        {"two clicks", {Press, ReleaseInside, Press, ReleaseInside}, 2},
+    };
+    for (int id : {kIdTicker, kIdBanner}) {
+        QWidget* link = window.Control(id);
+        const QPoint inside = link->rect().center();
+        const QPoint outside(link->width() + 5, inside.y());
+        for (const auto& c : cases) {
+            const std::size_t before = opener.urls.size();
+            for (Step step : c.steps) {
+                switch (step) {
+                    case Press:
+                        QTest::mousePress(link, Qt::LeftButton, Qt::NoModifier, inside);
+                        break;
+                    case ReleaseInside:
+                        QTest::mouseRelease(link, Qt::LeftButton, Qt::NoModifier, inside);
+                        break;
+                    case ReleaseOutside:
+                        QTest::mouseRelease(link, Qt::LeftButton, Qt::NoModifier, outside);
+                        break;
+                    case DoubleClickPress:
+                        QTest::mouseDClick(link, Qt::LeftButton, Qt::NoModifier, inside);
+                        break;
+                }
+            }
+            EXPECT_EQ(opener.urls.size() - before, c.opens) << c.name << " on control " << id;
+        }
+    }
+}
+
+// The logo and the banner fill their controls from the drawing that matches the screen's
+// density (a second run of this case has QT_SCALE_FACTOR=2): 1x pictures upscaled are blurred.
+TEST_F(MonitorDialog, PicturesFollowTheScreensDensity) {
+    const qreal want = window.devicePixelRatioF() > 1.0 ? 2.0 : 1.0;
+    std::vector<QSize> drawn;
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        const QPixmap pixmap = label->pixmap();
+        if (pixmap.isNull()) continue;
+        EXPECT_EQ(pixmap.devicePixelRatio(), want);
+        EXPECT_TRUE(label->hasScaledContents());
+        drawn.push_back(pixmap.deviceIndependentSize().toSize());
+    }
+    EXPECT_EQ(drawn, (std::vector<QSize>{{42, 48}, {390, 32}}));
 }
 
 // The update check two seconds after start: the question with its line breaks; Yes opens the

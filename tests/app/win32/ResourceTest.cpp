@@ -245,6 +245,8 @@ TEST_F(ProgramResources, AboutItemIconsAndPictures) {
     EXPECT_TRUE(Has(MAKEINTRESOURCEW(14), kIconWindow));
     EXPECT_TRUE(Has(MAKEINTRESOURCEW(2), kBitmapLogo));  // bitmaps
     EXPECT_TRUE(Has(MAKEINTRESOURCEW(2), kBitmapBanner));
+    EXPECT_TRUE(Has(MAKEINTRESOURCEW(2), kBitmapLogo2x));
+    EXPECT_TRUE(Has(MAKEINTRESOURCEW(2), kBitmapBanner2x));
     EXPECT_TRUE(Has(MAKEINTRESOURCEW(24), 1));  // the manifest
 }
 
