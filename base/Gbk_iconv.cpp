@@ -173,7 +173,8 @@ void AppendGbk(std::string_view utf8, std::string& out) {
     for (;;) {
         // Paths and log lines are mostly ASCII, which GBK shares and which is copied as it is.
         const size_t ascii = AsciiPrefix(utf8);
-        std::memcpy(dst, utf8.data(), ascii);
+        // An empty view may have no data at all, which memcpy must not be given.
+        if (ascii != 0) std::memcpy(dst, utf8.data(), ascii);
         dst += ascii;
         utf8.remove_prefix(ascii);
         if (utf8.empty()) break;
