@@ -409,7 +409,7 @@ Outcome Engine(const AppendTree& tree, int appends, bool queued, int pauseMs = 0
     auto modified = [&] {
         long rows = 0;
         list.Read([&](const qzx::EventList::Rows& all) {
-            for (const qzx::EventRow& row : all) rows += row.action == qzx::kActionModified;
+            for (const qzx::ListedRow& row : all) rows += row.action == qzx::kActionModified;
         });
         return rows;
     };

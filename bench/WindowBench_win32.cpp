@@ -112,7 +112,7 @@ void WriteBurst() {
 std::size_t AddedRows() {
     std::size_t added = 0;
     bench.list->Read([&](const qzx::EventList::Rows& rows) {
-        for (const qzx::EventRow& r : rows) added += r.action == qzx::kActionAdded ? 1 : 0;
+        for (const qzx::ListedRow& r : rows) added += r.action == qzx::kActionAdded ? 1 : 0;
     });
     return added;
 }

@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
 
     std::size_t added = 0;
     list.Read([&](const qzx::EventList::Rows& rows) {
-        for (const qzx::EventRow& r : rows) added += r.action == qzx::kActionAdded ? 1 : 0;
+        for (const qzx::ListedRow& r : rows) added += r.action == qzx::kActionAdded ? 1 : 0;
     });
     const qzx::StatusTexts status = qzx::WindowStatusTexts(controller.Status());
     std::printf("startup_to_first_paint_ms %.1f\n", startupMs);

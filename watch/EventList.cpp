@@ -1,15 +1,57 @@
 #include "watch/EventList.h"
 
-#include <iterator>
+#include <limits>
 #include <mutex>
 
 namespace qzx {
 
+// The process number lives in the padding after the date: a row grows by nothing for it.
+static_assert(sizeof(ListedRow) == 16 + sizeof(std::string));
+
+std::uint32_t EventList::Intern(const std::shared_ptr<const ProcessInfo>& process) {
+    if (!process) return 0;
+    const auto found = numbers.find(process.get());
+    if (found != numbers.end()) return found->second;
+    // More distinct processes than a number holds cannot come from fewer rows than that; a
+    // row past it shows none rather than another's.
+    if (processes.size() >= std::numeric_limits<std::uint32_t>::max()) return 0;
+    processes.push_back(process);
+    const auto number = static_cast<std::uint32_t>(processes.size());
+    numbers.emplace(process.get(), number);
+    return number;
+}
+
+EventRow EventList::Whole(const ListedRow& row) const {
+    EventRow whole;
+    whole.id = row.id;
+    whole.year = row.year;
+    whole.month = row.month;
+    whole.day = row.day;
+    whole.hour = row.hour;
+    whole.minute = row.minute;
+    whole.second = row.second;
+    whole.action = row.action;
+    whole.details = row.details;
+    if (row.process != 0) whole.process = processes[row.process - 1];
+    return whole;
+}
+
 void EventList::Append(std::vector<EventRow>&& added) {
     if (added.empty()) return;
     std::unique_lock<std::shared_mutex> lock(mutex);
-    rows.insert(rows.end(), std::make_move_iterator(added.begin()),
-                std::make_move_iterator(added.end()));
+    for (EventRow& row : added) {
+        ListedRow& listed = rows.emplace_back();
+        listed.id = row.id;
+        listed.year = row.year;
+        listed.month = row.month;
+        listed.day = row.day;
+        listed.hour = row.hour;
+        listed.minute = row.minute;
+        listed.second = row.second;
+        listed.action = row.action;
+        listed.process = Intern(row.process);
+        listed.details = std::move(row.details);
+    }
     size.store(rows.size(), std::memory_order_release);
 }
 
@@ -17,6 +59,8 @@ void EventList::Clear() {
     std::unique_lock<std::shared_mutex> lock(mutex);
     // Swap rather than clear(): a cleared list should give its memory back.
     Rows().swap(rows);
+    decltype(processes)().swap(processes);
+    decltype(numbers)().swap(numbers);
     size.store(0, std::memory_order_release);
     generation.fetch_add(1, std::memory_order_acq_rel);
 }
@@ -24,13 +68,21 @@ void EventList::Clear() {
 bool EventList::RowAt(std::uint64_t gen, std::size_t index, EventRow& out) const {
     std::shared_lock<std::shared_mutex> lock(mutex);
     if (gen != generation.load(std::memory_order_acquire) || index >= rows.size()) return false;
-    out = rows[index];
+    out = Whole(rows[index]);
     return true;
 }
 
 std::vector<EventRow> EventList::Snapshot() const {
     std::shared_lock<std::shared_mutex> lock(mutex);
-    return std::vector<EventRow>(rows.begin(), rows.end());
+    std::vector<EventRow> all;
+    all.reserve(rows.size());
+    for (const ListedRow& row : rows) all.push_back(Whole(row));
+    return all;
+}
+
+std::size_t EventList::ProcessCount() const {
+    std::shared_lock<std::shared_mutex> lock(mutex);
+    return processes.size();
 }
 
 }  // namespace qzx

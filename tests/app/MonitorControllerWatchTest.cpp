@@ -58,7 +58,7 @@ class MonitorControllerWatch : public ::testing::Test {
     bool HasRowFor(const std::string& path) {
         bool found = false;
         list.Read([&](const EventList::Rows& rows) {
-            for (const EventRow& row : rows) found = found || row.details == path;
+            for (const ListedRow& row : rows) found = found || row.details == path;
         });
         return found;
     }
