@@ -364,5 +364,38 @@ TEST_F(EventRecorder, IgnoreRulesApplyFromTheNextBatchAndAreCountedPerRun) {
     EXPECT_EQ(Record({{2, "f.tmp"}}), 1u);
 }
 
+// The list keeps a row's process as a number in a table of its own: every row must still show
+// its own process, from a snapshot and from one row alike, and a clear must take the table
+// with it without giving a later row the label of a process that has gone.
+TEST_F(EventRecorder, EveryRowShowsItsOwnProcessFromTheListAcrossAClear) {
+    const auto p7 = std::make_shared<const ProcessInfo>(ProcessInfo{7, "p7", "/bin/p7"});
+    const auto p8 = std::make_shared<const ProcessInfo>(ProcessInfo{8, "", ""});
+    const auto made = [](const char* path, std::shared_ptr<const ProcessInfo> process) {
+        ChangeRecord record(kActionAdded, path);
+        record.process = std::move(process);
+        return record;
+    };
+    const auto labels = [&] {
+        std::vector<std::string> texts;
+        for (const EventRow& row : list.Snapshot())
+            texts.push_back(ColumnText(row, kProcessColumn));
+        return texts;
+    };
+    Record({made("a", p7), made("b", nullptr), made("c", p7), made("d", p8)});
+    EXPECT_EQ(labels(), (std::vector<std::string>{"p7(7)", "", "p7(7)", "8"}));
+    EXPECT_EQ(list.ProcessCount(), 2u) << "one entry a process, not one a row";
+    EventRow one;
+    ASSERT_TRUE(list.RowAt(list.Generation(), 0, one));
+    EXPECT_EQ(one.process, p7) << "the record's own process, exe and all";
+    ASSERT_TRUE(list.RowAt(list.Generation(), 1, one));
+    EXPECT_FALSE(one.process) << "the row read before must not leave its process behind";
+
+    list.Clear();
+    EXPECT_EQ(list.ProcessCount(), 0u);
+    Record({made("e", p8), made("f", nullptr)});
+    EXPECT_EQ(labels(), (std::vector<std::string>{"8", ""}));
+    EXPECT_EQ(list.ProcessCount(), 1u);
+}
+
 }  // namespace
 }  // namespace qzx::test
