@@ -136,5 +136,38 @@ TEST(FileSystemWin32, AppendCreatesAndExtendsButNeverTruncates) {
     EXPECT_EQ(fs.AppendToFile(temp.path, "c"), 0);
 }
 
+// A day's log can outgrow what a 32-bit offset reaches: lines still go to its end, nothing of it
+// is cut, and the 32-bit program (the one handed out) does the same as the 64-bit one.
+TEST(FileSystemWin32, AppendGoesToTheEndOfAFilePastFourGiB) {
+    TempFolder temp;
+    const std::string file = temp.Sub("2026-12-8.log");
+    LARGE_INTEGER big{};
+    big.QuadPart = (4LL << 30) + 7;  // sparse: no disk space is used for the hole
+    {
+        HANDLE h = ::CreateFileW(W(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD ignored = 0;
+        ::DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+        ASSERT_TRUE(::SetFilePointerEx(h, big, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(::SetEndOfFile(h));
+        ::CloseHandle(h);
+    }
+    ASSERT_EQ(SystemFileSystem().AppendToFile(file, "line\r\n"), 1);
+
+    HANDLE h = ::CreateFileW(W(file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size{};
+    EXPECT_TRUE(::GetFileSizeEx(h, &size));
+    EXPECT_EQ(size.QuadPart, big.QuadPart + 6);
+    char tail[8] = {};
+    DWORD n = 0;
+    EXPECT_TRUE(::SetFilePointerEx(h, big, nullptr, FILE_BEGIN));
+    EXPECT_TRUE(::ReadFile(h, tail, sizeof tail, &n, nullptr));
+    ::CloseHandle(h);
+    EXPECT_EQ(std::string(tail, n), "line\r\n");
+}
+
 }  // namespace
 }  // namespace qzx
