@@ -63,7 +63,7 @@ else
   echo "== 32-bit build under /usr/lib/wine/wine"
   i686_began=$(date +%s)
   # The first run's desktop went with its X server. The 32-bit side of the prefix is made now.
-  "$wineserver" -w 2>/dev/null || true
+  timeout 60 "$wineserver" -w 2>/dev/null || true
   xvfb-run --auto-servernum ctest --test-dir "$out/i686" --output-on-failure -j 2 || status=1
   i686_ended=$(date +%s)
 fi

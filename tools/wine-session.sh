@@ -33,7 +33,7 @@ wine_session_start() {
   export DISPLAY=":$(head -n1 "$fdfile")"
   export WINEPREFIX="$dir/prefix"
   "$WINE64" wineboot -i >"$dir/wineboot.log" 2>&1
-  "${WINE64%wine64}wineserver" -w 2>/dev/null || wineserver -w
+  wineserver_wait
   # Dialog fonts map to an installed CJK face; without it every Chinese caption is boxes.
   local reg="$dir/fonts.reg"
   printf '%s\r\n' 'REGEDIT4' '' \
@@ -51,10 +51,12 @@ wine_session_start() {
   wineserver_wait
 }
 
+# Lets the prefix's boot processes go. Under qemu-i386 a device host of the boot now and then
+# never ends; the prefix is made by then, so the wait is bounded and the run goes on.
 wineserver_wait() {
   local ws
   ws=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
-  "$ws" -w 2>/dev/null || true
+  timeout 60 "$ws" -w 2>/dev/null || true
 }
 
 # A Linux path as Wine's Z: drive sees it.
