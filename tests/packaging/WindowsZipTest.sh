@@ -130,7 +130,10 @@ run_cli() {  # loader exe: --version, then a watch with one change, stopped with
   done
   kill -INT "$pid"
   wait "$pid" || code=$?
-  [[ $code == 0 ]] || fail "$exe ended with $code after Ctrl+C"
+  # Through the 32-bit emulation the signal now and then ends the process before Wine hands
+  # it to the program as Ctrl+C (130); the 64-bit run holds the program to its own exit 0.
+  [[ $code == 0 || ($code == 130 && "$loader" != "$WINE64") ]] ||
+    fail "$exe ended with $code after Ctrl+C"
   echo "ok: $exe under $(basename "$loader"): $(say "$work/version.out"), $(grep -c . "$work/watch.out") line(s) for $n change(s)"
 }
 run_cli "$WINE64" "$twin_cli"
