@@ -8,6 +8,23 @@ namespace qzx {
 // The process number lives in the padding after the date: a row grows by nothing for it.
 static_assert(sizeof(ListedRow) == 16 + sizeof(std::string));
 
+namespace {
+
+// What a listed row and a whole row share, copied one way or the other.
+template <typename From, typename To>
+void CopyStamp(const From& from, To& to) {
+    to.id = from.id;
+    to.year = from.year;
+    to.month = from.month;
+    to.day = from.day;
+    to.hour = from.hour;
+    to.minute = from.minute;
+    to.second = from.second;
+    to.action = from.action;
+}
+
+}  // namespace
+
 std::uint32_t EventList::Intern(const std::shared_ptr<const ProcessInfo>& process) {
     if (!process) return 0;
     const auto found = numbers.find(process.get());
@@ -23,14 +40,7 @@ std::uint32_t EventList::Intern(const std::shared_ptr<const ProcessInfo>& proces
 
 EventRow EventList::Whole(const ListedRow& row) const {
     EventRow whole;
-    whole.id = row.id;
-    whole.year = row.year;
-    whole.month = row.month;
-    whole.day = row.day;
-    whole.hour = row.hour;
-    whole.minute = row.minute;
-    whole.second = row.second;
-    whole.action = row.action;
+    CopyStamp(row, whole);
     whole.details = row.details;
     if (row.process != 0) whole.process = processes[row.process - 1];
     return whole;
@@ -41,14 +51,7 @@ void EventList::Append(std::vector<EventRow>&& added) {
     std::unique_lock<std::shared_mutex> lock(mutex);
     for (EventRow& row : added) {
         ListedRow& listed = rows.emplace_back();
-        listed.id = row.id;
-        listed.year = row.year;
-        listed.month = row.month;
-        listed.day = row.day;
-        listed.hour = row.hour;
-        listed.minute = row.minute;
-        listed.second = row.second;
-        listed.action = row.action;
+        CopyStamp(row, listed);
         listed.process = Intern(row.process);
         listed.details = std::move(row.details);
     }
