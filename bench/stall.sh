@@ -5,9 +5,11 @@
 #
 #   bench/stall.sh [--repeat N] [--busy N] [--folders N] [--files N] [--baseline EXE] [WIN_EXE]
 #
-# WIN_EXE is window_bench_win32.exe (built with -DQZX_BUILD_BENCH=ON by the MinGW toolchain);
-# --baseline adds another build of it (the previous commit, say) to the same go. The Linux
-# window is build/bench/window_burst_bench, offscreen and on a private X server as the Wine one.
+# WIN_EXE is window_bench_win32.exe (QZX_WINDOWS_BENCH=ON tools/build-windows.sh builds it);
+# --baseline adds another build of it (the previous commit, say) to the same go. "wine-classic"
+# is the same program in a prefix without Wine's visual theme, whose drawing asks Wine's server
+# for every themed part. The Linux window is build/bench/window_burst_bench, offscreen and on a
+# private X server as the Wine one.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 repeat=3 busy=2 folders=20 files=1000 baseline=""
@@ -57,6 +59,7 @@ run() {
   local what=$1 out
   case "$what" in
     wine) out=$("$top/tools/bench-win32.sh" "$win" "$files" "$folders" 1000 2>&1) ;;
+    wine-classic) out=$(QZX_BENCH_THEME=off "$top/tools/bench-win32.sh" "$win" "$files" "$folders" 1000 2>&1) ;;
     wine-baseline) out=$("$top/tools/bench-win32.sh" "$baseline" "$files" "$folders" 1000 2>&1) ;;
     qt-offscreen) out=$(QT_QPA_PLATFORM=offscreen "$linux" "$files" "$folders" 2>&1) ;;
     qt-x11) out=$(QT_QPA_PLATFORM=xcb DISPLAY=$display "$linux" "$files" "$folders" 2>&1) ;;
@@ -67,8 +70,8 @@ run() {
   echo "${gap:-failed}"
 }
 
-kinds=(wine qt-x11 qt-offscreen)
-[[ -n "$baseline" ]] && kinds=(wine wine-baseline qt-x11 qt-offscreen)
+kinds=(wine wine-classic qt-x11 qt-offscreen)
+[[ -n "$baseline" ]] && kinds=(wine wine-baseline wine-classic qt-x11 qt-offscreen)
 for ((r = 1; r <= repeat; ++r)); do
   # Turns: each repetition starts one further along the list.
   order=("${kinds[@]:$(((r - 1) % ${#kinds[@]}))}" "${kinds[@]:0:$(((r - 1) % ${#kinds[@]}))}")

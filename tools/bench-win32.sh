@@ -4,9 +4,16 @@
 # window's own benchmark, once the window watches.
 #
 #   bench-win32.sh [window_bench_win32.exe] [files-per-folder=1000] [folders=20] [rows=1000000]
+#
+# Without an argument the bench is built first (QZX_WINDOWS_BENCH=ON tools/build-windows.sh);
+# bench/stall.sh runs it next to the Linux window.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-exe=${1:-${QZX_WINDOWS_BUILD_DIR:-$top/build-windows}/x86_64/bench/window_bench_win32.exe}
+exe=${1:-}
+if [[ -z "$exe" ]]; then
+  exe=${QZX_WINDOWS_BUILD_DIR:-$top/build-windows}/x86_64/bench/window_bench_win32.exe
+  QZX_WINDOWS_BENCH=ON "$top/tools/build-windows.sh" >&2
+fi
 per=${2:-1000}
 folders=${3:-20}
 rows=${4:-1000000}
@@ -22,6 +29,10 @@ cp "$exe" "$work/app/"
 "$WINE64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d qzx /f >/dev/null 2>&1
 "$WINE64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v qzx /d "$WINE_DESKTOP_SIZE" /f \
   >/dev/null 2>&1
+# QZX_BENCH_THEME=off: a prefix without Wine's visual theme, to tell its cost from the program's.
+if [[ "${QZX_BENCH_THEME:-on}" == off ]]; then
+  "$WINE64" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d 0 /f >/dev/null 2>&1
+fi
 wineserver_wait
 "$WINE64" "$work/app/$(basename "$exe")" "$per" "$folders" "$rows" \
   "$(winepath_of "$work/burst")" >"$work/out.txt" 2>"$work/err.txt" &

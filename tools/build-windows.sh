@@ -5,6 +5,7 @@
 #   host/    for the build machine: qzx_scramble, which both cross builds run, and the
 #            loopback server of the Windows HTTP tests
 # Arguments go to cmake --build of both cross builds (for example -t records_win32).
+# QZX_WINDOWS_BENCH=ON adds the window's benchmark to the 64-bit build (tools/bench-win32.sh).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 out=${QZX_WINDOWS_BUILD_DIR:-$top/build-windows}
@@ -21,9 +22,11 @@ cmake -S "$top" -B "$out/host" -DCMAKE_BUILD_TYPE=Release -DQZX_BUILD_GUI=OFF \
 cmake --build "$out/host" -j "$jobs" -t qzx_scramble
 
 for arch in i686 x86_64; do
+  bench=OFF
+  [[ "$arch" == x86_64 ]] && bench=${QZX_WINDOWS_BENCH:-OFF}
   cmake -S "$top" -B "$out/$arch" \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchains/mingw-w64-$arch.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DQZX_BUILD_GUI=OFF -DQZX_BUILD_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=Release -DQZX_BUILD_GUI=OFF -DQZX_BUILD_BENCH="$bench" \
     -DQZX_HOST_SCRAMBLE="$out/host/tools/qzx_scramble" "${qzx_ccache[@]}" >/dev/null
   cmake --build "$out/$arch" -j "$jobs" "$@"
 done
