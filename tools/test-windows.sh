@@ -34,6 +34,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# Wine's 32-bit side is set up before the prefix is made: a prefix made without it has no
+# 32-bit system folder, and every 32-bit program fails in it ("could not load kernel32.dll").
+# QZX_SKIP_WIN32_I686=1 leaves the i686 build's tests out, and says so.
+wine32=skipped
+if [[ "${QZX_SKIP_WIN32_I686:-}" != 1 ]]; then
+  if "$top/tools/setup-wine32.sh"; then wine32=ready; else wine32=failed; fi
+fi
+
 "$wine64" wineboot -i >/dev/null 2>&1
 # The prefix's desktop draws on the display of the process that starts it, and a desktop started
 # without one makes no windows: the boot's is let go, and the tests share one private X server.
@@ -52,11 +60,11 @@ xvfb-run --auto-servernum ctest --test-dir "$out/x86_64" --output-on-failure -j 
 x86_64_ended=$(date +%s)
 
 # The i686 build is the program handed out: its tests run too, under Wine's 32-bit side, which
-# setup-wine32.sh makes work here (natively, or through qemu-i386 on a kernel that refuses
-# 32-bit code). QZX_SKIP_WIN32_I686=1 leaves them out, and says so.
-if [[ "${QZX_SKIP_WIN32_I686:-}" == 1 ]]; then
+# setup-wine32.sh made work here (natively, or through qemu-i386 on a kernel that refuses
+# 32-bit code).
+if [[ "$wine32" == skipped ]]; then
   echo "== 32-bit build: tests skipped (QZX_SKIP_WIN32_I686=1)"
-elif ! "$top/tools/setup-wine32.sh"; then
+elif [[ "$wine32" == failed ]]; then
   echo "error: Wine's 32-bit side could not be set up: the i686 build is untested" >&2
   status=1
 else
