@@ -40,6 +40,7 @@
 #include "records/FileSystem.h"
 #include "watch/ChangeSource.h"
 #include "watch/EngineChoice.h"
+#include "watch/InotifySource.h"
 #include "watch/EventRecorder.h"
 #include "watch/FanotifySource.h"
 #include "watch/InotifyParser.h"

@@ -17,9 +17,4 @@ using SourceMaker = std::function<std::unique_ptr<ChangeSource>()>;
 /// fallback instead. Engine() says which one runs and why.
 std::unique_ptr<ChangeSource> CreateChoosingSource(FanotifyMaker fanotify, SourceMaker fallback);
 
-/// A source that always watches with inotify, one watch per folder: for what must not depend
-/// on the privilege of the process. CreateChangeSource() is the program's choice:
-/// CreateFanotifySource() first, this one after.
-std::unique_ptr<ChangeSource> CreateInotifySource();
-
 }  // namespace qzx

@@ -16,7 +16,7 @@
 #include "app/Texts.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakePrompts.h"
-#include "watch/EngineChoice.h"
+#include "watch/InotifySource.h"
 
 namespace qzx {
 namespace {

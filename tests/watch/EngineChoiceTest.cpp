@@ -16,6 +16,7 @@
 #include "tests/support/FakeSource.h"
 #include "tests/watch/FanotifyTestSupport.h"
 #include "watch/EngineChoice.h"
+#include "watch/InotifySource.h"
 #include "watch/EngineTexts.h"
 
 namespace qzx {

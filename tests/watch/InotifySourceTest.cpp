@@ -19,7 +19,7 @@
 #include "tests/support/CollectingSink.h"
 #include "tests/support/InotifyWatches_linux.h"
 #include "watch/ChangeSource.h"
-#include "watch/EngineChoice.h"
+#include "watch/InotifySource.h"
 
 namespace qzx {
 namespace {

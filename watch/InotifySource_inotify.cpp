@@ -33,7 +33,7 @@
 
 #include "base/UniqueFd.h"
 #include "watch/ChangeSource.h"
-#include "watch/EngineChoice.h"
+#include "watch/InotifySource.h"
 #include "watch/HeldRename.h"
 #include "watch/InotifyParser.h"
 #include "watch/InotifyTranslator.h"

@@ -1,7 +1,9 @@
-// The choice between the two Linux engines, made anew at every Start.
+// The choice between the two Linux engines, made anew at every Start, and the program's own
+// source (CreateChangeSource) made from it.
 #include <utility>
 
 #include "watch/EngineChoice.h"
+#include "watch/InotifySource.h"
 #include "watch/EngineTexts.h"
 
 namespace qzx {
