@@ -60,7 +60,7 @@ cp "$exe" "$work/app/QzxFile.exe"
 watched=$(winepath_of "$work/watched")
 
 wine_session_run "$work/app/QzxFile.exe"
-wine_find_window '翠鸮文件之哨' 60 >/dev/null || fail "the main window did not appear"
+wine_find_window '翠鸮文件之哨' 120 >/dev/null || fail "the main window did not appear"
 # Keys go to the virtual desktop's X window; inside it the path box has the focus at start.
 desktop=$(wine_find_window 'Wine desktop' 10) || fail "no Wine desktop window"
 xdotool windowfocus --sync "$desktop"
