@@ -2,21 +2,27 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 
 namespace qzx::test {
 
 struct PosixContract {
     static constexpr char kSeparator = '/';
     static bool MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }
-    static bool Touch(const std::string& path) {
+    // Makes or empties a file, with text as its content.
+    static bool Touch(const std::string& path, std::string_view text = {}) {
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        return fd >= 0 && ::close(fd) == 0;
+        if (fd < 0) return false;
+        const bool written =
+            text.empty() || ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+        return ::close(fd) == 0 && written;
     }
     template <class Place>
     static bool RemoveTree(Place&, const std::string& path) {
@@ -33,5 +39,10 @@ struct PosixContract {
     template <class Source>
     static void AfterRefusal(const Source&) {}
 };
+
+// For a test's own steps: a file that cannot be made fails the test.
+inline void Touch(const std::string& path, std::string_view text = {}) {
+    ASSERT_TRUE(PosixContract::Touch(path, text)) << path;
+}
 
 }  // namespace qzx::test

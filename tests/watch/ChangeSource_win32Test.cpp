@@ -214,23 +214,13 @@ struct Win32Contract {
         return ::CreateDirectoryW(W(path).c_str(), nullptr);
     }
     static bool Touch(const std::string& path) { return WriteBytes(path, ""); }
-    // The files go by Windows calls, as a user's program removes them. Wine keeps a folder
-    // removed through Windows calls until its last handle closes, the watch's own included; a
-    // removal on the Linux side is a real one there.
+    // Wine keeps a folder removed through Windows calls until its last handle closes, the
+    // watch's own included; a removal on the Linux side is a real one there.
     static bool RemoveTree(Place& place, const std::string& path) {
-        WIN32_FIND_DATAW found{};
-        HANDLE search = ::FindFirstFileW(W(path + "\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                    ::DeleteFileW(W(path + "\\" + Narrow(found.cFileName)).c_str());
-                }
-            } while (::FindNextFileW(search, &found));
-            ::FindClose(search);
-        }
         const std::string unixFolder = UnixPathOf(path);
-        if (!unixFolder.empty()) return RunUnix("rmdir '" + unixFolder + "'", place.temp);
-        return ::RemoveDirectoryW(W(path).c_str());
+        if (!unixFolder.empty()) return RunUnix("rm -r '" + unixFolder + "'", place.temp);
+        test::RemoveTree(W(path));
+        return ::GetFileAttributesW(W(path).c_str()) == INVALID_FILE_ATTRIBUTES;
     }
     // A burst is recorded or its loss reported (BurstIsRecordedOrLossReported), but neither
     // Windows nor Wine lets a test fill the watch's buffer on demand.

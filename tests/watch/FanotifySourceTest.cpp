@@ -25,14 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 
-void Touch(const std::string& path, const std::string& text = {}) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << path;
-    if (!text.empty()) {
-        ASSERT_EQ(::write(fd, text.data(), text.size()), ssize_t(text.size()));
-    }
-    ::close(fd);
-}
+using test::Touch;
 
 // One write at the end of an existing file: one modification, which the kernel cannot split.
 void Append(const std::string& path) {

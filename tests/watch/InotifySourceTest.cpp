@@ -41,14 +41,7 @@ class TempDir {
     std::string path;  // without a trailing "/"
 };
 
-void Touch(const std::string& path, const std::string& text = {}) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << path;
-    if (!text.empty()) {
-        ASSERT_EQ(::write(fd, text.data(), text.size()), ssize_t(text.size()));
-    }
-    ::close(fd);
-}
+using test::Touch;
 
 class InotifySource : public ::testing::Test {
   protected:
