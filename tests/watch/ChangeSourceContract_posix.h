@@ -15,6 +15,7 @@ namespace qzx::test {
 
 struct PosixContract {
     static constexpr char kSeparator = '/';
+    static constexpr bool kTouchModifies = false;
     static bool MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0755) == 0; }
     // Makes or empties a file, with text as its content.
     static bool Touch(const std::string& path, std::string_view text = {}) {
@@ -29,6 +30,14 @@ struct PosixContract {
         std::error_code error;
         std::filesystem::remove_all(path, error);
         return !error;
+    }
+    // New files, each its own object: a kernel merges repeats of one object's event, not of many.
+    template <class Place>
+    static bool Flood(Place&, const std::string& folder, long count) {
+        for (long i = 0; i < count; ++i) {
+            if (!Touch(folder + "/f" + std::to_string(i))) return false;
+        }
+        return true;
     }
     // The kernel's limit from its file under /proc/sys, or the usual one.
     static long LimitIn(const char* file) {
