@@ -281,7 +281,7 @@ void MainWindow::OnRowActivated(int viewRow) {
     // The row is read under the list's lock; the desktop is asked outside it, so a slow file
     // manager never holds the watcher up.
     if (!RowAtView(viewRow, row)) return;
-    deps.opener.OpenFolder(FolderOfDetails(row.details));
+    deps.opener.OpenFolder(FolderOfRow(row));
 }
 
 void MainWindow::LoadIgnoreList() {
@@ -337,7 +337,7 @@ void MainWindow::OnRowMenu(int viewRow, ScreenPoint at) {
     const RowMenuItem& item = items[static_cast<std::size_t>(chosen)];
     switch (item.command) {
         case RowMenuCommand::kOpenFolder:
-            if (onRow) deps.opener.OpenFolder(FolderOfDetails(row.details));
+            if (onRow) deps.opener.OpenFolder(FolderOfRow(row));
             return;
         case RowMenuCommand::kCopyPath:
             if (onRow) view.CopyToClipboard(current);

@@ -5,37 +5,23 @@
 #include "app/RowMenu.h"
 
 #include "app/Texts.h"
-#include "watch/EventRow.h"
 #include "watch/ChangeRecord.h"
+#include "watch/EventRow.h"
 
 namespace qzx {
 namespace {
 
-bool IsRename(const EventRow& row) {
-    return (row.action == kActionRenamedOld || row.action == kActionRenamedNew) &&
-           row.details.find(kRenameMarker) != std::string::npos;
-}
-
-std::string_view OldPath(const EventRow& row) {
-    const std::string_view details = row.details;
-    return details.substr(0, details.find(kRenameMarker));
-}
-
-// Empty for a rename whose other half never came: the recorder writes the watched folder alone
-// after the marker then, which names nothing.
+// Empty for the half of a rename whose other half never came: the recorder writes the watched
+// folder alone as its new path then, which names nothing.
 std::string_view NewPath(const EventRow& row, char separator) {
-    const std::string_view details = row.details;
-    const std::size_t marker = details.find(kRenameMarker);
-    if (marker == std::string_view::npos) return {};
-    const std::string_view path = details.substr(marker + kRenameMarker.size());
+    const std::string_view path = NewPathOf(row);
     return path.empty() || path.back() == separator ? std::string_view() : path;
 }
 
 // The path the row is about now: the new one of a rename, else the only one.
 std::string_view CurrentPath(const EventRow& row, char separator) {
-    if (!IsRename(row)) return row.details;
     const std::string_view fresh = NewPath(row, separator);
-    return fresh.empty() ? OldPath(row) : fresh;
+    return fresh.empty() ? OldPathOf(row) : fresh;
 }
 
 std::string_view NameOf(std::string_view path, char separator) {
@@ -97,7 +83,7 @@ std::vector<RowMenuItem> RowMenuItems(const RowMenuContext& context) {
 
         if (context.kind != PathKind::kFolder) {
             std::vector<std::string_view> names = {NameOf(CurrentPath(*row, separator), separator)};
-            if (IsRename(*row)) names.push_back(NameOf(OldPath(*row), separator));
+            if (HasNewPath(*row)) names.push_back(NameOf(OldPathOf(*row), separator));
             std::vector<std::string_view> offered;
             for (const std::string_view name : names) {
                 const std::string_view extension = ExtensionOf(name);
@@ -117,7 +103,7 @@ std::vector<RowMenuItem> RowMenuItems(const RowMenuContext& context) {
 
         const std::string folder = context.kind == PathKind::kFolder
                                        ? std::string(CurrentPath(*row, separator))
-                                       : FolderOfDetails(row->details, separator);
+                                       : FolderOfRow(*row, separator);
         std::string pattern = FolderPattern(folder, context.watchedFolder, separator);
         if (!pattern.empty()) {
             items.push_back(

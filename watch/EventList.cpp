@@ -5,8 +5,9 @@
 
 namespace qzx {
 
-// The process number lives in the padding after the date: a row grows by nothing for it.
-static_assert(sizeof(ListedRow) == 16 + sizeof(std::string));
+// The process number lives in the padding after the date: a row grows by nothing for it. A
+// rename's offset costs a word (8 bytes with the padding on 64 bits), not a second path.
+static_assert(sizeof(ListedRow) <= 24 + sizeof(std::string));
 
 namespace {
 
@@ -21,6 +22,7 @@ void CopyStamp(const From& from, To& to) {
     to.minute = from.minute;
     to.second = from.second;
     to.action = from.action;
+    to.newPathAt = from.newPathAt;
 }
 
 }  // namespace

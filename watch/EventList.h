@@ -26,6 +26,7 @@ struct ListedRow {
     std::uint8_t second = 0;
     std::uint8_t action = 0;
     std::uint32_t process = 0;
+    std::uint32_t newPathAt = 0;
     std::string details;
 };
 

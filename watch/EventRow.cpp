@@ -2,6 +2,7 @@
 #include "watch/EventRow.h"
 
 #include <charconv>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 
@@ -101,18 +102,49 @@ std::string LogText(const EventRow& row) {
     return text;
 }
 
-std::string FolderOfDetails(std::string_view details, char separator) {
-    std::string_view kept = details;
-    const size_t marker = kept.find(kRenameMarker);
-    if (marker != std::string_view::npos) kept = kept.substr(0, marker);
+void SetRenameDetails(EventRow& row, std::string_view folder, std::string_view oldName,
+                      std::string_view newName) {
+    std::string& details = row.details;
+    details.clear();
+    details.reserve(folder.size() * 2 + oldName.size() + newName.size() + kRenameMarker.size());
+    details += folder;
+    details += oldName;
+    details += kRenameMarker;
+    row.newPathAt = static_cast<std::uint64_t>(details.size()) <= UINT32_MAX
+                        ? static_cast<std::uint32_t>(details.size())
+                        : 0;
+    details += folder;
+    details += newName;
+}
+
+bool HasNewPath(const EventRow& row) {
+    // An offset that the details cannot hold (a row put together by hand) names one path.
+    return row.newPathAt >= kRenameMarker.size() && row.newPathAt <= row.details.size();
+}
+
+std::string_view OldPathOf(const EventRow& row) {
+    const std::string_view details = row.details;
+    return HasNewPath(row) ? details.substr(0, row.newPathAt - kRenameMarker.size()) : details;
+}
+
+std::string_view NewPathOf(const EventRow& row) {
+    return HasNewPath(row) ? std::string_view(row.details).substr(row.newPathAt)
+                           : std::string_view();
+}
+
+std::string FolderOfPath(std::string_view path, char separator) {
     // In UTF-8 an ASCII separator byte never sits inside a multibyte character, so a plain byte
     // search is the character-aware search.
-    const size_t last = kept.rfind(separator);
-    if (last == std::string_view::npos) return std::string(kept);
+    const size_t last = path.rfind(separator);
+    if (last == std::string_view::npos) return std::string(path);
     // A file right below the root of an absolute path would otherwise give an empty folder,
     // which opens nothing; the root itself is the folder then.
     if (last == 0) return std::string(1, separator);
-    return std::string(kept.substr(0, last));
+    return std::string(path.substr(0, last));
+}
+
+std::string FolderOfRow(const EventRow& row, char separator) {
+    return FolderOfPath(OldPathOf(row), separator);
 }
 
 }  // namespace qzx

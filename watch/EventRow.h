@@ -16,7 +16,8 @@ namespace qzx {
 inline constexpr std::string_view kRenameMarker = " 命名为 ";
 
 /// A row of the event list. The texts of its columns are made on demand, which keeps a
-/// row small: the only text stored is the details.
+/// row small: the only text stored is the details, and a rename's two paths are read from it by
+/// the offset beside it, never by looking for the marker, which a file name may hold too.
 struct EventRow {
     int id = 0;
     /// The local date on which the change was recorded; year 0 when the row carries none.
@@ -27,6 +28,9 @@ struct EventRow {
     std::uint8_t minute = 0;
     std::uint8_t second = 0;
     std::uint8_t action = 0;  // a ChangeAction value
+    /// Where a rename's new path starts in details, just after the marker; 0 for a row of one
+    /// path. Set with SetRenameDetails; read with OldPathOf and NewPathOf.
+    std::uint32_t newPathAt = 0;
     /// The full path, or for a rename: old path, " 命名为 ", new path. Raw bytes, UTF-8 expected.
     std::string details;
     /// The process that made the change, where the source knew it (shared with the record and
@@ -70,8 +74,21 @@ std::string ColumnText(const EventRow& row, int column);
 std::string FieldText(std::string_view text);
 /// The text handed to the daily log: ID, type name and details joined by TABs.
 std::string LogText(const EventRow& row);
-/// The folder of a row's details (UTF-8): the old path of a rename, then the text before its
-/// last separator, or the kept text unchanged when it has none.
-std::string FolderOfDetails(std::string_view details, char separator = kPathSeparator);
+/// Makes the row's details folder + oldName, the marker, folder + newName, and notes where the
+/// new path starts. A rename whose new path would start past 4 GiB keeps one path.
+void SetRenameDetails(EventRow& row, std::string_view folder, std::string_view oldName,
+                      std::string_view newName);
+/// Whether the row holds a rename's two paths.
+bool HasNewPath(const EventRow& row);
+/// The row's only path, or a rename's old one; a view into the row's details.
+std::string_view OldPathOf(const EventRow& row);
+/// A rename's new path (the watched folder alone for the half of a rename whose other half
+/// never came); empty for a row of one path. A view into the row's details.
+std::string_view NewPathOf(const EventRow& row);
+/// The folder of a path (UTF-8): the text before its last separator, the root for a name right
+/// below it, or the path unchanged when it has no separator.
+std::string FolderOfPath(std::string_view path, char separator = kPathSeparator);
+/// The folder a row opens: that of its only path, or of a rename's old one.
+std::string FolderOfRow(const EventRow& row, char separator = kPathSeparator);
 
 }  // namespace qzx

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -86,11 +87,11 @@ class InotifyTranslator {
     /// been given everything but OnEnded.
     bool HandleEvents(const std::vector<InotifyEvent>& events);
     /// True while the first half of a move waits for its second half.
-    bool HasHeldMove() const { return heldMove.has_value(); }
+    bool HasHeldMove() const { return side.heldMove.has_value(); }
     /// Gives up waiting for the second half: the held move is reported as a removal.
     void ReleaseHeldMove();
     /// True while folders wait to be watched or listed.
-    bool HasPendingWork() const { return !pending.empty(); }
+    bool HasPendingWork() const { return !side.pending.empty(); }
     /// Lists queued folders until about budget entries were seen; one batch for what it found.
     /// Tells the sink how far the set-up walk got (OnArming), and OnReady once it is done.
     void DoPendingWork(std::size_t budget);
@@ -106,12 +107,45 @@ class InotifyTranslator {
     std::optional<std::string> PathOf(int wd) const;
 
   private:
-    enum class Walk {
-        Silent,   // set-up: watch what exists, report nothing
-        Report,   // a folder that appeared: report what it holds as added
-        Revisit,  // after an overflow: watch what was missed, fix moved paths, report nothing
-        Rearm     // a folder the ignore list no longer skips: as Silent, from the list's change
+    enum class Walk { Silent, Report, Revisit, Rearm };
+    // Which stamp a walk's listings report changes after.
+    enum class Since {
+        None,   // no stamps are read
+        Start,  // the start of watching
+        Given,  // the one the walk was queued with
     };
+    // What a walk does with the folders it meets, one row per Walk in its order, as
+    // kChangeKinds is for the kinds of change.
+    struct WalkRule {
+        Walk walk;
+        // Ready waits until every folder of the walk is listed.
+        bool setUp;
+        // The folders are new: what they hold is reported as added, and kept in fresh so
+        // that their entries' own events do not report it again; one the rules skip is new
+        // when a later list keeps it.
+        bool reportsContents;
+        // After an overflow: each folder is listed once per overflow, and one found under
+        // another name or parent is put where it is now.
+        bool revisits;
+        Since since;
+    };
+    static constexpr WalkRule kWalks[] = {
+        // set-up: watch what exists; report only what changed after Start, before its watch
+        {Walk::Silent, true, false, false, Since::Start},
+        // a folder that appeared: report what it holds as added
+        {Walk::Report, false, true, false, Since::None},
+        // after an overflow: watch what was missed, fix moved paths, report nothing
+        {Walk::Revisit, false, false, true, Since::None},
+        // a folder the ignore list no longer skips: as set-up, from the list's change
+        {Walk::Rearm, false, false, false, Since::Given},
+    };
+    static constexpr const WalkRule& RuleOf(Walk walk) { return kWalks[static_cast<int>(walk)]; }
+    static constexpr bool WalksInOrder() {
+        for (std::size_t i = 0; i < std::size(kWalks); ++i) {
+            if (static_cast<std::size_t>(kWalks[i].walk) != i) return false;
+        }
+        return true;
+    }
     struct Folder {
         int parent = -1;
         std::string name;
@@ -162,25 +196,47 @@ class InotifyTranslator {
     ChangeSink& sink;
     int rootWd = -1;
     std::unordered_map<int, Folder> folders;
-    std::unordered_map<int, FreshFolder> fresh;
-    std::deque<PendingList> pending;
-    std::unordered_set<int> revisited;
-    // New folders that were renamed before they could be watched: where they went is new too.
-    std::set<std::pair<int, std::string>> unwatchedNew;
-    // Entries the set-up walk reported as added: the folder may be reported as new as well
-    // (made after Start, found by the walk before its own event was read), and its listing
-    // must not add them a second time.
-    std::set<std::pair<int, std::string>> setUpAdded;
     std::shared_ptr<const IgnoreRules> rules;
-    // Folders left unwatched because the rules skip them, by parent and name, so that a change
-    // of the list can watch them after all; true for one that appeared after Begin.
-    std::map<std::pair<int, std::string>, bool> skipped;
-    std::optional<HeldMove> heldMove;
     ChangeBatch batch;
     bool warnedLimit = false;
     FileTime startTime = kNoTime;
-    std::size_t setUpPending = 0;  // folders of the set-up walk still to be listed
     bool readySent = false;
+
+    // Everything kept between events besides the tree itself, with what fills each table,
+    // what empties it and what bounds it. Begin starts from none of it.
+    struct SideTables {
+        // Filled by Queue (Begin, a folder that appeared or is kept again, an overflow),
+        // emptied by DoPendingWork; at most a few entries per watched folder.
+        std::deque<PendingList> pending;
+        // How many of pending belong to the set-up walk.
+        std::size_t setUpPending = 0;
+        // Folders that appeared, with the entries reported as present in them: filled when one
+        // is watched by a Report walk, an entry when it is reported; emptied of a listed folder
+        // by OnQueueEmpty and of a folder that goes by DropTree; bound: the folders made since
+        // the kernel's queue was last empty.
+        std::unordered_map<int, FreshFolder> fresh;
+        // Folders a revisit listed: filled by the revisit walk, emptied at the next overflow;
+        // bound: the watched folders.
+        std::unordered_set<int> revisited;
+        // New folders renamed before they could be watched, so that where they went is new
+        // too: filled when watching one fails, emptied by OnQueueEmpty (both halves of any
+        // rename are read by then); bound: the folders made since the queue was last empty.
+        std::set<std::pair<int, std::string>> unwatchedNew;
+        // Entries the set-up walk reported as added: the folder may be reported as new as well
+        // (made after Start, found by the walk before its own event was read), and its listing
+        // must not add them a second time. Emptied by a folder's own event and by
+        // OnQueueEmpty; bound: the entries listed since the queue was last empty.
+        std::set<std::pair<int, std::string>> setUpAdded;
+        // Folders left unwatched because the rules skip them, by parent and name, so that a
+        // change of the list can watch them after all; true for one that appeared after Begin.
+        // Filled where a walk or a move meets one, emptied when a list keeps it, it goes, or
+        // its parent goes; bound: the skipped folders directly below watched ones.
+        std::map<std::pair<int, std::string>, bool> skipped;
+        // A move's first half until its second: filled by IN_MOVED_FROM, emptied by the next
+        // event or ReleaseHeldMove; at most one.
+        std::optional<HeldMove> heldMove;
+    };
+    SideTables side;
 };
 
 }  // namespace qzx

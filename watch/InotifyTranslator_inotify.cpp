@@ -20,9 +20,12 @@ std::string WithoutSlash(const std::string& dir) {
 }  // namespace
 
 InotifyTranslator::InotifyTranslator(DirectoryAccess& access, ChangeSink& sink)
-    : access(access), sink(sink) {}
+    : access(access), sink(sink) {
+    static_assert(WalksInOrder(), "RuleOf finds a walk's rule by its number");
+}
 
 void InotifyTranslator::Begin(int wd, FileTime start, FileTime rootArmedAt) {
+    side = SideTables{};
     rootWd = wd;
     startTime = start;
     folders[wd] = Folder{};
@@ -61,30 +64,30 @@ void InotifyTranslator::SetIgnoreRules(std::shared_ptr<const IgnoreRules> newRul
         }
     }
     for (const Drop& drop : drops) {
-        const bool isNew = fresh.count(drop.wd) > 0;
+        const bool isNew = side.fresh.count(drop.wd) > 0;
         DropTree(drop.wd);
-        skipped.emplace(std::make_pair(drop.parent, drop.name), isNew);
+        side.skipped.emplace(std::make_pair(drop.parent, drop.name), isNew);
     }
     std::vector<std::pair<int, std::string>> kept;
-    for (auto it = skipped.begin(); it != skipped.end();) {
+    for (auto it = side.skipped.begin(); it != side.skipped.end();) {
         std::optional<std::string> dir = PathOf(it->first.first);
         if (!dir) {
-            it = skipped.erase(it);
+            it = side.skipped.erase(it);
             continue;
         }
         if (!Skips(*dir + it->first.second)) kept.push_back(it->first);
         ++it;
     }
     for (const auto& [parent, name] : kept) {
-        skipped.erase({parent, name});
+        side.skipped.erase({parent, name});
         WatchChild(parent, name, Walk::Rearm, changedAt);
     }
     Flush();
 }
 
 void InotifyTranslator::Queue(const PendingList& item) {
-    if (item.walk == Walk::Silent) ++setUpPending;
-    pending.push_back(item);
+    if (RuleOf(item.walk).setUp) ++side.setUpPending;
+    side.pending.push_back(item);
 }
 
 std::optional<std::string> InotifyTranslator::PathOf(int wd) const {
@@ -120,12 +123,12 @@ bool InotifyTranslator::HandleEvents(const std::vector<InotifyEvent>& events) {
             Flush();
             return false;
         }
-        if (heldMove) {
+        if (side.heldMove) {
             // The kernel queues both halves of a move back to back, so anything else here
             // means the other half went outside the tree.
-            if ((event.mask & IN_MOVED_TO) && event.cookie == heldMove->cookie) {
-                HeldMove from = std::move(*heldMove);
-                heldMove.reset();
+            if ((event.mask & IN_MOVED_TO) && event.cookie == side.heldMove->cookie) {
+                HeldMove from = std::move(*side.heldMove);
+                side.heldMove.reset();
                 PairMove(from, event);
                 continue;
             }
@@ -149,8 +152,8 @@ void InotifyTranslator::HandleOne(const InotifyEvent& event) {
     if (!dir) return;  // a folder that is no longer watched; its late events mean nothing
     const bool isDirectory = (event.mask & IN_ISDIR) != 0;
     if (event.mask & IN_MOVED_FROM) {
-        heldMove = HeldMove{event.wd, event.cookie, isDirectory, std::string(event.name),
-                            *dir + std::string(event.name)};
+        side.heldMove = HeldMove{event.wd, event.cookie, isDirectory, std::string(event.name),
+                                 *dir + std::string(event.name)};
         return;
     }
     if (event.mask & (IN_CREATE | IN_MOVED_TO)) {
@@ -171,23 +174,23 @@ void InotifyTranslator::HandleOne(const InotifyEvent& event) {
 void InotifyTranslator::Appeared(int wd, const std::string& dir, std::string_view name,
                                  bool isDirectory) {
     std::string entry(name);
-    auto freshIt = fresh.find(wd);
-    if (freshIt != fresh.end() && !freshIt->second.present.insert(entry).second) {
+    auto freshIt = side.fresh.find(wd);
+    if (freshIt != side.fresh.end() && !freshIt->second.present.insert(entry).second) {
         return;  // its folder's listing already reported it (and watched it, if a folder)
     }
-    if (setUpAdded.erase({wd, entry}) > 0) {
+    if (side.setUpAdded.erase({wd, entry}) > 0) {
         // The set-up walk reported it already, and watches a folder of that name.
         return;
     }
     Emit(kActionAdded, dir + entry);
-    if (isDirectory && !WatchChild(wd, entry, Walk::Report)) unwatchedNew.emplace(wd, entry);
+    if (isDirectory && !WatchChild(wd, entry, Walk::Report)) side.unwatchedNew.emplace(wd, entry);
 }
 
 void InotifyTranslator::Disappeared(int wd, const std::string& dir, std::string_view name,
                                     bool isDirectory) {
     std::string entry(name);
-    auto freshIt = fresh.find(wd);
-    if (freshIt != fresh.end()) freshIt->second.present.erase(entry);
+    auto freshIt = side.fresh.find(wd);
+    if (freshIt != side.fresh.end()) freshIt->second.present.erase(entry);
     Emit(kActionRemoved, dir + entry);
     if (isDirectory) DropChild(wd, entry);
 }
@@ -195,15 +198,15 @@ void InotifyTranslator::Disappeared(int wd, const std::string& dir, std::string_
 void InotifyTranslator::PairMove(const HeldMove& from, const InotifyEvent& to) {
     std::optional<std::string> toDir = PathOf(to.wd);
     if (!toDir || to.name.empty()) {
-        heldMove = from;
+        side.heldMove = from;
         ResolveHeldMove();
         return;
     }
     std::string newName(to.name);
-    auto fromFresh = fresh.find(from.wd);
-    if (fromFresh != fresh.end()) fromFresh->second.present.erase(from.name);
-    auto toFresh = fresh.find(to.wd);
-    if (toFresh != fresh.end()) toFresh->second.present.insert(newName);
+    auto fromFresh = side.fresh.find(from.wd);
+    if (fromFresh != side.fresh.end()) fromFresh->second.present.erase(from.name);
+    auto toFresh = side.fresh.find(to.wd);
+    if (toFresh != side.fresh.end()) toFresh->second.present.insert(newName);
     Emit(kActionRenamedOld, from.path);
     Emit(kActionRenamedNew, *toDir + newName);
     if (!from.isDirectory) return;
@@ -215,23 +218,24 @@ void InotifyTranslator::PairMove(const HeldMove& from, const InotifyEvent& to) {
         // It was not watched at its old place: not reached yet by the set-up walk (nothing in
         // it is new), gone from there before its watch could be set up (all in it is new), or
         // skipped by the ignore rules (new when it appeared after Begin).
-        bool isNew = fresh.count(from.wd) > 0 || unwatchedNew.erase({from.wd, from.name}) > 0;
-        auto wasSkipped = skipped.find({from.wd, from.name});
-        if (wasSkipped != skipped.end()) {
+        bool isNew =
+            side.fresh.count(from.wd) > 0 || side.unwatchedNew.erase({from.wd, from.name}) > 0;
+        auto wasSkipped = side.skipped.find({from.wd, from.name});
+        if (wasSkipped != side.skipped.end()) {
             isNew = isNew || wasSkipped->second;
-            skipped.erase(wasSkipped);
+            side.skipped.erase(wasSkipped);
         }
         if (!WatchChild(to.wd, newName, isNew ? Walk::Report : Walk::Silent) && isNew) {
-            unwatchedNew.emplace(to.wd, newName);
+            side.unwatchedNew.emplace(to.wd, newName);
         }
         return;
     }
     int wd = child->second;
     if (Skips(*toDir + newName)) {
         // Moved to where the rules skip it: watching it would only cost.
-        const bool isNew = fresh.count(wd) > 0;
+        const bool isNew = side.fresh.count(wd) > 0;
         DropTree(wd);
-        skipped.emplace(std::make_pair(to.wd, newName), isNew);
+        side.skipped.emplace(std::make_pair(to.wd, newName), isNew);
         return;
     }
     Detach(wd);
@@ -239,11 +243,11 @@ void InotifyTranslator::PairMove(const HeldMove& from, const InotifyEvent& to) {
 }
 
 void InotifyTranslator::ResolveHeldMove() {
-    if (!heldMove) return;
-    HeldMove from = std::move(*heldMove);
-    heldMove.reset();
-    auto freshIt = fresh.find(from.wd);
-    if (freshIt != fresh.end()) freshIt->second.present.erase(from.name);
+    if (!side.heldMove) return;
+    HeldMove from = std::move(*side.heldMove);
+    side.heldMove.reset();
+    auto freshIt = side.fresh.find(from.wd);
+    if (freshIt != side.fresh.end()) freshIt->second.present.erase(from.name);
     Emit(kActionRemoved, from.path);
     // Out of the tree its watches would report changes that are none of ours.
     if (from.isDirectory) DropChild(from.wd, from.name);
@@ -256,12 +260,13 @@ void InotifyTranslator::ReleaseHeldMove() {
 
 bool InotifyTranslator::WatchChild(int parentWd, const std::string& name, Walk walk,
                                    FileTime since) {
+    const WalkRule& rule = RuleOf(walk);
     std::optional<std::string> parentDir = PathOf(parentWd);
     if (!parentDir) return false;
     const std::string path = *parentDir + name;
     if (Skips(path)) {
         // Left for a change of the list; the set-up walk's folders were there before Begin.
-        skipped.emplace(std::make_pair(parentWd, name), walk == Walk::Report);
+        side.skipped.emplace(std::make_pair(parentWd, name), rule.reportsContents);
         return true;
     }
     int wd = access.AddWatch(path);
@@ -279,14 +284,14 @@ bool InotifyTranslator::WatchChild(int parentWd, const std::string& name, Walk w
     }
     auto known = folders.find(wd);
     if (known != folders.end()) {
-        if (walk == Walk::Report) {
+        if (rule.reportsContents) {
             // The set-up walk got there first and reported nothing, but what the folder held
             // before that is new all the same.
-            if (fresh.emplace(wd, FreshFolder{}).second) Queue({wd, walk});
+            if (side.fresh.emplace(wd, FreshFolder{}).second) Queue({wd, walk});
             return true;
         }
         // Found twice during a walk, or (after an overflow) moved while nobody looked.
-        if (walk != Walk::Revisit || !revisited.insert(wd).second) return true;
+        if (!rule.revisits || !side.revisited.insert(wd).second) return true;
         Folder& folder = known->second;
         if ((folder.parent != parentWd || folder.name != name) && !IsWithin(parentWd, wd)) {
             Detach(wd);
@@ -295,28 +300,27 @@ bool InotifyTranslator::WatchChild(int parentWd, const std::string& name, Walk w
         Queue({wd, walk});
         return true;
     }
-    if (walk == Walk::Silent) since = startTime;
-    if (walk != Walk::Silent && walk != Walk::Rearm) since = kNoTime;
+    if (rule.since != Since::Given) since = rule.since == Since::Start ? startTime : kNoTime;
     // Taken after the watch is in place: a change stamped later than this was seen by it.
     const FileTime armedAt = since != kNoTime ? access.Now() : kNoTime;
     Attach(wd, parentWd, name);
-    if (walk == Walk::Report) fresh[wd];
-    if (walk == Walk::Revisit) revisited.insert(wd);
+    if (rule.reportsContents) side.fresh[wd];
+    if (rule.revisits) side.revisited.insert(wd);
     Queue({wd, walk, armedAt, since});
     return true;
 }
 
 void InotifyTranslator::DoPendingWork(std::size_t budget) {
-    while (budget > 0 && !pending.empty()) {
+    while (budget > 0 && !side.pending.empty()) {
         // Depth first keeps the queue short in wide trees.
-        PendingList item = pending.back();
-        pending.pop_back();
-        if (item.walk == Walk::Silent) --setUpPending;
+        PendingList item = side.pending.back();
+        side.pending.pop_back();
+        if (RuleOf(item.walk).setUp) --side.setUpPending;
         ListFolder(item, budget);
     }
     Flush();
     if (readySent) return;
-    if (setUpPending > 0) {
+    if (side.setUpPending > 0) {
         sink.OnArming(folders.size());
         return;
     }
@@ -329,8 +333,8 @@ void InotifyTranslator::ListFolder(const PendingList& item, std::size_t& budget)
     std::optional<std::string> dir = PathOf(item.wd);
     if (!dir) return;
     std::vector<DirectoryEntry> entries;
-    const bool withTimes =
-        (item.walk == Walk::Silent || item.walk == Walk::Rearm) && item.armedAt != kNoTime;
+    const WalkRule& rule = RuleOf(item.walk);
+    const bool withTimes = rule.since != Since::None && item.armedAt != kNoTime;
     int error = access.ListDirectory(WithoutSlash(*dir), entries, withTimes);
     if (error != 0) {
         if (error != ENOENT && error != ENOTDIR && error != ELOOP) {
@@ -340,13 +344,14 @@ void InotifyTranslator::ListFolder(const PendingList& item, std::size_t& budget)
         return;
     }
     FreshFolder* freshFolder = nullptr;
-    if (item.walk == Walk::Report) freshFolder = &fresh[item.wd];
+    if (rule.reportsContents) freshFolder = &side.fresh[item.wd];
     for (DirectoryEntry& entry : entries) {
         budget = budget > 1 ? budget - 1 : 0;
         if (freshFolder) {
             // Already reported by its own event: it is neither new nor unwatched.
             if (!freshFolder->present.insert(entry.name).second) continue;
-            if (setUpAdded.count({item.wd, entry.name}) == 0) Emit(kActionAdded, *dir + entry.name);
+            if (side.setUpAdded.count({item.wd, entry.name}) == 0)
+                Emit(kActionAdded, *dir + entry.name);
         }
         if (withTimes) ReportSetUpChange(item.wd, *dir, entry, item.since, item.armedAt);
         if (entry.isDirectory) WatchChild(item.wd, entry.name, item.walk, item.since);
@@ -363,7 +368,7 @@ void InotifyTranslator::ReportSetUpChange(int wd, const std::string& dir,
     auto unseen = [&](FileTime t) { return t != kNoTime && t > since && t < armedAt; };
     if (unseen(entry.born)) {
         Emit(kActionAdded, dir + entry.name);
-        setUpAdded.emplace(wd, entry.name);
+        side.setUpAdded.emplace(wd, entry.name);
         return;
     }
     // A folder's own stamp moves with its entries, which are reported for themselves.
@@ -374,11 +379,11 @@ void InotifyTranslator::ReportSetUpChange(int wd, const std::string& dir,
 void InotifyTranslator::OnQueueEmpty() {
     // Both halves of any rename of these folders have been read by now, and so has the event
     // of every folder the set-up walk found.
-    unwatchedNew.clear();
-    setUpAdded.clear();
-    for (auto it = fresh.begin(); it != fresh.end();) {
+    side.unwatchedNew.clear();
+    side.setUpAdded.clear();
+    for (auto it = side.fresh.begin(); it != side.fresh.end();) {
         if (it->second.listed) {
-            it = fresh.erase(it);
+            it = side.fresh.erase(it);
         } else {
             ++it;
         }
@@ -415,7 +420,7 @@ void InotifyTranslator::Detach(int wd) {
 }
 
 void InotifyTranslator::DropChild(int parentWd, const std::string& name) {
-    skipped.erase({parentWd, name});
+    side.skipped.erase({parentWd, name});
     auto parent = folders.find(parentWd);
     if (parent == folders.end()) return;
     auto slot = parent->second.children.find(name);
@@ -433,12 +438,12 @@ void InotifyTranslator::DropTree(int wd) {
         auto it = folders.find(current);
         if (it == folders.end()) continue;
         for (const auto& child : it->second.children) stack.push_back(child.second);
-        for (auto s = skipped.lower_bound({current, std::string()});
-             s != skipped.end() && s->first.first == current;) {
-            s = skipped.erase(s);
+        for (auto s = side.skipped.lower_bound({current, std::string()});
+             s != side.skipped.end() && s->first.first == current;) {
+            s = side.skipped.erase(s);
         }
         folders.erase(it);
-        fresh.erase(current);
+        side.fresh.erase(current);
         access.RemoveWatch(current);
     }
 }
@@ -455,8 +460,8 @@ bool InotifyTranslator::IsWithin(int wd, int ancestorWd) const {
 }
 
 void InotifyTranslator::StartRevisit() {
-    revisited.clear();
-    revisited.insert(rootWd);
+    side.revisited.clear();
+    side.revisited.insert(rootWd);
     Queue({rootWd, Walk::Revisit});
 }
 

@@ -57,22 +57,14 @@ void Remember(const PendingChange& change, std::string& lastName) {
     }
 }
 
-std::string DetailsOf(const PendingChange& change, const std::string& folderPath) {
-    std::string details;
-    if (change.kind != ChangeKind::Renamed) {
-        details.reserve(folderPath.size() + change.Name().size());
-        details = folderPath;
-        details += change.Name();
-        return details;
+void SetDetails(EventRow& row, const PendingChange& change, const std::string& folderPath) {
+    if (change.kind == ChangeKind::Renamed) {
+        SetRenameDetails(row, folderPath, change.Name(), change.NewName());
+        return;
     }
-    details.reserve(folderPath.size() * 2 + change.Name().size() + change.NewName().size() +
-                    kRenameMarker.size());
-    details = folderPath;
-    details += change.Name();
-    details += kRenameMarker;
-    details += folderPath;
-    details += change.NewName();
-    return details;
+    row.details.reserve(folderPath.size() + change.Name().size());
+    row.details = folderPath;
+    row.details += change.Name();
 }
 
 // Paths say nothing of whether they name a folder, and asking the file system here would stall
@@ -115,7 +107,7 @@ MadeRows MakeRows(const ChangeBatch& batch, const RecordingSettings& settings, R
         row.id = state.eventCount;
         SetRecordedAt(row, now);
         row.action = static_cast<std::uint8_t>(change.action);
-        row.details = DetailsOf(change, settings.folderPath);
+        SetDetails(row, change, settings.folderPath);
         // A rename's halves come from one event, so either half names the same process.
         row.process = change.record->process ? change.record->process
                       : change.newHalf       ? change.newHalf->process

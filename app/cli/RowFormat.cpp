@@ -88,30 +88,14 @@ void AppendJsonString(std::string_view text, std::string& out) {
     out += '"';
 }
 
-bool SplitRenameDetails(std::string_view details, std::string_view folderPath,
-                        std::string_view& oldPath, std::string_view& newPath) {
-    // The new path starts with the folder again; looking for both keeps a marker that happens
-    // to stand inside the old name from splitting it.
-    std::string separator(kRenameMarker);
-    separator += folderPath;
-    std::size_t at = details.find(separator, folderPath.size());
-    if (at == std::string_view::npos) at = details.find(kRenameMarker);
-    if (at == std::string_view::npos) return false;
-    oldPath = details.substr(0, at);
-    newPath = details.substr(at + kRenameMarker.size());
-    return true;
-}
-
 std::string ProcessField(const EventRow& row) {
     return row.process ? FieldText(ProcessLabel(*row.process)) : std::string();
 }
 
 void AppendRows(const std::vector<EventRow>& rows, const LocalTime& when, int utcOffsetMinutes,
-                OutputForm form, bool withProcess, std::string_view folderPath, EncodeAppend gbk,
-                std::string& out) {
+                OutputForm form, bool withProcess, EncodeAppend gbk, std::string& out) {
     if (form == OutputForm::Json) {
-        for (const EventRow& row : rows)
-            AppendJsonRow(row, when, utcOffsetMinutes, folderPath, out);
+        for (const EventRow& row : rows) AppendJsonRow(row, when, utcOffsetMinutes, out);
         return;
     }
     std::vector<std::string> texts;
@@ -129,22 +113,18 @@ void AppendRows(const std::vector<EventRow>& rows, const LocalTime& when, int ut
 }
 
 void AppendJsonRow(const EventRow& row, const LocalTime& when, int utcOffsetMinutes,
-                   std::string_view folderPath, std::string& out) {
+                   std::string& out) {
     out += "{\"id\":";
     out += std::to_string(row.id);
     out += ",\"time\":\"";
     out += IsoTimeText(when, utcOffsetMinutes);
     out += "\",\"kind\":";
     AppendJsonString(ChangeTypeName(row.action), out);
-    std::string_view oldPath = row.details;
-    std::string_view newPath;
-    const bool rename = row.action == kActionRenamedOld || row.action == kActionRenamedNew;
-    if (rename) SplitRenameDetails(row.details, folderPath, oldPath, newPath);
     out += ",\"path\":";
-    AppendJsonString(oldPath, out);
-    if (rename) {
+    AppendJsonString(OldPathOf(row), out);
+    if (row.action == kActionRenamedOld || row.action == kActionRenamedNew) {
         out += ",\"newPath\":";
-        AppendJsonString(newPath, out);
+        AppendJsonString(NewPathOf(row), out);
     }
     if (row.process) {
         out += ",\"pid\":";

@@ -19,24 +19,18 @@ std::string IsoTimeText(const LocalTime& when, int utcOffsetMinutes);
 /// U+FFFD, since JSON text must be UTF-8.
 void AppendJsonString(std::string_view text, std::string& out);
 
-/// Splits a rename's details (folder + old, marker, folder + new) into its two paths; false
-/// when the details hold no marker.
-bool SplitRenameDetails(std::string_view details, std::string_view folderPath,
-                        std::string_view& oldPath, std::string_view& newPath);
-
-/// Appends one row as a JSON object and LF. folderPath is the watched folder with its trailing
-/// separator. The keys pid, process and exe come only with a row whose process is known, each
-/// only when known (process: its name; exe: its program file).
+/// Appends one row as a JSON object and LF; a rename's paths are path and newPath. The keys pid,
+/// process and exe come only with a row whose process is known, each only when known (process: its
+/// name; exe: its program file).
 void AppendJsonRow(const EventRow& row, const LocalTime& when, int utcOffsetMinutes,
-                   std::string_view folderPath, std::string& out);
+                   std::string& out);
 
 /// Appends the rows of one batch, recorded at when, in the given form, each with its line end:
 /// UTF-8 lines end in LF, GBK lines are the log file's bytes (CR LF, text through gbk), JSON
 /// objects end in LF. utcOffsetMinutes is used by the JSON form only. withProcess adds to each
 /// line a fifth field, ProcessField; the JSON form has the process anyway.
 void AppendRows(const std::vector<EventRow>& rows, const LocalTime& when, int utcOffsetMinutes,
-                OutputForm form, bool withProcess, std::string_view folderPath, EncodeAppend gbk,
-                std::string& out);
+                OutputForm form, bool withProcess, EncodeAppend gbk, std::string& out);
 
 /// The process of a row as one field of a line: ProcessLabel, made safe by FieldText; empty
 /// when the row has none.

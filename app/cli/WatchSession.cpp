@@ -81,7 +81,6 @@ int RunWatchSession(const WatchArguments& arguments, const std::string& folder,
     // Declared before the controller, so that they outlive any batch its teardown records.
     std::atomic<bool> outputFailed{false};
     const OutputForm form = arguments.form;
-    const std::string folderPath = WithTrailingSeparator(folder);
     ErrorPrompts prompts(io);
     // The loop sleeps until the watcher has news: nothing runs here while nothing happens.
     Wakeup wakeup;
@@ -93,7 +92,7 @@ int RunWatchSession(const WatchArguments& arguments, const std::string& folder,
         const int offset = form == OutputForm::Json ? io.utcOffsetMinutes(when) : 0;
         std::string out;
         out.reserve(rows.size() * 96);
-        AppendRows(rows, when, offset, form, arguments.showProcess, folderPath, io.gbk, out);
+        AppendRows(rows, when, offset, form, arguments.showProcess, io.gbk, out);
         if (!io.writeOut(out)) outputFailed.store(true);
     });
     recorder.SetDuplicateWindow(arguments.duplicateWindow);

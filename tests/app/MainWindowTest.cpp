@@ -19,6 +19,7 @@
 #include "tests/support/FakeSource.h"
 #include "tests/support/FakeWindowParts.h"
 #include "tests/support/FakeWindowView.h"
+#include "tests/support/LaidOutControls.h"
 #include "tests/support/OfflineNotices.h"
 #include "tests/support/TestPaths.h"
 #include "tests/support/WindowDeps.h"
@@ -610,16 +611,14 @@ TEST_F(MainWindow, NoListWorkWhileMinimisedOrHidden) {
     EXPECT_EQ(window.CellText(0, 3), NativePath("/data/g"));
 }
 
-TEST_F(MainWindow, ResizeAnchorsTheRightColumnAndTheList) {
+// Every control goes where the layout puts it, and the details column takes the layout's width.
+TEST_F(MainWindow, ResizePlacesControlsWhereTheLayoutSays) {
     window.OnSize(kSizeMaximized, 1000, 700);
-    EXPECT_EQ(view.rects[kIdStart].x, 1000 - 75);
-    EXPECT_EQ(view.rects[kIdStart].width, 65);
-    EXPECT_EQ(view.rects[kIdExit].y, 700 - 47);
-    const Rect list = view.rects[kIdEventList];
-    EXPECT_EQ(list.x + list.width, 1000 - 90);
-    EXPECT_EQ(list.y + list.height, 700 - 20);
-    EXPECT_EQ(view.columnWidths[3], 1000 - 245);
-    EXPECT_EQ(view.rects[kIdOptAdded], TemplateRectToPixels({47, 50, 48, 10})) << "not anchored";
+    LayoutResult layout;
+    for (const ControlRect& c : test::LaidOutControls(1000, 700, &layout)) {
+        EXPECT_EQ(view.rects[c.id], c.rect) << c.id;
+    }
+    EXPECT_EQ(view.columnWidths[3], layout.detailsColumnWidth);
 }
 
 // Column 4 "进程" is there only from a Start whose engine knows processes, and stays after its
@@ -638,6 +637,9 @@ TEST_F(MainWindow, TheProcessColumnFollowsTheEngineOfEachStart) {
     const EngineStatus inotify{ChangeEngine::Inotify, false, "ino", "why"};
     const int fresh = kEventColumns[kDetailsColumn].width;
     const int narrowed = fresh - kProcessEventColumn.width;
+    LayoutResult layout;
+    test::LaidOutControls(1000, 700, &layout);
+    const int wide = layout.detailsColumnWidth;
 
     source.engine = inotify;
     StartOn(NativePath("/data"));
@@ -656,19 +658,19 @@ TEST_F(MainWindow, TheProcessColumnFollowsTheEngineOfEachStart) {
     EXPECT_EQ(window.CellText(1, kProcessColumn), "qzxtouch(42)");
     EXPECT_EQ(window.CellText(0, kProcessColumn), "") << "nothing made up for a row without";
     window.OnSize(kSizeMaximized, 1000, 700);
-    expectColumns(5, 1000 - 245 - kProcessEventColumn.width);
+    expectColumns(5, wide - kProcessEventColumn.width);
     window.OnCommand(kIdStop);
     StartOn(NativePath("/data"));
     window.OnCommand(kIdStop);
-    expectColumns(5, 1000 - 245 - kProcessEventColumn.width);
+    expectColumns(5, wide - kProcessEventColumn.width);
 
     source.refuse = true;
     source.engine = inotify;
     window.OnCommand(kIdStart);
-    expectColumns(5, 1000 - 245 - kProcessEventColumn.width);
+    expectColumns(5, wide - kProcessEventColumn.width);
     source.refuse = false;
     StartOn(NativePath("/data"));
-    expectColumns(4, 1000 - 245);
+    expectColumns(4, wide);
     EXPECT_EQ(view.processColumnCalls, 2) << "the view hears only of changes";
 }
 

@@ -16,11 +16,13 @@ using Command = RowMenuCommand;
 constexpr IgnoreSyntax kLinux{false, false};
 constexpr IgnoreSyntax kWindows{true, true};
 
-EventRow MakeRow(int action, std::string details) {
+// A rename's row when newPath is given, as the recorder makes it.
+EventRow MakeRow(int action, std::string path, const char* newPath = nullptr) {
     EventRow row;
     row.id = 1;
     row.action = static_cast<std::uint8_t>(action);
-    row.details = std::move(details);
+    row.details = std::move(path);
+    if (newPath != nullptr) SetRenameDetails(row, "", std::string(row.details), newPath);
     return row;
 }
 
@@ -69,6 +71,7 @@ TEST(RowMenu, ItemsFollowTheRow) {
         PathKind kind;
         std::vector<std::string> patterns;
         const char* copied;
+        const char* newPath = nullptr;  // a rename's; details hold the old path then
     } cases[] = {
         {"no extension",
          kActionAdded,
@@ -106,35 +109,40 @@ TEST(RowMenu, ItemsFollowTheRow) {
          "/elsewhere/sub/a.log"},
         {"rename",
          kActionRenamedOld,
-         "/w/doc/~WRL0001.tmp 命名为 /w/doc/report.docx",
+         "/w/doc/~WRL0001.tmp",
          PathKind::kFile,
          {"*.docx", "*.tmp", "/doc/"},
+         "/w/doc/report.docx",
          "/w/doc/report.docx"},
         {"rename keeping its type",
          kActionRenamedOld,
-         "/w/a.txt 命名为 /w/sub/b.txt",
+         "/w/a.txt",
          PathKind::kFile,
          {"*.txt"},
+         "/w/sub/b.txt",
          "/w/sub/b.txt"},
         {"rename of a folder",
          kActionRenamedOld,
-         "/w/old 命名为 /w/x/new",
+         "/w/old",
          PathKind::kFolder,
          {"/x/new/"},
+         "/w/x/new",
          "/w/x/new"},
         // The halves of renames whose other half never came: the one name there is.
         {"moved out",
          kActionRenamedOld,
-         "/w/sub/gone.txt 命名为 /w/",
+         "/w/sub/gone.txt",
          PathKind::kFile,
          {"*.txt", "/sub/"},
-         "/w/sub/gone.txt"},
+         "/w/sub/gone.txt",
+         "/w/"},
         {"moved in",
          kActionRenamedNew,
-         "/w/sub/came.md 命名为 /w/",
+         "/w/sub/came.md",
          PathKind::kFile,
          {"*.md", "/sub/"},
-         "/w/sub/came.md"},
+         "/w/sub/came.md",
+         "/w/"},
         // Odd names are written as literals.
         {"odd names",
          kActionAdded,
@@ -148,9 +156,17 @@ TEST(RowMenu, ItemsFollowTheRow) {
          PathKind::kFile,
          {"*.tx[ ]", "/[!]keep[ ]/"},
          "/w/!keep /x.tx "},
+        // A name that holds the marker: the row's paths are whole, not cut at it.
+        {"marker in the old name",
+         kActionRenamedOld,
+         "/w/sub/x 命名为 y.txt",
+         PathKind::kFile,
+         {"*.md", "*.txt", "/sub/"},
+         "/w/sub/z.md",
+         "/w/sub/z.md"},
     };
     for (const Case& c : cases) {
-        const EventRow row = MakeRow(c.action, c.details);
+        const EventRow row = MakeRow(c.action, c.details, c.newPath);
         EXPECT_EQ(Patterns(Menu(row, c.kind)), c.patterns) << c.what;
         EXPECT_EQ(PathToCopy(row, '/'), c.copied) << c.what;
     }
@@ -186,8 +202,7 @@ TEST(RowMenu, AddedPatternsIgnoreWhatTheRowShows) {
 }
 
 TEST(RowMenu, WindowsRowsUseTheirSeparatorAndCase) {
-    const EventRow row =
-        MakeRow(kActionRenamedOld, "C:\\data\\Sub\\a.TMP 命名为 C:\\data\\Sub\\b.tmp");
+    const EventRow row = MakeRow(kActionRenamedOld, "C:\\data\\Sub\\a.TMP", "C:\\data\\Sub\\b.tmp");
     const auto items = Menu(row, PathKind::kFile, "C:\\data\\", '\\', kWindows);
     // One type: .TMP and .tmp are the same on Windows.
     EXPECT_EQ(Patterns(items), (std::vector<std::string>{"*.tmp", "/Sub/"}));

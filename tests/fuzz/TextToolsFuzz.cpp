@@ -30,9 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(total <= text.size());
 
-    // A row's folder is always the start of its details.
+    // A path's folder is always its start.
     const char separator = close.empty() ? '/' : close.front();
-    const std::string folder = qzx::FolderOfDetails(text, separator);
+    const std::string folder = qzx::FolderOfPath(text, separator);
     FUZZ_CHECK(text.substr(0, folder.size()) == folder);
     return 0;
 }

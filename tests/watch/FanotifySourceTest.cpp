@@ -8,16 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 
 #include "tests/support/CollectingSink.h"
+#include "tests/watch/ChangeSourceContract.h"
+#include "tests/watch/ChangeSourceContract_posix.h"
 #include "tests/watch/FanotifyTestSupport.h"
 #include "watch/EngineTexts.h"
 #include "watch/FanotifySource.h"
@@ -28,14 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 
-void Touch(const std::string& path, const std::string& text = {}) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << path;
-    if (!text.empty()) {
-        ASSERT_EQ(::write(fd, text.data(), text.size()), ssize_t(text.size()));
-    }
-    ::close(fd);
-}
+using test::Touch;
 
 // One write at the end of an existing file: one modification, which the kernel cannot split.
 void Append(const std::string& path) {
@@ -274,45 +264,11 @@ TEST_F(FanotifySourceTest, FolderGivenThroughALink) {
     EXPECT_THAT(sink.Snapshot().texts, ElementsAre("1 old/deeper/a", "1 old/b", "1 top"));
 }
 
-TEST_F(FanotifySourceTest, WatchedFolderDeletedEndsOnce) {
-    Touch(At("a"));
-    ASSERT_TRUE(StartWatching());
-    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ready == 1; }));
-    fs::remove_all(dir);
-    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ended > 0; }));
-    source->Stop();
-    source->Stop();
-    auto s = sink.Snapshot();
-    EXPECT_EQ(s.ended, 1);
-    EXPECT_THAT(s.texts, ElementsAre("2 a"));
-}
-
 TEST_F(FanotifySourceTest, WatchedFolderMovedAwayEnds) {
     ASSERT_TRUE(StartWatching());
     ASSERT_EQ(::rename(dir.c_str(), Out("w").c_str()), 0);
     ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ended > 0; }));
     EXPECT_EQ(sink.Snapshot().ended, 1);
-}
-
-// A full kernel queue is an overflow, never a made-up record, and watching goes on after it.
-TEST_F(FanotifySourceTest, OverflowIsReportedAndWatchingGoesOn) {
-    long limit = 16384;
-    std::ifstream("/proc/sys/fs/fanotify/max_queued_events") >> limit;
-    StallingSink stalling;
-    ASSERT_TRUE(StartWatching({}, &stalling));
-    Touch(At("first"));
-    stalling.WaitUntilStalled();
-    // New files, each its own object: the kernel merges events of one object, not of many.
-    for (long i = 0; i < limit + 1000; ++i) Touch(At("f" + std::to_string(i)));
-    stalling.Release();
-    ASSERT_TRUE(stalling.WaitFor([](const CollectingSink::State& s) { return s.overflows > 0; }));
-    Touch(At("after.txt"));
-    EXPECT_TRUE(stalling.Has(1, "after.txt"));
-    for (const std::string& text : stalling.Snapshot().texts) {
-        EXPECT_TRUE(text.rfind("1 f", 0) == 0 || text.rfind("3 f", 0) == 0 || text == "1 first" ||
-                    text == "1 after.txt")
-            << text;
-    }
 }
 
 // A process that has ended before its change is read is its PID alone: whatever has that
@@ -367,42 +323,6 @@ TEST_F(FanotifySourceTest, StopAfterDrainingLosesNothingMadeBefore) {
     for (int i = 0; i < 2000; ++i) ASSERT_EQ(CountOf(s, "1 f" + std::to_string(i)), 1) << i;
 }
 
-// Stop in the middle of a stream of changes leaves no sink call behind; a new start works.
-TEST_F(FanotifySourceTest, StopWhileBusyThenStartAgain) {
-    ASSERT_TRUE(StartWatching());
-    std::atomic<bool> writing{true};
-    std::thread writer([&] {
-        for (int i = 0; writing; ++i) {
-            std::string name = At("w" + std::to_string(i % 50));
-            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (fd >= 0) ::close(fd);
-        }
-    });
-    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.texts.size() > 100; }));
-    source->Stop();
-    sink.Close();
-    writing = false;
-    writer.join();
-    source->Stop();
-    EXPECT_EQ(sink.Snapshot().callsAfterClose, 0);
-
-    CollectingSink second;
-    ASSERT_TRUE(source->Start(dir + "/", second));
-    Touch(At("again.txt"));
-    EXPECT_TRUE(second.Has(1, "again.txt"));
-    source->Stop();
-}
-
-TEST_F(FanotifySourceTest, StartRefusesWhatCannotBeWatched) {
-    source = CreateFanotifySource();
-    EXPECT_FALSE(source->Start(dir + "/missing/", sink));
-    EXPECT_EQ(source->Refusal(), "");
-    Touch(At("file"));
-    EXPECT_FALSE(source->Start(At("file") + "/", sink));
-    EXPECT_EQ(source->Refusal(), "");
-    EXPECT_TRUE(sink.Snapshot().batches.empty());
-}
-
 // The machine's own /tmp, where every other process on the machine changes files too: the
 // records are exactly the test's own.
 TEST(FanotifySourceOnTmp, OnlyTheTreesChangesAmongTheMachines) {
@@ -440,6 +360,17 @@ TEST(FanotifySourceOnTmp, OnlyTheTreesChangesAmongTheMachines) {
         }
     }
 }
+
+// The contract of every source, on a tmpfs of the test's own.
+struct FanotifyContract : test::PosixContract {
+    using Place = test::ScratchMount;
+    using Source = FanotifySource;
+    static std::unique_ptr<Source> Make() { return CreateFanotifySource(); }
+    static long QueueLimit() { return LimitIn("/proc/sys/fs/fanotify/max_queued_events"); }
+    // A folder that is no folder is the caller's fault, not fanotify's refusal.
+    static void AfterRefusal(const Source& source) { EXPECT_EQ(source.Refusal(), ""); }
+};
+INSTANTIATE_TYPED_TEST_SUITE_P(FanotifySource, ChangeSourceContract, FanotifyContract);
 
 }  // namespace
 }  // namespace qzx

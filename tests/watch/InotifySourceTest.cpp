@@ -6,18 +6,16 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
 
 #include "tests/support/CollectingSink.h"
 #include "tests/support/InotifyWatches_linux.h"
+#include "tests/watch/ChangeSourceContract.h"
+#include "tests/watch/ChangeSourceContract_posix.h"
 #include "watch/ChangeSource.h"
 #include "watch/InotifySource.h"
 
@@ -43,14 +41,7 @@ class TempDir {
     std::string path;  // without a trailing "/"
 };
 
-void Touch(const std::string& path, const std::string& text = {}) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << path;
-    if (!text.empty()) {
-        ASSERT_EQ(::write(fd, text.data(), text.size()), ssize_t(text.size()));
-    }
-    ::close(fd);
-}
+using test::Touch;
 
 class InotifySource : public ::testing::Test {
   protected:
@@ -191,45 +182,6 @@ TEST_F(InotifySource, RawByteNamesArriveWhole) {
     EXPECT_TRUE(sink.Has(1, "sub/" + longest));
 }
 
-// A full kernel queue is an overflow, never a made-up record, and watching goes on after it.
-TEST_F(InotifySource, OverflowIsReportedAndWatchingGoesOn) {
-    long limit = 16384;
-    std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> limit;
-    StallingSink stalling;
-    ASSERT_TRUE(source->Start(dir.path + "/", stalling));
-    Touch(At("first"));
-    stalling.WaitUntilStalled();
-    int files[2] = {::open(At("a").c_str(), O_WRONLY | O_CREAT, 0644),
-                    ::open(At("b").c_str(), O_WRONLY | O_CREAT, 0644)};
-    ASSERT_GE(files[0], 0);
-    ASSERT_GE(files[1], 0);
-    // Alternating files, because the kernel merges a repeat of the event just before.
-    for (long i = 0; i < limit + 1000; ++i) ASSERT_EQ(::write(files[i % 2], "x", 1), 1);
-    ::close(files[0]);
-    ::close(files[1]);
-    stalling.Release();
-    ASSERT_TRUE(stalling.WaitFor([](const CollectingSink::State& s) { return s.overflows > 0; }));
-    Touch(At("after.txt"));
-    EXPECT_TRUE(stalling.Has(1, "after.txt"));
-    for (const std::string& text : stalling.Snapshot().texts) {
-        EXPECT_TRUE(text == "1 first" || text == "1 a" || text == "1 b" || text == "3 a" ||
-                    text == "3 b" || text == "1 after.txt")
-            << text;
-    }
-    source->Stop();
-}
-
-TEST_F(InotifySource, StartRefusesWhatCannotBeWatched) {
-    EXPECT_FALSE(source->Start(dir.path + "/missing/", sink));
-    Touch(At("file"));
-    EXPECT_FALSE(source->Start(At("file") + "/", sink));
-    EXPECT_FALSE(source->Start(At("file"), sink));
-    source->Stop();
-    auto s = sink.Snapshot();
-    EXPECT_TRUE(s.batches.empty());
-    EXPECT_EQ(s.ended, 0);
-}
-
 TEST_F(InotifySource, StartRefusesUnreadableFolder) {
     if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
     ASSERT_EQ(::mkdir(At("locked").c_str(), 0), 0);
@@ -254,48 +206,6 @@ TEST_F(InotifySource, UnreadableSubfolderWarnsAndRestIsWatched) {
                             std::chrono::milliseconds(50));
     }
     EXPECT_TRUE(seen);
-}
-
-TEST_F(InotifySource, RootRemovedEndsOnce) {
-    ASSERT_EQ(::mkdir(At("root").c_str(), 0755), 0);
-    ASSERT_TRUE(source->Start(At("root") + "/", sink));
-    Touch(At("root/a"));
-    ASSERT_TRUE(sink.Has(1, "a"));
-    fs::remove_all(At("root"));
-    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ended > 0; }));
-    source->Stop();
-    source->Stop();
-    auto s = sink.Snapshot();
-    EXPECT_EQ(s.ended, 1);
-    EXPECT_EQ(s.texts.back(), "2 a");
-}
-
-// Stop in the middle of a stream of changes leaves no sink call behind; a new start works.
-TEST_F(InotifySource, StopWhileBusyThenStartAgain) {
-    source->Stop();  // never started
-    ASSERT_TRUE(StartWatching());
-    std::atomic<bool> writing{true};
-    std::thread writer([&] {
-        for (int i = 0; writing; ++i) {
-            std::string name = At("w" + std::to_string(i % 50));
-            int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (fd >= 0) ::close(fd);
-        }
-    });
-    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.texts.size() > 100; }));
-    source->Stop();
-    sink.Close();
-    writing = false;
-    writer.join();
-    source->Stop();
-    EXPECT_EQ(sink.Snapshot().callsAfterClose, 0);
-
-    CollectingSink second;
-    ASSERT_TRUE(source->Start(dir.path + "/", second));
-    Touch(At("again.txt"));
-    EXPECT_TRUE(second.Has(1, "again.txt"));
-    // The source may still report to second (its set-up is done, a late event): stop it first.
-    source->Stop();
 }
 
 std::shared_ptr<const IgnoreRules> RulesOf(const std::vector<std::string>& lines) {
@@ -364,6 +274,19 @@ TEST_F(InotifySource, SkippedFoldersCostNoWatchUntilTheListKeepsThem) {
     EXPECT_EQ(CountOf(s, "1 keep/late.txt"), 0);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(CountOf(s, "1 keep/f" + std::to_string(i)), 1) << i;
 }
+
+// The contract of every source, over a folder under /tmp.
+struct InotifyContract : test::PosixContract {
+    struct Place {
+        TempDir dir;
+        std::string problem = dir.path.empty() ? "no folder under /tmp" : "";
+        std::string folder = dir.path;
+    };
+    using Source = ChangeSource;
+    static std::unique_ptr<Source> Make() { return CreateInotifySource(); }
+    static long QueueLimit() { return LimitIn("/proc/sys/fs/inotify/max_queued_events"); }
+};
+INSTANTIATE_TYPED_TEST_SUITE_P(InotifySource, ChangeSourceContract, InotifyContract);
 
 }  // namespace
 }  // namespace qzx

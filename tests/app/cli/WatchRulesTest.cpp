@@ -114,13 +114,13 @@ TEST(WatchArguments, KindsAreTheWordsOfTheKindsTable) {
 TEST(RowFormat, LinesAreTheDailyLogsLines) {
     std::string out;
     const std::vector<EventRow> rows = {Row(7, 1, "/data/a.txt"), Row(8, 2, "/data/名字\t.txt")};
-    AppendRows(rows, When(), 0, OutputForm::Utf8Lines, false, "/data/", Bracketed, out);
+    AppendRows(rows, When(), 0, OutputForm::Utf8Lines, false, Bracketed, out);
     EXPECT_EQ(out,
               "2026-12-07 09:05:03\t7\t新增\t/data/a.txt\n"
               "2026-12-07 09:05:03\t8\t删除\t/data/名字\\t.txt\n");
     out.clear();
     // As the log file holds them: the text through the encoder, the stamp as it is, CR LF.
-    AppendRows(rows, When(), 0, OutputForm::GbkLines, false, "/data/", Bracketed, out);
+    AppendRows(rows, When(), 0, OutputForm::GbkLines, false, Bracketed, out);
     EXPECT_EQ(out,
               "2026-12-07 09:05:03\t[7\t新增\t/data/a.txt]\r\n"
               "2026-12-07 09:05:03\t[8\t删除\t/data/名字\\t.txt]\r\n");
@@ -128,13 +128,19 @@ TEST(RowFormat, LinesAreTheDailyLogsLines) {
 
 TEST(RowFormat, JsonCarriesBothPathsOfARename) {
     std::string out;
-    AppendRows({Row(3, 4, "/d/a \"b\".txt 命名为 /d/c\\d.txt")}, When(), 480, OutputForm::Json,
-               false, "/d/", Bracketed, out);
+    EventRow rename = Row(3, 4, "");
+    SetRenameDetails(rename, "/d/", "a \"b\".txt", "c\\d.txt");
+    // A name that holds the marker itself stays whole.
+    EventRow marked = Row(5, 4, "");
+    SetRenameDetails(marked, "/d/", "x 命名为 y", "z");
+    AppendRows({rename, marked}, When(), 480, OutputForm::Json, false, Bracketed, out);
     EXPECT_EQ(out,
               "{\"id\":3,\"time\":\"2026-12-07T09:05:03+08:00\",\"kind\":\"命名\","
-              "\"path\":\"/d/a \\\"b\\\".txt\",\"newPath\":\"/d/c\\\\d.txt\"}\n");
+              "\"path\":\"/d/a \\\"b\\\".txt\",\"newPath\":\"/d/c\\\\d.txt\"}\n"
+              "{\"id\":5,\"time\":\"2026-12-07T09:05:03+08:00\",\"kind\":\"命名\","
+              "\"path\":\"/d/x 命名为 y\",\"newPath\":\"/d/z\"}\n");
     out.clear();
-    AppendRows({Row(4, 3, "/d/x")}, When(), -210, OutputForm::Json, false, "/d/", Bracketed, out);
+    AppendRows({Row(4, 3, "/d/x")}, When(), -210, OutputForm::Json, false, Bracketed, out);
     EXPECT_EQ(out,
               "{\"id\":4,\"time\":\"2026-12-07T09:05:03-03:30\",\"kind\":\"修改\","
               "\"path\":\"/d/x\"}\n");
@@ -161,30 +167,18 @@ TEST(RowFormat, ProcessKeysAndFieldOnlyWhereKnown) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.row.id);
         std::string out;
-        AppendRows({c.row}, When(), 0, OutputForm::Json, false, "/d/", Bracketed, out);
+        AppendRows({c.row}, When(), 0, OutputForm::Json, false, Bracketed, out);
         EXPECT_EQ(out.substr(out.find("\"path\":\"/d/a\"") + 13), std::string(c.json) + "\n");
         const std::string plain = "2026-12-07 09:05:03\t" + LogText(c.row);
         out.clear();
-        AppendRows({c.row}, When(), 0, OutputForm::Utf8Lines, false, "/d/", Bracketed, out);
+        AppendRows({c.row}, When(), 0, OutputForm::Utf8Lines, false, Bracketed, out);
         EXPECT_EQ(out, plain + "\n");
         out.clear();
-        AppendRows({c.row}, When(), 0, OutputForm::Utf8Lines, true, "/d/", Bracketed, out);
+        AppendRows({c.row}, When(), 0, OutputForm::Utf8Lines, true, Bracketed, out);
         EXPECT_EQ(out, plain + "\t" + c.field + "\n");
     }
     ASSERT_TRUE(Parse({"--process", "d"}));
     EXPECT_TRUE(Parse({"--process", "d"})->showProcess);
-}
-
-TEST(RowFormat, RenameSplitsWhereTheNewPathStarts) {
-    std::string_view oldPath, newPath;
-    // A name that itself holds the marker must not cut the old path short.
-    ASSERT_TRUE(SplitRenameDetails("/d/x 命名为 y 命名为 /d/z", "/d/", oldPath, newPath));
-    EXPECT_EQ(oldPath, "/d/x 命名为 y");
-    EXPECT_EQ(newPath, "/d/z");
-    // A lone half of a rename ends in the marker and the folder.
-    ASSERT_TRUE(SplitRenameDetails("/d/x 命名为 /d/", "/d/", oldPath, newPath));
-    EXPECT_EQ(newPath, "/d/");
-    EXPECT_FALSE(SplitRenameDetails("/d/x", "/d/", oldPath, newPath));
 }
 
 TEST(RowFormat, JsonStringsAreValidUtf8WithControlsEscaped) {
