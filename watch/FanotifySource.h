@@ -20,6 +20,12 @@ struct FanotifyOptions {
     bool processHandles = true;
     /// Each record carries the process that made the change.
     bool processes = true;
+    /// The start of every program is heard too, so that a process that has ended before its
+    /// changes are read is still named after its program.
+    bool programEvents = true;
+    /// Folders elsewhere on the file system are told to the kernel, which then drops their
+    /// changes before they are queued, rather than this program reading and dropping them.
+    bool ignoreElsewhere = true;
     /// Test seams: the errno value that setting up the group, or placing the mark, is made to
     /// fail with (0: the kernel's own answer).
     int refuseGroupWith = 0;

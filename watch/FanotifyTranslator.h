@@ -37,6 +37,14 @@ class FanotifyAccess {
     /// False when it cannot be listed.
     virtual bool ListFolder(const std::string& path,
                             std::vector<std::pair<std::string, bool>>& entries) = 0;
+    /// Where the program file named in this folder is, on whichever file system the folder's
+    /// handle names; nullopt when it cannot be told.
+    virtual std::optional<std::string> ProgramPath(std::string_view folderHandle,
+                                                   std::string_view name) {
+        std::optional<std::string> folder = FolderPath(folderHandle);
+        if (!folder) return std::nullopt;
+        return *folder + "/" + std::string(name);
+    }
 };
 
 /// What the kernel's group reports, which decides how moves are told.
@@ -84,7 +92,8 @@ class FanotifyTranslator {
 
     /// True while something is kept only until the queue is next found empty.
     bool WaitsForEmptyQueue() const {
-        return !listed.empty() || !deadNodes.empty() || parkedCount > 0;
+        return !listed.empty() || !deadNodes.empty() || parkedCount > 0 ||
+               (processes && processes->WaitsForEmptyQueue());
     }
 
     /// Folders of the tree whose handles are known, the watched folder included.
@@ -131,6 +140,7 @@ class FanotifyTranslator {
         std::shared_ptr<const ProcessInfo> process;
     };
 
+    void ProgramStarted(const FanotifyEvent& event);
     void HandleOne(const FanotifyEvent& event);
     bool EndsWatch(const FanotifyEvent& event) const;
     void HandleNamed(const FanotifyEvent& event);

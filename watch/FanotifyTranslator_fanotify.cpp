@@ -76,7 +76,19 @@ void FanotifyTranslator::Begin(const std::string& folder, const std::string& han
 bool FanotifyTranslator::HandleEvents(const std::vector<FanotifyEvent>& events,
                                       Clock::time_point at) {
     now = at;
-    for (const FanotifyEvent& event : events) {
+    for (const FanotifyEvent& one : events) {
+        const FanotifyEvent* current = &one;
+        FanotifyEvent rest;
+        if (one.mask & FAN_OPEN_EXEC) {
+            ProgramStarted(one);
+            // The kernel merges a start into an unread change of the same file by the same
+            // process (a program that rewrites itself): the change is still told.
+            if (!(one.mask & ~static_cast<std::uint64_t>(FAN_OPEN_EXEC | FAN_ONDIR))) continue;
+            rest = one;
+            rest.mask &= ~static_cast<std::uint64_t>(FAN_OPEN_EXEC);
+            current = &rest;
+        }
+        const FanotifyEvent& event = *current;
         if (event.mask & FAN_Q_OVERFLOW) {
             // The other half of a held move may be among the lost events.
             ResolveHeldMove();
@@ -110,6 +122,13 @@ bool FanotifyTranslator::HandleEvents(const std::vector<FanotifyEvent>& events,
     if (parkedCount > 0) ExpireParked(now);
     Flush();
     return true;
+}
+
+void FanotifyTranslator::ProgramStarted(const FanotifyEvent& event) {
+    if (!processes || event.pid <= 0 || event.entry.handle.empty() || !event.entry.named) return;
+    std::optional<std::string> program = access.ProgramPath(event.entry.handle, event.entry.name);
+    if (!program) return;
+    processes->OnProgramStart(event.pid, event.process, event.pidfd, *program, now);
 }
 
 bool FanotifyTranslator::EndsWatch(const FanotifyEvent& event) const {
@@ -527,6 +546,7 @@ void FanotifyTranslator::OnQueueEmpty(Clock::time_point at) {
     }
     deadNodes.clear();
     if (parkedCount > 0) ExpireParked(now);
+    if (processes) processes->OnQueueEmpty(now);
 }
 
 void FanotifyTranslator::Park(std::string_view handle, const FanotifyEvent& event) {
@@ -592,7 +612,7 @@ void FanotifyTranslator::ExpireParked(Clock::time_point at) {
 
 std::shared_ptr<const ProcessInfo> FanotifyTranslator::ProcessOf(const FanotifyEvent& event) {
     if (!processes) return nullptr;
-    return processes->Find(event.pid, event.process, now);
+    return processes->Find(event.pid, event.process, event.pidfd, now);
 }
 
 void FanotifyTranslator::Emit(int action, std::string name,

@@ -315,23 +315,42 @@ TEST_F(FanotifySourceTest, OverflowIsReportedAndWatchingGoesOn) {
     }
 }
 
-// A process that has ended before its change is read is its PID alone: whatever has that
-// PID by then is not asked about.
-TEST_F(FanotifySourceTest, EndedProcessIsItsPidAlone) {
-    StallingSink stalling;
-    ASSERT_TRUE(StartWatching({}, &stalling));
-    Touch(At("first"));
-    stalling.WaitUntilStalled();
-    const int pid = test::TouchOnce("create", At("gone.txt"));
-    ASSERT_GT(pid, 0);
-    stalling.Release();
-    ASSERT_TRUE(stalling.Has(1, "gone.txt"));
-    const CollectingSink::State state = stalling.Snapshot();
-    const ChangeRecord* record = Find(state, 1, "gone.txt");
-    ASSERT_TRUE(record && record->process);
-    EXPECT_EQ(record->process->pid, pid);
-    EXPECT_EQ(record->process->name, "");
-    EXPECT_EQ(record->process->exe, "");
+// Short-lived writers, each ended and reaped before its changes are read: named after the
+// program each started, as heard before its changes. Without the starts, a process that had
+// ended is its PID alone: whatever has that PID by then is not asked about.
+TEST_F(FanotifySourceTest, EndedProcessesNamedFromTheirStart) {
+    struct Case {
+        bool programEvents;
+        const char* name;
+        bool withProgram;
+    };
+    for (const Case& c : {Case{true, "qzxtouch", true}, Case{false, "", false}}) {
+        SCOPED_TRACE(c.programEvents ? "with program starts" : "without");
+        StallingSink stalling;
+        FanotifyOptions options;
+        options.programEvents = c.programEvents;
+        ASSERT_TRUE(StartWatching(options, &stalling));
+        const std::string first = c.programEvents ? "first" : "first.old";
+        Touch(At(first));
+        stalling.WaitUntilStalled();
+        std::vector<std::pair<std::string, int>> written;
+        for (int i = 0; i < 20; ++i) {
+            const std::string name = first + "-gone" + std::to_string(i);
+            written.emplace_back(name, test::TouchOnce("create", At(name)));
+            ASSERT_GT(written.back().second, 0);
+        }
+        stalling.Release();
+        ASSERT_TRUE(stalling.Has(1, written.back().first));
+        const CollectingSink::State state = stalling.Snapshot();
+        for (const auto& [name, pid] : written) {
+            const ChangeRecord* record = Find(state, 1, name);
+            ASSERT_TRUE(record && record->process) << name;
+            EXPECT_EQ(record->process->pid, pid);
+            EXPECT_EQ(record->process->name, c.name);
+            EXPECT_EQ(record->process->exe, c.withProgram ? test::TouchProgram() : "");
+        }
+        source->Stop();
+    }
 }
 
 // As on a kernel before 5.17: no rename events and no handles of entries. The halves of a
