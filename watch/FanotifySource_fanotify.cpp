@@ -48,6 +48,10 @@ constexpr std::uint64_t kChangeMask = FAN_CREATE | FAN_DELETE | FAN_MODIFY | FAN
 // to be heard from its own events, since the deletion in its parent does not name it.
 constexpr std::uint64_t kHalvesMask =
     FAN_MOVED_FROM | FAN_MOVED_TO | FAN_DELETE_SELF | FAN_MOVE_SELF;
+// What a folder outside the tree has the kernel drop: what is made in it, never its moves,
+// since a move out of it may bring something into the tree.
+constexpr std::uint64_t kIgnoredMask =
+    FAN_CREATE | FAN_DELETE | FAN_MODIFY | FAN_ATTRIB | FAN_ONDIR | FAN_EVENT_ON_CHILD;
 // Large reads keep the number of system calls low in a burst.
 constexpr std::size_t kReadBufferSize = 256 * 1024;
 // As for inotify: a short read in a burst is followed by a moment's pause, so that the next
@@ -131,9 +135,34 @@ bool SameFsid(const __kernel_fsid_t& a, const __kernel_fsid_t& b) {
 // The file system below one folder, as the translator asks about it.
 class RealFanotifyAccess final : public FanotifyAccess {
   public:
+    // notifyFd: the group whose kernel side drops ignored folders' changes; -1 for none.
     RealFanotifyAccess(int mountFd, const __kernel_fsid_t& fsid,
-                       const std::vector<ProgramFileSystem>& programs)
-        : mountFd(mountFd), fsid(fsid), programs(programs) {}
+                       const std::vector<ProgramFileSystem>& programs, int notifyFd)
+        : mountFd(mountFd), fsid(fsid), programs(programs), notifyFd(notifyFd) {}
+
+    bool IgnoreFolder(std::string_view handle) override {
+        if (notifyFd < 0 || handle.size() < sizeof(__kernel_fsid_t)) return false;
+        __kernel_fsid_t of;
+        std::memcpy(&of, handle.data(), sizeof of);
+        if (!SameFsid(of, fsid)) return false;
+        UniqueFd fd(OpenHandle(mountFd, handle, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!fd.Valid()) return false;
+        if (::fanotify_mark(notifyFd, FAN_MARK_ADD | FAN_MARK_IGNORE_SURV, kIgnoredMask, fd.Get(),
+                            nullptr) == 0) {
+            ignoring = true;
+            return true;
+        }
+        // Before Linux 6.0 there is no way to drop a folder's changes and keep its moves.
+        if (errno == EINVAL) notifyFd = -1;
+        return false;
+    }
+
+    void HearAllFolders() override {
+        if (!ignoring) return;
+        // Only marks of single folders go: the file systems' marks stay.
+        ::fanotify_mark(notifyFd, FAN_MARK_FLUSH, 0, AT_FDCWD, nullptr);
+        ignoring = false;
+    }
 
     std::optional<std::string> ProgramPath(std::string_view handle,
                                            std::string_view name) override {
@@ -200,6 +229,8 @@ class RealFanotifyAccess final : public FanotifyAccess {
     int mountFd;
     __kernel_fsid_t fsid;
     const std::vector<ProgramFileSystem>& programs;
+    int notifyFd;
+    bool ignoring = false;
 };
 
 void CloseDescriptors(const std::vector<FanotifyEvent>& events) {
@@ -303,9 +334,12 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
         unsigned int report = FAN_REPORT_DFID_NAME | FAN_REPORT_FID;
         if (opened.features.targetHandles) report |= FAN_REPORT_TARGET_FID;
         unsigned int pidfd = options.processHandles ? FAN_REPORT_PIDFD : 0;
+        // The bound is the reader's (maxQueuedBytes), and the folders it ignores are marks.
+        const unsigned int unlimited = FAN_UNLIMITED_QUEUE | FAN_UNLIMITED_MARKS;
         for (;;) {
-            int fd = ::fanotify_init(FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK | report | pidfd,
-                                     O_RDONLY | O_LARGEFILE);
+            int fd = ::fanotify_init(
+                FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK | report | pidfd | unlimited,
+                O_RDONLY | O_LARGEFILE);
             if (fd >= 0) {
                 opened.notify.Reset(fd);
                 return true;
@@ -386,7 +420,8 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
     bool Watch(ChangeSink& sink) override {
         // The mark is in place: every change from now on is queued for this thread.
         sink.OnReady();
-        RealFanotifyAccess access(group.rootFd.Get(), group.fsid, group.programs);
+        RealFanotifyAccess access(group.rootFd.Get(), group.fsid, group.programs,
+                                  options.ignoreElsewhere ? group.notify.Get() : -1);
         ProcessCache processes(SystemProcessReader());
         FanotifyTranslator translator(access, sink, options.processes ? &processes : nullptr,
                                       group.features);
@@ -426,6 +461,8 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
             }
             if (length == 0) continue;
             ParseFanotifyEvents(buffer.get(), static_cast<std::size_t>(length), events);
+            // A long read means a backlog: only then can the queue have grown past its bound.
+            if (static_cast<std::size_t>(length) >= kShortRead) BoundQueue(events);
             const Clock::time_point now = Clock::now();
             const bool goesOn = translator.HandleEvents(events, now);
             // The process handles have told who each process was; they must not pile up.
@@ -462,6 +499,28 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
         }
         // A move whose other half is not among them went where nobody looks.
         translator.ReleaseHeldMove();
+    }
+
+    // Behind by more than the bound: what waits in the kernel is dropped, and the events of
+    // this read end with an overflow, as the kernel's own bound would have it.
+    void BoundQueue(std::vector<FanotifyEvent>& events) {
+        int queued = 0;
+        if (::ioctl(group.notify.Get(), FIONREAD, &queued) != 0) return;
+        if (static_cast<std::size_t>(queued) <= options.maxQueuedBytes) return;
+        std::unique_ptr<char[]> scratch(new char[kReadBufferSize]);
+        std::vector<FanotifyEvent> dropped;
+        std::size_t left = static_cast<std::size_t>(queued);
+        while (left > 0) {
+            ssize_t length = ::read(group.notify.Get(), scratch.get(), kReadBufferSize);
+            if (length < 0 && errno == EINTR) continue;
+            if (length <= 0) break;
+            left = static_cast<std::size_t>(length) >= left ? 0 : left - length;
+            ParseFanotifyEvents(scratch.get(), static_cast<std::size_t>(length), dropped);
+            CloseDescriptors(dropped);
+        }
+        FanotifyEvent overflow;
+        overflow.mask = FAN_Q_OVERFLOW;
+        events.push_back(overflow);
     }
 
     bool QueueIsEmpty() const {

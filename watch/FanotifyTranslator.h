@@ -37,6 +37,12 @@ class FanotifyAccess {
     /// False when it cannot be listed.
     virtual bool ListFolder(const std::string& path,
                             std::vector<std::pair<std::string, bool>>& entries) = 0;
+    /// Asks the kernel to drop the changes made directly in this folder (not its moves) before
+    /// they are queued; false when it will not. A folder that may lie in the tree is never
+    /// asked about.
+    virtual bool IgnoreFolder(std::string_view /*handle*/) { return false; }
+    /// Forgets every folder IgnoreFolder asked about: their changes are queued again.
+    virtual void HearAllFolders() {}
     /// Where the program file named in this folder is, on whichever file system the folder's
     /// handle names; nullopt when it cannot be told.
     virtual std::optional<std::string> ProgramPath(std::string_view folderHandle,
@@ -69,6 +75,9 @@ class FanotifyTranslator {
     static constexpr std::size_t kMaxParked = 100000;
     /// Handles known to lie outside the tree kept at most; beyond it they are forgotten.
     static constexpr std::size_t kMaxOutside = 65536;
+    /// Folders outside whose changes the kernel is asked to drop, at most; beyond it all are
+    /// heard again, and asked about again as their changes come.
+    static constexpr std::size_t kMaxIgnored = 8192;
 
     /// None of access, sink and processes is owned; all must outlive the translator. Without
     /// processes, records carry none.
@@ -162,6 +171,7 @@ class FanotifyTranslator {
     int PlaceNode(const std::string& handle, int parent, const std::string& name);
     void Forget(int node);
     void MarkOutside(std::string_view handle);
+    void HearAllFolders();
     void ForgetOutside();
     void ForgetFolders();
     void Reset();
@@ -180,6 +190,9 @@ class FanotifyTranslator {
     FanotifyFeatures features;
     std::string root;  // absolute, with "/" at its end
     std::string rootHandle;
+    // The watched folder's parent, whose deletions tell of the watched folder's own.
+    std::string rootParentHandle;
+    std::size_t ignoredCount = 0;
     int rootNode = kNoNode;
     int nextNode = 0;
     std::unordered_map<int, Node> nodes;

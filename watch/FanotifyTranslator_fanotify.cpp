@@ -71,6 +71,9 @@ void FanotifyTranslator::Begin(const std::string& folder, const std::string& han
     deadNodes.clear();
     heldMove.reset();
     rootNode = PlaceNode(rootHandle, kNoNode, "");
+    const std::string parent = DirName(WithoutSlash(root));
+    rootParentHandle = access.HandleOf(parent.empty() ? "/" : parent).value_or(std::string());
+    HearAllFolders();
 }
 
 bool FanotifyTranslator::HandleEvents(const std::vector<FanotifyEvent>& events,
@@ -356,8 +359,10 @@ void FanotifyTranslator::ReleaseHeldMove() {
 void FanotifyTranslator::MovedIn(const std::string& path, const std::string& objectHandle,
                                  int parentNode, const std::string& name,
                                  const std::shared_ptr<const ProcessInfo>& process) {
-    // Its folders may have been placed outside before; they are asked about again.
+    // Its folders may have been placed outside before; they are asked about again, and their
+    // changes heard again before the listing, so that nothing made in them after it is lost.
     ForgetOutside();
+    HearAllFolders();
     if (!objectHandle.empty() && parentNode != kNoNode) PlaceNode(objectHandle, parentNode, name);
     ListMovedIn(path, process);
 }
@@ -506,7 +511,18 @@ void FanotifyTranslator::Forget(int node) {
 void FanotifyTranslator::MarkOutside(std::string_view handle) {
     if (outsideCount >= kMaxOutside) ForgetOutside();
     auto [it, inserted] = placeOf.emplace(std::string(handle), kOutside);
-    if (inserted) ++outsideCount;
+    if (!inserted) return;
+    ++outsideCount;
+    // The kernel drops what is made in it from now on; its moves still come, since one may
+    // bring something into the tree. The watched folder's parent tells of its deletion.
+    if (handle == rootParentHandle || handle.empty()) return;
+    if (ignoredCount >= kMaxIgnored) HearAllFolders();
+    if (access.IgnoreFolder(handle)) ++ignoredCount;
+}
+
+void FanotifyTranslator::HearAllFolders() {
+    access.HearAllFolders();
+    ignoredCount = 0;
 }
 
 void FanotifyTranslator::ForgetOutside() {
@@ -532,6 +548,8 @@ void FanotifyTranslator::ForgetFolders() {
 void FanotifyTranslator::Reset() {
     ForgetFolders();
     ForgetOutside();
+    // A lost move may have brought an ignored folder into the tree.
+    HearAllFolders();
     parked.clear();
     parkedCount = 0;
     listed.clear();

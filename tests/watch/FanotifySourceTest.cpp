@@ -192,6 +192,37 @@ TEST_F(FanotifySourceTest, MovesInAndOutOfTheTree) {
                 ElementsAre("1 t/s/u/d.txt", "1 gone/deep/before.txt", "2 gone", "1 marker"));
 }
 
+// Folders elsewhere whose changes the kernel was told to drop: a move out of one still comes,
+// and once such a folder is moved into the tree, what is made in it is heard again. Without
+// the kernel's help (ignoreElsewhere off) the records are the same.
+TEST_F(FanotifySourceTest, IgnoredFoldersElsewhereStillMoveIn) {
+    for (bool ignore : {true, false}) {
+        SCOPED_TRACE(ignore ? "ignoring folders elsewhere" : "reading everything");
+        const std::string r = ignore ? "a" : "b";
+        fs::create_directories(Out(r + "/deep"));
+        FanotifyOptions options;
+        options.ignoreElsewhere = ignore;
+        CollectingSink got;
+        ASSERT_TRUE(StartWatching(options, &got));
+        // Changes in both folders elsewhere, read before the moves.
+        Touch(Out(r + "/x"));
+        Touch(Out(r + "/deep/y"));
+        Touch(Out(r + "/file"));
+        Touch(At(r + "-sync"));
+        ASSERT_TRUE(got.Has(1, r + "-sync"));
+        ASSERT_EQ(::rename(Out(r + "/file").c_str(), At(r + "-file").c_str()), 0);
+        ASSERT_EQ(::rename(Out(r + "/deep").c_str(), At(r + "-deep").c_str()), 0);
+        ASSERT_TRUE(got.Has(1, r + "-deep/y"));
+        Touch(At(r + "-deep/z"));
+        Append(At(r + "-deep/y"));
+        ASSERT_TRUE(got.Has(3, r + "-deep/y"));
+        EXPECT_THAT(got.Snapshot().texts,
+                    ElementsAre("1 " + r + "-sync", "1 " + r + "-file", "1 " + r + "-deep",
+                                "1 " + r + "-deep/y", "1 " + r + "-deep/z", "3 " + r + "-deep/y"));
+        source->Stop();
+    }
+}
+
 // Folders made together with their files, faster than anything is read, lose nothing, and
 // report each entry once: the mark needs no watch to be set up in them.
 TEST_F(FanotifySourceTest, NewNestedFoldersLoseNothing) {
@@ -294,12 +325,17 @@ TEST_F(FanotifySourceTest, WatchedFolderMovedAwayEnds) {
     EXPECT_EQ(sink.Snapshot().ended, 1);
 }
 
-// A full kernel queue is an overflow, never a made-up record, and watching goes on after it.
+// A queue past the reader's bound is an overflow, never a made-up record, and watching goes on
+// after it. The kernel's own bound (max_queued_events) no longer applies: it would be shared
+// with every change on the file system.
 TEST_F(FanotifySourceTest, OverflowIsReportedAndWatchingGoesOn) {
     long limit = 16384;
     std::ifstream("/proc/sys/fs/fanotify/max_queued_events") >> limit;
+    // Each event takes some 60 to 100 bytes: the bound is passed well before the kernel's.
+    FanotifyOptions options;
+    options.maxQueuedBytes = static_cast<std::size_t>(limit) * 8;
     StallingSink stalling;
-    ASSERT_TRUE(StartWatching({}, &stalling));
+    ASSERT_TRUE(StartWatching(options, &stalling));
     Touch(At("first"));
     stalling.WaitUntilStalled();
     // New files, each its own object: the kernel merges events of one object, not of many.
