@@ -258,8 +258,8 @@ void Elsewhere(int changes, int rounds) {
         "source's CPU per change)\n",
         changes);
     std::printf(
-        "| round | inotify source | fanotify source | fanotify, before |\n"
-        "|---|---|---|---|\n");
+        "| round | inotify source | fanotify source | fanotify, before | fanotify without "
+        "process handles |\n|---|---|---|---|---|\n");
     for (int round = 1; round <= rounds; ++round) {
         const double inotify = ElsewhereCpu(qzx::CreateInotifySource(), tree, beside, changes);
         const double now = ElsewhereCpu(qzx::CreateFanotifySource(), tree, beside, changes);

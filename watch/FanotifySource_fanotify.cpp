@@ -58,6 +58,7 @@ constexpr std::size_t kReadBufferSize = 256 * 1024;
 // read brings many events rather than a few.
 constexpr std::size_t kShortRead = 16 * 1024;
 constexpr auto kGatherPause = std::chrono::milliseconds(2);
+constexpr auto kElsewherePause = std::chrono::milliseconds(20);
 constexpr std::size_t kHandleRoom = MAX_HANDLE_SZ;
 
 // A file handle as the kernel's calls take it, with room for the largest.
@@ -464,6 +465,7 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
             // A long read means a backlog: only then can the queue have grown past its bound.
             if (static_cast<std::size_t>(length) >= kShortRead) BoundQueue(events);
             const Clock::time_point now = Clock::now();
+            const std::size_t reportedBefore = translator.Reported();
             const bool goesOn = translator.HandleEvents(events, now);
             // The process handles have told who each process was; they must not pile up.
             CloseDescriptors(events);
@@ -474,9 +476,11 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
                     QueueIsEmpty()) {
                     translator.OnQueueEmpty(now);
                 }
-                // A longer pause after a read of nothing but changes elsewhere would save
-                // few wake-ups and let the kernel merge more of a burst's changes.
-                std::this_thread::sleep_for(kGatherPause);
+                // After a read of nothing but changes elsewhere, a longer pause: the moves
+                // there, which the kernel cannot drop, then come many to a read.
+                const bool elsewhere =
+                    translator.Reported() == reportedBefore && !translator.HasHeldMove();
+                std::this_thread::sleep_for(elsewhere ? kElsewherePause : kGatherPause);
             }
         }
     }

@@ -111,6 +111,8 @@ class FanotifyTranslator {
     std::size_t OutsideFolders() const { return outsideCount; }
     /// Events waiting in folders that are gone.
     std::size_t ParkedEvents() const { return parkedCount; }
+    /// Records handed to the sink so far.
+    std::size_t Reported() const { return reported; }
 
   private:
     static constexpr int kNoNode = -1;
@@ -210,6 +212,7 @@ class FanotifyTranslator {
     Clock::time_point now;
     Clock::time_point lastExpiry;
     ChangeBatch batch;
+    std::size_t reported = 0;
 };
 
 }  // namespace qzx

@@ -641,6 +641,7 @@ void FanotifyTranslator::Emit(int action, std::string name,
 
 void FanotifyTranslator::Flush() {
     if (batch.empty()) return;
+    reported += batch.size();
     sink.OnBatch(batch);
     batch.clear();
 }
