@@ -1,0 +1,214 @@
+// qzxfile-helper: the only code of the desktop program that runs as root. Started by the
+// window through pkexec, it watches one folder with the fanotify engine and writes what it
+// sees to its standard output (watch/HelperStream.h), until that output closes or it is told
+// to end (SIGTERM, SIGINT, SIGHUP). It takes one argument, the folder, which the user who
+// started it (PKEXEC_UID) must be able to read with that user's own rights; it reads no
+// configuration, opens no file for its contents, writes no file and uses no network.
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/UniqueFd.h"
+#include "watch/FanotifySource.h"
+#include "watch/HelperStream.h"
+
+namespace {
+
+// Exit codes, which the window tells apart: 2 the arguments, 3 the folder is not the user's to
+// read, 4 fanotify cannot watch it, 5 the system refused something else.
+constexpr int kBadArguments = 2;
+constexpr int kNotReadable = 3;
+constexpr int kNoFanotify = 4;
+constexpr int kSystem = 5;
+
+int Fail(int code, const std::string& why) {
+    std::fprintf(stderr, "qzxfile-helper: %s\n", why.c_str());
+    return code;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::int64_t NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+// Writes the stream; lines from the source's thread wait until the engine line is out.
+class StreamSink : public qzx::ChangeSink {
+  public:
+    explicit StreamSink(int wakeFd) : wakeFd(wakeFd) {}
+
+    void Begin(const qzx::EngineStatus& engine) {
+        std::lock_guard<std::mutex> lock(mutex);
+        started = true;
+        Write(qzx::HelperEngineLine(engine) + pending);
+        pending.clear();
+    }
+
+    void OnBatch(const qzx::ChangeBatch& batch) override {
+        std::string lines;
+        const std::int64_t now = NowMs();
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            const qzx::ChangeRecord& record = batch[i];
+            if (record.action == qzx::kActionRenamedOld && i + 1 < batch.size() &&
+                batch[i + 1].action == qzx::kActionRenamedNew) {
+                lines += qzx::HelperChangeLine(batch[i + 1], &record, now);
+                ++i;
+                continue;
+            }
+            lines += qzx::HelperChangeLine(record, nullptr, now);
+        }
+        Send(lines);
+    }
+    void OnReady() override { Send("ready\n"); }
+    void OnOverflow() override { Send("overflow\n"); }
+    void OnWarning(qzx::WatchWarning warning, const std::string& path) override {
+        Send(qzx::HelperWarningLine(warning, path));
+    }
+    void OnEnded() override {
+        Send("ended\n");
+        Wake();
+    }
+
+  private:
+    void Send(const std::string& text) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!started) {
+            pending += text;
+            return;
+        }
+        Write(text);
+    }
+    void Write(const std::string& text) {
+        if (closed || text.empty()) return;
+        if (!WriteAll(STDOUT_FILENO, text)) {
+            closed = true;
+            Wake();
+        }
+    }
+    void Wake() {
+        std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = ::write(wakeFd, &one, sizeof one);
+    }
+
+    std::mutex mutex;
+    bool started = false;
+    bool closed = false;
+    std::string pending;
+    int wakeFd;
+};
+
+// Opens the folder with the rights of the user who asked, so that root's reach lends nothing
+// to them; the descriptor then names that folder whatever is renamed or linked afterwards.
+int OpenAsUser(const std::string& folder, unsigned uid, std::string& why) {
+    const passwd* user = ::getpwuid(uid);
+    if (!user) {
+        why = "user " + std::to_string(uid) + " is unknown";
+        return -1;
+    }
+    const gid_t gid = user->pw_gid;
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    if (::getgrouplist(user->pw_name, gid, groups.data(), &count) < 0) {
+        groups.resize(static_cast<std::size_t>(count));
+        if (::getgrouplist(user->pw_name, gid, groups.data(), &count) < 0) count = 0;
+    }
+    groups.resize(static_cast<std::size_t>(count));
+    if (::setgroups(groups.size(), groups.data()) != 0 || ::setegid(gid) != 0 ||
+        ::seteuid(uid) != 0) {
+        why = std::string("cannot take the user's rights: ") + std::strerror(errno);
+        return -2;
+    }
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int error = errno;
+    // Back to root's own, or nothing more is done.
+    if (::seteuid(0) != 0 || ::setegid(0) != 0 || ::setgroups(0, nullptr) != 0) {
+        if (fd >= 0) ::close(fd);
+        why = std::string("cannot drop the user's rights: ") + std::strerror(errno);
+        return -2;
+    }
+    if (fd < 0) {
+        why = "user " + std::string(user->pw_name) + " may not read " + folder + ": " +
+              std::strerror(error);
+    }
+    return fd;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+    const qzx::HelperRequest request = qzx::ParseHelperArguments(args, ::getenv("PKEXEC_UID"));
+    if (!request.error.empty()) return Fail(kBadArguments, request.error);
+
+    // The end of the output, or a signal to end, stops the watch; neither kills the process
+    // half-way through.
+    ::signal(SIGPIPE, SIG_IGN);
+    sigset_t ends;
+    sigemptyset(&ends);
+    for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&ends, s);
+    if (::sigprocmask(SIG_BLOCK, &ends, nullptr) != 0) return Fail(kSystem, "sigprocmask");
+    qzx::UniqueFd signals(::signalfd(-1, &ends, SFD_CLOEXEC));
+    qzx::UniqueFd wake(::eventfd(0, EFD_CLOEXEC));
+    if (!signals.Valid() || !wake.Valid()) return Fail(kSystem, std::strerror(errno));
+
+    std::string why;
+    qzx::UniqueFd folder;
+    if (request.callerUid) {
+        folder.Reset(OpenAsUser(request.folder, *request.callerUid, why));
+        if (!folder.Valid()) return Fail(why.empty() ? kSystem : kNotReadable, why);
+    } else {
+        folder.Reset(::open(request.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!folder.Valid()) {
+            return Fail(kNotReadable,
+                        "cannot read " + request.folder + ": " + std::strerror(errno));
+        }
+    }
+
+    StreamSink sink(wake.Get());
+    auto source = qzx::CreateFanotifySource();
+    // The folder the user's rights opened, not the path again: nothing swapped in between.
+    const std::string opened = "/proc/self/fd/" + std::to_string(folder.Get()) + "/";
+    if (!source->Start(opened, sink)) {
+        const std::string refusal = source->Refusal();
+        return Fail(kNoFanotify, refusal.empty() ? "cannot watch " + request.folder : refusal);
+    }
+    sink.Begin(source->Engine());
+
+    for (;;) {
+        pollfd fds[3] = {
+            {signals.Get(), POLLIN, 0}, {wake.Get(), POLLIN, 0}, {STDOUT_FILENO, 0, 0}};
+        if (::poll(fds, 3, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        // A pipe whose reader has gone reports an error on its writing end.
+        if (fds[0].revents || fds[1].revents || (fds[2].revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            break;
+        }
+    }
+    source->Stop();
+    return 0;
+}
