@@ -61,7 +61,7 @@ std::optional<std::uint64_t> Number(std::string_view text, std::uint64_t max) {
     for (char c : text) {
         if (c < '0' || c > '9') return std::nullopt;
         const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
-        if (value > (max - digit) / 10) return std::nullopt;
+        if (digit > max || value > (max - digit) / 10) return std::nullopt;
         value = value * 10 + digit;
     }
     return value;
