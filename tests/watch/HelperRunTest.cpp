@@ -11,11 +11,15 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/CollectingSink.h"
 #include "tests/watch/FanotifyTestSupport.h"
+#include "watch/HelperSource.h"
 #include "watch/HelperStream.h"
+#include "watch/InotifySource.h"
 
 namespace qzx {
 namespace {
@@ -168,6 +172,62 @@ TEST_F(HelperRunTest, RefusesWithAClearMessage) {
         const std::string errors = helper.Errors();
         EXPECT_NE(errors.find(c.says), std::string::npos) << errors;
         EXPECT_EQ(helper.Line(), "");  // nothing on the stream
+    }
+}
+
+// The window's source through the helper: run as this process (the test seam for pkexec), it
+// names the writers; refused (pkexec's 126), the ordinary source watches instead and says why;
+// killed once ready, the run ends with the reason.
+TEST_F(HelperRunTest, WindowSourceNamesFallsBackAndEnds) {
+    auto inotify = [] { return CreateInotifySource(); };
+    {
+        CollectingSink sink;
+        auto source = CreateHelperSource({}, QZX_HELPER_PATH, inotify);
+        ASSERT_TRUE(source->Start(dir + "/", sink));
+        ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ready == 1; }));
+        const int pid = test::TouchOnce("create", dir + "/named");
+        ASSERT_TRUE(sink.Has(1, "named"));
+        const ChangeRecord& r = sink.Snapshot().batches.back().back();
+        ASSERT_TRUE(r.process);
+        EXPECT_EQ(r.process->pid, pid);
+        EXPECT_EQ(r.process->name, "qzxtouch");
+        EXPECT_TRUE(source->Engine().knowsProcess);
+        EXPECT_EQ(source->Engine().fallbackReason, "");
+        source->Stop();
+    }
+    {
+        CollectingSink sink;
+        auto source = CreateHelperSource({"/bin/sh", "-c", "exit 126"}, QZX_HELPER_PATH, inotify);
+        ASSERT_TRUE(source->Start(dir + "/", sink));
+        ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ready == 1; }));
+        test::TouchOnce("create", dir + "/unnamed");
+        ASSERT_TRUE(sink.Has(1, "unnamed"));
+        EXPECT_FALSE(sink.Snapshot().batches.back().back().process);
+        const EngineStatus engine = source->Engine();
+        EXPECT_FALSE(engine.knowsProcess);
+        EXPECT_NE(engine.summary.find("126"), std::string::npos) << engine.summary;
+        EXPECT_NE(engine.fallbackReason.find("126"), std::string::npos) << engine.fallbackReason;
+        EXPECT_EQ(sink.Snapshot().ended, 0);
+        source->Stop();
+    }
+    {
+        CollectingSink sink;
+        const std::string pidFile = scratch.folder + "/helper.pid";
+        auto source = CreateHelperSource(
+            {"/bin/sh", "-c", "\"$0\" \"$@\" & echo $! > " + pidFile + "; wait $!"},
+            QZX_HELPER_PATH, inotify);
+        ASSERT_TRUE(source->Start(dir + "/", sink));
+        ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ready == 1; }));
+        test::TouchOnce("create", dir + "/before");
+        ASSERT_TRUE(sink.Has(1, "before"));
+        int helperPid = 0;
+        std::ifstream(pidFile) >> helperPid;
+        ASSERT_GT(helperPid, 0);
+        ::kill(helperPid, SIGKILL);
+        ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ended == 1; }));
+        EXPECT_NE(source->Engine().fallbackReason.find("137"), std::string::npos)
+            << source->Engine().fallbackReason;
+        source->Stop();
     }
 }
 
