@@ -142,6 +142,7 @@ class FanotifyTranslator {
     struct ParkedGroup {
         std::vector<Parked> events;
         Clock::time_point last;
+        std::uint64_t order = 0;  // when it was last added to, in parkOrder's count
     };
     struct HeldMove {
         Located from;
@@ -179,6 +180,8 @@ class FanotifyTranslator {
     void Reset();
 
     void Park(std::string_view handle, const FanotifyEvent& event);
+    void DropOldestParked();
+    void ForgetParked();
     void Unpark(std::string_view handle, bool inside);
     void ExpireParked(Clock::time_point now);
 
@@ -204,6 +207,11 @@ class FanotifyTranslator {
     std::vector<int> deadNodes;
     std::unordered_map<std::string, ParkedGroup> parked;
     std::size_t parkedCount = 0;
+    // The groups in the order they were added to, oldest first, so that the cap drops the
+    // oldest without a look at every group; an entry whose order is not its group's any more
+    // is skipped. Compacted when it holds more than twice the groups.
+    std::deque<std::pair<std::uint64_t, std::string>> parkOrder;
+    std::uint64_t parkCounter = 0;
     // Paths that the listing of a tree moved in reported as added, while the events of their
     // own creation may still be in the queue.
     std::unordered_set<std::string> listed;

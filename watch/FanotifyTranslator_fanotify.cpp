@@ -65,8 +65,7 @@ void FanotifyTranslator::Begin(const std::string& folder, const std::string& han
     nodes.clear();
     placeOf.clear();
     outsideCount = 0;
-    parked.clear();
-    parkedCount = 0;
+    ForgetParked();
     listed.clear();
     deadNodes.clear();
     heldMove.reset();
@@ -550,8 +549,7 @@ void FanotifyTranslator::Reset() {
     ForgetOutside();
     // A lost move may have brought an ignored folder into the tree.
     HearAllFolders();
-    parked.clear();
-    parkedCount = 0;
+    ForgetParked();
     listed.clear();
 }
 
@@ -570,16 +568,7 @@ void FanotifyTranslator::OnQueueEmpty(Clock::time_point at) {
 void FanotifyTranslator::Park(std::string_view handle, const FanotifyEvent& event) {
     // Only a folder's deletion that names the folder itself can place what waits in it.
     if (!features.targetHandles) return;
-    if (parkedCount >= kMaxParked) {
-        auto oldest = parked.begin();
-        for (auto it = parked.begin(); it != parked.end(); ++it) {
-            if (it->second.last < oldest->second.last) oldest = it;
-        }
-        if (oldest != parked.end()) {
-            parkedCount -= oldest->second.events.size();
-            parked.erase(oldest);
-        }
-    }
+    if (parkedCount >= kMaxParked) DropOldestParked();
     Parked kept;
     kept.mask = event.mask;
     kept.pid = event.pid;
@@ -594,7 +583,36 @@ void FanotifyTranslator::Park(std::string_view handle, const FanotifyEvent& even
     ParkedGroup& group = parked[std::string(handle)];
     group.events.push_back(std::move(kept));
     group.last = now;
+    group.order = ++parkCounter;
+    parkOrder.emplace_back(group.order, std::string(handle));
     ++parkedCount;
+    if (parkOrder.size() > 2 * parked.size() + 64) {
+        std::deque<std::pair<std::uint64_t, std::string>> live;
+        for (auto& entry : parkOrder) {
+            auto it = parked.find(entry.second);
+            if (it != parked.end() && it->second.order == entry.first)
+                live.push_back(std::move(entry));
+        }
+        parkOrder = std::move(live);
+    }
+}
+
+void FanotifyTranslator::DropOldestParked() {
+    while (!parkOrder.empty()) {
+        auto [order, handle] = std::move(parkOrder.front());
+        parkOrder.pop_front();
+        auto it = parked.find(handle);
+        if (it == parked.end() || it->second.order != order) continue;
+        parkedCount -= it->second.events.size();
+        parked.erase(it);
+        return;
+    }
+}
+
+void FanotifyTranslator::ForgetParked() {
+    parked.clear();
+    parkedCount = 0;
+    parkOrder.clear();
 }
 
 void FanotifyTranslator::Unpark(std::string_view handle, bool inside) {
