@@ -92,7 +92,7 @@ class FanotifyTranslator {
     /// (the watched folder was deleted or moved); the sink then has everything but OnEnded.
     bool HandleEvents(const std::vector<FanotifyEvent>& events, Clock::time_point now);
     /// True while the first half of a move waits for its second half.
-    bool HasHeldMove() const { return heldMove.has_value(); }
+    bool HasHeldMove() const { return kept.heldMove.has_value(); }
     /// Gives up waiting for the second half: the held move is reported as a removal.
     void ReleaseHeldMove();
     /// Tells that the kernel's queue was found empty: everything queued before the folders
@@ -101,16 +101,16 @@ class FanotifyTranslator {
 
     /// True while something is kept only until the queue is next found empty.
     bool WaitsForEmptyQueue() const {
-        return !listed.empty() || !deadNodes.empty() || parkedCount > 0 ||
+        return !kept.listed.empty() || !kept.deadNodes.empty() || kept.parkedCount > 0 ||
                (processes && processes->WaitsForEmptyQueue());
     }
 
     /// Folders of the tree whose handles are known, the watched folder included.
     std::size_t KnownFolders() const { return nodes.size(); }
     /// Handles known to lie outside the tree.
-    std::size_t OutsideFolders() const { return outsideCount; }
+    std::size_t OutsideFolders() const { return kept.outsideCount; }
     /// Events waiting in folders that are gone.
-    std::size_t ParkedEvents() const { return parkedCount; }
+    std::size_t ParkedEvents() const { return kept.parkedCount; }
     /// Records handed to the sink so far.
     std::size_t Reported() const { return reported; }
 
@@ -181,7 +181,7 @@ class FanotifyTranslator {
 
     void Park(std::string_view handle, const FanotifyEvent& event);
     void DropOldestParked();
-    void ForgetParked();
+    void ForgetKept();
     void Unpark(std::string_view handle, bool inside);
     void ExpireParked(Clock::time_point now);
 
@@ -197,25 +197,55 @@ class FanotifyTranslator {
     std::string rootHandle;
     // The watched folder's parent, whose deletions tell of the watched folder's own.
     std::string rootParentHandle;
-    std::size_t ignoredCount = 0;
     int rootNode = kNoNode;
     int nextNode = 0;
     std::unordered_map<int, Node> nodes;
     // Every handle placed so far: its node, or kOutside. One lookup tells an event's fate.
     std::unordered_map<std::string, int> placeOf;
-    std::size_t outsideCount = 0;
-    std::vector<int> deadNodes;
-    std::unordered_map<std::string, ParkedGroup> parked;
-    std::size_t parkedCount = 0;
-    // The groups in the order they were added to, oldest first, so that the cap drops the
-    // oldest without a look at every group; an entry whose order is not its group's any more
-    // is skipped. Compacted when it holds more than twice the groups.
-    std::deque<std::pair<std::uint64_t, std::string>> parkOrder;
-    std::uint64_t parkCounter = 0;
-    // Paths that the listing of a tree moved in reported as added, while the events of their
-    // own creation may still be in the queue.
-    std::unordered_set<std::string> listed;
-    std::optional<HeldMove> heldMove;
+    // What the translator keeps between events besides the table of the tree's folders, all in
+    // one place: what fills each, what empties it, and what bounds it. Clear empties them all.
+    struct Kept {
+        // Handles found outside the tree (their entries in placeOf are kOutside): counted when
+        // an event's folder is found outside; emptied when a folder moves in, on an overflow,
+        // or when kMaxOutside is reached.
+        std::size_t outsideCount = 0;
+        // Folders outside whose changes the kernel drops: counted with each ignore mark;
+        // emptied with the outside handles, or when kMaxIgnored is reached.
+        std::size_t ignoredCount = 0;
+        // Deleted folders of the tree, kept for the events queued before their deletion:
+        // filled by a folder's deletion; emptied when the queue is found empty; at most the
+        // table's size.
+        std::vector<int> deadNodes;
+        // Events in folders that were gone before they could be placed, by folder handle:
+        // filled by Park; emptied by the folder's own deletion (Unpark), after kParkedFor,
+        // on an overflow; at most kMaxParked events, the oldest group going first.
+        std::unordered_map<std::string, ParkedGroup> parked;
+        std::size_t parkedCount = 0;
+        // The groups in the order they were added to, so that the cap drops the oldest without
+        // a look at every group; an entry whose order is no longer its group's is skipped, and
+        // it is compacted past twice the groups.
+        std::deque<std::pair<std::uint64_t, std::string>> parkOrder;
+        std::uint64_t parkCounter = 0;
+        // Paths the listing of a tree moved in reported as added, while the events of their
+        // own creation may still be queued: filled by ListMovedIn; emptied when the queue is
+        // found empty or on an overflow; at most the entries of the trees moved in meanwhile.
+        std::unordered_set<std::string> listed;
+        // The first half of a move without rename events, until its second: set by a
+        // MOVED_FROM; emptied by its MOVED_TO, by any other event, or after the wait; one.
+        std::optional<HeldMove> heldMove;
+
+        void Clear() {
+            outsideCount = 0;
+            ignoredCount = 0;
+            deadNodes.clear();
+            parked.clear();
+            parkedCount = 0;
+            parkOrder.clear();
+            listed.clear();
+            heldMove.reset();
+        }
+    };
+    Kept kept;
     std::string lookup;  // reused for handle lookups, so that a lookup allocates nothing
     Clock::time_point now;
     Clock::time_point lastExpiry;

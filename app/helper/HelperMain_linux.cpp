@@ -2,7 +2,8 @@
 // window through pkexec, it watches one folder with the fanotify engine and writes what it
 // sees to its standard output (watch/HelperStream.h), until that output closes or it is told
 // to end (SIGTERM, SIGINT, SIGHUP). It takes one argument, the folder, which the user who
-// started it (PKEXEC_UID) must be able to read with that user's own rights; it reads no
+// started it (PKEXEC_UID) must be able to read with that user's own rights, and it tells only
+// of changes in the folders below it that the user may list; it reads no
 // configuration, opens no file for its contents, writes no file and uses no network.
 #include <fcntl.h>
 #include <grp.h>
@@ -10,7 +11,9 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/eventfd.h>
+#include <sys/fsuid.h>
 #include <sys/signalfd.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -55,10 +58,47 @@ std::int64_t NowMs() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
+// The user who asked, as the checks of what may be told take them.
+struct Caller {
+    bool checked = false;  // false: root asked, everything below the folder may be told
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::vector<gid_t> groups;
+};
+
+// Whether the caller may list the folder that holds path (relative to the watched folder,
+// whose descriptor is root): a change in a subfolder the user cannot read is not the user's
+// to learn of. The rights are taken on the calling thread alone (the file system ids and the
+// groups of one thread), and given back before it returns.
+bool CallerMayList(const Caller& caller, int root, const std::string& path) {
+    if (!caller.checked) return true;
+    std::string folder = path;
+    ::syscall(SYS_setgroups, caller.groups.size(), caller.groups.data());
+    ::setfsgid(caller.gid);
+    ::setfsuid(caller.uid);
+    bool may = false;
+    // A folder removed since is judged by the nearest one that is still there.
+    for (;;) {
+        const std::size_t slash = folder.rfind('/');
+        folder = slash == std::string::npos ? "." : folder.substr(0, slash);
+        if (::faccessat(root, folder.c_str(), R_OK | X_OK, AT_EACCESS) == 0) {
+            may = true;
+            break;
+        }
+        if ((errno != ENOENT && errno != ENOTDIR) || folder == ".") break;
+    }
+    ::setfsuid(0);
+    ::setfsgid(0);
+    ::syscall(SYS_setgroups, 0, nullptr);
+    // Still the user's on this thread: nothing more is told, rather than told as the user.
+    return may && ::setfsuid(static_cast<uid_t>(-1)) == 0;
+}
+
 // Writes the stream; lines from the source's thread wait until the engine line is out.
 class StreamSink : public qzx::ChangeSink {
   public:
-    explicit StreamSink(int wakeFd) : wakeFd(wakeFd) {}
+    StreamSink(int wakeFd, const Caller& caller, int root)
+        : wakeFd(wakeFd), caller(caller), root(root) {}
 
     void Begin(const qzx::EngineStatus& engine) {
         std::lock_guard<std::mutex> lock(mutex);
@@ -74,11 +114,21 @@ class StreamSink : public qzx::ChangeSink {
             const qzx::ChangeRecord& record = batch[i];
             if (record.action == qzx::kActionRenamedOld && i + 1 < batch.size() &&
                 batch[i + 1].action == qzx::kActionRenamedNew) {
-                lines += qzx::HelperChangeLine(batch[i + 1], &record, now);
+                const qzx::ChangeRecord& to = batch[i + 1];
                 ++i;
+                const bool from = MayTell(record.name);
+                const bool into = MayTell(to.name);
+                // Half of a move the user may see is an arrival or a departure.
+                if (from && into) {
+                    lines += qzx::HelperChangeLine(to, &record, now);
+                } else if (from || into) {
+                    qzx::ChangeRecord half = from ? record : to;
+                    half.action = from ? qzx::kActionRemoved : qzx::kActionAdded;
+                    lines += qzx::HelperChangeLine(half, nullptr, now);
+                }
                 continue;
             }
-            lines += qzx::HelperChangeLine(record, nullptr, now);
+            if (MayTell(record.name)) lines += qzx::HelperChangeLine(record, nullptr, now);
         }
         Send(lines);
     }
@@ -93,6 +143,8 @@ class StreamSink : public qzx::ChangeSink {
     }
 
   private:
+    bool MayTell(const std::string& path) { return CallerMayList(caller, root, path); }
+
     void Send(const std::string& text) {
         std::lock_guard<std::mutex> lock(mutex);
         if (!started) {
@@ -118,11 +170,13 @@ class StreamSink : public qzx::ChangeSink {
     bool closed = false;
     std::string pending;
     int wakeFd;
+    const Caller& caller;
+    int root;
 };
 
 // Opens the folder with the rights of the user who asked, so that root's reach lends nothing
 // to them; the descriptor then names that folder whatever is renamed or linked afterwards.
-int OpenAsUser(const std::string& folder, unsigned uid, std::string& why) {
+int OpenAsUser(const std::string& folder, unsigned uid, Caller& caller, std::string& why) {
     const passwd* user = ::getpwuid(uid);
     if (!user) {
         why = "user " + std::to_string(uid) + " is unknown";
@@ -136,6 +190,7 @@ int OpenAsUser(const std::string& folder, unsigned uid, std::string& why) {
         if (::getgrouplist(user->pw_name, gid, groups.data(), &count) < 0) count = 0;
     }
     groups.resize(static_cast<std::size_t>(count));
+    caller = Caller{uid != 0, uid, gid, groups};
     if (::setgroups(groups.size(), groups.data()) != 0 || ::setegid(gid) != 0 ||
         ::seteuid(uid) != 0) {
         why = std::string("cannot take the user's rights: ") + std::strerror(errno);
@@ -176,8 +231,9 @@ int main(int argc, char** argv) {
 
     std::string why;
     qzx::UniqueFd folder;
+    Caller caller;
     if (request.callerUid) {
-        folder.Reset(OpenAsUser(request.folder, *request.callerUid, why));
+        folder.Reset(OpenAsUser(request.folder, *request.callerUid, caller, why));
         if (!folder.Valid()) return Fail(why.empty() ? kSystem : kNotReadable, why);
     } else {
         folder.Reset(::open(request.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -187,7 +243,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    StreamSink sink(wake.Get());
+    StreamSink sink(wake.Get(), caller, folder.Get());
     auto source = qzx::CreateFanotifySource();
     // The folder the user's rights opened, not the path again: nothing swapped in between.
     const std::string opened = "/proc/self/fd/" + std::to_string(folder.Get()) + "/";

@@ -149,6 +149,32 @@ TEST_F(HelperRunTest, StreamsNamedWritersUntilItsOutputCloses) {
     }
 }
 
+// For an ordinary user the helper tells only of the folders that user may list: a private
+// subfolder's changes, and the names moved out of it, stay in the helper.
+TEST_F(HelperRunTest, TellsTheUserOnlyWhatTheUserMayList) {
+    const std::string open = scratch.folder + "/open";
+    for (const char* sub : {"", "/public", "/secret"}) {
+        ASSERT_EQ(::mkdir((open + sub).c_str(), 0755), 0);
+    }
+    ASSERT_EQ(::chmod((open + "/secret").c_str(), 0700), 0);
+    HelperRun helper({"--folder", open}, {"PKEXEC_UID=65534"});
+    ASSERT_GT(helper.pid, 0);
+    ASSERT_TRUE(ParseHelperLine(helper.Line()));  // engine
+    ASSERT_EQ(helper.Line(), "ready");
+    test::TouchOnce("create", open + "/secret/hidden");
+    ASSERT_EQ(::rename((open + "/secret/hidden").c_str(), (open + "/public/shown").c_str()), 0);
+    test::TouchOnce("create", open + "/public/last");
+    std::vector<std::string> told;
+    while (told.empty() || told.back() != "public/last") {
+        const std::string line = helper.Line();
+        ASSERT_FALSE(line.empty()) << "stream ended";
+        auto m = ParseHelperLine(line);
+        ASSERT_TRUE(m) << line;
+        for (const ChangeRecord& r : m->records) told.push_back(r.name);
+    }
+    EXPECT_EQ(told, (std::vector<std::string>{"public/shown", "public/last"}));
+}
+
 TEST_F(HelperRunTest, RefusesWithAClearMessage) {
     struct Case {
         std::vector<std::string> args;
