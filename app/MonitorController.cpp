@@ -200,11 +200,14 @@ bool MonitorController::Poll() {
         Seen(lost, report.overflows);
         changed = true;
     }
+    // A source that hands its work to another before it is ready, or ends, says so then.
     if (report.ready && state == MonitorState::Arming) {
         state = MonitorState::Monitoring;
+        engine = source->Engine();
         changed = true;
     }
     if (report.ended) {
+        engine = source->Engine();
         StopMonitor();
         endedByItself = true;
         return true;

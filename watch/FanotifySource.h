@@ -2,6 +2,7 @@
 // keeps only what happens below the watched folder, with the process behind each change.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -20,6 +21,16 @@ struct FanotifyOptions {
     bool processHandles = true;
     /// Each record carries the process that made the change.
     bool processes = true;
+    /// The start of every program is heard too, so that a process that has ended before its
+    /// changes are read is still named after its program.
+    bool programEvents = true;
+    /// Folders elsewhere on the file system are told to the kernel, which then drops their
+    /// changes before they are queued, rather than this program reading and dropping them.
+    bool ignoreElsewhere = true;
+    /// The kernel's queue has no bound of its own (its default is shared with every change on
+    /// the file system); past this many bytes waiting, what waits is dropped and told as an
+    /// overflow, so that a reader that cannot keep up does not hold the machine's memory.
+    std::size_t maxQueuedBytes = 64u << 20;
     /// Test seams: the errno value that setting up the group, or placing the mark, is made to
     /// fail with (0: the kernel's own answer).
     int refuseGroupWith = 0;

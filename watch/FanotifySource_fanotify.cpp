@@ -4,8 +4,10 @@
 // file system can be opened again (the paths are rebuilt from them), and places one mark on
 // the whole file system of the watched folder: from then on no change is missed, so the
 // source's thread tells the sink it is ready before it reads anything. That thread reads the
-// group's queue, closes the process handles that came with the events, and hands the events
-// to the translator, which keeps what lies below the watched folder. Without rename events a
+// group's queue and hands the events to the translator, which keeps what lies below the
+// watched folder, then closes the process handles that came with them. The same group hears of
+// every program start on the file systems that hold programs, which names each process even
+// when it has ended before its changes are read. Without rename events a
 // move's first half at the end of a read waits a few milliseconds for its second half
 // (HeldRename.h). Stop wakes it through an eventfd and joins it (SourceThread.h).
 #include <dirent.h>
@@ -46,12 +48,17 @@ constexpr std::uint64_t kChangeMask = FAN_CREATE | FAN_DELETE | FAN_MODIFY | FAN
 // to be heard from its own events, since the deletion in its parent does not name it.
 constexpr std::uint64_t kHalvesMask =
     FAN_MOVED_FROM | FAN_MOVED_TO | FAN_DELETE_SELF | FAN_MOVE_SELF;
+// What a folder outside the tree has the kernel drop: what is made in it, never its moves,
+// since a move out of it may bring something into the tree.
+constexpr std::uint64_t kIgnoredMask =
+    FAN_CREATE | FAN_DELETE | FAN_MODIFY | FAN_ATTRIB | FAN_ONDIR | FAN_EVENT_ON_CHILD;
 // Large reads keep the number of system calls low in a burst.
 constexpr std::size_t kReadBufferSize = 256 * 1024;
 // As for inotify: a short read in a burst is followed by a moment's pause, so that the next
 // read brings many events rather than a few.
 constexpr std::size_t kShortRead = 16 * 1024;
 constexpr auto kGatherPause = std::chrono::milliseconds(2);
+constexpr auto kElsewherePause = std::chrono::milliseconds(20);
 constexpr std::size_t kHandleRoom = MAX_HANDLE_SZ;
 
 // A file handle as the kernel's calls take it, with room for the largest.
@@ -111,10 +118,70 @@ std::optional<std::string> LinkedPath(int fd) {
     return path;
 }
 
+// Where programs are started from, whose file systems are told of every start when they are not
+// the watched folder's: what the processes that change files are named after.
+constexpr const char* kProgramPlaces[] = {"/",    "/usr",  "/usr/bin", "/usr/local", "/usr/libexec",
+                                          "/opt", "/home", "/tmp",     "/var",       "/snap"};
+
+// A file system told of program starts, and a descriptor on it to open its handles.
+struct ProgramFileSystem {
+    __kernel_fsid_t fsid{};
+    UniqueFd fd;
+};
+
+bool SameFsid(const __kernel_fsid_t& a, const __kernel_fsid_t& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
 // The file system below one folder, as the translator asks about it.
 class RealFanotifyAccess final : public FanotifyAccess {
   public:
-    RealFanotifyAccess(int mountFd, const __kernel_fsid_t& fsid) : mountFd(mountFd), fsid(fsid) {}
+    // notifyFd: the group whose kernel side drops ignored folders' changes; -1 for none.
+    RealFanotifyAccess(int mountFd, const __kernel_fsid_t& fsid,
+                       const std::vector<ProgramFileSystem>& programs, int notifyFd)
+        : mountFd(mountFd), fsid(fsid), programs(programs), notifyFd(notifyFd) {}
+
+    bool IgnoreFolder(std::string_view handle) override {
+        if (notifyFd < 0 || handle.size() < sizeof(__kernel_fsid_t)) return false;
+        __kernel_fsid_t of;
+        std::memcpy(&of, handle.data(), sizeof of);
+        if (!SameFsid(of, fsid)) return false;
+        UniqueFd fd(OpenHandle(mountFd, handle, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!fd.Valid()) return false;
+        if (::fanotify_mark(notifyFd, FAN_MARK_ADD | FAN_MARK_IGNORE_SURV, kIgnoredMask, fd.Get(),
+                            nullptr) == 0) {
+            ignoring = true;
+            return true;
+        }
+        // Before Linux 6.0 there is no way to drop a folder's changes and keep its moves.
+        if (errno == EINVAL) notifyFd = -1;
+        return false;
+    }
+
+    void HearAllFolders() override {
+        if (!ignoring) return;
+        // Only marks of single folders go: the file systems' marks stay.
+        ::fanotify_mark(notifyFd, FAN_MARK_FLUSH, 0, AT_FDCWD, nullptr);
+        ignoring = false;
+    }
+
+    std::optional<std::string> ProgramPath(std::string_view handle,
+                                           std::string_view name) override {
+        if (handle.size() < sizeof(__kernel_fsid_t)) return std::nullopt;
+        __kernel_fsid_t of;
+        std::memcpy(&of, handle.data(), sizeof of);
+        int fdOn = SameFsid(of, fsid) ? mountFd : -1;
+        for (const ProgramFileSystem& fs : programs) {
+            if (fdOn < 0 && SameFsid(of, fs.fsid)) fdOn = fs.fd.Get();
+        }
+        if (fdOn < 0) return std::nullopt;
+        UniqueFd fd(OpenHandle(fdOn, handle, O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!fd.Valid()) return std::nullopt;
+        std::optional<std::string> path = LinkedPath(fd.Get());
+        if (!path) return std::nullopt;
+        if (path->back() != '/') *path += '/';
+        return *path + std::string(name);
+    }
 
     std::optional<std::string> FolderPath(std::string_view handle) override {
         UniqueFd fd(OpenHandle(mountFd, handle, O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -162,6 +229,9 @@ class RealFanotifyAccess final : public FanotifyAccess {
   private:
     int mountFd;
     __kernel_fsid_t fsid;
+    const std::vector<ProgramFileSystem>& programs;
+    int notifyFd;
+    bool ignoring = false;
 };
 
 void CloseDescriptors(const std::vector<FanotifyEvent>& events) {
@@ -181,6 +251,9 @@ struct Group {
     std::string rootKey;
     __kernel_fsid_t fsid{};
     FanotifyFeatures features;
+    // Program starts are heard on the watched folder's file system too.
+    bool programStarts = false;
+    std::vector<ProgramFileSystem> programs;
 };
 
 class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
@@ -253,6 +326,7 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
         opened.rootPath = std::move(*rootPath);
         if (opened.rootPath.back() != '/') opened.rootPath += '/';
         if (!PlaceMark(opened)) return std::nullopt;
+        if (opened.programStarts) MarkProgramPlaces(opened);
         return opened;
     }
 
@@ -261,9 +335,12 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
         unsigned int report = FAN_REPORT_DFID_NAME | FAN_REPORT_FID;
         if (opened.features.targetHandles) report |= FAN_REPORT_TARGET_FID;
         unsigned int pidfd = options.processHandles ? FAN_REPORT_PIDFD : 0;
+        // The bound is the reader's (maxQueuedBytes), and the folders it ignores are marks.
+        const unsigned int unlimited = FAN_UNLIMITED_QUEUE | FAN_UNLIMITED_MARKS;
         for (;;) {
-            int fd = ::fanotify_init(FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK | report | pidfd,
-                                     O_RDONLY | O_LARGEFILE);
+            int fd = ::fanotify_init(
+                FAN_CLASS_NOTIF | FAN_CLOEXEC | FAN_NONBLOCK | report | pidfd | unlimited,
+                O_RDONLY | O_LARGEFILE);
             if (fd >= 0) {
                 opened.notify.Reset(fd);
                 return true;
@@ -286,15 +363,46 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
 
     bool PlaceMark(Group& opened) {
         if (options.refuseMarkWith) return Refuse(options.refuseMarkWith);
+        opened.programStarts = options.processes && options.programEvents;
         for (;;) {
-            const std::uint64_t mask =
-                kChangeMask | (opened.features.renameEvents ? FAN_RENAME : kHalvesMask);
+            const std::uint64_t mask = kChangeMask |
+                                       (opened.features.renameEvents ? FAN_RENAME : kHalvesMask) |
+                                       (opened.programStarts ? FAN_OPEN_EXEC : 0);
             if (::fanotify_mark(opened.notify.Get(), FAN_MARK_ADD | FAN_MARK_FILESYSTEM, mask,
                                 opened.rootFd.Get(), nullptr) == 0) {
                 return true;
             }
-            if (errno != EINVAL || !opened.features.renameEvents) return Refuse(errno);
-            opened.features.renameEvents = false;
+            if (errno != EINVAL) return Refuse(errno);
+            // An older kernel: without program starts (before 5.0), then without renames.
+            if (opened.programStarts) {
+                opened.programStarts = false;
+            } else if (opened.features.renameEvents) {
+                opened.features.renameEvents = false;
+            } else {
+                return Refuse(errno);
+            }
+        }
+    }
+
+    // The other file systems that hold programs hear of their starts; one that refuses only
+    // leaves its programs' processes to be read from /proc.
+    void MarkProgramPlaces(Group& opened) {
+        for (const char* place : kProgramPlaces) {
+            UniqueFd fd(::open(place, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            struct statfs fs;
+            if (!fd.Valid() || ::fstatfs(fd.Get(), &fs) != 0) continue;
+            __kernel_fsid_t fsid;
+            std::memcpy(&fsid, &fs.f_fsid, sizeof fsid);
+            bool known = SameFsid(fsid, opened.fsid);
+            for (const ProgramFileSystem& other : opened.programs) {
+                known = known || SameFsid(fsid, other.fsid);
+            }
+            if (known) continue;
+            if (::fanotify_mark(opened.notify.Get(), FAN_MARK_ADD | FAN_MARK_FILESYSTEM,
+                                FAN_OPEN_EXEC, fd.Get(), nullptr) != 0) {
+                continue;
+            }
+            opened.programs.push_back(ProgramFileSystem{fsid, std::move(fd)});
         }
     }
 
@@ -313,7 +421,8 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
     bool Watch(ChangeSink& sink) override {
         // The mark is in place: every change from now on is queued for this thread.
         sink.OnReady();
-        RealFanotifyAccess access(group.rootFd.Get(), group.fsid);
+        RealFanotifyAccess access(group.rootFd.Get(), group.fsid, group.programs,
+                                  options.ignoreElsewhere ? group.notify.Get() : -1);
         ProcessCache processes(SystemProcessReader());
         FanotifyTranslator translator(access, sink, options.processes ? &processes : nullptr,
                                       group.features);
@@ -353,19 +462,25 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
             }
             if (length == 0) continue;
             ParseFanotifyEvents(buffer.get(), static_cast<std::size_t>(length), events);
-            // What the handles told is in the events; the handles themselves must not pile up.
-            CloseDescriptors(events);
+            // A long read means a backlog: only then can the queue have grown past its bound.
+            if (static_cast<std::size_t>(length) >= kShortRead) BoundQueue(events);
             const Clock::time_point now = Clock::now();
-            if (!translator.HandleEvents(events, now)) return false;
+            const std::size_t reportedBefore = translator.Reported();
+            const bool goesOn = translator.HandleEvents(events, now);
+            // The process handles have told who each process was; they must not pile up.
+            CloseDescriptors(events);
+            if (!goesOn) return false;
             if (translator.HasHeldMove()) heldMove.Start(now);
             if (static_cast<std::size_t>(length) < kShortRead) {
                 if (translator.WaitsForEmptyQueue() && !translator.HasHeldMove() &&
                     QueueIsEmpty()) {
                     translator.OnQueueEmpty(now);
                 }
-                // A longer pause after a read of nothing but changes elsewhere would save
-                // few wake-ups and let the kernel merge more of a burst's changes.
-                std::this_thread::sleep_for(kGatherPause);
+                // After a read of nothing but changes elsewhere, a longer pause: the moves
+                // there, which the kernel cannot drop, then come many to a read.
+                const bool elsewhere =
+                    translator.Reported() == reportedBefore && !translator.HasHeldMove();
+                std::this_thread::sleep_for(elsewhere ? kElsewherePause : kGatherPause);
             }
         }
     }
@@ -382,11 +497,34 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
             if (length <= 0) break;
             left = static_cast<std::size_t>(length) >= left ? 0 : left - length;
             ParseFanotifyEvents(buffer, static_cast<std::size_t>(length), events);
+            const bool goesOn = translator.HandleEvents(events, std::chrono::steady_clock::now());
             CloseDescriptors(events);
-            if (!translator.HandleEvents(events, std::chrono::steady_clock::now())) return;
+            if (!goesOn) return;
         }
         // A move whose other half is not among them went where nobody looks.
         translator.ReleaseHeldMove();
+    }
+
+    // Behind by more than the bound: what waits in the kernel is dropped, and the events of
+    // this read end with an overflow, as the kernel's own bound would have it.
+    void BoundQueue(std::vector<FanotifyEvent>& events) {
+        int queued = 0;
+        if (::ioctl(group.notify.Get(), FIONREAD, &queued) != 0) return;
+        if (static_cast<std::size_t>(queued) <= options.maxQueuedBytes) return;
+        std::unique_ptr<char[]> scratch(new char[kReadBufferSize]);
+        std::vector<FanotifyEvent> dropped;
+        std::size_t left = static_cast<std::size_t>(queued);
+        while (left > 0) {
+            ssize_t length = ::read(group.notify.Get(), scratch.get(), kReadBufferSize);
+            if (length < 0 && errno == EINTR) continue;
+            if (length <= 0) break;
+            left = static_cast<std::size_t>(length) >= left ? 0 : left - length;
+            ParseFanotifyEvents(scratch.get(), static_cast<std::size_t>(length), dropped);
+            CloseDescriptors(dropped);
+        }
+        FanotifyEvent overflow;
+        overflow.mask = FAN_Q_OVERFLOW;
+        events.push_back(overflow);
     }
 
     bool QueueIsEmpty() const {

@@ -37,6 +37,20 @@ class FanotifyAccess {
     /// False when it cannot be listed.
     virtual bool ListFolder(const std::string& path,
                             std::vector<std::pair<std::string, bool>>& entries) = 0;
+    /// Asks the kernel to drop the changes made directly in this folder (not its moves) before
+    /// they are queued; false when it will not. A folder that may lie in the tree is never
+    /// asked about.
+    virtual bool IgnoreFolder(std::string_view /*handle*/) { return false; }
+    /// Forgets every folder IgnoreFolder asked about: their changes are queued again.
+    virtual void HearAllFolders() {}
+    /// Where the program file named in this folder is, on whichever file system the folder's
+    /// handle names; nullopt when it cannot be told.
+    virtual std::optional<std::string> ProgramPath(std::string_view folderHandle,
+                                                   std::string_view name) {
+        std::optional<std::string> folder = FolderPath(folderHandle);
+        if (!folder) return std::nullopt;
+        return *folder + "/" + std::string(name);
+    }
 };
 
 /// What the kernel's group reports, which decides how moves are told.
@@ -61,6 +75,9 @@ class FanotifyTranslator {
     static constexpr std::size_t kMaxParked = 100000;
     /// Handles known to lie outside the tree kept at most; beyond it they are forgotten.
     static constexpr std::size_t kMaxOutside = 65536;
+    /// Folders outside whose changes the kernel is asked to drop, at most; beyond it all are
+    /// heard again, and asked about again as their changes come.
+    static constexpr std::size_t kMaxIgnored = 8192;
 
     /// None of access, sink and processes is owned; all must outlive the translator. Without
     /// processes, records carry none.
@@ -75,7 +92,7 @@ class FanotifyTranslator {
     /// (the watched folder was deleted or moved); the sink then has everything but OnEnded.
     bool HandleEvents(const std::vector<FanotifyEvent>& events, Clock::time_point now);
     /// True while the first half of a move waits for its second half.
-    bool HasHeldMove() const { return heldMove.has_value(); }
+    bool HasHeldMove() const { return kept.heldMove.has_value(); }
     /// Gives up waiting for the second half: the held move is reported as a removal.
     void ReleaseHeldMove();
     /// Tells that the kernel's queue was found empty: everything queued before the folders
@@ -84,15 +101,18 @@ class FanotifyTranslator {
 
     /// True while something is kept only until the queue is next found empty.
     bool WaitsForEmptyQueue() const {
-        return !listed.empty() || !deadNodes.empty() || parkedCount > 0;
+        return !kept.listed.empty() || !kept.deadNodes.empty() || kept.parkedCount > 0 ||
+               (processes && processes->WaitsForEmptyQueue());
     }
 
     /// Folders of the tree whose handles are known, the watched folder included.
     std::size_t KnownFolders() const { return nodes.size(); }
     /// Handles known to lie outside the tree.
-    std::size_t OutsideFolders() const { return outsideCount; }
+    std::size_t OutsideFolders() const { return kept.outsideCount; }
     /// Events waiting in folders that are gone.
-    std::size_t ParkedEvents() const { return parkedCount; }
+    std::size_t ParkedEvents() const { return kept.parkedCount; }
+    /// Records handed to the sink so far.
+    std::size_t Reported() const { return reported; }
 
   private:
     static constexpr int kNoNode = -1;
@@ -122,6 +142,7 @@ class FanotifyTranslator {
     struct ParkedGroup {
         std::vector<Parked> events;
         Clock::time_point last;
+        std::uint64_t order = 0;  // when it was last added to, in parkOrder's count
     };
     struct HeldMove {
         Located from;
@@ -131,6 +152,7 @@ class FanotifyTranslator {
         std::shared_ptr<const ProcessInfo> process;
     };
 
+    void ProgramStarted(const FanotifyEvent& event);
     void HandleOne(const FanotifyEvent& event);
     bool EndsWatch(const FanotifyEvent& event) const;
     void HandleNamed(const FanotifyEvent& event);
@@ -152,11 +174,14 @@ class FanotifyTranslator {
     int PlaceNode(const std::string& handle, int parent, const std::string& name);
     void Forget(int node);
     void MarkOutside(std::string_view handle);
+    void HearAllFolders();
     void ForgetOutside();
     void ForgetFolders();
     void Reset();
 
     void Park(std::string_view handle, const FanotifyEvent& event);
+    void DropOldestParked();
+    void ForgetKept();
     void Unpark(std::string_view handle, bool inside);
     void ExpireParked(Clock::time_point now);
 
@@ -170,23 +195,62 @@ class FanotifyTranslator {
     FanotifyFeatures features;
     std::string root;  // absolute, with "/" at its end
     std::string rootHandle;
+    // The watched folder's parent, whose deletions tell of the watched folder's own.
+    std::string rootParentHandle;
     int rootNode = kNoNode;
     int nextNode = 0;
     std::unordered_map<int, Node> nodes;
     // Every handle placed so far: its node, or kOutside. One lookup tells an event's fate.
     std::unordered_map<std::string, int> placeOf;
-    std::size_t outsideCount = 0;
-    std::vector<int> deadNodes;
-    std::unordered_map<std::string, ParkedGroup> parked;
-    std::size_t parkedCount = 0;
-    // Paths that the listing of a tree moved in reported as added, while the events of their
-    // own creation may still be in the queue.
-    std::unordered_set<std::string> listed;
-    std::optional<HeldMove> heldMove;
+    // What the translator keeps between events besides the table of the tree's folders, all in
+    // one place: what fills each, what empties it, and what bounds it. Clear empties them all.
+    struct Kept {
+        // Handles found outside the tree (their entries in placeOf are kOutside): counted when
+        // an event's folder is found outside; emptied when a folder moves in, on an overflow,
+        // or when kMaxOutside is reached.
+        std::size_t outsideCount = 0;
+        // Folders outside whose changes the kernel drops: counted with each ignore mark;
+        // emptied with the outside handles, or when kMaxIgnored is reached.
+        std::size_t ignoredCount = 0;
+        // Deleted folders of the tree, kept for the events queued before their deletion:
+        // filled by a folder's deletion; emptied when the queue is found empty; at most the
+        // table's size.
+        std::vector<int> deadNodes;
+        // Events in folders that were gone before they could be placed, by folder handle:
+        // filled by Park; emptied by the folder's own deletion (Unpark), after kParkedFor,
+        // on an overflow; at most kMaxParked events, the oldest group going first.
+        std::unordered_map<std::string, ParkedGroup> parked;
+        std::size_t parkedCount = 0;
+        // The groups in the order they were added to, so that the cap drops the oldest without
+        // a look at every group; an entry whose order is no longer its group's is skipped, and
+        // it is compacted past twice the groups.
+        std::deque<std::pair<std::uint64_t, std::string>> parkOrder;
+        std::uint64_t parkCounter = 0;
+        // Paths the listing of a tree moved in reported as added, while the events of their
+        // own creation may still be queued: filled by ListMovedIn; emptied when the queue is
+        // found empty or on an overflow; at most the entries of the trees moved in meanwhile.
+        std::unordered_set<std::string> listed;
+        // The first half of a move without rename events, until its second: set by a
+        // MOVED_FROM; emptied by its MOVED_TO, by any other event, or after the wait; one.
+        std::optional<HeldMove> heldMove;
+
+        void Clear() {
+            outsideCount = 0;
+            ignoredCount = 0;
+            deadNodes.clear();
+            parked.clear();
+            parkedCount = 0;
+            parkOrder.clear();
+            listed.clear();
+            heldMove.reset();
+        }
+    };
+    Kept kept;
     std::string lookup;  // reused for handle lookups, so that a lookup allocates nothing
     Clock::time_point now;
     Clock::time_point lastExpiry;
     ChangeBatch batch;
+    std::size_t reported = 0;
 };
 
 }  // namespace qzx

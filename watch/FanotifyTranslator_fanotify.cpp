@@ -5,7 +5,7 @@
 // folder enters the table when an event names it: from its creation event, which carries its
 // handle, or, for one that existed before Start, by asking the file system where it is. That
 // question has no answer once the folder is deleted, which is the usual case for the contents
-// of a tree removed faster than the events are read: such events are parked under their
+// of a tree removed faster than the events are read: such events are kept.parked under their
 // folder's handle until the folder's own deletion, which names its parent, places them.
 #include <sys/fanotify.h>
 
@@ -64,19 +64,28 @@ void FanotifyTranslator::Begin(const std::string& folder, const std::string& han
     rootHandle = handle;
     nodes.clear();
     placeOf.clear();
-    outsideCount = 0;
-    parked.clear();
-    parkedCount = 0;
-    listed.clear();
-    deadNodes.clear();
-    heldMove.reset();
+    ForgetKept();
     rootNode = PlaceNode(rootHandle, kNoNode, "");
+    const std::string parent = DirName(WithoutSlash(root));
+    rootParentHandle = access.HandleOf(parent.empty() ? "/" : parent).value_or(std::string());
 }
 
 bool FanotifyTranslator::HandleEvents(const std::vector<FanotifyEvent>& events,
                                       Clock::time_point at) {
     now = at;
-    for (const FanotifyEvent& event : events) {
+    for (const FanotifyEvent& one : events) {
+        const FanotifyEvent* current = &one;
+        FanotifyEvent rest;
+        if (one.mask & FAN_OPEN_EXEC) {
+            ProgramStarted(one);
+            // The kernel merges a start into an unread change of the same file by the same
+            // process (a program that rewrites itself): the change is still told.
+            if (!(one.mask & ~static_cast<std::uint64_t>(FAN_OPEN_EXEC | FAN_ONDIR))) continue;
+            rest = one;
+            rest.mask &= ~static_cast<std::uint64_t>(FAN_OPEN_EXEC);
+            current = &rest;
+        }
+        const FanotifyEvent& event = *current;
         if (event.mask & FAN_Q_OVERFLOW) {
             // The other half of a held move may be among the lost events.
             ResolveHeldMove();
@@ -93,13 +102,13 @@ bool FanotifyTranslator::HandleEvents(const std::vector<FanotifyEvent>& events,
         }
         // A file's own event (its move, its link count) stands between the halves of its
         // move, and says nothing that its folder's events do not.
-        if (heldMove && event.entry.handle.empty() && !(event.mask & FAN_RENAME)) continue;
-        if (heldMove) {
+        if (kept.heldMove && event.entry.handle.empty() && !(event.mask & FAN_RENAME)) continue;
+        if (kept.heldMove) {
             // Both halves of a move are queued back to back by the process that moved.
-            if ((event.mask & FAN_MOVED_TO) && event.pid == heldMove->pid &&
-                IsDirectory(event) == heldMove->isDirectory) {
-                HeldMove from = std::move(*heldMove);
-                heldMove.reset();
+            if ((event.mask & FAN_MOVED_TO) && event.pid == kept.heldMove->pid &&
+                IsDirectory(event) == kept.heldMove->isDirectory) {
+                HeldMove from = std::move(*kept.heldMove);
+                kept.heldMove.reset();
                 PairMove(from, event);
                 continue;
             }
@@ -107,9 +116,16 @@ bool FanotifyTranslator::HandleEvents(const std::vector<FanotifyEvent>& events,
         }
         HandleOne(event);
     }
-    if (parkedCount > 0) ExpireParked(now);
+    if (kept.parkedCount > 0) ExpireParked(now);
     Flush();
     return true;
+}
+
+void FanotifyTranslator::ProgramStarted(const FanotifyEvent& event) {
+    if (!processes || event.pid <= 0 || event.entry.handle.empty() || !event.entry.named) return;
+    std::optional<std::string> program = access.ProgramPath(event.entry.handle, event.entry.name);
+    if (!program) return;
+    processes->OnProgramStart(event.pid, event.process, event.pidfd, *program, now);
 }
 
 bool FanotifyTranslator::EndsWatch(const FanotifyEvent& event) const {
@@ -154,7 +170,7 @@ void FanotifyTranslator::HandleNamed(const FanotifyEvent& event) {
                 auto it = placeOf.find(lookup);
                 if (it != placeOf.end() && it->second == kOutside) {
                     placeOf.erase(it);
-                    --outsideCount;
+                    --kept.outsideCount;
                 }
             }
         }
@@ -168,28 +184,28 @@ void FanotifyTranslator::HandleNamed(const FanotifyEvent& event) {
             PlaceNode(std::string(event.object), dir.node, name);
         }
         // The listing of a tree moved in may have reported it already.
-        if (listed.empty() || listed.erase(path) == 0) Emit(kActionAdded, path, process);
+        if (kept.listed.empty() || kept.listed.erase(path) == 0) Emit(kActionAdded, path, process);
     }
     if (event.mask & FAN_MOVED_TO) HandleMovedTo(event, dir);
     if (event.mask & (FAN_MODIFY | FAN_ATTRIB)) Emit(kActionModified, path, process);
     if (event.mask & FAN_DELETE) {
         if (isDirectory && !event.object.empty()) {
             // What happened inside it before it went comes before its own removal.
-            if (parked.count(std::string(event.object)) > 0 && dir.node != kNoNode) {
+            if (kept.parked.count(std::string(event.object)) > 0 && dir.node != kNoNode) {
                 PlaceNode(std::string(event.object), dir.node, name);
                 Unpark(event.object, true);
             }
             int node = FindNode(event.object);
             if (node != kNoNode && node != rootNode) {
                 nodes[node].dead = true;
-                deadNodes.push_back(node);
+                kept.deadNodes.push_back(node);
             }
         }
         Emit(kActionRemoved, path, process);
     }
     if (event.mask & FAN_MOVED_FROM) {
-        heldMove = HeldMove{dir, name, isDirectory, event.pid, process};
-        heldMove->from.path = path;
+        kept.heldMove = HeldMove{dir, name, isDirectory, event.pid, process};
+        kept.heldMove->from.path = path;
     }
 }
 
@@ -222,7 +238,7 @@ void FanotifyTranslator::HandleRename(const FanotifyEvent& event) {
     const bool isDirectory = IsDirectory(event);
     const std::string fromName(event.from.name);
     const std::string toName(event.to.name);
-    if (isDirectory && !event.object.empty() && parked.count(std::string(event.object)) > 0) {
+    if (isDirectory && !event.object.empty() && kept.parked.count(std::string(event.object)) > 0) {
         // Changes inside the folder that were made before the move, at its old place.
         if (from.place == Place::Inside && from.node != kNoNode) {
             PlaceNode(std::string(event.object), from.node, fromName);
@@ -274,7 +290,7 @@ void FanotifyTranslator::HandleMovedTo(const FanotifyEvent& event, const Located
 void FanotifyTranslator::PairMove(const HeldMove& from, const FanotifyEvent& event) {
     Located to = Locate(event.entry.handle);
     if (to.place == Place::Gone) {
-        heldMove = from;
+        kept.heldMove = from;
         ResolveHeldMove();
         Park(event.entry.handle, event);
         return;
@@ -321,9 +337,9 @@ void FanotifyTranslator::FollowFolderMove(const std::string& toPath, int toNode,
 }
 
 void FanotifyTranslator::ResolveHeldMove() {
-    if (!heldMove) return;
-    HeldMove from = std::move(*heldMove);
-    heldMove.reset();
+    if (!kept.heldMove) return;
+    HeldMove from = std::move(*kept.heldMove);
+    kept.heldMove.reset();
     Emit(kActionRemoved, from.from.path, from.process);
     // Where it went is not known, so neither is where what lies below it is now.
     if (from.isDirectory) ForgetFolders();
@@ -337,8 +353,10 @@ void FanotifyTranslator::ReleaseHeldMove() {
 void FanotifyTranslator::MovedIn(const std::string& path, const std::string& objectHandle,
                                  int parentNode, const std::string& name,
                                  const std::shared_ptr<const ProcessInfo>& process) {
-    // Its folders may have been placed outside before; they are asked about again.
+    // Its folders may have been placed outside before; they are asked about again, and their
+    // changes heard again before the listing, so that nothing made in them after it is lost.
     ForgetOutside();
+    HearAllFolders();
     if (!objectHandle.empty() && parentNode != kNoNode) PlaceNode(objectHandle, parentNode, name);
     ListMovedIn(path, process);
 }
@@ -363,7 +381,7 @@ void FanotifyTranslator::ListMovedIn(const std::string& path,
         for (const auto& [entryName, isDirectory] : entries) {
             std::string child = folder + "/" + entryName;
             Emit(kActionAdded, child, process);
-            listed.insert(child);
+            kept.listed.insert(child);
             if (isDirectory) pending.push_back(std::move(child));
         }
     }
@@ -468,7 +486,7 @@ int FanotifyTranslator::PlaceNode(const std::string& handle, int parent, const s
         known.dead = false;
         return it->second;
     }
-    if (!inserted) --outsideCount;  // it was taken for an outside folder
+    if (!inserted) --kept.outsideCount;  // it was taken for an outside folder
     const int node = nextNode++;
     it->second = node;
     nodes.emplace(node, Node{parent, name, handle, false});
@@ -485,17 +503,28 @@ void FanotifyTranslator::Forget(int node) {
 }
 
 void FanotifyTranslator::MarkOutside(std::string_view handle) {
-    if (outsideCount >= kMaxOutside) ForgetOutside();
+    if (kept.outsideCount >= kMaxOutside) ForgetOutside();
     auto [it, inserted] = placeOf.emplace(std::string(handle), kOutside);
-    if (inserted) ++outsideCount;
+    if (!inserted) return;
+    ++kept.outsideCount;
+    // The kernel drops what is made in it from now on; its moves still come, since one may
+    // bring something into the tree. The watched folder's parent tells of its deletion.
+    if (handle == rootParentHandle || handle.empty()) return;
+    if (kept.ignoredCount >= kMaxIgnored) HearAllFolders();
+    if (access.IgnoreFolder(handle)) ++kept.ignoredCount;
+}
+
+void FanotifyTranslator::HearAllFolders() {
+    access.HearAllFolders();
+    kept.ignoredCount = 0;
 }
 
 void FanotifyTranslator::ForgetOutside() {
-    if (outsideCount == 0) return;
+    if (kept.outsideCount == 0) return;
     for (auto it = placeOf.begin(); it != placeOf.end();) {
         it = it->second == kOutside ? placeOf.erase(it) : std::next(it);
     }
-    outsideCount = 0;
+    kept.outsideCount = 0;
 }
 
 void FanotifyTranslator::ForgetFolders() {
@@ -507,66 +536,85 @@ void FanotifyTranslator::ForgetFolders() {
         placeOf.erase(it->second.handle);
         it = nodes.erase(it);
     }
-    deadNodes.clear();
+    kept.deadNodes.clear();
 }
 
 void FanotifyTranslator::Reset() {
     ForgetFolders();
+    // A lost move may have brought an ignored folder into the tree.
+    ForgetKept();
+}
+
+void FanotifyTranslator::ForgetKept() {
     ForgetOutside();
-    parked.clear();
-    parkedCount = 0;
-    listed.clear();
+    HearAllFolders();
+    kept.Clear();
 }
 
 void FanotifyTranslator::OnQueueEmpty(Clock::time_point at) {
     now = at;
-    listed.clear();
-    for (int node : deadNodes) {
+    kept.listed.clear();
+    for (int node : kept.deadNodes) {
         auto it = nodes.find(node);
         if (it != nodes.end() && it->second.dead) Forget(node);
     }
-    deadNodes.clear();
-    if (parkedCount > 0) ExpireParked(now);
+    kept.deadNodes.clear();
+    if (kept.parkedCount > 0) ExpireParked(now);
+    if (processes) processes->OnQueueEmpty(now);
 }
 
 void FanotifyTranslator::Park(std::string_view handle, const FanotifyEvent& event) {
     // Only a folder's deletion that names the folder itself can place what waits in it.
     if (!features.targetHandles) return;
-    if (parkedCount >= kMaxParked) {
-        auto oldest = parked.begin();
-        for (auto it = parked.begin(); it != parked.end(); ++it) {
-            if (it->second.last < oldest->second.last) oldest = it;
-        }
-        if (oldest != parked.end()) {
-            parkedCount -= oldest->second.events.size();
-            parked.erase(oldest);
-        }
-    }
-    Parked kept;
-    kept.mask = event.mask;
-    kept.pid = event.pid;
-    kept.process = event.process;
+    if (kept.parkedCount >= kMaxParked) DropOldestParked();
+    Parked waiting;
+    waiting.mask = event.mask;
+    waiting.pid = event.pid;
+    waiting.process = event.process;
     const FanotifyEntry* entries[3] = {&event.entry, &event.from, &event.to};
     for (int i = 0; i < 3; ++i) {
-        kept.handles[i] = std::string(entries[i]->handle);
-        kept.names[i] = std::string(entries[i]->name);
-        kept.named[i] = entries[i]->named;
+        waiting.handles[i] = std::string(entries[i]->handle);
+        waiting.names[i] = std::string(entries[i]->name);
+        waiting.named[i] = entries[i]->named;
     }
-    kept.handles[3] = std::string(event.object);
-    ParkedGroup& group = parked[std::string(handle)];
-    group.events.push_back(std::move(kept));
+    waiting.handles[3] = std::string(event.object);
+    ParkedGroup& group = kept.parked[std::string(handle)];
+    group.events.push_back(std::move(waiting));
     group.last = now;
-    ++parkedCount;
+    group.order = ++kept.parkCounter;
+    kept.parkOrder.emplace_back(group.order, std::string(handle));
+    ++kept.parkedCount;
+    if (kept.parkOrder.size() > 2 * kept.parked.size() + 64) {
+        std::deque<std::pair<std::uint64_t, std::string>> live;
+        for (auto& entry : kept.parkOrder) {
+            auto it = kept.parked.find(entry.second);
+            if (it != kept.parked.end() && it->second.order == entry.first)
+                live.push_back(std::move(entry));
+        }
+        kept.parkOrder = std::move(live);
+    }
+}
+
+void FanotifyTranslator::DropOldestParked() {
+    while (!kept.parkOrder.empty()) {
+        auto [order, handle] = std::move(kept.parkOrder.front());
+        kept.parkOrder.pop_front();
+        auto it = kept.parked.find(handle);
+        if (it == kept.parked.end() || it->second.order != order) continue;
+        kept.parkedCount -= it->second.events.size();
+        kept.parked.erase(it);
+        return;
+    }
 }
 
 void FanotifyTranslator::Unpark(std::string_view handle, bool inside) {
-    auto it = parked.find(std::string(handle));
-    if (it == parked.end()) return;
+    auto it = kept.parked.find(std::string(handle));
+    if (it == kept.parked.end()) return;
     std::vector<Parked> events = std::move(it->second.events);
-    parked.erase(it);
-    parkedCount -= events.size();
-    for (const Parked& kept : events) {
-        FanotifyEvent event = kept.View();
+    kept.parked.erase(it);
+    kept.parkedCount -= events.size();
+    for (const Parked& waiting : events) {
+        FanotifyEvent event = waiting.View();
         if (inside) {
             HandleOne(event);
             continue;
@@ -580,19 +628,19 @@ void FanotifyTranslator::ExpireParked(Clock::time_point at) {
     // A look over all groups now and then is enough for what only bounds memory.
     if (at - lastExpiry < std::chrono::seconds(1)) return;
     lastExpiry = at;
-    for (auto it = parked.begin(); it != parked.end();) {
+    for (auto it = kept.parked.begin(); it != kept.parked.end();) {
         if (at - it->second.last < kParkedFor) {
             ++it;
             continue;
         }
-        parkedCount -= it->second.events.size();
-        it = parked.erase(it);
+        kept.parkedCount -= it->second.events.size();
+        it = kept.parked.erase(it);
     }
 }
 
 std::shared_ptr<const ProcessInfo> FanotifyTranslator::ProcessOf(const FanotifyEvent& event) {
     if (!processes) return nullptr;
-    return processes->Find(event.pid, event.process, now);
+    return processes->Find(event.pid, event.process, event.pidfd, now);
 }
 
 void FanotifyTranslator::Emit(int action, std::string name,
@@ -603,6 +651,7 @@ void FanotifyTranslator::Emit(int action, std::string name,
 
 void FanotifyTranslator::Flush() {
     if (batch.empty()) return;
+    reported += batch.size();
     sink.OnBatch(batch);
     batch.clear();
 }

@@ -1,6 +1,10 @@
 // Processes as /proc shows them.
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +15,10 @@
 
 namespace qzx {
 namespace {
+
+// The file system of process handles since Linux 6.9, whose inode numbers are never reused;
+// before it every handle had the same inode, which tells nothing.
+constexpr long kPidFsMagic = 0x50494446;
 
 class ProcReader final : public ProcessReader {
   public:
@@ -35,6 +43,25 @@ class ProcReader final : public ProcessReader {
             info.exe.assign(exe, static_cast<std::size_t>(exeLength));
         }
         return info;
+    }
+
+    std::uint64_t Identity(int handle) override {
+        struct statfs fs;
+        struct stat info;
+        if (::fstatfs(handle, &fs) != 0 || static_cast<long>(fs.f_type) != kPidFsMagic) return 0;
+        if (::fstat(handle, &info) != 0) return 0;
+        return static_cast<std::uint64_t>(info.st_ino);
+    }
+
+    std::uint64_t IdentityOf(int pid) override {
+        UniqueFd handle(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+        return handle.Valid() ? Identity(handle.Get()) : 0;
+    }
+
+    bool HasEnded(int handle) override {
+        // A process handle becomes readable when its process ends.
+        pollfd p{handle, POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "app/qt/MonitorDialog.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -24,6 +25,7 @@
 #include "app/ControlIds.h"
 #include "app/DialogTemplate.h"
 #include "app/qt/AboutDialog.h"
+#include "app/qt/ElevatedWatching.h"
 #include "app/qt/EventListModel.h"
 #include "app/qt/IgnoreListDialog.h"
 #include "app/qt/QtText.h"
@@ -227,6 +229,11 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     if (under != nullptr && under != logo) return;
     QMenu menu(this);
     menu.addAction(QString::fromUtf8(AboutItemText()), this, [this] { presenter->OnAbout(); });
+    // Taken at the next Start: a run keeps the engine it started with.
+    QAction* elevated = menu.addAction(QString::fromUtf8(kElevatedItemText));
+    elevated->setCheckable(true);
+    elevated->setChecked(ElevatedWatchingOn());
+    connect(elevated, &QAction::toggled, this, [](bool on) { SetElevatedWatching(on); });
     menu.exec(event->globalPos());
 }
 

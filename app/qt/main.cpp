@@ -4,6 +4,7 @@
 
 #include "app/MonitorController.h"
 #include "app/ProgramParts.h"
+#include "app/qt/ElevatedWatching.h"
 #include "app/qt/MonitorDialog.h"
 #include "app/qt/QtDesktopOpener.h"
 #include "app/qt/QtPrompts.h"
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
     qzx::ProgramParts parts;
     qzx::QtPrompts prompts;
     qzx::QtDesktopOpener opener;
-    qzx::MonitorController controller(parts.recorder, &qzx::CreateChangeSource, prompts);
+    qzx::MonitorController controller(parts.recorder, &qzx::CreateWindowSource, prompts);
     qzx::MonitorDialog window(parts.WindowDeps(controller, prompts, opener));
     prompts.SetOwner(&window);
     // A message box open at the time closes too, as its Cancel would.

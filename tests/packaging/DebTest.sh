@@ -21,7 +21,9 @@ fi
 expected=(
   ./usr/bin/qzxfile
   ./usr/bin/qzxwatch
+  ./usr/libexec/qzxfile/qzxfile-helper
   "./usr/lib/systemd/system/qzxwatch@.service"
+  ./usr/share/polkit-1/actions/org.qzxfile.helper.policy
   "./usr/share/applications/$id.desktop"
   "./usr/share/metainfo/$id.metainfo.xml"
   ./usr/share/doc/qzxfile/changelog.Debian.gz

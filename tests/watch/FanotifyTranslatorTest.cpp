@@ -306,6 +306,23 @@ TEST_F(FanotifyTranslatorTest, RemovedTreeOutsideMakesNothing) {
     EXPECT_EQ(translator.ParkedEvents(), 0u);
 }
 
+// Past the cap the oldest folder's waiting events go first, one group at a time and without a
+// look at every group (twice the cap in single groups would take hours otherwise).
+TEST_F(FanotifyTranslatorTest, ParkedEventsPastTheCapDropTheOldest) {
+    const std::size_t total = 2 * FanotifyTranslator::kMaxParked;
+    std::vector<FanotifyEvent> events;
+    std::vector<std::string> handles;
+    handles.reserve(total);
+    for (std::size_t i = 0; i < total; ++i) handles.push_back("G" + std::to_string(i));
+    for (std::size_t i = 0; i < total; ++i) events.push_back(ev.Named(FAN_DELETE, handles[i], "f"));
+    ASSERT_TRUE(Handle(events));
+    EXPECT_EQ(translator.ParkedEvents(), FanotifyTranslator::kMaxParked);
+    // The newest still place when their folder's deletion comes; the oldest are gone.
+    ASSERT_TRUE(Handle({ev.Named(FAN_DELETE | FAN_ONDIR, "R", "new", handles.back()),
+                        ev.Named(FAN_DELETE | FAN_ONDIR, "R", "old", handles.front())}));
+    EXPECT_THAT(Texts(), ElementsAre("2 new/f", "2 new", "2 old"));
+}
+
 // A folder made and removed before its events are read is merged by the kernel into one event
 // ahead of its contents' events; its handle from that event still places them.
 TEST_F(FanotifyTranslatorTest, MergedMakeAndRemoveOfAFolder) {

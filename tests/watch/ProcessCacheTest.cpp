@@ -14,13 +14,20 @@ using namespace std::chrono_literals;
 class FakeTable : public ProcessReader {
   public:
     std::map<int, std::string> running;
+    std::map<int, std::string> programs;      // else /usr/bin/NAME
+    std::map<int, std::uint64_t> handles;     // process handle -> identity
+    std::map<int, std::uint64_t> identities;  // PID -> identity of what runs under it now
     int reads = 0;
     std::optional<ProcessInfo> Read(int pid) override {
         ++reads;
         auto it = running.find(pid);
         if (it == running.end()) return std::nullopt;
-        return ProcessInfo{pid, it->second, "/usr/bin/" + it->second};
+        auto program = programs.find(pid);
+        return ProcessInfo{pid, it->second,
+                           program != programs.end() ? program->second : "/usr/bin/" + it->second};
     }
+    std::uint64_t Identity(int handle) override { return handles[handle]; }
+    std::uint64_t IdentityOf(int pid) override { return identities[pid]; }
 };
 
 class ProcessCacheTest : public ::testing::Test {
@@ -81,6 +88,56 @@ TEST_F(ProcessCacheTest, ManyPidsStayBounded) {
         cache.Find(pid, ProcessState::Running, t0 + std::chrono::milliseconds(pid % 7));
     }
     EXPECT_LE(cache.Size(), ProcessCache::kMaxEntries);
+}
+
+// What a program's start names: only the process that started it, while its changes may still
+// be queued, whatever has its PID before or after it.
+TEST_F(ProcessCacheTest, StartNamesOnlyItsOwnProcess) {
+    using S = ProcessState;
+    const auto t1 = t0 + 1ms;
+    // Started and still running: the change's handle says it is the same process.
+    table.handles = {{1, 100}, {2, 200}, {3, 300}, {4, 400}, {5, 500}};
+    cache.OnProgramStart(7, S::Running, 1, "/usr/bin/cp", t0);
+    table.running[7] = "cp";
+    EXPECT_EQ(cache.Find(7, S::Running, 1, t1)->name, "cp");
+    // Another process under the PID now: read, never named after the start.
+    table.running[7] = "other";
+    EXPECT_EQ(cache.Find(7, S::Running, 2, t1)->name, "other");
+    // Ended when its start was read: its changes read after it ended carry the program...
+    cache.OnProgramStart(8, S::Ended, -1, "/usr/bin/a-long-program-name", t0);
+    auto ended = cache.Find(8, S::Ended, -1, t1);
+    EXPECT_EQ(ended->name, "a-long-program-");  // as the system shortens it
+    EXPECT_EQ(ended->exe, "/usr/bin/a-long-program-name");
+    // ...a running process under its PID is a later one...
+    EXPECT_EQ(cache.Find(8, S::Running, 3, t1)->name, "");
+    // ...and once the queue has been found empty, the start is forgotten.
+    cache.OnProgramStart(9, S::Ended, -1, "/usr/bin/dd", t0);
+    EXPECT_TRUE(cache.WaitsForEmptyQueue());
+    cache.OnQueueEmpty(t1);
+    EXPECT_EQ(cache.Find(9, S::Ended, -1, t1)->name, "");
+    // The loader the kernel starts right after a program is not the process's program; a
+    // later start is.
+    table.running[10] = "sh";
+    table.programs[10] = "/usr/bin/dash";
+    cache.OnProgramStart(10, S::Running, 4, "/usr/bin/dash", t0);
+    cache.OnProgramStart(10, S::Running, 4, "/lib64/ld-linux-x86-64.so.2", t0);
+    // Its own name once it has changed something, since the file was reached through a link.
+    EXPECT_EQ(cache.Find(10, S::Running, 4, t1)->name, "sh");
+    cache.OnProgramStart(10, S::Running, 4, "/usr/bin/mv", t0);
+    cache.OnProgramStart(10, S::Running, 4, "/lib64/ld-linux-x86-64.so.2", t0);
+    // The table shows the program before the name changes: a read then is not trusted.
+    auto mv = cache.Find(10, S::Running, 4, t1);
+    EXPECT_EQ(mv->name, "mv");
+    EXPECT_EQ(mv->exe, "/usr/bin/mv");
+    // One that ends without a change read after: asked now and then, forgotten when gone.
+    table.identities[11] = 500;
+    cache.OnProgramStart(11, S::Running, 5, "/usr/bin/rm", t0);
+    cache.OnQueueEmpty(t0 + 2s);
+    EXPECT_EQ(cache.Find(11, S::Running, 5, t0 + 2s)->name, "rm");
+    table.identities.erase(11);
+    cache.OnQueueEmpty(t0 + 4s);
+    cache.OnQueueEmpty(t0 + 4s);
+    EXPECT_EQ(cache.Find(11, S::Ended, -1, t0 + 4s)->name, "");
 }
 
 TEST(ProcessLabel, NameAndPidOrPidAlone) {

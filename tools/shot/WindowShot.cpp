@@ -12,10 +12,12 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "app/ControlIds.h"
 #include "app/MonitorController.h"
+#include "app/qt/ElevatedWatching.h"
 #include "app/qt/EventListModel.h"
 #include "app/qt/IgnoreListDialog.h"
 #include "app/qt/MonitorDialog.h"
@@ -27,6 +29,7 @@
 #include "tests/support/OfflineNotices.h"
 #include "tests/support/WindowDeps.h"
 #include "watch/ChangeSource.h"
+#include "watch/HelperSource.h"
 
 namespace {
 
@@ -88,10 +91,28 @@ QPixmap MenuPicture(qzx::MonitorDialog& window) {
 
 }  // namespace
 
+// Writers the picture of the process column shows: short-lived programs, each started as a
+// script would start it.
+void RunWriters(const std::string& folder) {
+    const std::string commands[] = {
+        "exec cp /etc/hostname '" + folder + "/报告.txt'",
+        "exec touch '" + folder + "/照片.jpg'",
+        "exec mv '" + folder + "/照片.jpg' '" + folder + "/相册.jpg'",
+        "exec dd if=/dev/zero of='" + folder + "/数据.bin' bs=1 count=1 status=none",
+        "exec rm '" + folder + "/相册.jpg'",
+    };
+    for (const std::string& command : commands) {
+        std::system(("sh -c \"" + command + "\"").c_str());
+    }
+}
+
 int main(int argc, char** argv) {
     const bool menu = argc == 3 && std::string(argv[2]) == "menu";
-    if (argc != 2 && !menu) {
-        std::fprintf(stderr, "usage: %s OUT.png [menu]\n", argv[0]);
+    // "process FOLDER": a real run through qzxfile-helper (pkexec, QZX_HELPER_PATH) on FOLDER,
+    // as an ordinary user's window gets it.
+    const bool process = argc == 4 && std::string(argv[2]) == "process";
+    if (argc != 2 && !menu && !process) {
+        std::fprintf(stderr, "usage: %s OUT.png [menu | process FOLDER]\n", argv[0]);
         return 2;
     }
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -101,7 +122,14 @@ int main(int argc, char** argv) {
     qzx::EventRecorder recorder(list, clock);
     qzx::QtPrompts prompts;
     qzx::MonitorController controller(
-        recorder, [] { return std::make_unique<SampleSource>(); }, prompts);
+        recorder,
+        [process]() -> std::unique_ptr<qzx::ChangeSource> {
+            if (!process) return std::make_unique<SampleSource>();
+            const char* helper = std::getenv("QZX_HELPER_PATH");
+            return qzx::CreateHelperSource({"pkexec"}, helper ? helper : "",
+                                           &qzx::CreateChangeSource);
+        },
+        prompts);
     qzx::OnlineNotices notices(qzx::ServiceStrings::Decode(), qzx::test::NoFetch());
     qzx::test::FakeOpener opener;  // nothing is opened while measuring or drawing
     qzx::MonitorDialog window(
@@ -110,13 +138,21 @@ int main(int argc, char** argv) {
             .Build());
     window.show();
     qobject_cast<QLineEdit*>(window.Control(qzx::kIdFolderPath))
-        ->setText(QString::fromUtf8("/home/user/文档"));
+        ->setText(process ? QString::fromLocal8Bit(argv[3]) : QString::fromUtf8("/home/user/文档"));
     qobject_cast<QPushButton*>(window.Control(qzx::kIdStart))->click();
     // The rows are recorded on a thread of their own; the picture waits for them and for
     // "监控中..", a second at most.
     for (int i = 0; i < 200 && controller.State() != qzx::MonitorState::Monitoring; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         window.PollNow();
+    }
+    if (process) {
+        RunWriters(argv[3]);
+        for (int i = 0; i < 100; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            window.PollNow();
+            app.processEvents();
+        }
     }
     app.processEvents();
     const QPixmap picture = menu ? MenuPicture(window) : window.grab();

@@ -49,6 +49,8 @@
 #include "watch/ChangeSource.h"
 #include "watch/EventRow.h"
 #include "watch/FanotifySource.h"
+#include "watch/HelperSource.h"
+#include "watch/InotifySource.h"
 
 namespace qzx {
 namespace {
@@ -778,40 +780,53 @@ TEST(MonitorDialogWithRealFolder, CreatedFileArrivesAsARow) {
 }
 
 // With the whole-tree engine (root only) the window grows "进程", and a file this process makes
-// names this process in it.
+// names this process in it; the same through qzxfile-helper, started without pkexec (the seam
+// for a test that runs as root), as the window of an ordinary user gets it.
 TEST(MonitorDialogWithRealFolder, TheFanotifyEngineBringsTheProcessColumn) {
     if (::geteuid() != 0) GTEST_SKIP() << "fanotify needs root";
-    char pattern[] = "/tmp/qzx-window-XXXXXX";
-    const std::string dir = mkdtemp(pattern);
-    EventList list;
-    EventRecorder recorder(list, SystemClock());
-    test::FakePrompts prompts;
-    MonitorController controller(
-        recorder, [] { return CreateFanotifySource(); }, prompts);
-    test::FakeWeb web;
-    OnlineNotices notices{test::ExampleStrings(), web.Fetcher()};
-    test::FakeOpener opener;
-    qzx::MonitorDialog window(
-        test::WindowDeps(list, recorder, controller, prompts, notices, opener).Build());
-    qobject_cast<QLineEdit*>(window.Control(kIdFolderPath))->setText(QString::fromStdString(dir));
-    qobject_cast<QPushButton*>(window.Control(kIdStart))->click();
-    if (!prompts.messages.empty()) {
+    const MonitorController::SourceFactory makers[] = {
+        [] { return CreateFanotifySource(); },
+        [] {
+            return CreateHelperSource({}, QZX_HELPER_PATH, [] { return CreateInotifySource(); });
+        },
+    };
+    for (const auto& maker : makers) {
+        char pattern[] = "/tmp/qzx-window-XXXXXX";
+        const std::string dir = mkdtemp(pattern);
+        EventList list;
+        EventRecorder recorder(list, SystemClock());
+        test::FakePrompts prompts;
+        MonitorController controller(recorder, maker, prompts);
+        test::FakeWeb web;
+        OnlineNotices notices{test::ExampleStrings(), web.Fetcher()};
+        test::FakeOpener opener;
+        qzx::MonitorDialog window(
+            test::WindowDeps(list, recorder, controller, prompts, notices, opener).Build());
+        qobject_cast<QLineEdit*>(window.Control(kIdFolderPath))
+            ->setText(QString::fromStdString(dir));
+        qobject_cast<QPushButton*>(window.Control(kIdStart))->click();
+        if (!prompts.messages.empty()) {
+            std::filesystem::remove_all(dir);
+            GTEST_SKIP() << "fanotify refused: " << prompts.messages[0].text;
+        }
+        ASSERT_EQ(window.Model()->columnCount(), 5);
+        EXPECT_EQ(
+            window.Model()->headerData(kProcessColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
+            QString::fromUtf8("进程"));
+        // The helper places its mark after Start has returned.
+        auto* status = qobject_cast<QLabel*>(window.Control(kIdStatus));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return status->text() == QString::fromUtf8("监控中.."); }, 5000));
+        { std::ofstream(dir + "/a.txt") << "x"; }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.Model()->rowCount() >= 1; }, 5000));
+        std::string comm;
+        std::getline(std::ifstream("/proc/self/comm"), comm);
+        const QModelIndex newest = window.Model()->index(0, kProcessColumn);
+        EXPECT_EQ(newest.data().toString().toStdString(),
+                  ProcessLabel({static_cast<int>(::getpid()), comm, ""}));
+        qobject_cast<QPushButton*>(window.Control(kIdStop))->click();
         std::filesystem::remove_all(dir);
-        GTEST_SKIP() << "fanotify refused: " << prompts.messages[0].text;
     }
-    ASSERT_EQ(window.Model()->columnCount(), 5);
-    EXPECT_EQ(
-        window.Model()->headerData(kProcessColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
-        QString::fromUtf8("进程"));
-    { std::ofstream(dir + "/a.txt") << "x"; }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.Model()->rowCount() >= 1; }, 5000));
-    std::string comm;
-    std::getline(std::ifstream("/proc/self/comm"), comm);
-    const QModelIndex newest = window.Model()->index(0, kProcessColumn);
-    EXPECT_EQ(newest.data().toString().toStdString(),
-              ProcessLabel({static_cast<int>(::getpid()), comm, ""}));
-    qobject_cast<QPushButton*>(window.Control(kIdStop))->click();
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

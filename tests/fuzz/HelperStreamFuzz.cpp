@@ -1,0 +1,46 @@
+// The helper's stream and arguments on any bytes: a line is read or refused, never half read;
+// what is read is what the writing side would have written for it; the arguments never name
+// a folder that is not absolute and clean.
+#include <string>
+#include <vector>
+
+#include "tests/fuzz/FuzzInput.h"
+#include "watch/HelperStream.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    auto f = qzx::fuzz::Fields(data, size, 4);
+    const std::string_view line = f[3];
+
+    if (auto read = qzx::ParseHelperLine(line)) {
+        using Kind = qzx::HelperMessage::Kind;
+        if (read->kind == Kind::Change) {
+            FUZZ_CHECK(read->records.size() == 1 || read->records.size() == 2);
+            const qzx::ChangeRecord& last = read->records.back();
+            const qzx::ChangeRecord* from = read->records.size() == 2 ? &read->records[0] : nullptr;
+            for (const qzx::ChangeRecord& r : read->records) FUZZ_CHECK(qzx::IsPathBelow(r.name));
+            // Written again, the line is the same bytes.
+            const std::string again = qzx::HelperChangeLine(last, from, read->timeMs);
+            FUZZ_CHECK(again == std::string(line) + "\n");
+        } else if (read->kind == Kind::Engine) {
+            const std::string again = qzx::HelperEngineLine(read->engine);
+            FUZZ_CHECK(again == std::string(line) + "\n");
+        } else if (read->kind == Kind::Warning) {
+            FUZZ_CHECK(qzx::IsPathBelow(read->path));
+            FUZZ_CHECK(qzx::HelperWarningLine(read->warning, read->path) ==
+                       std::string(line) + "\n");
+        }
+    }
+
+    std::vector<std::string> args;
+    for (int i = 0; i < 2; ++i) {
+        if (!f[i].empty()) args.emplace_back(f[i]);
+    }
+    const std::string uid(f[2]);
+    const qzx::HelperRequest request =
+        qzx::ParseHelperArguments(args, uid.empty() ? nullptr : uid.c_str());
+    if (request.error.empty()) {
+        FUZZ_CHECK(!request.folder.empty() && request.folder.front() == '/');
+        FUZZ_CHECK(request.folder == "/" || qzx::IsPathBelow(request.folder.substr(1)));
+    }
+    return 0;
+}
