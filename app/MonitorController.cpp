@@ -19,9 +19,16 @@ class MonitorController::Sink final : public ChangeSink {
 
     void OnBatch(const ChangeBatch& batch) override {
         recorder.RecordBatch(RunToken(), batch);
+        if (CatchUp* c = noter.load()) c->Note(batch);
         std::lock_guard<std::mutex> lock(mutex);
         Changed();
     }
+    void Wake() {
+        std::lock_guard<std::mutex> lock(mutex);
+        Changed();
+    }
+    // The run's catch-up, told of every batch recorded; null for none.
+    std::atomic<CatchUp*> noter{nullptr};
     void OnArming(std::size_t watchedFolders) override {
         std::lock_guard<std::mutex> lock(mutex);
         report.armed = watchedFolders;
@@ -99,6 +106,8 @@ void MonitorController::SetOnChange(std::function<void()> changed) {
 }
 
 MonitorController::~MonitorController() {
+    if (runCatchUp) runCatchUp->End();
+    if (catchUp) catchUp->SetOnChange(nullptr);
     recorder.EndRun();
     if (source) source->Stop();
     queue->Stop(Backlog::Discard);
@@ -136,10 +145,16 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
     knownLogFailures = recorder.LogFailures();
     ignoredChanges = 0;
     engine = source->Engine();
+    runCatchUp = catchUp;
+    sink->noter = runCatchUp;
+    catchUpStatus = CatchUpStatus{};
+    if (runCatchUp) runCatchUp->Begin(folder, ignoreRules, *queue);
     return true;
 }
 
 void MonitorController::StopMonitor(Backlog backlog) {
+    // Before the queue stops: no record of the compare may come after it.
+    if (runCatchUp) runCatchUp->End();
     // Ending the run first lets a batch that waits for a list-wide operation give up at once.
     if (backlog == Backlog::Discard) recorder.EndRun();
     if (source) {
@@ -153,6 +168,8 @@ void MonitorController::StopMonitor(Backlog backlog) {
     source.reset();
     queue->Stop(backlog);
     recorder.EndRun();
+    sink->noter = nullptr;
+    runCatchUp = nullptr;
     sink->Take();
     // The changes drained by Finish were decided after the last Poll.
     ignoredChanges = recorder.IgnoredChanges();
@@ -178,6 +195,23 @@ void MonitorController::SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules)
 
 void MonitorController::ClearEvents() { recorder.ClearEvents(); }
 
+void MonitorController::SetCatchUp(CatchUp* c) {
+    if (catchUp && catchUp != runCatchUp) catchUp->SetOnChange(nullptr);
+    catchUp = c;
+    if (catchUp) catchUp->SetOnChange([this] { sink->Wake(); });
+}
+
+bool MonitorController::PollCatchUp() {
+    // The save after a stop reports after the run: the last run's catch-up is still asked.
+    CatchUp* asked = runCatchUp ? runCatchUp : catchUp;
+    if (!asked) return false;
+    bool changed = false;
+    CatchUpStatus now = asked->Status(&changed);
+    if (!changed) return false;
+    catchUpStatus = now;
+    return true;
+}
+
 void MonitorController::Seen(Trouble& trouble, int times, const std::string& path) {
     trouble.count += times;
     trouble.lastSeen = recorder.TimeSource().Now();
@@ -185,8 +219,8 @@ void MonitorController::Seen(Trouble& trouble, int times, const std::string& pat
 }
 
 bool MonitorController::Poll() {
-    if (!Running()) return false;
-    bool changed = false;
+    bool changed = PollCatchUp();
+    if (!Running()) return changed;
     Sink::Report report = sink->Take();
     if (state == MonitorState::Arming && report.armed != armedFolders) {
         armedFolders = report.armed;
@@ -198,6 +232,7 @@ bool MonitorController::Poll() {
     }
     if (report.overflows > 0) {
         Seen(lost, report.overflows);
+        if (runCatchUp) runCatchUp->Recover();
         changed = true;
     }
     if (report.ready && state == MonitorState::Arming) {
@@ -248,6 +283,7 @@ MonitorStatus MonitorController::Status() const {
     s.logFailing = logFailing;
     s.ignoredChanges = ignoredChanges;
     s.engine = engine;
+    s.catchUp = catchUpStatus;
     if (!Running()) return s;
     for (const Trouble* trouble : {&lost, &unreadable, &watchLimit, &logLost}) {
         if (trouble->count > 0) s.troubles.push_back(*trouble);

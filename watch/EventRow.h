@@ -27,6 +27,7 @@ struct EventRow {
     std::uint8_t minute = 0;
     std::uint8_t second = 0;
     std::uint8_t action = 0;  // a ChangeAction value
+    std::uint8_t found = 0;   // a ChangeFound value
     /// The full path, or for a rename: old path, " 命名为 ", new path. Raw bytes, UTF-8 expected.
     std::string details;
     /// The process that made the change, where the source knew it (shared with the record and
