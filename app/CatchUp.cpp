@@ -1,5 +1,6 @@
 #include "app/CatchUp.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <system_error>
 #include <utility>
@@ -199,6 +200,33 @@ bool CatchUp::Known(std::string_view path) const {
     }
 }
 
+void CatchUp::HandOn(int jobRun, const ChangeBatch& records) {
+    // In pieces that the queue can take, each once the one before was handed on, so that a
+    // compare that finds many changes is not lost to the queue's own bound.
+    std::size_t piece = 0;
+    for (std::size_t at = 0; at < records.size(); at += piece) {
+        ChangeQueue* q = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (jobRun != run || !queue) return;
+            q = queue;
+            piece = std::max<std::size_t>(
+                2, std::min(ChangeQueue::kMaxRecordsPerBatch, q->MaxWaiting() / 2));
+            piece = std::min(piece, records.size() - at);
+            // A rename's two halves stay in one piece.
+            if (at + piece < records.size() && records[at + piece].action == kActionRenamedNew) {
+                ++piece;
+            }
+            const auto from = records.begin() + static_cast<std::ptrdiff_t>(at);
+            q->OnBatch(ChangeBatch(from, from + static_cast<std::ptrdiff_t>(piece)));
+        }
+        while (!q->WaitUntilHandedOn(std::chrono::milliseconds(100))) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (jobRun != run) return;
+        }
+    }
+}
+
 std::size_t CatchUp::LeaveOutKnown(ChangeBatch& records) const {
     ChangeBatch kept;
     std::size_t rows = 0;
@@ -243,7 +271,7 @@ void CatchUp::DoBegin(const Job& job) {
     }
     saved.tree = EncodedTree{};
 
-    std::lock_guard<std::mutex> lock(mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     if (job.run != run) return;
     status.comparing = false;
     status.problem = saved.problem;
@@ -257,12 +285,13 @@ void CatchUp::DoBegin(const Job& job) {
         status.found = LeaveOutKnown(found.changes);
         status.compared = true;
         status.since = saved.header.savedAt;
-        if (queue && !found.changes.empty()) queue->OnBatch(found.changes);
     }
     view = std::move(listing.tree);
     hasView = true;
     noted.clear();
     notedTooMany = false;
+    lock.unlock();
+    HandOn(job.run, found.changes);
 }
 
 void CatchUp::DoRecover(const Job& job) {
@@ -290,18 +319,19 @@ void CatchUp::DoRecover(const Job& job) {
     TreeDifference found = CompareTrees(view, listing.tree);
     MarkFound(found.changes, kFoundRecovered);
 
-    std::lock_guard<std::mutex> lock(mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     if (job.run != run) return;
     status.recovered += LeaveOutKnown(found.changes);
     ++status.recoveries;
     statusChanged = true;
-    if (queue && !found.changes.empty()) queue->OnBatch(found.changes);
     view = std::move(listing.tree);
     // Paths named while the listing ran may have been listed before their change.
     for (auto it = noted.begin(); it != noted.end();) {
         it = it->second <= listingFrom ? noted.erase(it) : std::next(it);
     }
     notedTooMany = false;
+    lock.unlock();
+    HandOn(job.run, found.changes);
 }
 
 void CatchUp::DoSave(const Job& job) {

@@ -112,6 +112,8 @@ class CatchUp {
     void DoRecover(const Job& job);
     void DoSave(const Job& job);
     bool Known(std::string_view path) const;
+    // Hands records of the run jobRun to the queue, without the mutex held while it waits.
+    void HandOn(int jobRun, const ChangeBatch& records);
     // Drops the records (a rename's two together) whose paths records of the run named; under
     // the mutex. Returns the rows that remain.
     std::size_t LeaveOutKnown(ChangeBatch& records) const;
