@@ -23,6 +23,7 @@
 
 #include "app/ControlIds.h"
 #include "app/DialogTemplate.h"
+#include "app/Texts.h"
 #include "app/qt/AboutDialog.h"
 #include "app/qt/EventListModel.h"
 #include "app/qt/IgnoreListDialog.h"
@@ -227,6 +228,10 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     if (under != nullptr && under != logo) return;
     QMenu menu(this);
     menu.addAction(QString::fromUtf8(AboutItemText()), this, [this] { presenter->OnAbout(); });
+    QAction* catchUp = menu.addAction(QString::fromUtf8(texts::kCatchUpItem), this,
+                                      [this] { presenter->OnSystemCommand(kCommandCatchUp); });
+    catchUp->setCheckable(true);
+    catchUp->setChecked(presenter->CatchUpChecked());
     menu.exec(event->globalPos());
 }
 
