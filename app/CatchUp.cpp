@@ -21,14 +21,15 @@ std::uint64_t PathHash(const std::string& text) {
 
 // Entries stamped after the listing began changed while nothing watched and may have been
 // listed already changed: an unknown time makes the next compare report them rather than miss
-// them.
+// them. A stamp in the very tick the listing began belongs to a change made before the stop as
+// likely as after it; the live row already told the first, so it is left as it is.
 EncodedTree MarkChangedDuring(const EncodedTree& tree, StampNs startedAt) {
     if (startedAt == kNoStamp) return tree;
     TreeReader reader(tree);
     TreeEncoder encoder;
     SnapshotEntry entry;
     while (reader.Next(entry)) {
-        if (entry.kind != EntryKind::kFolder && entry.changed >= startedAt) {
+        if (entry.kind != EntryKind::kFolder && entry.changed > startedAt) {
             entry.changed = kNoStamp;
         }
         encoder.Add(entry);
@@ -85,6 +86,7 @@ void CatchUp::Begin(const std::string& folder, std::shared_ptr<const IgnoreRules
     status.active = true;
     status.comparing = true;
     statusChanged = true;
+    sourceReady = false;
     hasView = false;
     noted.clear();
     noteCount = 0;
@@ -118,7 +120,13 @@ void CatchUp::Recover() {
     wake.notify_all();
 }
 
-void CatchUp::End() {
+void CatchUp::SourceReady() {
+    std::lock_guard<std::mutex> lock(mutex);
+    sourceReady = true;
+    wake.notify_all();
+}
+
+void CatchUp::End(bool save) {
     std::lock_guard<std::mutex> lock(mutex);
     if (!status.active) return;
     const int ended = run;
@@ -130,7 +138,7 @@ void CatchUp::End() {
     for (auto it = jobs.begin(); it != jobs.end();) {
         it = it->run == ended && it->kind != JobKind::Save ? jobs.erase(it) : it + 1;
     }
-    jobs.push_back({JobKind::Save, run, runFolder, runRules});
+    if (save) jobs.push_back({JobKind::Save, run, runFolder, runRules});
     wake.notify_all();
 }
 
@@ -262,6 +270,12 @@ void CatchUp::DoBegin(const Job& job) {
         files.ReplaceFile(path + ".bad", bytes);
     }
     bytes = std::string();
+    {
+        // The set-up walk of the source goes first: the listing never delays "监控中..".
+        std::unique_lock<std::mutex> lock(mutex);
+        wake.wait(lock, [&] { return sourceReady || job.run != run || quitting; });
+        if (job.run != run) return;
+    }
     TreeListing listing = lister(job.folder, job.rules.get(), cancel);
     // Outside the lock: the status and the recording thread never wait for a compare.
     TreeDifference found;

@@ -79,9 +79,12 @@ class CatchUp {
     void Note(const ChangeBatch& batch);
     /// Changes were lost: compare the tree with the view. GUI thread; returns at once.
     void Recover();
-    /// The run ended: no record of it is handed on after return; the tree's snapshot is saved on
-    /// the worker. GUI thread; returns at once.
-    void End();
+    /// The change source of the run watches everything (its OnReady): the listing may begin, so
+    /// that it never delays "监控中..". Any thread.
+    void SourceReady();
+    /// The run ended: no record of it is handed on after return; with save, the tree's snapshot
+    /// is saved on the worker. GUI thread; returns at once.
+    void End(bool save = true);
     /// Waits until every job handed over so far is done; false after timeout. Tests and the
     /// benchmark; not on a GUI thread.
     bool WaitIdle(std::chrono::milliseconds timeout);
@@ -128,6 +131,7 @@ class CatchUp {
     std::condition_variable idle;
     std::deque<Job> jobs;
     bool busy = false;
+    bool sourceReady = false;
     JobKind runningKind = JobKind::Begin;
     bool quitting = false;
     std::atomic<bool> cancel{false};

@@ -35,6 +35,7 @@ class MonitorController::Sink final : public ChangeSink {
         Changed();
     }
     void OnReady() override {
+        if (CatchUp* c = noter.load()) c->SourceReady();
         std::lock_guard<std::mutex> lock(mutex);
         report.ready = true;
         Changed();
@@ -131,7 +132,15 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
     sink->Begin(recorder.BeginRun(folder));
     // Before Start, so that the set-up walk already leaves the skipped folders out.
     if (started) started->SetIgnoreRules(ignoreRules);
-    if (!started || !queue->Start() || !started->Start(folder, *queue)) {
+    // The catch-up begins before the source, so that it hears of the source's OnReady.
+    const bool queued = started && queue->Start();
+    if (queued && catchUp) {
+        sink->noter = catchUp;
+        catchUp->Begin(folder, ignoreRules, *queue);
+    }
+    if (!queued || !started->Start(folder, *queue)) {
+        if (queued && catchUp) catchUp->End(false);
+        sink->noter = nullptr;
         recorder.EndRun();
         queue->Stop(Backlog::Discard);
         prompts.ShowMessage(texts::kBadPath, MessageIcon::Information);
@@ -146,9 +155,7 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
     ignoredChanges = 0;
     engine = source->Engine();
     runCatchUp = catchUp;
-    sink->noter = runCatchUp;
     catchUpStatus = CatchUpStatus{};
-    if (runCatchUp) runCatchUp->Begin(folder, ignoreRules, *queue);
     return true;
 }
 

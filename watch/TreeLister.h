@@ -18,7 +18,8 @@ struct TreeListing {
     /// or went past kMaxSnapshotEntries): then tree tells nothing.
     bool complete = false;
     EncodedTree tree;
-    /// The file system's clock just before the listing began.
+    /// The precise real-time clock just before the listing began: an entry stamped later changed
+    /// while it ran.
     StampNs startedAt = kNoStamp;
     /// Folders below that could not be listed; they are in tree, marked as not listed.
     std::size_t unlistedFolders = 0;

@@ -25,9 +25,11 @@ StampNs StampOf(const struct statx_timestamp& t) {
     return static_cast<StampNs>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
+// The precise clock: a file system may stamp with a finer clock than its coarse one, but never
+// later than the real time, so a stamp above this reading was made after it.
 StampNs ClockNow() {
     timespec now{};
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    ::clock_gettime(CLOCK_REALTIME, &now);
     return static_cast<StampNs>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 

@@ -92,6 +92,14 @@ std::string_view ParentOf(std::string_view path, char separator) {
     return cut == std::string_view::npos ? std::string_view() : path.substr(0, cut);
 }
 
+// A file system may give a deleted file's number to the next new one: a file only counts as
+// moved when its size and modification time came along too. A folder's times change with what
+// it holds, so for folders the kind must do.
+bool SameFileMoved(const SnapshotEntry& was, const SnapshotEntry& now) {
+    if (was.kind != now.kind) return false;
+    return now.kind == EntryKind::kFolder || (was.size == now.size && was.modified == now.modified);
+}
+
 bool ContentDiffers(const SnapshotEntry& a, const SnapshotEntry& b) {
     if (a.fileId != 0 && b.fileId != 0 && a.fileId != b.fileId) return true;
     if (a.kind == EntryKind::kFolder) return false;
@@ -340,10 +348,8 @@ TreeDifference CompareTrees(const EncodedTree& before, const EncodedTree& after,
         const auto found = removedById.find(now.fileId);
         if (found == removedById.end() || removed[found->second].kind != now.kind) continue;
         const SnapshotEntry& was = removed[found->second];
-        removedPaired[found->second] = true;
-        addedPaired[j] = true;
-        removedById.erase(found);
-        // Below a folder that moved, an entry that kept its place in it moved with it.
+        // Below a folder that moved, an entry that kept its place in it moved with it, and its
+        // place says it is the same file even when it was written too.
         bool carried = false;
         for (std::string_view up = ParentOf(was.path, separator); !up.empty();
              up = ParentOf(up, separator)) {
@@ -352,17 +358,19 @@ TreeDifference CompareTrees(const EncodedTree& before, const EncodedTree& after,
             carried = now.path == moved->second + was.path.substr(up.size());
             break;
         }
+        if (!carried && !SameFileMoved(was, now)) continue;
+        removedPaired[found->second] = true;
+        addedPaired[j] = true;
         if (now.kind == EntryKind::kFolder) movedFolders.emplace(was.path, now.path);
         if (!carried) {
             renames.emplace_back(kActionRenamedOld, was.path);
             renames.emplace_back(kActionRenamedNew, now.path);
             ++out.renamed;
-        }
-        if (now.kind != EntryKind::kFolder &&
-            (was.size != now.size || was.modified != now.modified)) {
+        } else if (ContentDiffers(was, now)) {
             renames.emplace_back(kActionModified, now.path);
             ++out.modified;
         }
+        removedById.erase(found);
     }
     for (std::size_t i = removed.size(); i-- > 0;) {
         if (removedPaired[i]) continue;

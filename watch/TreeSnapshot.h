@@ -147,7 +147,9 @@ struct TreeDifference {
 };
 
 /// What changed from before to after. The same file ID under another path of the same kind is a
-/// rename, one record pair, and the entries below a renamed folder move with it unless they
+/// rename, one record pair (for a file only with its size and modification time unchanged, since
+/// a new file may get a deleted one's number; a file moved and written is a deletion and an
+/// addition), and the entries below a renamed folder move with it unless they
 /// changed themselves. A folder's times change with what it holds, whose changes tell that
 /// already, so a folder counts as modified only when its ID changes.
 TreeDifference CompareTrees(const EncodedTree& before, const EncodedTree& after,

@@ -78,6 +78,7 @@ struct Harness {
         EXPECT_TRUE(queue.Start());
         const std::size_t before = sink.Snapshot().texts.size();
         catchUp.Begin(folder, rules, queue);
+        catchUp.SourceReady();
         EXPECT_TRUE(catchUp.WaitIdle(10s));
         EXPECT_TRUE(queue.WaitUntilHandedOn(10s));
         catchUp.End();
@@ -180,6 +181,7 @@ TEST(CatchUp, OverflowHiddenChangesAreRecovered) {
     ChangeQueue queue(h.sink, 4);
     ASSERT_TRUE(queue.Start());
     h.catchUp.Begin(h.folder, h.rules, queue);
+    h.catchUp.SourceReady();
     ASSERT_TRUE(h.catchUp.WaitIdle(10s));
     h.sink.Hold();
     for (int i = 0; i < 10; ++i) {
