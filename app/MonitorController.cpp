@@ -108,7 +108,9 @@ void MonitorController::SetOnChange(std::function<void()> changed) {
 
 MonitorController::~MonitorController() {
     if (runCatchUp) runCatchUp->End();
-    if (catchUp) catchUp->SetOnChange(nullptr);
+    for (CatchUp* c : {catchUp, runCatchUp}) {
+        if (c) c->SetOnChange(nullptr);
+    }
     recorder.EndRun();
     if (source) source->Stop();
     queue->Stop(Backlog::Discard);
@@ -176,6 +178,8 @@ void MonitorController::StopMonitor(Backlog backlog) {
     queue->Stop(backlog);
     recorder.EndRun();
     sink->noter = nullptr;
+    // One the window turned off during the run hears no more of this controller.
+    if (runCatchUp && runCatchUp != catchUp) runCatchUp->SetOnChange(nullptr);
     runCatchUp = nullptr;
     sink->Take();
     // The changes drained by Finish were decided after the last Poll.

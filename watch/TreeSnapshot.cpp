@@ -144,6 +144,8 @@ bool TreeEncoder::Add(const SnapshotEntry& entry) {
 }
 
 EncodedTree TreeEncoder::Take() {
+    // Held for the whole run as the view: without the slack of its growth.
+    tree.bytes.shrink_to_fit();
     EncodedTree taken = std::move(tree);
     tree = EncodedTree{};
     last = SnapshotEntry{};
