@@ -47,7 +47,9 @@ TEST(TreeLister_win32, ListingTellsRenamesByFileId) {
     while (reader.Next(entry)) {
         EXPECT_NE(entry.fileId, 0u) << entry.path;
         EXPECT_NE(entry.modified, kNoStamp) << entry.path;
-        if (entry.path == "sub\\old.txt") EXPECT_EQ(entry.size, 5u);
+        if (entry.path == "sub\\old.txt") {
+            EXPECT_EQ(entry.size, 5u);
+        }
     }
 
     ASSERT_TRUE(
