@@ -79,6 +79,8 @@ constexpr int kTemplateIgnoreList = 103;
 constexpr int kStringAboutItem = 101;
 /// Command of the system menu's About item.
 constexpr int kCommandAbout = 0x10;
+/// Command of the system menu's item "记录停止期间的变化" (catch-up), which is ticked while on.
+constexpr int kCommandCatchUp = 0x20;
 /// The system-menu item a command names: Windows uses the low four bits of a system command
 /// itself, so any command from 0x10 to 0x1F is the About item.
 constexpr int SystemMenuItem(int systemCommand) { return systemCommand & 0xFFF0; }

@@ -74,6 +74,7 @@ void MainWindow::OnInit(int clientWidth, int clientHeight) {
     view.SetCursor(kIdBanner, CursorShape::Hand);
     view.SetFocus(kIdFolderPath);
     LoadIgnoreList();
+    LoadCatchUpSetting();
     arrangedWidth = clientWidth;
     arrangedHeight = clientHeight;
     initialised = true;
@@ -418,7 +419,28 @@ bool MainWindow::OnCommand(int id) {
     return false;
 }
 
+void MainWindow::LoadCatchUpSetting() {
+    std::string text;
+    if (deps.ignoreFiles == nullptr || deps.catchUpSettingFile.empty()) return;
+    if (deps.ignoreFiles->ReadWholeFile(deps.catchUpSettingFile, 16, text) != ReadResult::kRead) {
+        return;
+    }
+    catchUpOn = !text.empty() && text[0] == '1';
+    deps.controller.SetCatchUp(catchUpOn ? deps.catchUp : nullptr);
+}
+
 bool MainWindow::OnSystemCommand(int item) {
+    if (item == kCommandCatchUp) {
+        catchUpOn = !catchUpOn;
+        deps.controller.SetCatchUp(catchUpOn ? deps.catchUp : nullptr);
+        const std::string& path = deps.catchUpSettingFile;
+        if (deps.ignoreFiles != nullptr && !path.empty()) {
+            const std::size_t cut = path.rfind(kPathSeparator);
+            if (cut != std::string::npos) deps.ignoreFiles->MakeFolders(path.substr(0, cut));
+            deps.ignoreFiles->ReplaceFile(path, catchUpOn ? "1\n" : "0\n");
+        }
+        return true;
+    }
     if (item != kCommandAbout) return false;
     OnAbout();
     return true;

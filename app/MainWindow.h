@@ -49,6 +49,10 @@ struct MainWindowDeps {
     /// back whenever the window changes it. Null files: a list for this run only.
     FileSystem* ignoreFiles = nullptr;
     IgnoreFilePlace ignoreFile;
+    /// Where the runs keep the tree's snapshot while "记录停止期间的变化" is ticked; null: the item
+    /// does nothing. Its state is remembered in catchUpSettingFile through ignoreFiles.
+    CatchUp* catchUp = nullptr;
+    std::string catchUpSettingFile;
 };
 
 /// Timer periods of the window. The ticker's tick also ends the recorder's duplicate window, so
@@ -135,8 +139,11 @@ class MainWindow {
     /// is none of the window's commands (the exit button included, which the shell closes on).
     bool OnCommand(int id);
     /// A system-menu item (SystemMenuItem of the command): true (and the About box shown) for
-    /// kCommandAbout, false for the shell's default handling.
+    /// kCommandAbout; true for kCommandCatchUp, whose tick it turns over, remembers and applies
+    /// from the next Start on; false for the shell's default handling.
     bool OnSystemCommand(int item);
+    /// Whether the item kCommandCatchUp shows ticked.
+    bool CatchUpChecked() const { return catchUpOn; }
     /// The client area's new size in pixels and its kind (kSizeMinimized and others of
     /// ControlIds.h): the controls anchored to the right and bottom move; nothing while
     /// minimised, and the list waits for the restore.
@@ -176,10 +183,12 @@ class MainWindow {
     void StopPolling();
     void TakeFinishedExport();
     void OpenUrlOr(const std::string& url, const std::string& fallback);
+    void LoadCatchUpSetting();
     void LoadIgnoreList();
     /// Makes lines the list: applied from the next batch, then saved.
     void ChangeIgnoreList(std::vector<std::string> lines);
 
+    bool catchUpOn = false;
     MainWindowDeps deps;
     MainWindowView& view;
     // Shared with the watcher's and the fetches' callbacks, which may outlive the window.

@@ -19,15 +19,23 @@ class MonitorController::Sink final : public ChangeSink {
 
     void OnBatch(const ChangeBatch& batch) override {
         recorder.RecordBatch(RunToken(), batch);
+        if (CatchUp* c = noter.load()) c->Note(batch);
         std::lock_guard<std::mutex> lock(mutex);
         Changed();
     }
+    void Wake() {
+        std::lock_guard<std::mutex> lock(mutex);
+        Changed();
+    }
+    // The run's catch-up, told of every batch recorded; null for none.
+    std::atomic<CatchUp*> noter{nullptr};
     void OnArming(std::size_t watchedFolders) override {
         std::lock_guard<std::mutex> lock(mutex);
         report.armed = watchedFolders;
         Changed();
     }
     void OnReady() override {
+        if (CatchUp* c = noter.load()) c->SourceReady();
         std::lock_guard<std::mutex> lock(mutex);
         report.ready = true;
         Changed();
@@ -99,6 +107,10 @@ void MonitorController::SetOnChange(std::function<void()> changed) {
 }
 
 MonitorController::~MonitorController() {
+    if (runCatchUp) runCatchUp->End();
+    for (CatchUp* c : {catchUp, runCatchUp}) {
+        if (c) c->SetOnChange(nullptr);
+    }
     recorder.EndRun();
     if (source) source->Stop();
     queue->Stop(Backlog::Discard);
@@ -122,7 +134,15 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
     sink->Begin(recorder.BeginRun(folder));
     // Before Start, so that the set-up walk already leaves the skipped folders out.
     if (started) started->SetIgnoreRules(ignoreRules);
-    if (!started || !queue->Start() || !started->Start(folder, *queue)) {
+    // The catch-up begins before the source, so that it hears of the source's OnReady.
+    const bool queued = started && queue->Start();
+    if (queued && catchUp) {
+        sink->noter = catchUp;
+        catchUp->Begin(folder, ignoreRules, *queue);
+    }
+    if (!queued || !started->Start(folder, *queue)) {
+        if (queued && catchUp) catchUp->End(false);
+        sink->noter = nullptr;
         recorder.EndRun();
         queue->Stop(Backlog::Discard);
         prompts.ShowMessage(texts::kBadPath, MessageIcon::Information);
@@ -136,10 +156,14 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
     knownLogFailures = recorder.LogFailures();
     ignoredChanges = 0;
     engine = source->Engine();
+    runCatchUp = catchUp;
+    catchUpStatus = CatchUpStatus{};
     return true;
 }
 
 void MonitorController::StopMonitor(Backlog backlog) {
+    // Before the queue stops: no record of the compare may come after it.
+    if (runCatchUp) runCatchUp->End();
     // Ending the run first lets a batch that waits for a list-wide operation give up at once.
     if (backlog == Backlog::Discard) recorder.EndRun();
     if (source) {
@@ -153,6 +177,10 @@ void MonitorController::StopMonitor(Backlog backlog) {
     source.reset();
     queue->Stop(backlog);
     recorder.EndRun();
+    sink->noter = nullptr;
+    // One the window turned off during the run hears no more of this controller.
+    if (runCatchUp && runCatchUp != catchUp) runCatchUp->SetOnChange(nullptr);
+    runCatchUp = nullptr;
     sink->Take();
     // The changes drained by Finish were decided after the last Poll.
     ignoredChanges = recorder.IgnoredChanges();
@@ -178,6 +206,23 @@ void MonitorController::SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules)
 
 void MonitorController::ClearEvents() { recorder.ClearEvents(); }
 
+void MonitorController::SetCatchUp(CatchUp* c) {
+    if (catchUp && catchUp != runCatchUp) catchUp->SetOnChange(nullptr);
+    catchUp = c;
+    if (catchUp) catchUp->SetOnChange([this] { sink->Wake(); });
+}
+
+bool MonitorController::PollCatchUp() {
+    // The save after a stop reports after the run: the last run's catch-up is still asked.
+    CatchUp* asked = runCatchUp ? runCatchUp : catchUp;
+    if (!asked) return false;
+    bool changed = false;
+    CatchUpStatus now = asked->Status(&changed);
+    if (!changed) return false;
+    catchUpStatus = now;
+    return true;
+}
+
 void MonitorController::Seen(Trouble& trouble, int times, const std::string& path) {
     trouble.count += times;
     trouble.lastSeen = recorder.TimeSource().Now();
@@ -185,8 +230,8 @@ void MonitorController::Seen(Trouble& trouble, int times, const std::string& pat
 }
 
 bool MonitorController::Poll() {
-    if (!Running()) return false;
-    bool changed = false;
+    bool changed = PollCatchUp();
+    if (!Running()) return changed;
     Sink::Report report = sink->Take();
     if (state == MonitorState::Arming && report.armed != armedFolders) {
         armedFolders = report.armed;
@@ -198,6 +243,7 @@ bool MonitorController::Poll() {
     }
     if (report.overflows > 0) {
         Seen(lost, report.overflows);
+        if (runCatchUp) runCatchUp->Recover();
         changed = true;
     }
     // A source that hands its work to another before it is ready, or ends, says so then.
@@ -251,6 +297,7 @@ MonitorStatus MonitorController::Status() const {
     s.logFailing = logFailing;
     s.ignoredChanges = ignoredChanges;
     s.engine = engine;
+    s.catchUp = catchUpStatus;
     if (!Running()) return s;
     for (const Trouble* trouble : {&lost, &unreadable, &watchLimit, &logLost}) {
         if (trouble->count > 0) s.troubles.push_back(*trouble);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CatchUp.h"
 #include "app/Prompts.h"
 #include "base/Clock.h"
 #include "watch/ChangeQueue.h"
@@ -69,6 +70,9 @@ struct MonitorStatus {
     EngineStatus engine;
     /// The troubles met since Start, each kind once, in TroubleKind order; empty unless Running.
     std::vector<Trouble> troubles;
+    /// What the snapshot found and did for the current or last run; inactive while catch-up is
+    /// off.
+    CatchUpStatus catchUp;
 };
 
 /// The one word of the status line: the state, or while monitoring its worst news.
@@ -107,6 +111,9 @@ class MonitorController {
     void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules);
     /// Empties the list and restarts the IDs, without a question.
     void ClearEvents();
+    /// Where the runs from the next Start on keep and compare the tree's snapshot; null (the
+    /// default) for none. Not owned; it must outlive the controller.
+    void SetCatchUp(CatchUp* catchUp);
 
     /// changed runs on the watcher's threads after each batch recorded and each report, so
     /// that Poll need not be called while nothing happens; it may only wake the GUI thread.
@@ -133,6 +140,7 @@ class MonitorController {
     class Sink;
 
     void Seen(Trouble& trouble, int times, const std::string& path = {});
+    bool PollCatchUp();
     void ForgetTroubles();
 
     EventRecorder& recorder;
@@ -155,6 +163,9 @@ class MonitorController {
     std::size_t ignoredChanges = 0;
     EngineStatus engine;
     std::shared_ptr<const IgnoreRules> ignoreRules;
+    CatchUp* catchUp = nullptr;
+    CatchUp* runCatchUp = nullptr;  // the current run's
+    CatchUpStatus catchUpStatus;
 };
 
 }  // namespace qzx

@@ -5,6 +5,8 @@
 #include "base/Gbk.h"
 #include "records/FileSystem.h"
 #include "records/IgnoreFile.h"
+#include "records/SnapshotPlace.h"
+#include "watch/TreeLister.h"
 
 namespace qzx {
 
@@ -16,14 +18,30 @@ ProgramParts::ProgramParts()
       notices(ServiceStrings::Decode(), FetchThrough(httpTools)) {
     log.CreateLogDirectory();
     WriteLogTo(recorder, log);
+    const std::string snapshots = SystemSnapshotFolder();
+    if (!snapshots.empty()) {
+        catchUp =
+            std::make_unique<CatchUp>(snapshots, SystemFileSystem(), &ListTree, SystemClock());
+    }
 }
 
 MainWindowDeps ProgramParts::WindowDeps(MonitorController& controller, Prompts& prompts,
                                         DesktopOpener& opener) {
     checkedOpener.emplace(opener, SystemFileSystem());
-    return {list,          recorder,           controller,          prompts,
-            SystemClock(), SystemFileSystem(), AppendGbk,           log.LogDirectory(),
-            notices,       *checkedOpener,     &SystemFileSystem(), SystemIgnoreFile()};
+    return {list,
+            recorder,
+            controller,
+            prompts,
+            SystemClock(),
+            SystemFileSystem(),
+            AppendGbk,
+            log.LogDirectory(),
+            notices,
+            *checkedOpener,
+            &SystemFileSystem(),
+            SystemIgnoreFile(),
+            catchUp.get(),
+            SystemCatchUpSettingFile()};
 }
 
 }  // namespace qzx

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/CatchUp.h"
 #include "app/DesktopOpener.h"
 #include "app/MainWindow.h"
 #include "app/MonitorController.h"
@@ -38,6 +39,8 @@ struct ProgramParts {
     HttpTools httpTools;
     OnlineNotices notices;
     std::optional<FolderCheckingOpener> checkedOpener;
+    /// The tree's snapshots in the user's state folder; null when there is none.
+    std::unique_ptr<CatchUp> catchUp;
 };
 
 }  // namespace qzx

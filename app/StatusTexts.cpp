@@ -50,6 +50,60 @@ std::string EngineText(const EngineStatus& engine) {
     return line + "\n";
 }
 
+namespace {
+
+const char* ProblemText(SnapshotProblem problem) {
+    switch (problem) {
+        case SnapshotProblem::kTruncated:
+            return texts::kCatchUpTruncated;
+        case SnapshotProblem::kCorrupt:
+            return texts::kCatchUpCorrupt;
+        case SnapshotProblem::kOtherFolder:
+            return texts::kCatchUpOtherFolder;
+        case SnapshotProblem::kNewerFormat:
+            return texts::kCatchUpNewerFormat;
+        case SnapshotProblem::kTooLarge:
+            return texts::kCatchUpTooLarge;
+        case SnapshotProblem::kUnreadable:
+            return texts::kCatchUpUnreadable;
+        case SnapshotProblem::kNone:
+        case SnapshotProblem::kMissing:
+            break;
+    }
+    return nullptr;
+}
+
+std::string DateTimeText(const LocalTime& t) {
+    return std::to_string(t.year) + "-" + std::to_string(t.month) + "-" + std::to_string(t.day) +
+           " " + TimeOfDayText(t);
+}
+
+}  // namespace
+
+std::string CatchUpText(const CatchUpStatus& status) {
+    if (!status.active) return {};
+    std::string text;
+    if (status.comparing) text += std::string(texts::kCatchUpComparing) + "\n";
+    if (status.compared) {
+        text += texts::kCatchUpFoundBefore + std::to_string(status.found) +
+                texts::kCatchUpFoundMiddle + DateTimeText(status.since) +
+                texts::kCatchUpFoundAfter + "\n";
+    }
+    if (status.problem == SnapshotProblem::kMissing && !status.comparing) {
+        text += std::string(texts::kCatchUpFirst) + "\n";
+    }
+    if (const char* problem = ProblemText(status.problem)) {
+        text += std::string(texts::kCatchUpBadBefore) + problem + texts::kCatchUpBadAfter + "\n";
+    }
+    if (status.recoveries > 0) {
+        text += texts::kCatchUpRecoveredBefore + std::to_string(status.recovered) +
+                texts::kCatchUpRecoveredAfter + "\n";
+    }
+    if (status.listingFailed) text += std::string(texts::kCatchUpListFailed) + "\n";
+    if (status.saveFailed) text += std::string(texts::kCatchUpSaveFailed) + "\n";
+    return text;
+}
+
 const char* HeadlineText(StatusHeadline headline) {
     switch (headline) {
         case StatusHeadline::Idle:
@@ -81,6 +135,7 @@ StatusTexts WindowStatusTexts(const MonitorStatus& status) {
         t.toolTip = texts::kDetailEnded;
     }
     for (const Trouble& trouble : status.troubles) t.toolTip += TroubleText(trouble) + "\n";
+    t.toolTip += CatchUpText(status.catchUp);
     if (status.ignoredChanges > 0) t.toolTip += IgnoredText(status.ignoredChanges) + "\n";
     // Said while a run is on only: after a stop it would tell of a run that no longer watches.
     const bool running =

@@ -20,6 +20,11 @@ std::string TroubleText(const Trouble& trouble);
 /// line end.
 std::string IgnoredText(std::size_t count);
 
+/// What the snapshot found and did, one sentence (UTF-8, ending in LF) per fact: the changes
+/// found at Start and since when, a snapshot that could not be used, a save that failed, the
+/// changes recovered after an overflow; empty while catch-up is off.
+std::string CatchUpText(const CatchUpStatus& status);
+
 /// The tooltip's line (ending in LF) on the engine of the run: which one watches, and why the one
 /// that sees the whole tree at once does not when it was refused; empty from a source that says
 /// nothing of itself.

@@ -33,6 +33,29 @@ inline constexpr const char* kDetailLogFailing = "日志文件无法写入，记
 inline constexpr const char* kDetailIgnoredBefore = "已忽略 ";
 inline constexpr const char* kDetailIgnoredAfter = " 个变化（符合忽略列表，未记录）";
 // Closes a line of trouble in the status tooltip: "（3 次，最近一次 14:7:9）".
+/// What the snapshot of the tree found and did (catch-up and recovery after an overflow).
+inline constexpr const char* kCatchUpItem = "记录停止期间的变化";
+inline constexpr const char* kCatchUpFoundBefore = "停止期间的变化：";
+inline constexpr const char* kCatchUpFoundMiddle = " 个（自 ";
+inline constexpr const char* kCatchUpFoundAfter = "）";
+inline constexpr const char* kCatchUpComparing = "正在比较停止期间的变化..";
+inline constexpr const char* kCatchUpFirst = "尚无此文件夹的快照：停止期间的变化从下次开始记录。";
+inline constexpr const char* kCatchUpBadBefore = "此文件夹的快照";
+inline constexpr const char* kCatchUpBadAfter =
+    "，已另存为 .bad 并将重建；停止期间的变化本次无法得知。";
+inline constexpr const char* kCatchUpTruncated = "不完整";
+inline constexpr const char* kCatchUpCorrupt = "已损坏";
+inline constexpr const char* kCatchUpOtherFolder = "属于另一个文件夹";
+inline constexpr const char* kCatchUpNewerFormat = "来自较新的版本";
+inline constexpr const char* kCatchUpTooLarge = "过大";
+inline constexpr const char* kCatchUpUnreadable = "无法读取";
+inline constexpr const char* kCatchUpSaveFailed =
+    "快照无法写入（磁盘已满或没有权限），保留了旧的快照。";
+inline constexpr const char* kCatchUpListFailed =
+    "文件夹无法完整列出（或超过快照上限），未做快照。";
+inline constexpr const char* kCatchUpRecoveredBefore = "丢失后比较找回 ";
+inline constexpr const char* kCatchUpRecoveredAfter =
+    " 个变化；期间新建又删除的文件与变化的先后无法找回。";
 inline constexpr const char* kDetailCountOpen = "（";
 inline constexpr const char* kDetailTimes = " 次";
 inline constexpr const char* kDetailPlaces = " 处";

@@ -50,6 +50,8 @@ class ChangeQueue final : public ChangeSink {
     /// Ends the handing thread and joins it; call once the source has stopped, so that nothing
     /// comes in any more. A target call under way completes either way. Safe when not started.
     void Stop(Backlog backlog);
+    /// Records that may wait before further ones are reported as lost. Any thread.
+    std::size_t MaxWaiting() const { return maxWaiting; }
     /// Records waiting to be handed on, the batch being handed on included. Any thread.
     std::size_t Waiting() const;
     /// True from the moment Stop is asked for until the next Start. Any thread.

@@ -1,6 +1,7 @@
 // One change as a change source reports it, before any recording rule applies.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -20,6 +21,13 @@ enum ChangeAction : int {
     kActionOther = 6,  // any value outside 1..5 is "other"
 };
 
+/// How a change was found: as it happened, or by comparing the tree with a snapshot of it.
+enum ChangeFound : std::uint8_t {
+    kFoundLive = 0,
+    kFoundCatchUp = 1,    // made while nothing watched, found at Start
+    kFoundRecovered = 2,  // hidden by an overflow, found by comparing the tree again
+};
+
 /// A change below the watched folder.
 struct ChangeRecord {
     ChangeRecord() = default;
@@ -35,6 +43,8 @@ struct ChangeRecord {
     /// The process that made the change, where the source learns it (shared by the records of
     /// one process); empty otherwise.
     std::shared_ptr<const ProcessInfo> process = nullptr;
+    /// A ChangeFound value.
+    std::uint8_t found = kFoundLive;
 };
 
 using ChangeBatch = std::vector<ChangeRecord>;

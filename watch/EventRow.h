@@ -28,6 +28,7 @@ struct EventRow {
     std::uint8_t minute = 0;
     std::uint8_t second = 0;
     std::uint8_t action = 0;  // a ChangeAction value
+    std::uint8_t found = 0;   // a ChangeFound value
     /// Where a rename's new path starts in details, just after the marker; 0 for a row of one
     /// path. Set with SetRenameDetails; read with OldPathOf and NewPathOf.
     std::uint32_t newPathAt = 0;

@@ -107,6 +107,7 @@ MadeRows MakeRows(const ChangeBatch& batch, const RecordingSettings& settings, R
         row.id = state.eventCount;
         SetRecordedAt(row, now);
         row.action = static_cast<std::uint8_t>(change.action);
+        row.found = change.record->found;
         SetDetails(row, change, settings.folderPath);
         // A rename's halves come from one event, so either half names the same process.
         row.process = change.record->process ? change.record->process

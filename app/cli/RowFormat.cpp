@@ -126,6 +126,8 @@ void AppendJsonRow(const EventRow& row, const LocalTime& when, int utcOffsetMinu
         out += ",\"newPath\":";
         AppendJsonString(NewPathOf(row), out);
     }
+    if (row.found == kFoundCatchUp) out += ",\"found\":\"catch-up\"";
+    if (row.found == kFoundRecovered) out += ",\"found\":\"recovery\"";
     if (row.process) {
         out += ",\"pid\":";
         out += std::to_string(row.process->pid);

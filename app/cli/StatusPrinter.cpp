@@ -54,6 +54,15 @@ std::vector<StatusLine> WatchStatusLines(const MonitorStatus& status) {
     if (status.ignoredChanges > 0) {
         lines.push_back({StatusTopic::Ignored, kPriorityInfo, IgnoredText(status.ignoredChanges)});
     }
+    const std::string catchUp = CatchUpText(status.catchUp);
+    if (!catchUp.empty()) {
+        // One topic for all its sentences: a new count or problem prints them again together.
+        const bool trouble = status.catchUp.saveFailed || status.catchUp.listingFailed ||
+                             (status.catchUp.problem != SnapshotProblem::kNone &&
+                              status.catchUp.problem != SnapshotProblem::kMissing);
+        lines.push_back(
+            {StatusTopic::CatchUp, PriorityOf(trouble), catchUp.substr(0, catchUp.size() - 1)});
+    }
     return lines;
 }
 

@@ -21,6 +21,7 @@ enum class StatusTopic {
     WatchLimit,
     LogLines,
     Ignored,
+    CatchUp,
 };
 
 /// Syslog priorities of the status lines: the losses are warnings, the rest news.

@@ -82,6 +82,8 @@ bool ReadFlag(const std::string& name, ArgumentsRead& r) {
         r.a.showProcess = true;
     } else if (name == "--no-dup-window") {
         r.a.duplicateWindow = false;
+    } else if (name == "--catch-up") {
+        r.a.catchUp = true;
     } else {
         return false;
     }
@@ -204,6 +206,10 @@ std::string HelpText() {
            "  --log DIR        also append every line to DIR/<year>-<month>-<day>.log\n"
            "  --no-dup-window  record every change, even a repeat of the last name\n"
            "                   (by default a repeated add or modify within 5 s is dropped)\n"
+           "  --catch-up       save the tree's snapshot at the end and print what changed\n"
+           "                   while stopped at the next start (JSON: \"found\":\"catch-up\");\n"
+           "                   after lost changes, print what a new compare finds\n"
+           "                   (\"found\":\"recovery\")\n"
            "  --exclude PATTERN       leave out the changes that PATTERN matches (repeatable)\n"
            "  --include PATTERN       keep them after all: an exception to what comes before\n"
            "  --exclude-from FILE     read patterns from FILE, UTF-8, one a line (\"!\" starts an\n"

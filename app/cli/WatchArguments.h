@@ -35,6 +35,9 @@ struct WatchArguments {
     /// The gates of the five kinds; the other boxes stay clear (no list, no automatic clearing).
     MonitorOptions options;
     bool duplicateWindow = true;
+    /// --catch-up: the tree's snapshot is saved at the end and compared at the next start, and
+    /// after an overflow the tree is compared again.
+    bool catchUp = false;
     /// Folder for the daily log; empty when no log is written.
     std::string logDirectory;
     /// The folder to watch, as given.

@@ -99,6 +99,7 @@ int RunWatchSession(const WatchArguments& arguments, const std::string& folder,
     recorder.SetOptions(arguments.options);
     controller.SetIgnoreRules(arguments.ignoreRules);
     StatusPrinter status(io.writeErr, io.errIsJournal);
+    if (arguments.catchUp) controller.SetCatchUp(io.catchUp);
 
     if (!controller.StartMonitor(folder)) return kExitCannotWatch;
     status.Show(controller.Status());
@@ -107,6 +108,11 @@ int RunWatchSession(const WatchArguments& arguments, const std::string& folder,
     // Every change made before the stop is printed and logged before the end; a watch that ended by
     // itself has handed over everything before it said so.
     if (controller.Running()) controller.StopMonitor(Backlog::Finish);
+    // The snapshot is saved before the end, and a failure to save it is said.
+    if (arguments.catchUp && io.catchUp) {
+        io.catchUp->WaitIdle(std::chrono::hours(1));
+        controller.Poll();
+    }
     status.Show(controller.Status());
     if (code == kExitStopped && outputFailed.load()) code = kExitOutputFailed;
     return code;

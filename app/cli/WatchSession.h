@@ -33,6 +33,8 @@ struct SessionIo {
     EncodeAppend gbk = nullptr;
     /// Standard error is the journal: the status lines carry their syslog priority.
     bool errIsJournal = false;
+    /// Where --catch-up keeps the snapshots; null when it cannot (no state folder).
+    CatchUp* catchUp = nullptr;
 };
 
 /// Runs until stopped or until watching ends; returns the exit code. Takes over the recorder's

@@ -15,9 +15,11 @@
 #include "base/PathRules.h"
 #include "records/DailyLog.h"
 #include "records/FileSystem.h"
+#include "records/SnapshotPlace.h"
 #include "watch/ChangeSource.h"
 #include "watch/EventList.h"
 #include "watch/EventRecorder.h"
+#include "watch/TreeLister.h"
 
 namespace {
 
@@ -79,7 +81,20 @@ int main(int argc, char** argv) {
         qzx::WriteLogTo(recorder, *log);
     }
 
+    // Outlives the session, so that the snapshot of its end is saved before the program ends.
+    std::unique_ptr<qzx::CatchUp> catchUp;
+    if (run.catchUp) {
+        const std::string place = qzx::SystemSnapshotFolder();
+        if (place.empty()) {
+            WriteErrLine("qzxwatch: --catch-up: no state folder (set HOME or XDG_STATE_HOME)");
+            return kExitBadArguments;
+        }
+        catchUp = std::make_unique<qzx::CatchUp>(place, qzx::SystemFileSystem(), &qzx::ListTree,
+                                                 qzx::SystemClock());
+    }
+
     SessionIo io;
+    io.catchUp = catchUp.get();
     io.writeOut = WriteOut;
     io.writeErr = WriteErrLine;
     io.waitForStop = WaitForStopSignal;

@@ -24,6 +24,7 @@
 
 #include "app/ControlIds.h"
 #include "app/DialogTemplate.h"
+#include "app/Texts.h"
 #include "app/qt/AboutDialog.h"
 #include "app/qt/ElevatedWatching.h"
 #include "app/qt/EventListModel.h"
@@ -234,6 +235,10 @@ void MonitorDialog::contextMenuEvent(QContextMenuEvent* event) {
     elevated->setCheckable(true);
     elevated->setChecked(ElevatedWatchingOn());
     connect(elevated, &QAction::toggled, this, [](bool on) { SetElevatedWatching(on); });
+    QAction* catchUp = menu.addAction(QString::fromUtf8(texts::kCatchUpItem), this,
+                                      [this] { presenter->OnSystemCommand(kCommandCatchUp); });
+    catchUp->setCheckable(true);
+    catchUp->setChecked(presenter->CatchUpChecked());
     menu.exec(event->globalPos());
 }
 

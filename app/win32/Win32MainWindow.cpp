@@ -117,6 +117,7 @@ bool Win32MainWindow::OnInitDialog() {
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
             AppendMenuW(menu, MF_STRING, kCommandAbout, text);
         }
+        AppendMenuW(menu, MF_STRING, kCommandCatchUp, Widen(texts::kCatchUpItem).c_str());
     }
 
     bigIcon =
@@ -142,7 +143,16 @@ bool Win32MainWindow::OnInitDialog() {
     GetClientRect(window, &client);
     focusPlaced = false;
     presenter->OnInit(FromScreenX(client.right), FromScreenY(client.bottom));
+    // The remembered tick is known once the presenter has read the settings.
+    ShowCatchUpTick();
     return focusPlaced;
+}
+
+void Win32MainWindow::ShowCatchUpTick() {
+    if (HMENU menu = GetSystemMenu(window, FALSE)) {
+        CheckMenuItem(menu, kCommandCatchUp,
+                      MF_BYCOMMAND | (presenter->CatchUpChecked() ? MF_CHECKED : MF_UNCHECKED));
+    }
 }
 
 INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -200,6 +210,7 @@ INT_PTR Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return FALSE;
         case WM_SYSCOMMAND:
             if (!presenter->OnSystemCommand(SystemMenuItem(static_cast<int>(wParam)))) return FALSE;
+            if (SystemMenuItem(static_cast<int>(wParam)) == kCommandCatchUp) ShowCatchUpTick();
             SetWindowLongPtrW(window, DWLP_MSGRESULT, 0);
             return TRUE;
         case WM_SETCURSOR:

@@ -63,6 +63,7 @@ class Win32MainWindow final : public MainWindowView {
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     /// True when the presenter placed the focus itself.
     bool OnInitDialog();
+    void ShowCatchUpTick();
     bool OnNotify(const NMHDR& header, LRESULT& result);
     /// True when the menu was the list's.
     bool OnContextMenu(HWND under, LPARAM at);

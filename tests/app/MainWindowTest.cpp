@@ -81,10 +81,12 @@ struct MainWindow : ::testing::Test, test::FakeWindowParts {
     // The settings folder, where the ignore list is kept.
     test::FakeFileSystem settings;
     const IgnoreFilePlace ignoreFile{NativePath("/home/u/.config/qzxfile/ignore"), "\n"};
+    const std::string kCatchUpFile = NativePath("/home/u/.config/qzxfile/catch-up");
     test::FakeWindowView view;
     qzx::MainWindow window{Deps()
                                .Exports(files, CopyUtf8)
                                .IgnoreFile(settings, ignoreFile)
+                               .CatchUpItem(nullptr, kCatchUpFile)
                                .LogFolder("/var/log/q/")
                                .Build(),
                            view};
@@ -678,6 +680,20 @@ TEST_F(MainWindow, AboutFromTheSystemMenuNamesTheLogFolder) {
     EXPECT_TRUE(window.OnSystemCommand(SystemMenuItem(0x0013)));
     EXPECT_FALSE(window.OnSystemCommand(SystemMenuItem(0xF060)));  // close: the shell's default
     EXPECT_EQ(view.aboutBoxes, (std::vector<std::string>{"/var/log/q/"}));
+}
+
+// The catch-up item is off in a fresh window, turns over on each choice, and a new window
+// finds it as it was left.
+TEST_F(MainWindow, CatchUpItemIsRemembered) {
+    EXPECT_FALSE(window.CatchUpChecked());
+    for (const bool on : {true, false, true}) {
+        EXPECT_TRUE(window.OnSystemCommand(SystemMenuItem(kCommandCatchUp)));
+        EXPECT_EQ(window.CatchUpChecked(), on);
+    }
+    qzx::MainWindow next{
+        Deps().IgnoreFile(settings, ignoreFile).CatchUpItem(nullptr, kCatchUpFile).Build(), view};
+    next.OnInit(636, 455);
+    EXPECT_TRUE(next.CatchUpChecked());
 }
 
 }  // namespace

@@ -387,5 +387,38 @@ TEST_F(MonitorController, BrowseFillsThePathOnlyWhenAFolderIsChosen) {
     EXPECT_EQ(path, "/chosen");
 }
 
+// What the snapshot did is said in the status, one sentence a fact, and nothing while it is off.
+TEST(StatusTexts, CatchUpSaysWhatTheSnapshotDid) {
+    const auto with = [](auto change) {
+        CatchUpStatus s;
+        s.active = true;
+        change(s);
+        return s;
+    };
+    const struct {
+        CatchUpStatus status;
+        std::string text;
+    } cases[] = {
+        {CatchUpStatus{}, ""},
+        {with([](CatchUpStatus& s) { s.comparing = true; }), "正在比较停止期间的变化..\n"},
+        {with([](CatchUpStatus& s) {
+             s.compared = true;
+             s.found = 12;
+             s.since = {2026, 12, 9, 18, 5, 3};
+         }),
+         "停止期间的变化：12 个（自 2026-12-9 18:5:3）\n"},
+        {with([](CatchUpStatus& s) { s.problem = SnapshotProblem::kCorrupt; }),
+         "此文件夹的快照已损坏，已另存为 .bad 并将重建；停止期间的变化本次无法得知。\n"},
+        {with([](CatchUpStatus& s) {
+             s.recoveries = 1;
+             s.recovered = 7;
+             s.saveFailed = true;
+         }),
+         "丢失后比较找回 7 个变化；期间新建又删除的文件与变化的先后无法找回。\n"
+         "快照无法写入（磁盘已满或没有权限），保留了旧的快照。\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CatchUpText(c.status), c.text);
+}
+
 }  // namespace
 }  // namespace qzx

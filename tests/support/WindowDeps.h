@@ -35,14 +35,22 @@ class WindowDeps {
         ignoreFile = std::move(place);
         return *this;
     }
+    /// The catch-up item acts on catchUp and is remembered in settingFile (through the ignore
+    /// list's files).
+    WindowDeps& CatchUpItem(CatchUp* keeper, std::string settingFile) {
+        catchUp = keeper;
+        catchUpSettingFile = std::move(settingFile);
+        return *this;
+    }
     WindowDeps& LogFolder(std::string folder) {
         logFolder = std::move(folder);
         return *this;
     }
 
     MainWindowDeps Build() const {
-        return {list,   recorder,  controller, prompts, recorder.TimeSource(), Files(),
-                encode, logFolder, notices,    opener,  ignoreFiles,           ignoreFile};
+        return {list,        recorder,   controller, prompts,           recorder.TimeSource(),
+                Files(),     encode,     logFolder,  notices,           opener,
+                ignoreFiles, ignoreFile, catchUp,    catchUpSettingFile};
     }
 
   private:
@@ -73,6 +81,8 @@ class WindowDeps {
     std::string logFolder = "/tmp/";
     FileSystem* ignoreFiles = nullptr;
     IgnoreFilePlace ignoreFile;
+    CatchUp* catchUp = nullptr;
+    std::string catchUpSettingFile;
 };
 
 }  // namespace qzx::test
