@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Every static library linked into a program that is handed out, from the linker's maps
+# (packaging/CMakeLists.txt asks for them), is one whose terms are known, and the files carry
+# the notices those terms ask for: the Windows zip's LICENSE.txt those of the MinGW-w64 run-time
+# and winpthreads. A library no rule below knows fails: its licence has not been read.
+#   StaticLibrariesTest.sh LINUX_BUILD_DIR WINDOWS_I686_BUILD_DIR ZIP
+set -euo pipefail
+linux=$1
+windows=$2
+zip=$3
+failed=0
+fail() { echo "FAIL: $*" >&2; failed=1; }
+
+# The archives a map says members were taken from.
+archives() {  # MAP
+  awk '/^Archive member included/ { on = 1; next } /^(Discarded input sections|Memory Configuration|Allocating common)/ { on = 0 }
+       on && /^[^ \t].*\.a\(/ { sub(/\(.*/, ""); print }' "$1" | sort -u
+}
+# ARCHIVE -> the notice it needs ("-" for none), or nothing when no rule knows it.
+notice() {
+  local a=$1 top=$2
+  case "$a" in
+    "$top"/* | [!/]*) echo - ;;  # the project's own libraries
+    # GCC's run-time, under the GCC Runtime Library Exception: no notice is asked for.
+    /usr/lib/gcc/*/libgcc.a | /usr/lib/gcc/*/libgcc_eh.a | /usr/lib/gcc/*/libstdc++.a | \
+      /usr/lib/gcc/*/libsupc++.a | /usr/lib/gcc/*/libssp*.a | /usr/lib/gcc/*/libatomic.a) echo - ;;
+    # glibc's static part of libc, under the LGPL's linking exception.
+    /usr/lib/*-linux-gnu/libc_nonshared.a) echo - ;;
+    /usr/*-w64-mingw32/lib/libwinpthread.a | /usr/*-w64-mingw32/lib/libpthread.a) echo winpthreads ;;
+    # The MinGW-w64 run-time and the import libraries of Windows' own DLLs.
+    /usr/*-w64-mingw32/lib/lib*.a) echo "The MinGW-w64 run-time" ;;
+  esac
+}
+license=$(mktemp)
+trap 'rm -f "$license"' EXIT
+python3 - "$zip" "$license" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    name = next(n for n in z.namelist() if n.endswith("/LICENSE.txt"))
+    open(sys.argv[2], "wb").write(z.read(name))
+PY
+
+check() {  # what build-dir carrier-file map...
+  local what=$1 top=$2 carrier=$3 map a need
+  shift 3
+  for map in "$@"; do
+    [[ -s "$map" ]] || { fail "no linker map $map"; continue; }
+    while IFS= read -r a; do
+      need=$(notice "$(readlink -f "$a" 2>/dev/null || echo "$a")" "$(readlink -f "$top")")
+      if [[ -z "$need" ]]; then
+        fail "$what: $(basename "${map%.map}") links $a, whose licence no rule here knows"
+      elif [[ "$need" == - ]]; then
+        echo "ok: $what $(basename "${map%.map}"): $a"
+      elif [[ -n "$carrier" ]] && grep -qF "$need" "$carrier"; then
+        echo "ok: $what $(basename "${map%.map}"): $a, its notice in the zip's LICENSE.txt"
+      else
+        fail "$what: $(basename "${map%.map}") links $a, but the notice \"$need\" is not carried"
+      fi
+    done < <(archives "$map")
+  done
+}
+check Linux "$linux" "" "$linux/app/qt/qzxfile.map" "$linux/app/cli/qzxwatch.map"
+check Windows "$windows" "$license" "$windows/app/win32/QzxFile.exe.map" "$windows/app/cli/qzxwatch.exe.map"
+exit $failed
