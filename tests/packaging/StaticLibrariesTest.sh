@@ -11,14 +11,16 @@ zip=$3
 failed=0
 fail() { echo "FAIL: $*" >&2; failed=1; }
 
-# The archives a map says members were taken from.
+# The archives a map says members were taken from, each with the member: ARCHIVE<TAB>MEMBER.
 archives() {  # MAP
-  awk '/^Archive member included/ { on = 1; next } /^(Discarded input sections|Memory Configuration|Allocating common)/ { on = 0 }
-       on && /^[^ \t].*\.a\(/ { sub(/\(.*/, ""); print }' "$1" | sort -u
+  awk '/^Archive member included/ { on = 1; next }
+       /^(As-needed library included|Discarded input sections|Memory Configuration|Allocating common)/ { on = 0 }
+       on && /^[^ \t].*\.a\(/ { sub(/\).*/, ""); sub(/\(/, "\t"); print }' "$1" | sort -u
 }
-# ARCHIVE -> the notice it needs ("-" for none), or nothing when no rule knows it.
+# ARCHIVE MEMBER -> the notices it needs, one a line ("-" for none), or nothing when no rule
+# knows it.
 notice() {
-  local a=$1 top=$2
+  local a=$1 member=$2 top=$3
   case "$a" in
     "$top"/* | [!/]*) echo - ;;  # the project's own libraries
     # GCC's run-time, under the GCC Runtime Library Exception: no notice is asked for.
@@ -26,9 +28,19 @@ notice() {
       /usr/lib/gcc/*/libsupc++.a | /usr/lib/gcc/*/libssp*.a | /usr/lib/gcc/*/libatomic.a) echo - ;;
     # glibc's static part of libc, under the LGPL's linking exception.
     /usr/lib/*-linux-gnu/libc_nonshared.a) echo - ;;
-    /usr/*-w64-mingw32/lib/libwinpthread.a | /usr/*-w64-mingw32/lib/libpthread.a) echo winpthreads ;;
-    # The MinGW-w64 run-time and the import libraries of Windows' own DLLs.
-    /usr/*-w64-mingw32/lib/lib*.a) echo "The MinGW-w64 run-time" ;;
+    /usr/*-w64-mingw32/lib/libwinpthread.a | /usr/*-w64-mingw32/lib/libpthread.a)
+      echo "winpthreads"
+      echo "Lockless Inc." ;;
+    # The MinGW-w64 run-time and the import libraries of Windows' own DLLs; its numbers to and
+    # from text come from gdtoa, under notices of their own.
+    /usr/*-w64-mingw32/lib/lib*.a)
+      echo "The MinGW-w64 run-time"
+      case "${member#*-}" in
+        qnan.o | strtodnrp.o) echo "David M. Gay" ;;
+        arithchk.o | dmisc.o | dtoa.o | g_*.o | g__fmt.o | gdtoa.o | gethex.o | gmisc.o | \
+          hd_init.o | hexnan.o | misc.o | smisc.o | strtodg.o | strtof.o | strtopx.o | \
+          sum.o | ulp.o | mingw_pformat*.o) echo "Lucent Technologies" ;;
+      esac ;;
   esac
 }
 license=$(mktemp)
@@ -41,22 +53,26 @@ with zipfile.ZipFile(sys.argv[1]) as z:
 PY
 
 check() {  # what build-dir carrier-file map...
-  local what=$1 top=$2 carrier=$3 map a need
+  local what=$1 top=$2 carrier=$3 map a member needs need program
   shift 3
   for map in "$@"; do
     [[ -s "$map" ]] || { fail "no linker map $map"; continue; }
-    while IFS= read -r a; do
-      need=$(notice "$(readlink -f "$a" 2>/dev/null || echo "$a")" "$(readlink -f "$top")")
-      if [[ -z "$need" ]]; then
-        fail "$what: $(basename "${map%.map}") links $a, whose licence no rule here knows"
-      elif [[ "$need" == - ]]; then
-        echo "ok: $what $(basename "${map%.map}"): $a"
-      elif [[ -n "$carrier" ]] && grep -qF "$need" "$carrier"; then
-        echo "ok: $what $(basename "${map%.map}"): $a, its notice in the zip's LICENSE.txt"
-      else
-        fail "$what: $(basename "${map%.map}") links $a, but the notice \"$need\" is not carried"
+    program=$(basename "${map%.map}")
+    while IFS=$'\t' read -r a member; do
+      # A path in the map is the linker's, from the program's folder.
+      needs=$(notice "$(cd "$(dirname "$map")" && readlink -f "$a")" "$member" "$(readlink -f "$top")")
+      if [[ -z "$needs" ]]; then
+        fail "$what: $program links $a($member), whose licence no rule here knows"
+        continue
       fi
+      while IFS= read -r need; do
+        [[ "$need" == - ]] && continue
+        if [[ -z "$carrier" ]] || ! grep -qF "$need" "$carrier"; then
+          fail "$what: $program links $a($member), but the notice \"$need\" is not carried"
+        fi
+      done <<<"$needs"
     done < <(archives "$map")
+    echo "ok: $what $program: $(archives "$map" | cut -f1 | sort -u | xargs -n1 basename | sort -u | xargs)"
   done
 }
 check Linux "$linux" "" "$linux/app/qt/qzxfile.map" "$linux/app/cli/qzxwatch.map"
