@@ -27,7 +27,8 @@ expect 'ProtectSystem=strict'
 expect 'ProtectHome=read-only'
 expect 'NoNewPrivileges=yes'
 expect 'PrivateTmp=yes'
-expect 'LogRateLimitIntervalSec=0'
+expect 'LogRateLimitIntervalSec=1s'
+expect 'LogRateLimitBurst=1000000'
 # The fanotify engine's powers, and no more of root's; its calls pass the filter, and none
 # that mounts.
 expect 'AmbientCapabilities=CAP_SYS_ADMIN CAP_DAC_READ_SEARCH CAP_SYS_PTRACE'
