@@ -53,14 +53,17 @@ with zipfile.ZipFile(sys.argv[1]) as z:
 PY
 
 check() {  # what build-dir carrier-file map...
-  local what=$1 top=$2 carrier=$3 map a member needs need program
+  local what=$1 top carrier=$3 map a member needs need program
+  top=$(readlink -f "$2")
   shift 3
   for map in "$@"; do
     [[ -s "$map" ]] || { fail "no linker map $map"; continue; }
     program=$(basename "${map%.map}")
+    declare -A resolved=()
     while IFS=$'\t' read -r a member; do
       # A path in the map is the linker's, from the program's folder.
-      needs=$(notice "$(cd "$(dirname "$map")" && readlink -f "$a")" "$member" "$(readlink -f "$top")")
+      [[ -n "${resolved[$a]:-}" ]] || resolved[$a]=$(cd "$(dirname "$map")" && readlink -f "$a")
+      needs=$(notice "${resolved[$a]}" "$member" "$top")
       if [[ -z "$needs" ]]; then
         fail "$what: $program links $a($member), whose licence no rule here knows"
         continue
