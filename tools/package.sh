@@ -32,10 +32,12 @@ cmake --build "$build" -j "$jobs"
 rm -rf "$build/packages" "$build/previous"
 (cd "$build" && cpack -G DEB >/dev/null)
 debs=("$build"/packages/*.deb)
-# The previous build, which the package tests upgrade from: 1.2.0-1 was one package, qzxfile,
-# with every file and the maintainer scripts kept in tests/packaging/previous/.
+# The previous build, which the package tests upgrade from, made again from this build in its
+# layout: 1.2.0-1 was one package, qzxfile, with every file, and the maintainer scripts kept
+# in tests/packaging/previous/.
 previous_scripts="$top/tests/packaging/previous"
-(cd "$build" && cpack -G DEB -B "$build/previous" -D CPACK_COMPONENTS_GROUPING=ALL_COMPONENTS_IN_ONE \
+(cd "$build" && cpack -G DEB -B "$build/previous" \
+  -D CPACK_COMPONENTS_GROUPING=ALL_COMPONENTS_IN_ONE \
   -D CPACK_DEBIAN_PACKAGE_RELEASE=1 -D CPACK_DEBIAN_PACKAGE_DEPENDS= \
   -D "CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA=$previous_scripts/postinst;$previous_scripts/prerm;$previous_scripts/postrm" \
   >/dev/null)
