@@ -1,6 +1,8 @@
 # Manual pages: the version is filled in from the project, and the page is installed compressed
 # with gzip -9n, as Debian's policy asks and as man reads it everywhere.
 include(GNUInstallDirs)
+# The release date is the page's date.
+include(${CMAKE_CURRENT_LIST_DIR}/../res/version.cmake)
 
 # qzx_install_man_page(SOURCE.N.in [install() options such as COMPONENT name])
 function(qzx_install_man_page source)

@@ -19,8 +19,10 @@ set(QZX_VERSION_NUMBERS
 set(QZX_VERSION_DOTTED
     "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
 
-# The Debian package's own revision of this version: 1.2.0-1 is the first package of 1.2.0.
-set(QZX_DEB_REVISION 1)
+# The Debian package's own revision of this version: 1.2.0-1 is the first package of 1.2.0;
+# 1.2.0-2 splits it into qzxwatch and qzxfile. The day a revision is made heads its change log.
+set(QZX_DEB_REVISION 2)
+set(QZX_DEB_DATE "2026-12-10")
 
 # Desktop integration: the reverse-DNS name of the desktop entry and the AppStream component.
 set(QZX_APP_ID "com.example.QzxFile")

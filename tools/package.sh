@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Makes the files that are handed out, into dist/ (or $QZX_DIST_DIR):
-#   qzxfile_<version>-<revision>_<arch>.deb   the Debian package, from build-package/
+#   qzxwatch_<version>-<revision>_<arch>.deb  the companion and its service, without Qt
+#   qzxfile_<version>-<revision>_<arch>.deb   the window; both from build-package/
 #   QzxFile-<version>-win32.zip                the 32-bit Windows programs, from build-windows/
-#   SHA256SUMS                                 the checksums of both
+#   SHA256SUMS                                 the checksums of all three
 # build-package/ ($QZX_PACKAGE_BUILD_DIR) is a Linux build installed to /usr with Debian's
 # flags for packages; build-windows/ ($QZX_WINDOWS_BUILD_DIR) is tools/build-windows.sh's.
 set -euo pipefail
@@ -28,9 +29,19 @@ cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr 
   -DQZX_BUILD_TESTS=OFF -DQZX_BUILD_BENCH=OFF -DQZX_PACKAGE_TESTS=ON \
   -DQZX_DIST_DIR="$dist" -DQZX_WINDOWS_BUILD_DIR="$windows" "${launcher[@]}" >/dev/null
 cmake --build "$build" -j "$jobs"
-rm -rf "$build/packages"
+rm -rf "$build/packages" "$build/previous"
 (cd "$build" && cpack -G DEB >/dev/null)
-deb=$(find "$build/packages" -maxdepth 1 -name '*.deb' -print -quit)
+debs=("$build"/packages/*.deb)
+# The previous build, which the package tests upgrade from, made again from this build in its
+# layout: 1.2.0-1 was one package, qzxfile, with every file, and the maintainer scripts kept
+# in tests/packaging/previous/.
+previous_scripts="$top/tests/packaging/previous"
+(cd "$build" && cpack -G DEB -B "$build/previous" \
+  -D CPACK_COMPONENTS_GROUPING=ALL_COMPONENTS_IN_ONE \
+  -D CPACK_DEBIAN_PACKAGE_RELEASE=1 -D CPACK_DEBIAN_PACKAGE_DEPENDS= \
+  -D "CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA=$previous_scripts/postinst;$previous_scripts/prerm;$previous_scripts/postrm" \
+  >/dev/null)
+rm -rf "$build/previous/_CPack_Packages"
 
 # The 32-bit programs are the ones handed out; the tests run their 64-bit twins.
 QZX_WINDOWS_BUILD_DIR="$windows" "$top/tools/build-windows.sh" -t QzxFile -t qzxwatch >/dev/null
@@ -44,6 +55,6 @@ zip="$staging/$zip_name.zip"
 
 rm -rf "$dist"
 mkdir -p "$dist"
-cp "$deb" "$zip" "$dist/"
+cp "${debs[@]}" "$zip" "$dist/"
 (cd "$dist" && sha256sum -- *.deb *.zip >SHA256SUMS)
 ls -l "$dist"

@@ -2,7 +2,7 @@
 # Installs what is missing, then builds and tests in steps, each a script tools/test-<step>.sh:
 #   unit     the ordinary build and every test
 #   windows  the Windows program built with MinGW-w64 and its tests under Wine
-#   package  the Debian package and the Windows zip made into dist/, and their tests
+#   package  the two Debian packages and the Windows zip made into dist/, and their tests
 #   asan     the whole suite again with the address and undefined-behaviour checks
 #   tsan     the threaded parts under the thread checker
 #   fuzz     every fuzz target for 20 seconds

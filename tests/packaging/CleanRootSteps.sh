@@ -1,11 +1,13 @@
 #!/bin/bash
 # Inside the clean Debian 12 root of CleanRootTest.sh, as root: what a user does with the
-# package, from apt-get install to apt-get purge. The programs run without a network (a
-# network namespace of their own): the window's online notices must not leave this machine.
-#   CleanRootSteps.sh /tmp/PACKAGE.deb VERSION
+# packages, from apt-get install to apt-get purge: qzxwatch alone as a server gets it, then the
+# window beside it. The programs run without a network (a network namespace of their own): the
+# window's online notices must not leave this machine.
+#   CleanRootSteps.sh /tmp/QZXWATCH.deb /tmp/QZXFILE.deb VERSION
 set -euo pipefail
-deb=$1
-version=$2
+watch_deb=$1
+window_deb=$2
+version=$3
 export DEBIAN_FRONTEND=noninteractive LC_ALL=C.UTF-8 PATH=/usr/sbin:/usr/bin:/sbin:/bin
 fail() {
   echo "FAIL: $*" >&2
@@ -30,19 +32,29 @@ as_tester() {
 }
 gone() { ! kill -0 "$1" 2>/dev/null; }
 
-echo "== apt-get install ./$(basename "$deb") (Depends only: they must be enough)"
+echo "== apt-get install ./$(basename "$watch_deb") (Depends only: they must be enough)"
 if ! apt-get update -q >/tmp/apt-update.log 2>&1 || grep -qE '^(E:|W: (Failed to fetch|Some index files failed))' /tmp/apt-update.log; then
   tail -n 20 /tmp/apt-update.log
   # The mirror is out of reach: the machine's trouble, not the package's.
   echo "SKIPPED: apt-get update cannot read the mirror from the root"
   exit 77
 fi
-started=$SECONDS
-apt-get install -y -q --no-install-recommends "$deb" >/tmp/apt-install.log 2>&1 ||
-  fail "apt-get install of the package failed"
-[[ "$(dpkg-query -W -f='${Status}' qzxfile)" == "install ok installed" ]] || fail "not installed"
-echo "installed with $(grep -c '^Setting up' /tmp/apt-install.log) packages in $((SECONDS - started)) s"
-dpkg -L qzxfile >/tmp/files-before.txt
+install_deb() {  # DEB PACKAGE
+  local started=$SECONDS
+  apt-get install -y -q --no-install-recommends "$1" >/tmp/apt-install.log 2>&1 ||
+    fail "apt-get install of $2 failed"
+  [[ "$(dpkg-query -W -f='${Status}' "$2")" == "install ok installed" ]] || fail "$2 not installed"
+  echo "$2 installed with $(grep -c '^Setting up' /tmp/apt-install.log) packages in $((SECONDS - started)) s"
+}
+install_deb "$watch_deb" qzxwatch
+# A server gets no graphical library with the companion.
+if dpkg-query -W -f='${Package}\n' | grep -E '^libqt6|^libx11'; then fail "qzxwatch brought Qt or X"; fi
+echo "ok: no Qt, no X"
+getent passwd _qzxwatch >/dev/null || fail "the service user _qzxwatch was not made"
+echo "ok: $(getent passwd _qzxwatch)"
+echo "== apt-get install ./$(basename "$window_deb")"
+install_deb "$window_deb" qzxfile
+{ dpkg -L qzxwatch; dpkg -L qzxfile; } >/tmp/files-before.txt
 
 echo "== qzxwatch"
 [[ "$(qzxwatch --version)" == "qzxwatch $version" ]] || fail "qzxwatch --version: $(qzxwatch --version)"
@@ -94,10 +106,20 @@ link=/etc/systemd/system/multi-user.target.wants/qzxwatch@srv-share.service
 ln -s "$unit" "$link"
 echo "ok: installed and not enabled"
 
-echo "== apt-get purge qzxfile"
-apt-get purge -y -q qzxfile >/tmp/apt-purge.log 2>&1 || fail "apt-get purge failed"
-status=$(dpkg-query -W -f='${Status}' qzxfile 2>/dev/null || true)
-[[ -z "$status" || "$status" == *not-installed ]] || fail "after the purge the package is '$status'"
+echo "== apt-get purge qzxfile qzxwatch"
+# What the service user had, and a log the admin kept: the purge takes the one and leaves
+# the other.
+mkdir -p /var/lib/qzxwatch /var/log/qzxwatch/srv-share
+touch /var/lib/qzxwatch/kept /var/log/qzxwatch/srv-share/2026-12-8.log
+chown -R _qzxwatch: /var/lib/qzxwatch /var/log/qzxwatch
+apt-get purge -y -q qzxfile qzxwatch >/tmp/apt-purge.log 2>&1 || fail "apt-get purge failed"
+for p in qzxfile qzxwatch; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ -z "$status" || "$status" == *not-installed ]] || fail "after the purge $p is '$status'"
+done
+[[ ! -e /var/lib/qzxwatch ]] || fail "the purge left the service user's /var/lib/qzxwatch"
+[[ -f /var/log/qzxwatch/srv-share/2026-12-8.log ]] || fail "the purge took the logs"
+echo "ok: /var/lib/qzxwatch gone, the logs kept"
 left=()
 while read -r path; do
   [[ "$path" == /. ]] && continue

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The Debian package installed as a user installs it, on a clean Debian 12 root rather than on
+# The Debian packages installed as a user installs them, on a clean Debian 12 root rather than on
 # the build machine: a fresh copy of the minimal root of MakeCleanRoot.sh (made once, kept in
 # CACHE_DIR), and inside it, through chroot with /proc mounted, the steps of
 # CleanRootSteps.sh: apt-get installs the package with every dependency, the programs run, and
@@ -8,9 +8,10 @@
 # Exits 77 (skipped, as ctest reports it) with the reason when this machine cannot make or
 # enter such a root.
 set -euo pipefail
-deb=$(readlink -f "$1")
-cache=$2
-version=$3
+watch_deb=$(readlink -f "$1")
+window_deb=$(readlink -f "$2")
+cache=$3
+version=$4
 here=$(cd "$(dirname "$0")" && pwd)
 skip() {
   echo "SKIPPED: $*"
@@ -39,26 +40,15 @@ cleanup() {
 trap cleanup EXIT
 mkdir "$root"
 tar -C "$root" -xf "$tarball"
-# apt in the root reads the same sources as apt here, with their keys.
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-rm -f "$root/etc/apt/sources.list"
-for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-  [[ -f "$f" ]] || continue
-  cp "$f" "$root$f"
-  for key in $(grep -ohiE '(signed-by:|signed-by=)[ ]*/[^] ]+' "$f" | sed -E 's/^[^/]*//'); do
-    if [[ -f "$key" && ! -e "$root$key" ]]; then
-      mkdir -p "$(dirname "$root$key")"
-      cp "$key" "$root$key"
-    fi
-  done
-done
+bash "$here/CopyAptSources.sh" "$root"
 # Downloaded packages are kept beside the cached root: a rerun fetches nothing twice.
 mkdir -p "$cache/apt-archives/partial"
-cp "$deb" "$root/tmp/"
+cp "$watch_deb" "$window_deb" "$root/tmp/"
 cp "$here/CleanRootSteps.sh" "$root/tmp/steps.sh"
 
 unshare --mount --propagation private sh -c '
   mount -t proc proc "$1/proc" &&
   mount --bind "$2" "$1/var/cache/apt/archives" &&
-  exec chroot "$1" /bin/bash /tmp/steps.sh "$3" "$4"' \
-  sh "$root" "$cache/apt-archives" "/tmp/$(basename "$deb")" "$version"
+  exec chroot "$1" /bin/bash /tmp/steps.sh "$3" "$4" "$5"' \
+  sh "$root" "$cache/apt-archives" "/tmp/$(basename "$watch_deb")" "/tmp/$(basename "$window_deb")" \
+  "$version"

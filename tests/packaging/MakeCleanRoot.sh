@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the clean Debian 12 root of the package tests once: debootstrap's minimal root from the
-# Debian mirror this machine's apt uses, kept as CACHE_DIR/bookworm-minbase.tar. Several
+# Debian mirror this machine's apt uses, kept as CACHE_DIR/bookworm-minbase.tar; the mirror's
+# address is kept beside it, in CACHE_DIR/mirror. Several
 # callers may run at once; the later ones wait for the first and find its root.
 #   MakeCleanRoot.sh CACHE_DIR
 # Exits 0 when the root is there, 77 with the reason when this machine cannot make it.
@@ -34,6 +35,7 @@ mirror=$(host_mirror | head -n1)
 [[ -n "$mirror" ]] || skip "no Debian mirror found in /etc/apt/sources.list*"
 
 mkdir -p "$cache"
+echo "$mirror" >"$cache/mirror"
 tarball="$cache/bookworm-minbase.tar"
 exec 9>"$cache/.lock"
 flock 9

@@ -2,7 +2,9 @@
 # The service unit as this build installs it (the package's build installs to /usr): systemd's
 # own check passes on an instance of it (the folder /srv/share), also with the override that
 # README.md shows for --log; it runs the installed qzxwatch with --json, restarts on failure
-# but not on exit 1 or 2, and carries the hardening; it is installed, never enabled.
+# but not on exit 1 or 2, drops no journal line, runs as the user of its sysusers file and
+# carries the hardening, which systemd-analyze security rates at most 2.5 (of 10), also with
+# the override; it is installed, never enabled.
 #   ServiceUnitTest.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -25,8 +27,25 @@ expect 'ProtectSystem=strict'
 expect 'ProtectHome=read-only'
 expect 'NoNewPrivileges=yes'
 expect 'PrivateTmp=yes'
-# The fanotify engine's powers, and no more of root's.
+expect 'LogRateLimitIntervalSec=1s'
+expect 'LogRateLimitBurst=1000000'
+# The fanotify engine's powers, and no more of root's; its calls pass the filter, and none
+# that mounts.
+expect 'AmbientCapabilities=CAP_SYS_ADMIN CAP_DAC_READ_SEARCH CAP_SYS_PTRACE'
 expect 'CapabilityBoundingSet=CAP_SYS_ADMIN CAP_DAC_READ_SEARCH CAP_SYS_PTRACE'
+expect 'SystemCallFilter=@system-service fanotify_init fanotify_mark open_by_handle_at'
+grep -qE '^SystemCallFilter=~.*@mount( |$)' "$unit" || { echo "@mount is not filtered" >&2; failed=1; }
+expect 'PrivateNetwork=yes'
+expect 'RestrictAddressFamilies=AF_UNIX'
+expect 'UMask=0027'
+user=$(sed -n 's/^User=//p' "$unit")
+sysusers="$root$prefix/lib/sysusers.d/qzxwatch.conf"
+if [[ -n "$user" ]] && grep -qE "^u $user - " "$sysusers" 2>/dev/null; then
+  echo "ok: User=$user, made by $prefix/lib/sysusers.d/qzxwatch.conf"
+else
+  echo "the unit's user '$user' is not made by $sysusers" >&2
+  failed=1
+fi
 # The reason for keeping exit 1 and 2 from restarting is written beside the rule.
 grep -q 'will not mend themselves' "$unit" || { echo "the unit does not say why 1 and 2 stop" >&2; failed=1; }
 
@@ -48,13 +67,27 @@ verify() {  # what
     failed=1
   fi
 }
+security() {  # what unit-file...
+  local what=$1 out
+  shift
+  # --threshold counts in tenths: 25 is the 2.5 that systemd-analyze shows.
+  if out=$(systemd-analyze security --offline=yes --root="$root" --threshold=25 "$@" 2>&1); then
+    echo "ok: systemd-analyze security$what: $(tail -n1 <<<"$out")"
+  else
+    echo "systemd-analyze security$what rates the unit above 2.5:" >&2
+    grep -F '✗' <<<"$out" >&2 || echo "$out" >&2
+    failed=1
+  fi
+}
 verify ""
+security "" "$instance"
 # The override that README.md shows for keeping the daily log.
 mkdir -p "$root/etc/systemd/system/$instance.d"
 printf '%s\n' '[Service]' 'ExecStart=' \
-  "ExecStart=$prefix/bin/qzxwatch --json --log /var/log/qzxwatch %f" \
-  'ReadWritePaths=/var/log/qzxwatch' >"$root/etc/systemd/system/$instance.d/override.conf"
+  "ExecStart=$prefix/bin/qzxwatch --json --log /var/log/qzxwatch/%i %f" \
+  'LogsDirectory=qzxwatch/%i' >"$root/etc/systemd/system/$instance.d/override.conf"
 verify " with the --log override"
+security " with the --log override" "$instance"
 rm -r "$root/etc/systemd/system/$instance.d"
 # Installed is not enabled: no link of the package's own asks for a start.
 if find "$root" -path '*.wants/*' | grep -q .; then echo "the package enables the unit" >&2; failed=1; fi

@@ -42,18 +42,23 @@ agree "CPack version" "set(CPACK_PACKAGE_VERSION \"$version\")" \
   "$(first '^set\(CPACK_PACKAGE_VERSION "[^"]*"\)' "$build/CPackConfig.cmake")"
 agree "package change log" "qzxfile ($deb_version)" \
   "$(first '^qzxfile \([^)]*\)' "$build/packaging/changelog.Debian")"
-agree "README's package" "qzxfile_${deb_version}_amd64.deb" \
-  "$(first 'qzxfile_[0-9.]+-[0-9]+_amd64\.deb' "$src/README.md")"
+for package in qzxwatch qzxfile; do
+  agree "README's $package package" "${package}_${deb_version}_amd64.deb" \
+    "$(first "${package}_[0-9.]+-[0-9]+_amd64\\.deb" "$src/README.md")"
+done
 agree "README's zip" "QzxFile-$version-win32.zip" "$(first 'QzxFile-[0-9.]+-win32\.zip' "$src/README.md")"
 
 if [[ -n "$dist" ]]; then
-  deb="$dist/qzxfile_${deb_version}_${arch}.deb"
+  debs=("$dist/qzxfile_${deb_version}_${arch}.deb" "$dist/qzxwatch_${deb_version}_${arch}.deb")
   zip="$dist/QzxFile-$version-win32.zip"
-  agree "files made" "$(printf '%s\n' "$(basename "$deb")" "$(basename "$zip")" SHA256SUMS | sort | xargs)" \
+  agree "files made" \
+    "$(printf '%s\n' "${debs[@]##*/}" "$(basename "$zip")" SHA256SUMS | sort | xargs)" \
     "$(cd "$dist" && ls -A | sort | xargs)"
-  if [[ -f "$deb" ]]; then
-    agree "package version" "$deb_version" "$(dpkg-deb -f "$deb" Version)"
-  fi
+  for deb in "${debs[@]}"; do
+    if [[ -f "$deb" ]]; then
+      agree "version of $(basename "$deb")" "$deb_version" "$(dpkg-deb -f "$deb" Version)"
+    fi
+  done
   if (cd "$dist" && sha256sum --quiet -c SHA256SUMS); then
     echo "ok: SHA256SUMS"
   else
