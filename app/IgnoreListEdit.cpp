@@ -46,8 +46,12 @@ const char* PatternProblemText(PatternProblem problem) {
             return texts::kPatternUnclosedBracket;
         case PatternProblem::kEmptyPattern:
             return texts::kPatternEmpty;
-        case PatternProblem::kDoubleStar:
-            return texts::kPatternDoubleStar;
+        case PatternProblem::kTrailingBackslash:
+            return texts::kPatternTrailingBackslash;
+        case PatternProblem::kUnknownClass:
+            return texts::kPatternUnknownClass;
+        case PatternProblem::kBackslashLetter:
+            return texts::kPatternBackslashLetter;
         case PatternProblem::kDotName:
             return texts::kPatternDotName;
         case PatternProblem::kReversedRange:

@@ -74,9 +74,10 @@ TEST(WatchIgnore, MistakesNameWhereAndWhy) {
     files.failReads = true;
     EXPECT_FALSE(BuildIgnoreRules(fromFile, files, error));
     EXPECT_EQ(error, "--exclude-from: cannot read " + kList);
-    for (PatternProblem p :
-         {PatternProblem::kUnclosedBracket, PatternProblem::kEmptyPattern,
-          PatternProblem::kDoubleStar, PatternProblem::kDotName, PatternProblem::kReversedRange}) {
+    for (PatternProblem p : {PatternProblem::kUnclosedBracket, PatternProblem::kEmptyPattern,
+                             PatternProblem::kTrailingBackslash, PatternProblem::kDotName,
+                             PatternProblem::kReversedRange, PatternProblem::kUnknownClass,
+                             PatternProblem::kBackslashLetter}) {
         EXPECT_STRNE(PatternProblemText(p), "");
     }
 }
