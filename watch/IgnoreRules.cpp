@@ -461,7 +461,8 @@ std::size_t IgnoreRules::ReadSet(std::string_view p, std::size_t at, CharSet& se
         ++j;
     }
     // The character a "-" after it starts a range from; none after a range or a class.
-    std::optional<std::uint32_t> previous;
+    constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    std::uint32_t previous = kNone;
     // A "]" first of all is a member, not the end.
     for (bool first = true;; first = false) {
         if (j >= n) {
@@ -480,7 +481,7 @@ std::size_t IgnoreRules::ReadSet(std::string_view p, std::size_t at, CharSet& se
             j += c.length;
             continue;
         }
-        if (p[j] == '-' && previous && j + 1 < n && p[j + 1] != ']') {
+        if (p[j] == '-' && previous != kNone && j + 1 < n && p[j + 1] != ']') {
             ++j;
             if (p[j] == '\\' && ++j >= n) {
                 problem = PatternProblem::kUnclosedBracket;
@@ -488,12 +489,12 @@ std::size_t IgnoreRules::ReadSet(std::string_view p, std::size_t at, CharSet& se
             }
             const Char end = CharAt(p, j);
             j += end.length;
-            if (end.value < *previous) {
+            if (end.value < previous) {
                 if (!problem) problem = PatternProblem::kReversedRange;
             } else {
-                add(*previous, end.value);
+                add(previous, end.value);
             }
-            previous.reset();
+            previous = kNone;
             continue;
         }
         if (p[j] == '[' && j + 1 < n && p[j + 1] == ':') {
@@ -518,7 +519,7 @@ std::size_t IgnoreRules::ReadSet(std::string_view p, std::size_t at, CharSet& se
                     return n;
                 }
             }
-            previous.reset();
+            previous = kNone;
             j = close + 1;
             continue;
         }
