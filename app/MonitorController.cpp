@@ -1,7 +1,11 @@
 #include "app/MonitorController.h"
 
+#include <condition_variable>
+#include <thread>
+
 #include "app/Texts.h"
 #include "base/PathRules.h"
+#include "records/IgnoreFile.h"
 
 namespace qzx {
 
@@ -20,7 +24,20 @@ class MonitorController::Sink final : public ChangeSink {
     void OnBatch(const ChangeBatch& batch) override {
         recorder.RecordBatch(RunToken(), batch);
         std::lock_guard<std::mutex> lock(mutex);
+        if (onTreeFile) {
+            for (const ChangeRecord& record : batch) {
+                if (IsTreeIgnoreFile(record.name)) {
+                    onTreeFile();
+                    break;
+                }
+            }
+        }
         Changed();
+    }
+    // Called with the lock held, like onChange; null for none.
+    void SetOnTreeFile(std::function<void()> changed) {
+        std::lock_guard<std::mutex> lock(mutex);
+        onTreeFile = std::move(changed);
     }
     void OnArming(std::size_t watchedFolders) override {
         std::lock_guard<std::mutex> lock(mutex);
@@ -85,6 +102,73 @@ class MonitorController::Sink final : public ChangeSink {
     int run = 0;
     Report report;
     std::function<void()> onChange;
+    std::function<void()> onTreeFile;
+};
+
+// Reads the tree's ignore files when asked, on its own thread, and hands the rules on. Asked
+// again while reading, it reads once more afterwards; destroyed, it gives up the walk between
+// two folders and its thread ends.
+class MonitorController::TreeReader {
+  public:
+    using Apply = std::function<void(std::shared_ptr<const IgnoreRules>)>;
+    TreeReader(const FileSystem& files, std::string top, std::shared_ptr<const IgnoreRules> user,
+               Apply apply, bool readNow)
+        : files(files),
+          top(std::move(top)),
+          user(std::move(user)),
+          apply(std::move(apply)),
+          pending(readNow),
+          thread([this] { Run(); }) {}
+    ~TreeReader() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stop = true;
+        }
+        cancel = true;
+        wake.notify_one();
+        thread.join();
+    }
+    void Read() {
+        std::lock_guard<std::mutex> lock(mutex);
+        pending = true;
+        wake.notify_one();
+    }
+    void SetUser(std::shared_ptr<const IgnoreRules> rules) {
+        std::lock_guard<std::mutex> lock(mutex);
+        user = std::move(rules);
+        pending = true;
+        wake.notify_one();
+    }
+
+  private:
+    void Run() {
+        for (;;) {
+            std::shared_ptr<const IgnoreRules> mine;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                wake.wait(lock, [this] { return stop || pending; });
+                if (stop) return;
+                pending = false;
+                mine = user;
+            }
+            const IgnoreRules none;
+            std::shared_ptr<const IgnoreRules> rules =
+                LoadTreeRules(files, top, mine ? *mine : none, &cancel);
+            if (cancel) return;
+            apply(rules->Empty() ? nullptr : std::move(rules));
+        }
+    }
+
+    const FileSystem& files;
+    const std::string top;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::shared_ptr<const IgnoreRules> user;
+    Apply apply;
+    bool pending;
+    bool stop = false;
+    std::atomic<bool> cancel{false};
+    std::thread thread;
 };
 
 MonitorController::MonitorController(EventRecorder& r, SourceFactory f, Prompts& p)
@@ -99,6 +183,8 @@ void MonitorController::SetOnChange(std::function<void()> changed) {
 }
 
 MonitorController::~MonitorController() {
+    sink->SetOnTreeFile(nullptr);
+    treeReader.reset();
     recorder.EndRun();
     if (source) source->Stop();
     queue->Stop(Backlog::Discard);
@@ -129,6 +215,13 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
         return false;
     }
     source = std::move(started);
+    if (treeFiles != nullptr) {
+        treeReader = std::make_unique<TreeReader>(
+            *treeFiles, folder, ignoreRules,
+            [this](std::shared_ptr<const IgnoreRules> rules) { ApplyRules(std::move(rules)); },
+            !treeFirstReadHere);
+        sink->SetOnTreeFile([reader = treeReader.get()] { reader->Read(); });
+    }
     folderPath = folder;
     state = MonitorState::Arming;
     armedFolders = 0;
@@ -142,6 +235,8 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
 void MonitorController::StopMonitor(Backlog backlog) {
     // Ending the run first lets a batch that waits for a list-wide operation give up at once.
     if (backlog == Backlog::Discard) recorder.EndRun();
+    sink->SetOnTreeFile(nullptr);
+    treeReader.reset();
     if (source) {
         // Finishing also takes in what the system still held when asked.
         if (backlog == Backlog::Finish) {
@@ -172,8 +267,23 @@ void MonitorController::SetOptions(const MonitorOptions& options) { recorder.Set
 
 void MonitorController::SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules) {
     ignoreRules = std::move(rules);
-    recorder.SetIgnoreRules(ignoreRules);
-    if (source) source->SetIgnoreRules(ignoreRules);
+    // The tree's files stay in force: the reader puts the new list after them.
+    if (treeReader) {
+        treeReader->SetUser(ignoreRules);
+        return;
+    }
+    ApplyRules(ignoreRules);
+}
+
+void MonitorController::SetTreeIgnoreFiles(const FileSystem* files, bool firstReadHere) {
+    treeFiles = files;
+    treeFirstReadHere = firstReadHere;
+}
+
+// On the GUI thread, or on the tree reader's while the source lives.
+void MonitorController::ApplyRules(std::shared_ptr<const IgnoreRules> rules) {
+    recorder.SetIgnoreRules(rules);
+    if (source) source->SetIgnoreRules(std::move(rules));
 }
 
 void MonitorController::ClearEvents() { recorder.ClearEvents(); }

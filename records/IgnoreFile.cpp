@@ -50,7 +50,8 @@ bool IsTreeIgnoreFile(std::string_view path) {
 }
 
 std::shared_ptr<const IgnoreRules> LoadTreeRules(const FileSystem& files, const std::string& top,
-                                                 const IgnoreRules& user) {
+                                                 const IgnoreRules& user,
+                                                 const std::atomic<bool>* cancel) {
     const std::string root = WithTrailingSeparator(top);
     const std::string sep(1, kPathSeparator);
     // The files found so far: a folder relative to top, and its lines.
@@ -74,6 +75,7 @@ std::shared_ptr<const IgnoreRules> LoadTreeRules(const FileSystem& files, const 
         std::vector<std::string> next;
         const std::size_t before = found.size();
         for (const std::string& folder : level) {
+            if (cancel != nullptr && cancel->load()) break;
             if (!files.ListFolder(root + folder, entries)) continue;
             for (const FolderEntry& entry : entries) {
                 if (entry.file && entry.name == ".gitignore") {

@@ -3,6 +3,7 @@
 // pattern a line, in the syntax of watch/IgnoreRules.h.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -70,8 +71,10 @@ bool IsTreeIgnoreFile(std::string_view path);
 /// .gitignore, shallow first, a deeper file's lines applying below its folder and winning over
 /// the shallower ones. A folder the rules ignore is not entered, as nothing inside it can come
 /// back; links are not followed, ".git" is not entered, and a file that cannot be read counts
-/// as empty. Any thread; it walks the tree, so never the window's.
+/// as empty. Any thread; it walks the tree, so never the window's. When cancel becomes true it
+/// gives up between two folders, with what it has read so far.
 std::shared_ptr<const IgnoreRules> LoadTreeRules(const FileSystem& files, const std::string& top,
-                                                 const IgnoreRules& user);
+                                                 const IgnoreRules& user,
+                                                 const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace qzx

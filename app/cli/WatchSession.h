@@ -9,6 +9,7 @@
 #include "app/cli/WatchArguments.h"
 #include "base/Clock.h"
 #include "base/Gbk.h"
+#include "records/FileSystem.h"
 #include "watch/EventRecorder.h"
 
 namespace qzx::cli {
@@ -33,6 +34,8 @@ struct SessionIo {
     EncodeAppend gbk = nullptr;
     /// Standard error is the journal: the status lines carry their syslog priority.
     bool errIsJournal = false;
+    /// Where --gitignore reads the tree's ignore files; null: it is not honoured.
+    const FileSystem* files = nullptr;
 };
 
 /// Runs until stopped or until watching ends; returns the exit code. Takes over the recorder's
