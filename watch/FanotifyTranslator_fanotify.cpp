@@ -168,10 +168,14 @@ void FanotifyTranslator::HandleNamed(const FanotifyEvent& event) {
             PlaceNode(std::string(event.object), dir.node, name);
         }
         // The listing of a tree moved in may have reported it already.
-        if (listed.empty() || listed.erase(path) == 0) Emit(kActionAdded, path, process);
+        if (listed.empty() || listed.erase(path) == 0) {
+            Emit(kActionAdded, path, process, KindOf(isDirectory));
+        }
     }
     if (event.mask & FAN_MOVED_TO) HandleMovedTo(event, dir);
-    if (event.mask & (FAN_MODIFY | FAN_ATTRIB)) Emit(kActionModified, path, process);
+    if (event.mask & (FAN_MODIFY | FAN_ATTRIB)) {
+        Emit(kActionModified, path, process, KindOf(isDirectory));
+    }
     if (event.mask & FAN_DELETE) {
         if (isDirectory && !event.object.empty()) {
             // What happened inside it before it went comes before its own removal.
@@ -185,7 +189,7 @@ void FanotifyTranslator::HandleNamed(const FanotifyEvent& event) {
                 deadNodes.push_back(node);
             }
         }
-        Emit(kActionRemoved, path, process);
+        Emit(kActionRemoved, path, process, KindOf(isDirectory));
     }
     if (event.mask & FAN_MOVED_FROM) {
         heldMove = HeldMove{dir, name, isDirectory, event.pid, process};
@@ -204,7 +208,7 @@ void FanotifyTranslator::HandleSelf(const FanotifyEvent& event) {
         return;
     }
     if (dir.place != Place::Inside || dir.path.empty()) return;
-    Emit(kActionModified, WithoutSlash(dir.path), ProcessOf(event));
+    Emit(kActionModified, WithoutSlash(dir.path), ProcessOf(event), PathKind::kFolder);
 }
 
 void FanotifyTranslator::HandleRename(const FanotifyEvent& event) {
@@ -239,8 +243,8 @@ void FanotifyTranslator::HandleRename(const FanotifyEvent& event) {
     }
     std::shared_ptr<const ProcessInfo> process = ProcessOf(event);
     if (fromInside && toInside) {
-        Emit(kActionRenamedOld, from.path + fromName, process);
-        Emit(kActionRenamedNew, to.path + toName, process);
+        Emit(kActionRenamedOld, from.path + fromName, process, KindOf(isDirectory));
+        Emit(kActionRenamedNew, to.path + toName, process, KindOf(isDirectory));
         if (!isDirectory || event.object.empty()) return;
         int node = FindNode(event.object);
         if (node == kNoNode) return;  // never placed: nothing below it is either
@@ -253,11 +257,11 @@ void FanotifyTranslator::HandleRename(const FanotifyEvent& event) {
         return;
     }
     if (fromInside) {
-        Emit(kActionRemoved, from.path + fromName, process);
+        Emit(kActionRemoved, from.path + fromName, process, KindOf(isDirectory));
         if (isDirectory && !event.object.empty()) MovedOut(event.object);
         return;
     }
-    Emit(kActionAdded, to.path + toName, process);
+    Emit(kActionAdded, to.path + toName, process, KindOf(isDirectory));
     if (isDirectory) {
         MovedIn(to.path + toName, std::string(event.object), to.node, toName, process);
     }
@@ -267,7 +271,7 @@ void FanotifyTranslator::HandleMovedTo(const FanotifyEvent& event, const Located
     const std::string name(event.entry.name);
     const std::string path = to.path + name;
     std::shared_ptr<const ProcessInfo> process = ProcessOf(event);
-    Emit(kActionAdded, path, process);
+    Emit(kActionAdded, path, process, KindOf(IsDirectory(event)));
     if (IsDirectory(event)) MovedIn(path, std::string(), to.node, name, process);
 }
 
@@ -281,7 +285,7 @@ void FanotifyTranslator::PairMove(const HeldMove& from, const FanotifyEvent& eve
     }
     const std::string name(event.entry.name);
     if (to.place == Place::Outside) {
-        Emit(kActionRemoved, from.from.path, from.process);
+        Emit(kActionRemoved, from.from.path, from.process, KindOf(from.isDirectory));
         if (!from.isDirectory) return;
         // Its handle is found where it went, so that nothing below it stays in the table.
         std::optional<std::string> toDir = access.FolderPath(event.entry.handle);
@@ -295,8 +299,8 @@ void FanotifyTranslator::PairMove(const HeldMove& from, const FanotifyEvent& eve
         return;
     }
     const std::string toPath = to.path + name;
-    Emit(kActionRenamedOld, from.from.path, from.process);
-    Emit(kActionRenamedNew, toPath, from.process);
+    Emit(kActionRenamedOld, from.from.path, from.process, KindOf(from.isDirectory));
+    Emit(kActionRenamedNew, toPath, from.process, KindOf(from.isDirectory));
     if (from.isDirectory) FollowFolderMove(toPath, to.node, name);
     // The kernel merges later events of the same name into this one (a change, its next move
     // away): they come after the arrival.
@@ -324,7 +328,7 @@ void FanotifyTranslator::ResolveHeldMove() {
     if (!heldMove) return;
     HeldMove from = std::move(*heldMove);
     heldMove.reset();
-    Emit(kActionRemoved, from.from.path, from.process);
+    Emit(kActionRemoved, from.from.path, from.process, KindOf(from.isDirectory));
     // Where it went is not known, so neither is where what lies below it is now.
     if (from.isDirectory) ForgetFolders();
 }
@@ -362,7 +366,7 @@ void FanotifyTranslator::ListMovedIn(const std::string& path,
         if (!access.ListFolder(root + folder, entries)) continue;
         for (const auto& [entryName, isDirectory] : entries) {
             std::string child = folder + "/" + entryName;
-            Emit(kActionAdded, child, process);
+            Emit(kActionAdded, child, process, KindOf(isDirectory));
             listed.insert(child);
             if (isDirectory) pending.push_back(std::move(child));
         }
@@ -596,8 +600,8 @@ std::shared_ptr<const ProcessInfo> FanotifyTranslator::ProcessOf(const FanotifyE
 }
 
 void FanotifyTranslator::Emit(int action, std::string name,
-                              const std::shared_ptr<const ProcessInfo>& process) {
-    batch.emplace_back(action, std::move(name));
+                              const std::shared_ptr<const ProcessInfo>& process, PathKind kind) {
+    batch.emplace_back(action, std::move(name), kind);
     batch.back().process = process;
 }
 

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "base/PathRules.h"
+#include "watch/PathKind.h"
 
 namespace qzx {
 
@@ -51,9 +52,6 @@ struct IgnoreSyntax {
 /// The rules of this system's file systems: Windows' where the separator is "\" (case folded,
 /// both separators), Linux' elsewhere (exact case, "/" only).
 inline constexpr IgnoreSyntax kSystemIgnoreSyntax{kPathSeparator == '\\', kPathSeparator == '\\'};
-
-/// What a path names, as far as the caller knows.
-enum class PathKind : std::uint8_t { kUnknown, kFile, kFolder };
 
 /// Why a pattern cannot be used.
 enum class PatternProblem {

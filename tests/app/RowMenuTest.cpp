@@ -140,13 +140,13 @@ TEST(RowMenu, ItemsFollowTheRow) {
          kActionAdded,
          "/w/[draft] *1/x.a?",
          PathKind::kFile,
-         {"*.a[?]", "/[[]draft] [*]1/"},
+         {"*.a\\?", "/\\[draft] \\*1/"},
          "/w/[draft] *1/x.a?"},
         {"blank at the end",
          kActionAdded,
          "/w/!keep /x.tx ",
          PathKind::kFile,
-         {"*.tx[ ]", "/[!]keep[ ]/"},
+         {"*.tx\\ ", "/\\!keep\\ /"},
          "/w/!keep /x.tx "},
     };
     for (const Case& c : cases) {
