@@ -183,8 +183,7 @@ void MonitorController::SetOnChange(std::function<void()> changed) {
 }
 
 MonitorController::~MonitorController() {
-    sink->SetOnTreeFile(nullptr);
-    treeReader.reset();
+    StopTreeReader();
     recorder.EndRun();
     if (source) source->Stop();
     queue->Stop(Backlog::Discard);
@@ -207,7 +206,17 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
     std::unique_ptr<ChangeSource> started = factory();
     sink->Begin(recorder.BeginRun(folder));
     // Before Start, so that the set-up walk already leaves the skipped folders out.
-    if (started) started->SetIgnoreRules(ignoreRules);
+    std::shared_ptr<const IgnoreRules> firstRules = ignoreRules;
+    if (treeFiles != nullptr && treeFirstReadHere) {
+        const IgnoreRules none;
+        firstRules = LoadTreeRules(*treeFiles, folder, ignoreRules ? *ignoreRules : none);
+        if (firstRules->Empty()) firstRules = nullptr;
+        recorder.SetIgnoreRules(firstRules);
+    } else if (treeFiles != nullptr) {
+        // Until the reader has read them: not the last run's tree.
+        recorder.SetIgnoreRules(ignoreRules);
+    }
+    if (started) started->SetIgnoreRules(firstRules);
     if (!started || !queue->Start() || !started->Start(folder, *queue)) {
         recorder.EndRun();
         queue->Stop(Backlog::Discard);
@@ -215,14 +224,8 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
         return false;
     }
     source = std::move(started);
-    if (treeFiles != nullptr) {
-        treeReader = std::make_unique<TreeReader>(
-            *treeFiles, folder, ignoreRules,
-            [this](std::shared_ptr<const IgnoreRules> rules) { ApplyRules(std::move(rules)); },
-            !treeFirstReadHere);
-        sink->SetOnTreeFile([reader = treeReader.get()] { reader->Read(); });
-    }
     folderPath = folder;
+    if (treeFiles != nullptr) StartTreeReader(!treeFirstReadHere);
     state = MonitorState::Arming;
     armedFolders = 0;
     ForgetTroubles();
@@ -235,8 +238,7 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
 void MonitorController::StopMonitor(Backlog backlog) {
     // Ending the run first lets a batch that waits for a list-wide operation give up at once.
     if (backlog == Backlog::Discard) recorder.EndRun();
-    sink->SetOnTreeFile(nullptr);
-    treeReader.reset();
+    StopTreeReader();
     if (source) {
         // Finishing also takes in what the system still held when asked.
         if (backlog == Backlog::Finish) {
@@ -276,8 +278,29 @@ void MonitorController::SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules)
 }
 
 void MonitorController::SetTreeIgnoreFiles(const FileSystem* files, bool firstReadHere) {
+    const bool was = treeFiles != nullptr;
     treeFiles = files;
     treeFirstReadHere = firstReadHere;
+    if (!Running() || was == (files != nullptr)) return;
+    if (files != nullptr) {
+        StartTreeReader(true);
+    } else {
+        StopTreeReader();
+        ApplyRules(ignoreRules);
+    }
+}
+
+void MonitorController::StartTreeReader(bool readNow) {
+    treeReader = std::make_unique<TreeReader>(
+        *treeFiles, folderPath, ignoreRules,
+        [this](std::shared_ptr<const IgnoreRules> rules) { ApplyRules(std::move(rules)); },
+        readNow);
+    sink->SetOnTreeFile([reader = treeReader.get()] { reader->Read(); });
+}
+
+void MonitorController::StopTreeReader() {
+    sink->SetOnTreeFile(nullptr);
+    treeReader.reset();
 }
 
 // On the GUI thread, or on the tree reader's while the source lives.

@@ -111,6 +111,7 @@ class MonitorController {
     /// and again after each batch that changes one of them, so that they act from the next
     /// change on. firstReadHere reads them in Start itself, so that the set-up walk already
     /// leaves out what they ignore (not on a GUI thread). Null: only the user's patterns.
+    /// During a run it acts at once, the files read on the run's reader.
     void SetTreeIgnoreFiles(const FileSystem* files, bool firstReadHere = false);
     /// Empties the list and restarts the IDs, without a question.
     void ClearEvents();
@@ -141,6 +142,8 @@ class MonitorController {
     class TreeReader;
 
     void ApplyRules(std::shared_ptr<const IgnoreRules> rules);
+    void StartTreeReader(bool readNow);
+    void StopTreeReader();
 
     void Seen(Trouble& trouble, int times, const std::string& path = {});
     void ForgetTroubles();

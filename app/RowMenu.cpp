@@ -5,8 +5,8 @@
 #include "app/RowMenu.h"
 
 #include "app/Texts.h"
-#include "watch/EventRow.h"
 #include "watch/ChangeRecord.h"
+#include "watch/EventRow.h"
 
 namespace qzx {
 namespace {

@@ -53,6 +53,7 @@ inline constexpr const char* kIgnoreDialogTitle = "忽略列表";
 inline constexpr const char* kIgnoreDialogHint =
     "每行一个规则：*.tmp 忽略此类文件；build/ 忽略任何位置的此名文件夹；/docs/old/ 从监控的文件夹"
     "算起；!keep.tmp 为例外，后面的行优先；# 开头的行是注释。";
+inline constexpr const char* kIgnoreFollowTreeFiles = "同时遵循文件夹中的 .gitignore 文件";
 // "第 3 行“*.[ch”无法使用：“[” 没有对应的 “]”。"
 inline constexpr const char* kBadLineBefore = "第 ";
 inline constexpr const char* kBadLineMiddle = " 行“";
