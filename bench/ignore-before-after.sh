@@ -22,10 +22,16 @@ nice cmake --build "$before/build" --target ignore_rules_bench ignore_check -j2 
 nice cmake --build "$top/build" --target ignore_rules_bench ignore_check -j2 >/dev/null
 
 run() {
-    "$1/bench/ignore_rules_bench" --benchmark_min_time=0.5 --benchmark_format=csv 2>/dev/null |
-        awk -F, -v who="$2" 'NR > 1 { gsub(/"/, "", $1); t[$1] = $4; order[NR] = $1 }
-            END { base = t["BM_BurstNoRules"]; for (i = 2; i <= NR; i++) { n = order[i]
-                printf "%-6s %-28s %9.3f ms cpu  %7.1f x baseline\n", who, n, t[n], t[n] / base } }'
+    "$1/bench/ignore_rules_bench" --benchmark_min_time=0.5 --benchmark_format=json 2>/dev/null |
+        python3 -c '
+import json, sys
+runs = json.load(sys.stdin)["benchmarks"]
+cpu = {r["name"]: r["cpu_time"] for r in runs}
+base = cpu["BM_BurstNoRules"]
+for r in runs:
+    extra = "  rules %d refused %d" % (r["rules"], r["refused"]) if "rules" in r else ""
+    print("%-6s %-28s %9.3f ms cpu %7.1f x baseline%s" % (sys.argv[1], r["name"], r["cpu_time"], r["cpu_time"] / base, extra))
+' "$2"
 }
 for round in 1 2; do
     echo "round $round"

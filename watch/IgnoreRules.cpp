@@ -346,18 +346,19 @@ void IgnoreRules::Index(std::uint32_t r) {
     const Glob& glob = rule.globs.front();
     const auto first = static_cast<unsigned char>(glob.text.empty() ? 0 : glob.text.front());
     const auto last = static_cast<unsigned char>(glob.text.empty() ? 0 : glob.text.back());
+    NameCandidate candidate{r, rule.baseDepth, rule.folderOnly, glob};
     switch (glob.form) {
         case Glob::Form::kExact:
         case Glob::Form::kSuffix:
         case Glob::Form::kPrefixSuffix:
-            byLastByte[last].push_back(r);
+            byLastByte[last].push_back(std::move(candidate));
             return;
         case Glob::Form::kPrefix:
-            byFirstByte[first].push_back(r);
+            byFirstByte[first].push_back(std::move(candidate));
             return;
         case Glob::Form::kAny:
         case Glob::Form::kGeneral:
-            byNoByte.push_back(r);
+            byNoByte.push_back(std::move(candidate));
             return;
     }
 }
@@ -680,15 +681,28 @@ bool IgnoreRules::RuleMatches(const Rule& rule, const Pieces& path, std::size_t 
     return InBase(rule, path) && MatchesFrom(rule, 0, path, rule.baseDepth, depth);
 }
 
-void IgnoreRules::Consider(const std::vector<std::uint32_t>& candidates, const Pieces& path,
-                           std::size_t depth, bool lastIsFile, int& best) const {
-    const std::string_view name = path[depth - 1];
+void IgnoreRules::Consider(const std::vector<NameCandidate>& candidates, std::string_view name,
+                           const Pieces& path, std::size_t depth, bool lastIsFile,
+                           int& best) const {
+    const bool fold = syntax.foldCase;
     for (std::size_t i = candidates.size(); i-- > 0;) {
-        const std::uint32_t r = candidates[i];
+        const NameCandidate& candidate = candidates[i];
+        const std::uint32_t r = candidate.rule;
         if (static_cast<int>(r) <= best) return;
-        const Rule& rule = rules[r];
-        if ((lastIsFile && rule.folderOnly) || rule.baseDepth >= depth) continue;
-        if (Matches(rule.globs.front(), name) && InBase(rule, path)) {
+        if ((lastIsFile && candidate.folderOnly) || candidate.baseDepth >= depth) continue;
+        const Glob& glob = candidate.glob;
+        // The two commonest forms, compared here without a call.
+        if (glob.form == Glob::Form::kSuffix || glob.form == Glob::Form::kExact) {
+            const std::size_t length = glob.text.size();
+            if (name.size() < length ||
+                (glob.form == Glob::Form::kExact && name.size() != length) ||
+                !SameBytes(name.data() + name.size() - length, glob.text.data(), length, fold)) {
+                continue;
+            }
+        } else if (!Matches(glob, name)) {
+            continue;
+        }
+        if (candidate.baseDepth == 0 || InBase(rules[r], path)) {
             best = static_cast<int>(r);
             return;
         }
@@ -702,9 +716,12 @@ int IgnoreRules::DecidingRule(const Pieces& path, std::size_t depth, PathKind ki
     const auto first = static_cast<unsigned char>(fold ? Folded(name.front()) : name.front());
     const auto last = static_cast<unsigned char>(fold ? Folded(name.back()) : name.back());
     int best = -1;
-    Consider(byLastByte[last], path, depth, lastIsFile, best);
-    Consider(byFirstByte[first], path, depth, lastIsFile, best);
-    Consider(byNoByte, path, depth, lastIsFile, best);
+    if (!byLastByte[last].empty()) Consider(byLastByte[last], name, path, depth, lastIsFile, best);
+    if (!byFirstByte[first].empty()) {
+        Consider(byFirstByte[first], name, path, depth, lastIsFile, best);
+    }
+    if (!byNoByte.empty()) Consider(byNoByte, name, path, depth, lastIsFile, best);
+    if (anchoredByDepth.empty() && anyDepthRules.empty()) return best;
     auto scan = [&](const std::vector<std::uint32_t>& candidates) {
         for (std::size_t i = candidates.size(); i-- > 0;) {
             const std::uint32_t r = candidates[i];

@@ -168,6 +168,14 @@ class IgnoreRules {
         std::uint32_t baseDepth = 0;
         std::vector<Glob> globs;
     };
+    // A name rule as its index holds it: what the comparison needs, side by side, so that the
+    // few rules a name is compared with are read from one place.
+    struct NameCandidate {
+        std::uint32_t rule;
+        std::uint32_t baseDepth;
+        bool folderOnly;
+        Glob glob;
+    };
     class Pieces;
     // How a line is read: the user's lists refuse what git would quietly never match.
     enum class Reading { kUser, kTree };
@@ -195,17 +203,17 @@ class IgnoreRules {
     // the order of the lines: a name is compared with the few rules that could match it. The
     // anchored rules by the depth they match at, those with "**" apart.
     void Index(std::uint32_t rule);
-    void Consider(const std::vector<std::uint32_t>& candidates, const Pieces& path,
-                  std::size_t depth, bool lastIsFile, int& best) const;
+    void Consider(const std::vector<NameCandidate>& candidates, std::string_view name,
+                  const Pieces& path, std::size_t depth, bool lastIsFile, int& best) const;
 
     IgnoreSyntax syntax;
     std::vector<Rule> rules;
     // The folders of the tree's files, as components (folded when the syntax folds); the
     // first is the top.
     std::vector<std::vector<std::string>> bases;
-    std::vector<std::uint32_t> byLastByte[256];
-    std::vector<std::uint32_t> byFirstByte[256];
-    std::vector<std::uint32_t> byNoByte;
+    std::vector<NameCandidate> byLastByte[256];
+    std::vector<NameCandidate> byFirstByte[256];
+    std::vector<NameCandidate> byNoByte;
     std::vector<std::vector<std::uint32_t>> anchoredByDepth;
     std::vector<std::uint32_t> anyDepthRules;
 };
