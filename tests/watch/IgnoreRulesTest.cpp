@@ -1,6 +1,7 @@
 // The ignore patterns as tables of pattern lists and paths, under both systems' rules.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -415,6 +416,64 @@ TEST(IgnoreRules, SkippedFoldersHoldNothingKept) {
                         EXPECT_TRUE(rules.Ignores(below, kFile)) << list << " / " << below;
                     }
                 }
+            }
+        }
+    }
+}
+
+// A tree's files apply below their folders, a deeper one winning, and the user's list (added
+// after them) wins over all; a line git would never match adds nothing there, where the user's
+// list refuses it.
+TEST(IgnoreRules, TreeFilesApplyBelowTheirFoldersAndTheUsersListWins) {
+    IgnoreRules tree(kLinux);
+    tree.AddTreeFile({"*.log", "/top.txt", "[unclosed", "x\\"}, "");
+    tree.AddTreeFile({"!keep.log", "/local/", "*.tmp"}, "sub");
+    IgnoreRules user(kLinux);
+    ASSERT_TRUE(user.AddLines({"!sub/x.tmp"}).empty());
+    IgnoreRules all(kLinux);
+    all.Append(tree);
+    all.Append(user);
+    const MatchCase cases[] = {
+        {"", "a.log", kFile, true},        {"", "sub/keep.log", kFile, false},
+        {"", "keep.log", kFile, true},     {"", "top.txt", kFile, true},
+        {"", "sub/top.txt", kFile, false}, {"", "sub/local", kFolder, true},
+        {"", "local", kFolder, false},     {"", "sub/a.tmp", kFile, true},
+        {"", "a.tmp", kFile, false},       {"", "sub/x.tmp", kFile, false},
+        {"", "[unclosed", kFile, false},
+    };
+    for (const MatchCase& c : cases) {
+        EXPECT_EQ(all.Ignores(c.path, c.kind), c.ignored) << c.path;
+        EXPECT_EQ(all.IgnoresByScan(c.path, c.kind), c.ignored) << c.path;
+    }
+    EXPECT_EQ(all.Size(), 6u);
+}
+
+// The indexes decide as the obvious scan does, on lists made of the syntax's pieces under
+// Windows' rules (folded case, both separators in paths), where git cannot be asked.
+TEST(IgnoreRules, QuickWayDecidesAsTheScanUnderWindowsRules) {
+    const char* pieces[] = {"a",  "B",     "ab",   "*.TMP", "x?",   "[a-c]*",
+                            "**", "Build", "[!a]", "*b",    "\\#h", "[[:upper:]]*"};
+    const char* names[] = {"a", "b", "A", "Ab", "x.tmp", "X1", "build", "#h", "c"};
+    std::mt19937 random(7);
+    for (int list = 0; list < 200; ++list) {
+        IgnoreRules rules(kWindows);
+        for (int line = 0; line < 5; ++line) {
+            std::string text = random() % 4 == 0 ? "!" : "";
+            if (random() % 3 == 0) text += "/";
+            for (unsigned k = 0, n = 1 + random() % 3; k < n; ++k) {
+                text += (k > 0 ? "/" : "") + std::string(pieces[random() % std::size(pieces)]);
+            }
+            if (random() % 3 == 0) text += "/";
+            rules.AddLine(text);
+        }
+        for (int p = 0; p < 50; ++p) {
+            std::string path;
+            for (unsigned k = 0, n = 1 + random() % 4; k < n; ++k) {
+                path += (k > 0 ? (random() % 2 ? "\\" : "/") : "") +
+                        std::string(names[random() % std::size(names)]);
+            }
+            for (PathKind kind : {kFile, kFolder, kUnknown}) {
+                ASSERT_EQ(rules.Ignores(path, kind), rules.IgnoresByScan(path, kind)) << path;
             }
         }
     }
