@@ -709,7 +709,8 @@ void IgnoreRules::Consider(const std::vector<NameCandidate>& candidates, std::st
     }
 }
 
-int IgnoreRules::DecidingRule(const Pieces& path, std::size_t depth, PathKind kind) const {
+int IgnoreRules::DecidingRule(const Pieces& path, std::size_t depth, PathKind kind,
+                              std::uint64_t alive) const {
     const bool fold = syntax.foldCase;
     const std::string_view name = path[depth - 1];
     const bool lastIsFile = kind == PathKind::kFile;
@@ -722,18 +723,19 @@ int IgnoreRules::DecidingRule(const Pieces& path, std::size_t depth, PathKind ki
     }
     if (!byNoByte.empty()) Consider(byNoByte, name, path, depth, lastIsFile, best);
     if (anchoredByDepth.empty() && anyDepthRules.empty()) return best;
-    auto scan = [&](const std::vector<std::uint32_t>& candidates) {
+    auto scan = [&](const std::vector<std::uint32_t>& candidates, std::uint64_t skip) {
         for (std::size_t i = candidates.size(); i-- > 0;) {
             const std::uint32_t r = candidates[i];
             if (static_cast<int>(r) <= best) return;
+            if (i < 64 && ((skip >> i) & 1u) != 0) continue;
             if (RuleMatches(rules[r], path, depth, kind)) {
                 best = static_cast<int>(r);
                 return;
             }
         }
     };
-    if (depth < anchoredByDepth.size()) scan(anchoredByDepth[depth]);
-    scan(anyDepthRules);
+    if (depth < anchoredByDepth.size()) scan(anchoredByDepth[depth], 0);
+    scan(anyDepthRules, ~alive);
     return best;
 }
 
@@ -741,10 +743,22 @@ bool IgnoreRules::Ignores(std::string_view path, PathKind kind) const {
     if (rules.empty()) return false;
     const Pieces pieces(path, syntax.backslashSeparates);
     const std::size_t n = pieces.Size();
+    // A "**" rule's first component is compared with the same name at every depth: once is
+    // enough.
+    std::uint64_t alive = ~std::uint64_t{0};
+    for (std::size_t i = 0; i < anyDepthRules.size() && i < 64; ++i) {
+        const Rule& rule = rules[anyDepthRules[i]];
+        const Glob& first = rule.globs.front();
+        if (n <= rule.baseDepth || (!first.anyDepth && !Matches(first, pieces[rule.baseDepth])) ||
+            !InBase(rule, pieces)) {
+            alive &= ~(std::uint64_t{1} << i);
+        }
+    }
     // Each folder on the way down is decided before what is inside it: once one is ignored,
     // nothing below it comes back.
     for (std::size_t depth = 1; depth <= n; ++depth) {
-        const int deciding = DecidingRule(pieces, depth, depth < n ? PathKind::kFolder : kind);
+        const int deciding =
+            DecidingRule(pieces, depth, depth < n ? PathKind::kFolder : kind, alive);
         if (deciding >= 0 && !rules[static_cast<std::size_t>(deciding)].exception) return true;
     }
     return false;

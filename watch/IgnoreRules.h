@@ -197,7 +197,10 @@ class IgnoreRules {
     // Whether the rule matches the first depth components of path, whose last has kind.
     bool RuleMatches(const Rule& rule, const Pieces& path, std::size_t depth, PathKind kind) const;
     // The index of the last rule that matches the first depth components, -1 when none does.
-    int DecidingRule(const Pieces& path, std::size_t depth, PathKind kind) const;
+    // alive: bit i clear when anyDepthRules[i] (of the first 64) cannot match this path at any
+    // depth, its first component failing already.
+    int DecidingRule(const Pieces& path, std::size_t depth, PathKind kind,
+                     std::uint64_t alive) const;
 
     // The name rules by the byte a matching name must end or begin with, and the rest, each in
     // the order of the lines: a name is compared with the few rules that could match it. The
