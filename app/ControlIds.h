@@ -57,6 +57,8 @@ constexpr int kIdStatus = 1027;
 constexpr int kIdOptRecordLog = 1028;
 /// The ignore list's dialog: its text box of patterns.
 constexpr int kIdIgnoreText = 1040;
+/// The ignore list's dialog: check box "同时遵循文件夹中的 .gitignore 文件".
+constexpr int kIdFollowTreeFiles = 1041;
 
 /// Icon shown in the About box.
 constexpr int kIconAbout = 128;

@@ -85,6 +85,11 @@ DialogTemplate MakeIgnoreListTemplate() {
          "",
          {7, 44, 256, 110},
          kStyleBorder | kTab | kGroup | kStyleAutoHScroll | kStyleMultiline},
+        {kIdFollowTreeFiles,
+         K::CheckBox,
+         texts::kIgnoreFollowTreeFiles,
+         {7, 160, 148, 14},
+         kGroup | kTab},
         {kIdOk, K::DefaultPushButton, "确定", {159, 160, 50, 14}, kGroup | kTab},
         {kIdCancel, K::PushButton, "取消", {213, 160, 50, 14}, kTab},
     };

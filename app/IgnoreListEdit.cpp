@@ -1,6 +1,8 @@
 // The ignore list's dialog and messages.
 #include "app/IgnoreListEdit.h"
 
+#include <algorithm>
+
 #include "app/Texts.h"
 
 namespace qzx {
@@ -14,6 +16,12 @@ bool IsBlankLine(const std::string& line) {
 constexpr std::size_t kBadLinesShown = 5;
 
 }  // namespace
+
+bool TakeFollowTreeFilesLine(std::vector<std::string>& lines) {
+    const std::size_t before = lines.size();
+    lines.erase(std::remove(lines.begin(), lines.end(), kFollowTreeFilesLine), lines.end());
+    return lines.size() != before;
+}
 
 std::string IgnoreListText(const std::vector<std::string>& lines) {
     std::string text;
@@ -46,8 +54,12 @@ const char* PatternProblemText(PatternProblem problem) {
             return texts::kPatternUnclosedBracket;
         case PatternProblem::kEmptyPattern:
             return texts::kPatternEmpty;
-        case PatternProblem::kDoubleStar:
-            return texts::kPatternDoubleStar;
+        case PatternProblem::kTrailingBackslash:
+            return texts::kPatternTrailingBackslash;
+        case PatternProblem::kUnknownClass:
+            return texts::kPatternUnknownClass;
+        case PatternProblem::kBackslashLetter:
+            return texts::kPatternBackslashLetter;
         case PatternProblem::kDotName:
             return texts::kPatternDotName;
         case PatternProblem::kReversedRange:

@@ -12,6 +12,14 @@
 
 namespace qzx {
 
+/// The comment line by which the list's file remembers the dialog's box "同时遵循文件夹中的
+/// .gitignore 文件": a comment to any reader of the list, qzxwatch's --exclude-from included.
+inline constexpr const char* kFollowTreeFilesLine =
+    "# qzxfile: also follow the folder's .gitignore files";
+
+/// Takes every kFollowTreeFilesLine out of lines; true when there was one. Any thread.
+bool TakeFollowTreeFilesLine(std::vector<std::string>& lines);
+
 /// The dialog's text for the list: one line each, joined by "\n" (a shell whose edit box wants
 /// CR LF converts). Any thread.
 std::string IgnoreListText(const std::vector<std::string>& lines);

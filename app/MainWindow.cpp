@@ -295,6 +295,8 @@ void MainWindow::LoadIgnoreList() {
         return;
     }
     ignoreLines = std::move(file.lines);
+    followTreeFiles = TakeFollowTreeFilesLine(ignoreLines);
+    deps.controller.SetTreeIgnoreFiles(followTreeFiles ? &deps.files : nullptr);
     auto rules = std::make_shared<IgnoreRules>();
     const std::vector<PatternError> errors = rules->AddLines(ignoreLines);
     if (!errors.empty()) ignoreFileNews = IgnoreFileBadLinesText(path, errors);
@@ -308,8 +310,10 @@ void MainWindow::ChangeIgnoreList(std::vector<std::string> lines) {
     deps.controller.SetIgnoreRules(rules->Empty() ? nullptr : std::move(rules));
     // Where there is no file to write, the list still holds for this run, and the message
     // says so.
+    std::vector<std::string> written = ignoreLines;
+    if (followTreeFiles) written.insert(written.begin(), kFollowTreeFilesLine);
     const bool saved = deps.ignoreFiles != nullptr && !ignoreFileUnread &&
-                       WritePatternFile(*deps.ignoreFiles, deps.ignoreFile, ignoreLines) == 1;
+                       WritePatternFile(*deps.ignoreFiles, deps.ignoreFile, written) == 1;
     if (!saved) {
         const std::string path = deps.ignoreFiles != nullptr ? deps.ignoreFile.path : std::string();
         deps.prompts.ShowMessage(IgnoreFileWriteText(path), MessageIcon::Exclamation);
@@ -357,11 +361,16 @@ void MainWindow::OnRowMenu(int viewRow, ScreenPoint at) {
 
 void MainWindow::OnEditIgnoreList() {
     std::string text = IgnoreListText(ignoreLines);
+    bool follow = followTreeFiles;
     for (;;) {
-        std::optional<std::string> edited = view.EditText(texts::kIgnoreDialogTitle, text);
+        std::optional<std::string> edited = view.EditText(texts::kIgnoreDialogTitle, text, follow);
         if (!edited) return;
         IgnoreListCheck check = CheckIgnoreListText(*edited);
         if (check.ok) {
+            followTreeFiles = follow;
+            // The box's own line is the program's to write, not a pattern of the user's.
+            TakeFollowTreeFilesLine(check.lines);
+            deps.controller.SetTreeIgnoreFiles(follow ? &deps.files : nullptr);
             ChangeIgnoreList(std::move(check.lines));
             return;
         }

@@ -213,6 +213,8 @@ class MainWindow {
     std::vector<std::string> ignoreLines;
     // The file was there but could not be read: saving over it would lose the user's list.
     bool ignoreFileUnread = false;
+    // The dialog's box for the tree's own .gitignore files, kept in the list's file.
+    bool followTreeFiles = false;
     // What start-up found wrong with the file, said once the window shows.
     std::string ignoreFileNews;
 };

@@ -125,9 +125,10 @@ class MainWindowView {
     /// Puts the text on the clipboard, as Unicode text.
     virtual void CopyToClipboard(const std::string& text) = 0;
     /// The ignore list's dialog (IgnoreListTemplate), modal, titled title and holding text (lines
-    /// joined by "\n"): the text as edited after OK, nothing after Cancel.
-    virtual std::optional<std::string> EditText(const std::string& title,
-                                                const std::string& text) = 0;
+    /// joined by "\n") and the check of its box: the text as edited after OK, with check as the
+    /// box was left; nothing after Cancel, check untouched.
+    virtual std::optional<std::string> EditText(const std::string& title, const std::string& text,
+                                                bool& check) = 0;
 };
 
 }  // namespace qzx

@@ -1,7 +1,11 @@
 #include "app/MonitorController.h"
 
+#include <condition_variable>
+#include <thread>
+
 #include "app/Texts.h"
 #include "base/PathRules.h"
+#include "records/IgnoreFile.h"
 
 namespace qzx {
 
@@ -21,6 +25,14 @@ class MonitorController::Sink final : public ChangeSink {
         recorder.RecordBatch(RunToken(), batch);
         if (CatchUp* c = noter.load()) c->Note(batch);
         std::lock_guard<std::mutex> lock(mutex);
+        if (onTreeFile) {
+            for (const ChangeRecord& record : batch) {
+                if (IsTreeIgnoreFile(record.name)) {
+                    onTreeFile();
+                    break;
+                }
+            }
+        }
         Changed();
     }
     void Wake() {
@@ -29,6 +41,11 @@ class MonitorController::Sink final : public ChangeSink {
     }
     // The run's catch-up, told of every batch recorded; null for none.
     std::atomic<CatchUp*> noter{nullptr};
+    // Called with the lock held, like onChange; null for none.
+    void SetOnTreeFile(std::function<void()> changed) {
+        std::lock_guard<std::mutex> lock(mutex);
+        onTreeFile = std::move(changed);
+    }
     void OnArming(std::size_t watchedFolders) override {
         std::lock_guard<std::mutex> lock(mutex);
         report.armed = watchedFolders;
@@ -93,6 +110,73 @@ class MonitorController::Sink final : public ChangeSink {
     int run = 0;
     Report report;
     std::function<void()> onChange;
+    std::function<void()> onTreeFile;
+};
+
+// Reads the tree's ignore files when asked, on its own thread, and hands the rules on. Asked
+// again while reading, it reads once more afterwards; destroyed, it gives up the walk between
+// two folders and its thread ends.
+class MonitorController::TreeReader {
+  public:
+    using Apply = std::function<void(std::shared_ptr<const IgnoreRules>)>;
+    TreeReader(const FileSystem& files, std::string top, std::shared_ptr<const IgnoreRules> user,
+               Apply apply, bool readNow)
+        : files(files),
+          top(std::move(top)),
+          user(std::move(user)),
+          apply(std::move(apply)),
+          pending(readNow),
+          thread([this] { Run(); }) {}
+    ~TreeReader() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stop = true;
+        }
+        cancel = true;
+        wake.notify_one();
+        thread.join();
+    }
+    void Read() {
+        std::lock_guard<std::mutex> lock(mutex);
+        pending = true;
+        wake.notify_one();
+    }
+    void SetUser(std::shared_ptr<const IgnoreRules> rules) {
+        std::lock_guard<std::mutex> lock(mutex);
+        user = std::move(rules);
+        pending = true;
+        wake.notify_one();
+    }
+
+  private:
+    void Run() {
+        for (;;) {
+            std::shared_ptr<const IgnoreRules> mine;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                wake.wait(lock, [this] { return stop || pending; });
+                if (stop) return;
+                pending = false;
+                mine = user;
+            }
+            const IgnoreRules none;
+            std::shared_ptr<const IgnoreRules> rules =
+                LoadTreeRules(files, top, mine ? *mine : none, &cancel);
+            if (cancel) return;
+            apply(rules->Empty() ? nullptr : std::move(rules));
+        }
+    }
+
+    const FileSystem& files;
+    const std::string top;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::shared_ptr<const IgnoreRules> user;
+    Apply apply;
+    bool pending;
+    bool stop = false;
+    std::atomic<bool> cancel{false};
+    std::thread thread;
 };
 
 MonitorController::MonitorController(EventRecorder& r, SourceFactory f, Prompts& p)
@@ -111,6 +195,7 @@ MonitorController::~MonitorController() {
     for (CatchUp* c : {catchUp, runCatchUp}) {
         if (c) c->SetOnChange(nullptr);
     }
+    StopTreeReader();
     recorder.EndRun();
     if (source) source->Stop();
     queue->Stop(Backlog::Discard);
@@ -133,12 +218,22 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
     std::unique_ptr<ChangeSource> started = factory();
     sink->Begin(recorder.BeginRun(folder));
     // Before Start, so that the set-up walk already leaves the skipped folders out.
-    if (started) started->SetIgnoreRules(ignoreRules);
+    std::shared_ptr<const IgnoreRules> firstRules = ignoreRules;
+    if (treeFiles != nullptr && treeFirstReadHere) {
+        const IgnoreRules none;
+        firstRules = LoadTreeRules(*treeFiles, folder, ignoreRules ? *ignoreRules : none);
+        if (firstRules->Empty()) firstRules = nullptr;
+        recorder.SetIgnoreRules(firstRules);
+    } else if (treeFiles != nullptr) {
+        // Until the reader has read them: not the last run's tree.
+        recorder.SetIgnoreRules(ignoreRules);
+    }
+    if (started) started->SetIgnoreRules(firstRules);
     // The catch-up begins before the source, so that it hears of the source's OnReady.
     const bool queued = started && queue->Start();
     if (queued && catchUp) {
         sink->noter = catchUp;
-        catchUp->Begin(folder, ignoreRules, *queue);
+        catchUp->Begin(folder, firstRules, *queue);
     }
     if (!queued || !started->Start(folder, *queue)) {
         if (queued && catchUp) catchUp->End(false);
@@ -150,6 +245,7 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
     }
     source = std::move(started);
     folderPath = folder;
+    if (treeFiles != nullptr) StartTreeReader(!treeFirstReadHere);
     state = MonitorState::Arming;
     armedFolders = 0;
     ForgetTroubles();
@@ -166,6 +262,7 @@ void MonitorController::StopMonitor(Backlog backlog) {
     if (runCatchUp) runCatchUp->End();
     // Ending the run first lets a batch that waits for a list-wide operation give up at once.
     if (backlog == Backlog::Discard) recorder.EndRun();
+    StopTreeReader();
     if (source) {
         // Finishing also takes in what the system still held when asked.
         if (backlog == Backlog::Finish) {
@@ -200,8 +297,44 @@ void MonitorController::SetOptions(const MonitorOptions& options) { recorder.Set
 
 void MonitorController::SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules) {
     ignoreRules = std::move(rules);
-    recorder.SetIgnoreRules(ignoreRules);
-    if (source) source->SetIgnoreRules(ignoreRules);
+    // The tree's files stay in force: the reader puts the new list after them.
+    if (treeReader) {
+        treeReader->SetUser(ignoreRules);
+        return;
+    }
+    ApplyRules(ignoreRules);
+}
+
+void MonitorController::SetTreeIgnoreFiles(const FileSystem* files, bool firstReadHere) {
+    const bool was = treeFiles != nullptr;
+    treeFiles = files;
+    treeFirstReadHere = firstReadHere;
+    if (!Running() || was == (files != nullptr)) return;
+    if (files != nullptr) {
+        StartTreeReader(true);
+    } else {
+        StopTreeReader();
+        ApplyRules(ignoreRules);
+    }
+}
+
+void MonitorController::StartTreeReader(bool readNow) {
+    treeReader = std::make_unique<TreeReader>(
+        *treeFiles, folderPath, ignoreRules,
+        [this](std::shared_ptr<const IgnoreRules> rules) { ApplyRules(std::move(rules)); },
+        readNow);
+    sink->SetOnTreeFile([reader = treeReader.get()] { reader->Read(); });
+}
+
+void MonitorController::StopTreeReader() {
+    sink->SetOnTreeFile(nullptr);
+    treeReader.reset();
+}
+
+// On the GUI thread, or on the tree reader's while the source lives.
+void MonitorController::ApplyRules(std::shared_ptr<const IgnoreRules> rules) {
+    recorder.SetIgnoreRules(rules);
+    if (source) source->SetIgnoreRules(std::move(rules));
 }
 
 void MonitorController::ClearEvents() { recorder.ClearEvents(); }

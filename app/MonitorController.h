@@ -12,6 +12,7 @@
 #include "app/CatchUp.h"
 #include "app/Prompts.h"
 #include "base/Clock.h"
+#include "records/FileSystem.h"
 #include "watch/ChangeQueue.h"
 #include "watch/ChangeSource.h"
 #include "watch/EventRecorder.h"
@@ -109,6 +110,13 @@ class MonitorController {
     /// The ignore patterns (null: none), for the recorder and the change source, this run's and
     /// the next ones'; they act from the next batch on, rows already made stay.
     void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules);
+    /// With files, the tree's own .gitignore files and .git/info/exclude count too, below the
+    /// user's patterns (LoadTreeRules), from the next Start: read on a thread of the run's own,
+    /// and again after each batch that changes one of them, so that they act from the next
+    /// change on. firstReadHere reads them in Start itself, so that the set-up walk already
+    /// leaves out what they ignore (not on a GUI thread). Null: only the user's patterns.
+    /// During a run it acts at once, the files read on the run's reader.
+    void SetTreeIgnoreFiles(const FileSystem* files, bool firstReadHere = false);
     /// Empties the list and restarts the IDs, without a question.
     void ClearEvents();
     /// Where the runs from the next Start on keep and compare the tree's snapshot; null (the
@@ -138,6 +146,11 @@ class MonitorController {
 
   private:
     class Sink;
+    class TreeReader;
+
+    void ApplyRules(std::shared_ptr<const IgnoreRules> rules);
+    void StartTreeReader(bool readNow);
+    void StopTreeReader();
 
     void Seen(Trouble& trouble, int times, const std::string& path = {});
     bool PollCatchUp();
@@ -166,6 +179,10 @@ class MonitorController {
     CatchUp* catchUp = nullptr;
     CatchUp* runCatchUp = nullptr;  // the current run's
     CatchUpStatus catchUpStatus;
+    const FileSystem* treeFiles = nullptr;
+    bool treeFirstReadHere = false;
+    // Lives within the run's source, so that it may hand the source new rules.
+    std::unique_ptr<TreeReader> treeReader;
 };
 
 }  // namespace qzx

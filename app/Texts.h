@@ -76,14 +76,17 @@ inline constexpr const char* kIgnoreDialogTitle = "忽略列表";
 inline constexpr const char* kIgnoreDialogHint =
     "每行一个规则：*.tmp 忽略此类文件；build/ 忽略任何位置的此名文件夹；/docs/old/ 从监控的文件夹"
     "算起；!keep.tmp 为例外，后面的行优先；# 开头的行是注释。";
+inline constexpr const char* kIgnoreFollowTreeFiles = "同时遵循文件夹中的 .gitignore 文件";
 // "第 3 行“*.[ch”无法使用：“[” 没有对应的 “]”。"
 inline constexpr const char* kBadLineBefore = "第 ";
 inline constexpr const char* kBadLineMiddle = " 行“";
 inline constexpr const char* kBadLineAfter = "”无法使用：";
 inline constexpr const char* kPatternUnclosedBracket = "“[” 没有对应的 “]”。";
 inline constexpr const char* kPatternEmpty = "没有要匹配的名称。";
-inline constexpr const char* kPatternDoubleStar =
-    "不支持 “**”；要忽略任何位置的文件夹，请写成 “名称/”。";
+inline constexpr const char* kPatternTrailingBackslash = "“\\” 在行尾，后面没有要转义的字符。";
+inline constexpr const char* kPatternUnknownClass = "“[[:…:]]” 中没有这个字符类。";
+inline constexpr const char* kPatternBackslashLetter =
+    "“\\” 只用来转义下一个字符；文件夹之间请用 “/” 分隔。";
 inline constexpr const char* kPatternDotName = "路径中不能有 “.” 或 “..”。";
 inline constexpr const char* kPatternReversedRange = "“[ ]” 中范围的起点大于终点。";
 // The ignore list's file: each message names the file on the line after it.

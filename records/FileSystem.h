@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qzx {
 
@@ -18,6 +19,13 @@ enum class ReadResult {
     kTooLarge,
     /// A folder, a file this process may not read, or any read error.
     kFailed,
+};
+
+/// One entry of a folder as listed, links not followed: a link is neither a folder nor a file.
+struct FolderEntry {
+    std::string name;
+    bool folder = false;
+    bool file = false;
 };
 
 /// Makes a file's bytes a piece at a time: appends the next piece to out and returns false when
@@ -65,6 +73,13 @@ class FileSystem {
         (void)maxBytes;
         bytes.clear();
         return ReadResult::kFailed;
+    }
+    /// The entries of the folder at path, "." and ".." left out, into entries (emptied first):
+    /// false when it cannot be listed. A file system that cannot list keeps this default.
+    virtual bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries) const {
+        (void)path;
+        entries.clear();
+        return false;
     }
 };
 

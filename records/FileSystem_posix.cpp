@@ -1,5 +1,6 @@
 // The records' file operations on POSIX: plain open/write/close with every result checked,
 // since a lost log line or a half-written export must never look like success.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -191,6 +192,28 @@ class PosixFileSystem final : public FileSystem {
             }
             bytes.append(buffer, static_cast<size_t>(n));
         }
+    }
+
+    bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries) const override {
+        entries.clear();
+        DIR* dir = ::opendir(path.c_str());
+        if (dir == nullptr) return false;
+        const int dirFd = ::dirfd(dir);
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string_view name = entry->d_name;
+            if (name == "." || name == "..") continue;
+            FolderEntry listed{std::string(name), entry->d_type == DT_DIR, entry->d_type == DT_REG};
+            struct stat st {};
+            // Some file systems do not say the kind in the listing.
+            if (entry->d_type == DT_UNKNOWN &&
+                ::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                listed.folder = S_ISDIR(st.st_mode);
+                listed.file = S_ISREG(st.st_mode);
+            }
+            entries.push_back(std::move(listed));
+        }
+        ::closedir(dir);
+        return true;
     }
 
   private:

@@ -175,6 +175,27 @@ class Win32FileSystem final : public FileSystem {
         }
     }
 
+    bool ListFolder(const std::string& path, std::vector<FolderEntry>& entries) const override {
+        entries.clear();
+        const std::wstring folder = WithoutTrailingSeparators(WidePath(path));
+        if (folder.empty()) return false;
+        WIN32_FIND_DATAW found{};
+        const HANDLE search = ::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
+                                                 FindExSearchNameMatch, nullptr, 0);
+        if (search == INVALID_HANDLE_VALUE) return false;
+        do {
+            const std::wstring_view name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const DWORD a = found.dwFileAttributes;
+            // A junction or link is not followed: it may lead out of the tree or round it.
+            const bool link = (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            const bool folderEntry = (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            entries.push_back({Narrow(name), folderEntry && !link, !folderEntry && !link});
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+        return true;
+    }
+
   private:
     // The whole file goes to a temporary beside it, which replaces it only once every byte is
     // on the disk.

@@ -3,8 +3,11 @@
 // pattern a line, in the syntax of watch/IgnoreRules.h.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "records/FileSystem.h"
@@ -58,5 +61,20 @@ struct PatternFileLoad {
 /// on. Nothing is added unless result is kRead. Any thread.
 PatternFileLoad LoadPatternFile(const FileSystem& files, const std::string& path,
                                 IgnoreRules& rules);
+
+/// True when a change of path (relative to the watched folder) may change what the tree's own
+/// ignore files say: a ".gitignore" anywhere, or ".git/info/exclude". Either separator.
+bool IsTreeIgnoreFile(std::string_view path);
+
+/// The tree's own ignore files below the folder top, read as git reads them, with the user's
+/// rules after them so that the user's lines win: .git/info/exclude, then every folder's
+/// .gitignore, shallow first, a deeper file's lines applying below its folder and winning over
+/// the shallower ones. A folder the rules ignore is not entered, as nothing inside it can come
+/// back; links are not followed, ".git" is not entered, and a file that cannot be read counts
+/// as empty. Any thread; it walks the tree, so never the window's. When cancel becomes true it
+/// gives up between two folders, with what it has read so far.
+std::shared_ptr<const IgnoreRules> LoadTreeRules(const FileSystem& files, const std::string& top,
+                                                 const IgnoreRules& user,
+                                                 const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace qzx

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "watch/PathKind.h"
 #include "watch/ProcessInfo.h"
 
 namespace qzx {
@@ -34,12 +35,16 @@ struct ChangeRecord {
     // Sources and tests write {action, name}; a constructor rather than aggregate
     // initialisation lets a field with a default join without touching them.
     ChangeRecord(int a, std::string n) : action(a), name(std::move(n)) {}
+    ChangeRecord(int a, std::string n, PathKind k) : action(a), name(std::move(n)), kind(k) {}
 
     int action = kActionOther;
     /// Path relative to the watched folder, raw bytes (UTF-8 expected, not guaranteed),
     /// joined with the platform's separator. A rename is two records: old name (4) directly
     /// followed by new name (5).
     std::string name;
+    /// A folder or a file, where the source saw which; the ignore rules take an unknown kind
+    /// for a folder.
+    PathKind kind = PathKind::kUnknown;
     /// The process that made the change, where the source learns it (shared by the records of
     /// one process); empty otherwise.
     std::shared_ptr<const ProcessInfo> process = nullptr;

@@ -186,7 +186,8 @@ class FanotifyTranslator {
     void ExpireParked(Clock::time_point now);
 
     std::shared_ptr<const ProcessInfo> ProcessOf(const FanotifyEvent& event);
-    void Emit(int action, std::string name, const std::shared_ptr<const ProcessInfo>& process);
+    void Emit(int action, std::string name, const std::shared_ptr<const ProcessInfo>& process,
+              PathKind kind = PathKind::kUnknown);
     void Flush();
 
     FanotifyAccess& access;

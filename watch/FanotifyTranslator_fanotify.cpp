@@ -184,10 +184,13 @@ void FanotifyTranslator::HandleNamed(const FanotifyEvent& event) {
             PlaceNode(std::string(event.object), dir.node, name);
         }
         // The listing of a tree moved in may have reported it already.
-        if (kept.listed.empty() || kept.listed.erase(path) == 0) Emit(kActionAdded, path, process);
+        if (kept.listed.empty() || kept.listed.erase(path) == 0)
+            Emit(kActionAdded, path, process, KindOf(isDirectory));
     }
     if (event.mask & FAN_MOVED_TO) HandleMovedTo(event, dir);
-    if (event.mask & (FAN_MODIFY | FAN_ATTRIB)) Emit(kActionModified, path, process);
+    if (event.mask & (FAN_MODIFY | FAN_ATTRIB)) {
+        Emit(kActionModified, path, process, KindOf(isDirectory));
+    }
     if (event.mask & FAN_DELETE) {
         if (isDirectory && !event.object.empty()) {
             // What happened inside it before it went comes before its own removal.
@@ -201,7 +204,7 @@ void FanotifyTranslator::HandleNamed(const FanotifyEvent& event) {
                 kept.deadNodes.push_back(node);
             }
         }
-        Emit(kActionRemoved, path, process);
+        Emit(kActionRemoved, path, process, KindOf(isDirectory));
     }
     if (event.mask & FAN_MOVED_FROM) {
         kept.heldMove = HeldMove{dir, name, isDirectory, event.pid, process};
@@ -220,7 +223,7 @@ void FanotifyTranslator::HandleSelf(const FanotifyEvent& event) {
         return;
     }
     if (dir.place != Place::Inside || dir.path.empty()) return;
-    Emit(kActionModified, WithoutSlash(dir.path), ProcessOf(event));
+    Emit(kActionModified, WithoutSlash(dir.path), ProcessOf(event), PathKind::kFolder);
 }
 
 void FanotifyTranslator::HandleRename(const FanotifyEvent& event) {
@@ -255,8 +258,8 @@ void FanotifyTranslator::HandleRename(const FanotifyEvent& event) {
     }
     std::shared_ptr<const ProcessInfo> process = ProcessOf(event);
     if (fromInside && toInside) {
-        Emit(kActionRenamedOld, from.path + fromName, process);
-        Emit(kActionRenamedNew, to.path + toName, process);
+        Emit(kActionRenamedOld, from.path + fromName, process, KindOf(isDirectory));
+        Emit(kActionRenamedNew, to.path + toName, process, KindOf(isDirectory));
         if (!isDirectory || event.object.empty()) return;
         int node = FindNode(event.object);
         if (node == kNoNode) return;  // never placed: nothing below it is either
@@ -269,11 +272,11 @@ void FanotifyTranslator::HandleRename(const FanotifyEvent& event) {
         return;
     }
     if (fromInside) {
-        Emit(kActionRemoved, from.path + fromName, process);
+        Emit(kActionRemoved, from.path + fromName, process, KindOf(isDirectory));
         if (isDirectory && !event.object.empty()) MovedOut(event.object);
         return;
     }
-    Emit(kActionAdded, to.path + toName, process);
+    Emit(kActionAdded, to.path + toName, process, KindOf(isDirectory));
     if (isDirectory) {
         MovedIn(to.path + toName, std::string(event.object), to.node, toName, process);
     }
@@ -283,7 +286,7 @@ void FanotifyTranslator::HandleMovedTo(const FanotifyEvent& event, const Located
     const std::string name(event.entry.name);
     const std::string path = to.path + name;
     std::shared_ptr<const ProcessInfo> process = ProcessOf(event);
-    Emit(kActionAdded, path, process);
+    Emit(kActionAdded, path, process, KindOf(IsDirectory(event)));
     if (IsDirectory(event)) MovedIn(path, std::string(), to.node, name, process);
 }
 
@@ -297,7 +300,7 @@ void FanotifyTranslator::PairMove(const HeldMove& from, const FanotifyEvent& eve
     }
     const std::string name(event.entry.name);
     if (to.place == Place::Outside) {
-        Emit(kActionRemoved, from.from.path, from.process);
+        Emit(kActionRemoved, from.from.path, from.process, KindOf(from.isDirectory));
         if (!from.isDirectory) return;
         // Its handle is found where it went, so that nothing below it stays in the table.
         std::optional<std::string> toDir = access.FolderPath(event.entry.handle);
@@ -311,8 +314,8 @@ void FanotifyTranslator::PairMove(const HeldMove& from, const FanotifyEvent& eve
         return;
     }
     const std::string toPath = to.path + name;
-    Emit(kActionRenamedOld, from.from.path, from.process);
-    Emit(kActionRenamedNew, toPath, from.process);
+    Emit(kActionRenamedOld, from.from.path, from.process, KindOf(from.isDirectory));
+    Emit(kActionRenamedNew, toPath, from.process, KindOf(from.isDirectory));
     if (from.isDirectory) FollowFolderMove(toPath, to.node, name);
     // The kernel merges later events of the same name into this one (a change, its next move
     // away): they come after the arrival.
@@ -340,7 +343,7 @@ void FanotifyTranslator::ResolveHeldMove() {
     if (!kept.heldMove) return;
     HeldMove from = std::move(*kept.heldMove);
     kept.heldMove.reset();
-    Emit(kActionRemoved, from.from.path, from.process);
+    Emit(kActionRemoved, from.from.path, from.process, KindOf(from.isDirectory));
     // Where it went is not known, so neither is where what lies below it is now.
     if (from.isDirectory) ForgetFolders();
 }
@@ -380,7 +383,7 @@ void FanotifyTranslator::ListMovedIn(const std::string& path,
         if (!access.ListFolder(root + folder, entries)) continue;
         for (const auto& [entryName, isDirectory] : entries) {
             std::string child = folder + "/" + entryName;
-            Emit(kActionAdded, child, process);
+            Emit(kActionAdded, child, process, KindOf(isDirectory));
             kept.listed.insert(child);
             if (isDirectory) pending.push_back(std::move(child));
         }
@@ -644,8 +647,8 @@ std::shared_ptr<const ProcessInfo> FanotifyTranslator::ProcessOf(const FanotifyE
 }
 
 void FanotifyTranslator::Emit(int action, std::string name,
-                              const std::shared_ptr<const ProcessInfo>& process) {
-    batch.emplace_back(action, std::move(name));
+                              const std::shared_ptr<const ProcessInfo>& process, PathKind kind) {
+    batch.emplace_back(action, std::move(name), kind);
     batch.back().process = process;
 }
 

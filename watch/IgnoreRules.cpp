@@ -8,12 +8,80 @@
 namespace qzx {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+// Spaces at the end go, unless a "\" keeps the one after it; tabs and the rest stay.
+std::string_view WithoutTrailingSpaces(std::string_view text) {
+    std::size_t end = text.size();
+    std::size_t spacesFrom = std::string_view::npos;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ' ') {
+            if (spacesFrom == std::string_view::npos) spacesFrom = i;
+        } else if (text[i] == '\\') {
+            ++i;
+            spacesFrom = std::string_view::npos;
+        } else {
+            spacesFrom = std::string_view::npos;
+        }
+    }
+    if (spacesFrom != std::string_view::npos) end = spacesFrom;
+    return text.substr(0, end);
+}
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
+bool IsAsciiAlnum(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The members of a named class, ASCII only as the C locale has them.
+bool ClassHas(std::string_view name, int c, bool& known) {
+    known = true;
+    const bool upper = c >= 'A' && c <= 'Z';
+    const bool lower = c >= 'a' && c <= 'z';
+    const bool digit = c >= '0' && c <= '9';
+    const bool print = c >= 0x20 && c < 0x7F;
+    if (name == "alnum") return upper || lower || digit;
+    if (name == "alpha") return upper || lower;
+    if (name == "blank") return c == ' ' || c == '\t';
+    if (name == "cntrl") return c < 0x20 || c == 0x7F;
+    if (name == "digit") return digit;
+    if (name == "graph") return print && c != ' ';
+    if (name == "lower") return lower;
+    if (name == "print") return print;
+    if (name == "punct") return print && c != ' ' && !upper && !lower && !digit;
+    if (name == "space") return c == ' ' || (c >= '\t' && c <= '\r');
+    if (name == "upper") return upper;
+    if (name == "xdigit") return digit || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    known = false;
+    return false;
+}
+
+// The components of a pattern, split at every "/"; an escaped "/" separates too, as it matches
+// the separator of a path. Empty components are kept: they match nothing.
+std::vector<std::string_view> PatternComponents(std::string_view text, std::string& storage) {
+    storage.clear();
+    storage.reserve(text.size());
+    std::vector<std::size_t> ends;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size()) {
+            if (text[i + 1] == '/') {
+                ends.push_back(storage.size());
+            } else {
+                storage += text[i];
+                storage += text[i + 1];
+            }
+            ++i;
+        } else if (text[i] == '/') {
+            ends.push_back(storage.size());
+        } else {
+            storage += text[i];
+        }
+    }
+    ends.push_back(storage.size());
+    std::vector<std::string_view> components;
+    std::size_t from = 0;
+    for (const std::size_t end : ends) {
+        components.emplace_back(std::string_view(storage).substr(from, end - from));
+        from = end;
+    }
+    return components;
 }
 
 char Folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -95,18 +163,20 @@ std::vector<std::string> PatternLines(std::string_view text) {
 std::string LiteralNamePattern(std::string_view name) {
     std::string out;
     out.reserve(name.size() + 8);
+    const std::size_t lastNonSpace = name.find_last_not_of(' ');
     for (std::size_t i = 0; i < name.size(); ++i) {
         const char c = name[i];
-        const bool atEnd = i == 0 || i + 1 == name.size();
-        const bool bracketed = c == '*' || c == '?' || c == '[' || c == '\r' ||
-                               ((c == ' ' || c == '\t') && atEnd) ||
-                               ((c == '!' || c == '#') && i == 0);
+        const bool trailingSpace =
+            c == ' ' && (lastNonSpace == std::string_view::npos || i > lastNonSpace);
         if (c == '\n') {
             out += '?';
-        } else if (bracketed) {
-            out += '[';
+        } else if (c == '\r') {
+            // An escaped CR at the end of a line would lose its CR to the line end.
+            out += "[\r]";
+        } else if (c == '*' || c == '?' || c == '[' || c == '\\' || trailingSpace ||
+                   ((c == '!' || c == '#') && i == 0)) {
+            out += '\\';
             out += c;
-            out += ']';
         } else {
             out += c;
         }
@@ -126,10 +196,6 @@ class IgnoreRules::Pieces {
             if (end > i) Push(i, end - i);
             i = end + 1;
         }
-    }
-
-    static bool IsSeparator(char c, bool backslashSeparates) {
-        return c == '/' || (c == '\\' && backslashSeparates);
     }
 
     std::size_t Size() const { return count; }
@@ -169,17 +235,14 @@ class IgnoreRules::Pieces {
     std::size_t count = 0;
 };
 
-IgnoreRules::IgnoreRules(IgnoreSyntax syntax) : syntax(syntax) {}
+IgnoreRules::IgnoreRules(IgnoreSyntax syntax) : syntax(syntax) { bases.emplace_back(); }
 
 std::optional<PatternProblem> IgnoreRules::AddLine(std::string_view line) {
-    const std::string_view text = Trimmed(line);
-    if (text.empty() || text.front() == '#') return std::nullopt;
-    if (text.front() == '!') return Compile(text.substr(1), true);
-    return Compile(text, false);
+    return AddRule(line, Reading::kUser, 0);
 }
 
 std::optional<PatternProblem> IgnoreRules::AddPattern(std::string_view pattern, bool exception) {
-    return Compile(pattern, exception);
+    return Compile(pattern, exception, Reading::kUser, 0);
 }
 
 std::vector<PatternError> IgnoreRules::AddLines(const std::vector<std::string>& lines) {
@@ -192,22 +255,75 @@ std::vector<PatternError> IgnoreRules::AddLines(const std::vector<std::string>& 
     return errors;
 }
 
-std::optional<PatternProblem> IgnoreRules::Compile(std::string_view pattern, bool exception) {
-    const bool backslash = syntax.backslashSeparates;
-    std::string_view text = Trimmed(pattern);
+void IgnoreRules::AddTreeFile(const std::vector<std::string>& lines, std::string_view folder) {
+    const Pieces pieces(folder, syntax.backslashSeparates);
+    std::vector<std::string> components;
+    for (std::size_t k = 0; k < pieces.Size(); ++k) {
+        std::string name(pieces[k]);
+        if (syntax.foldCase) {
+            for (char& c : name) c = Folded(c);
+        }
+        components.push_back(std::move(name));
+    }
+    const auto base = static_cast<std::uint32_t>(bases.size());
+    bases.push_back(std::move(components));
+    for (const std::string& line : lines) AddRule(line, Reading::kTree, base);
+}
+
+void IgnoreRules::Append(const IgnoreRules& other) {
+    const auto offset = static_cast<std::uint32_t>(bases.size());
+    bases.insert(bases.end(), other.bases.begin(), other.bases.end());
+    for (Rule rule : other.rules) {
+        rule.base += offset;
+        rules.push_back(std::move(rule));
+        Index(static_cast<std::uint32_t>(rules.size() - 1));
+    }
+}
+
+std::optional<PatternProblem> IgnoreRules::AddRule(std::string_view line, Reading reading,
+                                                   std::uint32_t base) {
+    if (line.empty() || line.front() == '#') return std::nullopt;
+    std::string_view text = WithoutTrailingSpaces(line);
+    if (text.empty()) return std::nullopt;
+    const bool exception = text.front() == '!';
+    if (exception) text.remove_prefix(1);
+    return Compile(text, exception, reading, base);
+}
+
+std::optional<PatternProblem> IgnoreRules::Compile(std::string_view text, bool exception,
+                                                   Reading reading, std::uint32_t base) {
     Rule rule;
     rule.exception = exception;
-    if (!text.empty() && Pieces::IsSeparator(text.back(), backslash)) rule.folderOnly = true;
-    while (!text.empty() && Pieces::IsSeparator(text.back(), backslash)) text.remove_suffix(1);
-    if (!text.empty() && Pieces::IsSeparator(text.front(), backslash)) rule.anchored = true;
+    rule.base = base;
+    rule.baseDepth = static_cast<std::uint32_t>(bases[base].size());
+    if (!text.empty() && text.back() == '/') {
+        rule.folderOnly = true;
+        text.remove_suffix(1);
+    }
+    if (text.empty()) return PatternProblem::kEmptyPattern;
+    rule.anchored = text.find('/') != std::string_view::npos;
+    if (text.front() == '/') text.remove_prefix(1);
 
-    const Pieces components(text, backslash);
-    if (components.Size() == 0) return PatternProblem::kEmptyPattern;
-    if (components.Size() > 1) rule.anchored = true;
-    rule.globs.resize(components.Size());
-    for (std::size_t k = 0; k < components.Size(); ++k) {
-        if (IsDotName(components[k])) return PatternProblem::kDotName;
-        if (const auto problem = CompileGlob(components[k], rule.globs[k])) return problem;
+    std::string storage;
+    const std::vector<std::string_view> components = PatternComponents(text, storage);
+    rule.globs.resize(components.size());
+    for (std::size_t k = 0; k < components.size(); ++k) {
+        const std::string_view component = components[k];
+        if (component.empty()) return PatternProblem::kEmptyPattern;
+        if (IsDotName(component)) return PatternProblem::kDotName;
+        if (rule.anchored && component.size() >= 2 &&
+            component.find_first_not_of('*') == std::string_view::npos) {
+            rule.globs[k].anyDepth = true;
+            rule.anyDepth = true;
+            continue;
+        }
+        if (const auto problem = CompileGlob(component, reading, rule.globs[k])) return problem;
+    }
+    // "**/name" is "name": it matches at any depth below the list's folder.
+    if (rule.globs.size() == 2 && rule.globs[0].anyDepth && !rule.globs[1].anyDepth) {
+        rule.globs.erase(rule.globs.begin());
+        rule.anchored = false;
+        rule.anyDepth = false;
     }
     rules.push_back(std::move(rule));
     Index(static_cast<std::uint32_t>(rules.size() - 1));
@@ -217,32 +333,40 @@ std::optional<PatternProblem> IgnoreRules::Compile(std::string_view pattern, boo
 void IgnoreRules::Index(std::uint32_t r) {
     const Rule& rule = rules[r];
     if (rule.anchored) {
-        anchoredRules.push_back(r);
+        if (rule.anyDepth) {
+            anyDepthRules.push_back(r);
+            return;
+        }
+        const std::size_t depth = rule.baseDepth + rule.globs.size();
+        if (anchoredByDepth.size() <= depth) anchoredByDepth.resize(depth + 1);
+        anchoredByDepth[depth].push_back(r);
         return;
     }
     // The glob's text is folded already, as the names' bytes are when they are looked up.
     const Glob& glob = rule.globs.front();
     const auto first = static_cast<unsigned char>(glob.text.empty() ? 0 : glob.text.front());
     const auto last = static_cast<unsigned char>(glob.text.empty() ? 0 : glob.text.back());
+    NameCandidate candidate{r, rule.baseDepth, rule.folderOnly, glob};
     switch (glob.form) {
         case Glob::Form::kExact:
         case Glob::Form::kSuffix:
         case Glob::Form::kPrefixSuffix:
-            byLastByte[last].push_back(r);
+            byLastByte[last].push_back(std::move(candidate));
             return;
         case Glob::Form::kPrefix:
-            byFirstByte[first].push_back(r);
+            byFirstByte[first].push_back(std::move(candidate));
             return;
         case Glob::Form::kAny:
         case Glob::Form::kGeneral:
-            byNoByte.push_back(r);
+            byNoByte.push_back(std::move(candidate));
             return;
     }
 }
 
-std::optional<PatternProblem> IgnoreRules::CompileGlob(std::string_view component,
+std::optional<PatternProblem> IgnoreRules::CompileGlob(std::string_view component, Reading reading,
                                                        Glob& glob) const {
     const bool fold = syntax.foldCase;
+    const bool user = reading == Reading::kUser;
     const std::size_t n = component.size();
     auto addLiteral = [&](char c) {
         if (glob.tokens.empty() || glob.tokens.back().type != Token::kLiteral) {
@@ -254,9 +378,18 @@ std::optional<PatternProblem> IgnoreRules::CompileGlob(std::string_view componen
     };
     for (std::size_t i = 0; i < n;) {
         const char c = component[i];
+        if (c == '\\') {
+            if (i + 1 >= n) return PatternProblem::kTrailingBackslash;
+            if (user && IsAsciiAlnum(component[i + 1])) return PatternProblem::kBackslashLetter;
+            addLiteral(component[i + 1]);
+            i += 2;
+            continue;
+        }
         if (c == '*') {
-            if (i + 1 < n && component[i + 1] == '*') return PatternProblem::kDoubleStar;
-            glob.tokens.push_back({Token::kStar, 0, 0});
+            // A run of stars within a name is one star.
+            if (glob.tokens.empty() || glob.tokens.back().type != Token::kStar) {
+                glob.tokens.push_back({Token::kStar, 0, 0});
+            }
             ++i;
             continue;
         }
@@ -271,35 +404,19 @@ std::optional<PatternProblem> IgnoreRules::CompileGlob(std::string_view componen
             continue;
         }
         CharSet set;
-        std::size_t j = i + 1;
-        // "[!]" is the "!" itself: negation needs a member after it.
-        if (j + 1 < n && (component[j] == '!' || component[j] == '^') && component[j + 1] != ']') {
-            set.negated = true;
-            ++j;
+        std::optional<PatternProblem> problem;
+        const std::size_t end = ReadSet(component, i, set, problem);
+        if (problem && *problem == PatternProblem::kUnclosedBracket && user && i + 2 < n &&
+            (component[i + 1] == '!' || component[i + 1] == '^') && component[i + 2] == ']') {
+            // Lists written before sets could be negated take "[!]" for "!".
+            addLiteral(component[i + 1]);
+            i += 3;
+            continue;
         }
-        bool first = true;
-        for (;;) {
-            if (j >= n) return PatternProblem::kUnclosedBracket;
-            if (component[j] == ']' && !first) break;
-            first = false;
-            const Char low = CharAt(component, j);
-            j += low.length;
-            std::uint32_t high = low.value;
-            if (j + 1 < n && component[j] == '-' && component[j + 1] != ']') {
-                const Char end = CharAt(component, j + 1);
-                j += 1 + end.length;
-                high = end.value;
-                if (high < low.value) return PatternProblem::kReversedRange;
-            }
-            for (std::uint32_t v = low.value; v <= high && v < 128; ++v) {
-                const std::uint32_t bit = fold ? FoldedValue(v) : v;
-                set.ascii[bit / 64] |= std::uint64_t{1} << (bit % 64);
-            }
-            if (high >= 128) set.ranges.push_back({low.value < 128 ? 128 : low.value, high});
-        }
+        if (problem && (user || *problem != PatternProblem::kReversedRange)) return problem;
         glob.tokens.push_back({Token::kSet, static_cast<std::uint32_t>(glob.sets.size()), 0});
         glob.sets.push_back(std::move(set));
-        i = j + 1;
+        i = end;
     }
 
     // No name shorter than this can match: a byte for each character the pattern needs.
@@ -326,6 +443,92 @@ std::optional<PatternProblem> IgnoreRules::CompileGlob(std::string_view componen
         glob.prefixLength = t[0].length;
     }
     return std::nullopt;
+}
+
+std::size_t IgnoreRules::ReadSet(std::string_view p, std::size_t at, CharSet& set,
+                                 std::optional<PatternProblem>& problem) const {
+    const bool fold = syntax.foldCase;
+    const std::size_t n = p.size();
+    auto add = [&](std::uint32_t low, std::uint32_t high) {
+        for (std::uint32_t v = low; v <= high && v < 128; ++v) {
+            const std::uint32_t bit = fold ? FoldedValue(v) : v;
+            set.ascii[bit / 64] |= std::uint64_t{1} << (bit % 64);
+        }
+        if (high >= 128) set.ranges.push_back({low < 128 ? 128 : low, high});
+    };
+    std::size_t j = at + 1;
+    if (j < n && (p[j] == '!' || p[j] == '^')) {
+        set.negated = true;
+        ++j;
+    }
+    // The character a "-" after it starts a range from; none after a range or a class.
+    constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    std::uint32_t previous = kNone;
+    // A "]" first of all is a member, not the end.
+    for (bool first = true;; first = false) {
+        if (j >= n) {
+            problem = PatternProblem::kUnclosedBracket;
+            return n;
+        }
+        if (p[j] == ']' && !first) return j + 1;
+        if (p[j] == '\\') {
+            if (++j >= n) {
+                problem = PatternProblem::kUnclosedBracket;
+                return n;
+            }
+            const Char c = CharAt(p, j);
+            add(c.value, c.value);
+            previous = c.value;
+            j += c.length;
+            continue;
+        }
+        if (p[j] == '-' && previous != kNone && j + 1 < n && p[j + 1] != ']') {
+            ++j;
+            if (p[j] == '\\' && ++j >= n) {
+                problem = PatternProblem::kUnclosedBracket;
+                return n;
+            }
+            const Char end = CharAt(p, j);
+            j += end.length;
+            if (end.value < previous) {
+                if (!problem) problem = PatternProblem::kReversedRange;
+            } else {
+                add(previous, end.value);
+            }
+            previous = kNone;
+            continue;
+        }
+        if (p[j] == '[' && j + 1 < n && p[j + 1] == ':') {
+            const std::size_t close = p.find(']', j + 2);
+            if (close == std::string_view::npos) {
+                problem = PatternProblem::kUnclosedBracket;
+                return n;
+            }
+            if (close < j + 3 || p[close - 1] != ':') {
+                // No ":]": the "[" is a member like any other.
+                add('[', '[');
+                previous = '[';
+                ++j;
+                continue;
+            }
+            const std::string_view name = p.substr(j + 2, close - 1 - (j + 2));
+            bool known = false;
+            for (int c = 0; c < 128; ++c) {
+                if (ClassHas(name, c, known)) add(static_cast<std::uint32_t>(c), c);
+                if (!known) {
+                    problem = PatternProblem::kUnknownClass;
+                    return n;
+                }
+            }
+            previous = kNone;
+            j = close + 1;
+            continue;
+        }
+        const Char c = CharAt(p, j);
+        add(c.value, c.value);
+        previous = c.value;
+        j += c.length;
+    }
 }
 
 bool IgnoreRules::Matches(const Glob& glob, std::string_view name) const {
@@ -440,89 +643,145 @@ bool IgnoreRules::Matches(const Glob& glob, std::string_view name) const {
     }
 }
 
-bool IgnoreRules::AppliesFromTop(const Rule& rule, const Pieces& path, PathKind kind) const {
-    const std::size_t n = path.Size();
-    const std::size_t m = rule.globs.size();
-    if (n < m) return false;
-    if (n == m && rule.folderOnly && kind == PathKind::kFile) return false;
-    for (std::size_t k = 0; k < m; ++k) {
-        if (!Matches(rule.globs[k], path[k])) return false;
+bool IgnoreRules::InBase(const Rule& rule, const Pieces& path) const {
+    const std::vector<std::string>& base = bases[rule.base];
+    for (std::size_t k = 0; k < base.size(); ++k) {
+        const std::string_view name = path[k];
+        if (name.size() != base[k].size() ||
+            !SameBytes(name.data(), base[k].data(), name.size(), syntax.foldCase)) {
+            return false;
+        }
     }
     return true;
 }
 
-void IgnoreRules::Consider(const std::vector<std::uint32_t>& candidates, std::string_view name,
-                           bool lastIsFile, int& best) const {
+bool IgnoreRules::MatchesFrom(const Rule& rule, std::size_t g, const Pieces& path, std::size_t k,
+                              std::size_t end) const {
+    for (; g < rule.globs.size(); ++g, ++k) {
+        const Glob& glob = rule.globs[g];
+        if (glob.anyDepth) {
+            // At the end it needs something inside; elsewhere it may stand for no folder.
+            if (g + 1 == rule.globs.size()) return k < end;
+            for (std::size_t from = k; from <= end; ++from) {
+                if (MatchesFrom(rule, g + 1, path, from, end)) return true;
+            }
+            return false;
+        }
+        if (k == end || !Matches(glob, path[k])) return false;
+    }
+    return k == end;
+}
+
+bool IgnoreRules::RuleMatches(const Rule& rule, const Pieces& path, std::size_t depth,
+                              PathKind kind) const {
+    if (depth <= rule.baseDepth) return false;
+    if (rule.folderOnly && kind == PathKind::kFile) return false;
+    if (!rule.anchored) return Matches(rule.globs.front(), path[depth - 1]) && InBase(rule, path);
+    if (!rule.anyDepth && depth - rule.baseDepth != rule.globs.size()) return false;
+    return InBase(rule, path) && MatchesFrom(rule, 0, path, rule.baseDepth, depth);
+}
+
+void IgnoreRules::Consider(const std::vector<NameCandidate>& candidates, std::string_view name,
+                           const Pieces& path, std::size_t depth, bool lastIsFile,
+                           int& best) const {
+    const bool fold = syntax.foldCase;
     for (std::size_t i = candidates.size(); i-- > 0;) {
-        const std::uint32_t r = candidates[i];
+        const NameCandidate& candidate = candidates[i];
+        const std::uint32_t r = candidate.rule;
         if (static_cast<int>(r) <= best) return;
-        const Rule& rule = rules[r];
-        if (lastIsFile && rule.folderOnly) continue;
-        if (Matches(rule.globs.front(), name)) {
+        if ((lastIsFile && candidate.folderOnly) || candidate.baseDepth >= depth) continue;
+        const Glob& glob = candidate.glob;
+        // The two commonest forms, compared here without a call.
+        if (glob.form == Glob::Form::kSuffix || glob.form == Glob::Form::kExact) {
+            const std::size_t length = glob.text.size();
+            if (name.size() < length ||
+                (glob.form == Glob::Form::kExact && name.size() != length) ||
+                !SameBytes(name.data() + name.size() - length, glob.text.data(), length, fold)) {
+                continue;
+            }
+        } else if (!Matches(glob, name)) {
+            continue;
+        }
+        if (candidate.baseDepth == 0 || InBase(rules[r], path)) {
             best = static_cast<int>(r);
             return;
         }
     }
 }
 
-int IgnoreRules::DecidingRule(const Pieces& path, PathKind kind) const {
-    const std::size_t n = path.Size();
+int IgnoreRules::DecidingRule(const Pieces& path, std::size_t depth, PathKind kind,
+                              std::uint64_t alive) const {
     const bool fold = syntax.foldCase;
+    const std::string_view name = path[depth - 1];
+    const bool lastIsFile = kind == PathKind::kFile;
+    const auto first = static_cast<unsigned char>(fold ? Folded(name.front()) : name.front());
+    const auto last = static_cast<unsigned char>(fold ? Folded(name.back()) : name.back());
     int best = -1;
-    for (std::size_t k = 0; k < n; ++k) {
-        const std::string_view name = path[k];
-        // The folders above the last component are folders whatever the kind says.
-        const bool lastIsFile = k + 1 == n && kind == PathKind::kFile;
-        const auto first = static_cast<unsigned char>(fold ? Folded(name.front()) : name.front());
-        const auto last = static_cast<unsigned char>(fold ? Folded(name.back()) : name.back());
-        Consider(byLastByte[last], name, lastIsFile, best);
-        Consider(byFirstByte[first], name, lastIsFile, best);
-        Consider(byNoByte, name, lastIsFile, best);
+    if (!byLastByte[last].empty()) Consider(byLastByte[last], name, path, depth, lastIsFile, best);
+    if (!byFirstByte[first].empty()) {
+        Consider(byFirstByte[first], name, path, depth, lastIsFile, best);
     }
-    for (std::size_t i = anchoredRules.size(); i-- > 0;) {
-        const std::uint32_t r = anchoredRules[i];
-        if (static_cast<int>(r) <= best) break;
-        if (AppliesFromTop(rules[r], path, kind)) return static_cast<int>(r);
-    }
+    if (!byNoByte.empty()) Consider(byNoByte, name, path, depth, lastIsFile, best);
+    if (anchoredByDepth.empty() && anyDepthRules.empty()) return best;
+    auto scan = [&](const std::vector<std::uint32_t>& candidates, std::uint64_t skip) {
+        for (std::size_t i = candidates.size(); i-- > 0;) {
+            const std::uint32_t r = candidates[i];
+            if (static_cast<int>(r) <= best) return;
+            if (i < 64 && ((skip >> i) & 1u) != 0) continue;
+            if (RuleMatches(rules[r], path, depth, kind)) {
+                best = static_cast<int>(r);
+                return;
+            }
+        }
+    };
+    if (depth < anchoredByDepth.size()) scan(anchoredByDepth[depth], 0);
+    scan(anyDepthRules, ~alive);
     return best;
 }
 
 bool IgnoreRules::Ignores(std::string_view path, PathKind kind) const {
     if (rules.empty()) return false;
     const Pieces pieces(path, syntax.backslashSeparates);
-    if (pieces.Size() == 0) return false;
-    const int deciding = DecidingRule(pieces, kind);
-    return deciding >= 0 && !rules[static_cast<std::size_t>(deciding)].exception;
+    const std::size_t n = pieces.Size();
+    // A "**" rule's first component is compared with the same name at every depth: once is
+    // enough.
+    std::uint64_t alive = ~std::uint64_t{0};
+    for (std::size_t i = 0; i < anyDepthRules.size() && i < 64; ++i) {
+        const Rule& rule = rules[anyDepthRules[i]];
+        const Glob& first = rule.globs.front();
+        if (n <= rule.baseDepth || (!first.anyDepth && !Matches(first, pieces[rule.baseDepth])) ||
+            !InBase(rule, pieces)) {
+            alive &= ~(std::uint64_t{1} << i);
+        }
+    }
+    // Each folder on the way down is decided before what is inside it: once one is ignored,
+    // nothing below it comes back.
+    for (std::size_t depth = 1; depth <= n; ++depth) {
+        const int deciding =
+            DecidingRule(pieces, depth, depth < n ? PathKind::kFolder : kind, alive);
+        if (deciding >= 0 && !rules[static_cast<std::size_t>(deciding)].exception) return true;
+    }
+    return false;
+}
+
+bool IgnoreRules::IgnoresByScan(std::string_view path, PathKind kind) const {
+    const Pieces pieces(path, syntax.backslashSeparates);
+    const std::size_t n = pieces.Size();
+    for (std::size_t depth = 1; depth <= n; ++depth) {
+        for (std::size_t r = rules.size(); r-- > 0;) {
+            if (!RuleMatches(rules[r], pieces, depth, depth < n ? PathKind::kFolder : kind)) {
+                continue;
+            }
+            if (!rules[r].exception) return true;
+            break;
+        }
+    }
+    return false;
 }
 
 bool IgnoreRules::IgnoresRename(std::string_view oldPath, std::string_view newPath,
                                 PathKind kind) const {
     return Ignores(oldPath, kind) && Ignores(newPath, kind);
-}
-
-bool IgnoreRules::CouldMatchBelow(const Rule& rule, const Pieces& folder) const {
-    if (!rule.anchored) return true;
-    const std::size_t m = folder.Size();
-    // A shorter rule that matched would apply to the folder itself or a folder above it.
-    if (rule.globs.size() <= m) return false;
-    for (std::size_t k = 0; k < m; ++k) {
-        if (!Matches(rule.globs[k], folder[k])) return false;
-    }
-    return true;
-}
-
-bool IgnoreRules::SkipsFolder(std::string_view folder) const {
-    if (rules.empty()) return false;
-    const Pieces pieces(folder, syntax.backslashSeparates);
-    if (pieces.Size() == 0) return false;
-    const int deciding = DecidingRule(pieces, PathKind::kFolder);
-    if (deciding < 0 || rules[static_cast<std::size_t>(deciding)].exception) return false;
-    // Every path below shares the rules that apply to the folder, the deciding one last; only a
-    // later exception can bring something below back.
-    for (std::size_t r = static_cast<std::size_t>(deciding) + 1; r < rules.size(); ++r) {
-        if (rules[r].exception && CouldMatchBelow(rules[r], pieces)) return false;
-    }
-    return true;
 }
 
 }  // namespace qzx

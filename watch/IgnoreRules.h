@@ -1,21 +1,29 @@
 // Ignore patterns: which changes below the watched folder are left out before they become rows,
 // and which folders need not be watched at all.
 //
-// The syntax, one pattern a line:
-//   *.tmp  ~$*  *.sw?  a name pattern ("*" any run of characters, "?" one character, "[abc]",
-//                      "[a-z]", "[!abc]" or "[^abc]" one of or none of a set), compared with
-//                      each component of the path: the file's name and the folders above it;
-//   build/             a trailing separator: only a folder of that name (anywhere below);
-//   /build/  docs/old/ a separator at the start or inside: a path from the watched folder, one
-//                      name pattern per component;
-//   !keep.tmp          an exception: keeps what earlier lines ignore;
-//   # comment          blank lines and lines starting with "#" say nothing.
-// A rule applies to a path when it matches the path itself or one of the folders above it, so a
-// folder's rule covers everything under it; of the rules that apply, the last line decides.
-// Blanks at either end of a line are dropped; "[ ]" keeps one. There is no escape character
-// ("\" is a separator on Windows): "[*]", "[?]", "[[]", "[#]" and "[!]" stand for the
-// characters themselves ("!" or "^" right after "[" negates only when a member follows). "**" is
-// refused rather than read differently from what a user may expect.
+// The syntax is git's ignore-file syntax, one pattern a line:
+//   *.tmp  ~$*  *.sw?  a pattern without "/" (other than at its end) is compared with the name of
+//                      the path and of every folder above it ("*" any run of characters, "?" one
+//                      character, "[abc]" "[a-z]" "[[:digit:]]" one of a set, "[!abc]" "[^abc]"
+//                      none of it);
+//   build/             a trailing "/": only a folder;
+//   /build  docs/*.md  a "/" at the start or inside: a path from the list's folder, where "*",
+//                      "?" and sets stay within one name;
+//   **/x  a/**  a/**/b "**" between separators: any number of folders, everything inside, or
+//                      zero or more folders between;
+//   !keep.tmp          an exception: keeps what earlier lines ignore, unless a folder above the
+//                      path is ignored (nothing below an ignored folder comes back);
+//   \#x  \!x  \*  "\ "  "\" takes the next character as itself;
+//   # comment          blank lines and lines starting with "#" say nothing; spaces at the end
+//                      of a line are dropped unless escaped, and nothing else is trimmed.
+// Of the lines that match a path, the last decides. On Windows too "/" is the separator in a
+// pattern and "\" escapes; paths are split at either separator there.
+// The differences from git are deliberate: a character is one UTF-8 code point, where git counts
+// bytes; in the user's own lists (not in a tree's .gitignore files, read as git reads them) a
+// line git would silently never match is refused with its reason, "\" before a letter or digit
+// is refused (a list written when "\" separated on Windows must not change its meaning
+// quietly), and "[!]" and "[^]" where no "]" closes them stand for "!" and "^" as lists written
+// before this syntax had them.
 #pragma once
 
 #include <cstddef>
@@ -27,16 +35,17 @@
 #include <vector>
 
 #include "base/PathRules.h"
+#include "watch/PathKind.h"
 
 namespace qzx {
 
-/// How a file system compares names: the case rule and the separators.
+/// How a file system compares names: the case rule and the separators of paths.
 struct IgnoreSyntax {
     /// ASCII letters compare without regard to case. Other characters, non-ASCII letters
     /// included, always compare exactly: "É" and "é" differ even on Windows.
     bool foldCase = false;
-    /// "\" separates components as "/" does. "/" always separates; without this "\" is an
-    /// ordinary character of a name.
+    /// "\" separates the components of a path as "/" does (never in a pattern, where it
+    /// escapes). Without this "\" is an ordinary character of a name.
     bool backslashSeparates = false;
 };
 
@@ -44,16 +53,15 @@ struct IgnoreSyntax {
 /// both separators), Linux' elsewhere (exact case, "/" only).
 inline constexpr IgnoreSyntax kSystemIgnoreSyntax{kPathSeparator == '\\', kPathSeparator == '\\'};
 
-/// What a path names, as far as the caller knows.
-enum class PathKind { kFile, kFolder, kUnknown };
-
 /// Why a pattern cannot be used.
 enum class PatternProblem {
-    kUnclosedBracket,  // a "[" without its "]" in the same component
-    kEmptyPattern,     // nothing to match: only "!", separators or blanks
-    kDoubleStar,       // "**", which this syntax does not have
-    kDotName,          // a "." or ".." component, which never occurs in a watched path
-    kReversedRange,    // "[z-a]": a range whose start comes after its end
+    kUnclosedBracket,    // a "[" without its "]" in the same component
+    kEmptyPattern,       // nothing to match: only "!", separators or blanks
+    kTrailingBackslash,  // a "\" with nothing after it to escape
+    kDotName,            // a "." or ".." component, which never occurs in a watched path
+    kReversedRange,      // "[z-a]": a range whose start comes after its end
+    kUnknownClass,       // "[[:word:]]": no such class
+    kBackslashLetter,    // "\" before a letter or digit, which it would not change
 };
 
 /// A line of a pattern list that cannot be used.
@@ -69,9 +77,9 @@ struct PatternError {
 /// at the start dropped; a last line without its LF counts, an empty text has no lines.
 std::vector<std::string> PatternLines(std::string_view text);
 
-/// A pattern that matches exactly this one name (no separators): "*", "?", "[" and any CR are
-/// put in brackets, and so are a blank at either end and a "!" or "#" at the start; an LF, which
-/// no line can hold, becomes "?".
+/// A pattern that matches exactly this one name (no separators): "*", "?", "[" and "\" are
+/// escaped, and so are spaces at the end and a "!" or "#" at the start; a CR is put in brackets
+/// so that no line ends in one; an LF, which no line can hold, becomes "?".
 std::string LiteralNamePattern(std::string_view name);
 
 /// A compiled pattern list. Build it on one thread, then share it: the const functions may be
@@ -81,34 +89,43 @@ class IgnoreRules {
   public:
     explicit IgnoreRules(IgnoreSyntax syntax = kSystemIgnoreSyntax);
 
-    /// Adds one line of a pattern list: blank and "#" lines add nothing, "!" makes an exception.
-    /// Returns the problem when the line cannot be used, and then adds nothing.
+    /// Adds one line of the user's list: blank and "#" lines add nothing, "!" makes an
+    /// exception. Returns the problem when the line cannot be used, and then adds nothing.
     std::optional<PatternProblem> AddLine(std::string_view line);
     /// Adds a pattern as a command-line option gives it: "!" and "#" are parts of the name here,
-    /// exception says whether it keeps rather than ignores. Blanks at either end are dropped.
+    /// exception says whether it keeps rather than ignores.
     std::optional<PatternProblem> AddPattern(std::string_view pattern, bool exception);
     /// Adds every line, numbered from 1; returns the lines that cannot be used, in order (the
     /// others are added all the same, so the caller decides whether to go on with them).
     std::vector<PatternError> AddLines(const std::vector<std::string>& lines);
+    /// Adds the lines of an ignore file found in the tree, read exactly as git reads it: its
+    /// patterns apply below folder (relative to the watched folder, "" for the top, either
+    /// separator), and a line git would never match adds nothing. Files are added shallow
+    /// first, so that a deeper file's lines win, as later lines do.
+    void AddTreeFile(const std::vector<std::string>& lines, std::string_view folder);
+    /// Adds every rule of other after this list's own, so that they win over them.
+    void Append(const IgnoreRules& other);
 
     /// True when no rule was added: then nothing is ever ignored.
     bool Empty() const { return rules.empty(); }
     std::size_t Size() const { return rules.size(); }
     IgnoreSyntax Syntax() const { return syntax; }
 
-    /// True when the change of path is to be left out. path is relative to the watched folder,
-    /// as a ChangeRecord names it (raw bytes; empty components are skipped); the watched folder
-    /// itself (an empty path) is never ignored. With kind kUnknown a folder-only rule applies to
-    /// the last component as if it were a folder: a deleted "build" is taken for the folder.
+    /// True when the change of path is to be left out: the last line that matches it is no
+    /// exception, or a folder above it is left out. path is relative to the watched folder, as
+    /// a ChangeRecord names it (raw bytes; empty components are skipped); the watched folder
+    /// itself (an empty path) is never ignored. A folder-only rule takes a path of unknown kind
+    /// (a deleted "build" whose kind nobody saw) for a folder.
     bool Ignores(std::string_view path, PathKind kind) const;
     /// True when a rename from oldPath to newPath is to be left out: only when both names are
     /// ignored, since moving a file out of an ignored name, or into one, is a real change.
     bool IgnoresRename(std::string_view oldPath, std::string_view newPath, PathKind kind) const;
     /// True when nothing at or below the folder can ever be kept, so it need not be watched:
-    /// the folder is ignored, and no later exception could match a path below it. An exception
-    /// by name ("!keep.tmp") after the rule that ignores the folder keeps it watched; an
-    /// exception by path keeps it watched when its leading components match the folder's path.
-    bool SkipsFolder(std::string_view folder) const;
+    /// since nothing below an ignored folder comes back, that is the folder being ignored.
+    bool SkipsFolder(std::string_view folder) const { return Ignores(folder, PathKind::kFolder); }
+    /// Ignores decided the obvious way, every rule tried against every folder above the path
+    /// in turn without the indexes: the check that the quick way decides the same.
+    bool IgnoresByScan(std::string_view path, PathKind kind) const;
 
   private:
     // One character class: ASCII members in a bitmap, others as code point ranges.
@@ -129,6 +146,8 @@ class IgnoreRules {
     struct Glob {
         enum class Form : std::uint8_t { kExact, kAny, kSuffix, kPrefix, kPrefixSuffix, kGeneral };
         Form form = Form::kGeneral;
+        // "**" alone between separators: any number of whole components.
+        bool anyDepth = false;
         // Literal bytes, ASCII folded to lower case when the syntax folds; for the prefix and
         // suffix forms the prefix, then the suffix.
         std::string text;
@@ -140,32 +159,66 @@ class IgnoreRules {
     struct Rule {
         bool exception = false;
         bool folderOnly = false;
-        // Compared component by component from the watched folder, rather than with any name.
+        // Compared with the components below the list's folder, rather than with any name.
         bool anchored = false;
+        // Some component is "**", so the rule may match paths of any depth.
+        bool anyDepth = false;
+        // The list's folder: an index in bases, and how many components it has.
+        std::uint32_t base = 0;
+        std::uint32_t baseDepth = 0;
         std::vector<Glob> globs;
     };
+    // A name rule as its index holds it: what the comparison needs, side by side, so that the
+    // few rules a name is compared with are read from one place.
+    struct NameCandidate {
+        std::uint32_t rule;
+        std::uint32_t baseDepth;
+        bool folderOnly;
+        Glob glob;
+    };
     class Pieces;
+    // How a line is read: the user's lists refuse what git would quietly never match.
+    enum class Reading { kUser, kTree };
 
-    std::optional<PatternProblem> Compile(std::string_view pattern, bool exception);
-    std::optional<PatternProblem> CompileGlob(std::string_view component, Glob& glob) const;
+    std::optional<PatternProblem> AddRule(std::string_view line, Reading reading,
+                                          std::uint32_t base);
+    std::optional<PatternProblem> Compile(std::string_view pattern, bool exception, Reading reading,
+                                          std::uint32_t base);
+    std::optional<PatternProblem> CompileGlob(std::string_view component, Reading reading,
+                                              Glob& glob) const;
+    // Reads the set that starts with the "[" at at; returns where it ends. A problem that
+    // stops it (no "]", no such class) leaves the set unusable; a reversed range is left out.
+    std::size_t ReadSet(std::string_view pattern, std::size_t at, CharSet& set,
+                        std::optional<PatternProblem>& problem) const;
     bool Matches(const Glob& glob, std::string_view name) const;
-    bool AppliesFromTop(const Rule& rule, const Pieces& path, PathKind kind) const;
-    bool CouldMatchBelow(const Rule& rule, const Pieces& folder) const;
-    // The index of the last rule that applies, -1 when none does.
-    int DecidingRule(const Pieces& path, PathKind kind) const;
+    bool InBase(const Rule& rule, const Pieces& path) const;
+    bool MatchesFrom(const Rule& rule, std::size_t g, const Pieces& path, std::size_t k,
+                     std::size_t end) const;
+    // Whether the rule matches the first depth components of path, whose last has kind.
+    bool RuleMatches(const Rule& rule, const Pieces& path, std::size_t depth, PathKind kind) const;
+    // The index of the last rule that matches the first depth components, -1 when none does.
+    // alive: bit i clear when anyDepthRules[i] (of the first 64) cannot match this path at any
+    // depth, its first component failing already.
+    int DecidingRule(const Pieces& path, std::size_t depth, PathKind kind,
+                     std::uint64_t alive) const;
 
     // The name rules by the byte a matching name must end or begin with, and the rest, each in
-    // the order of the lines: a name is compared with the few rules that could match it.
+    // the order of the lines: a name is compared with the few rules that could match it. The
+    // anchored rules by the depth they match at, those with "**" apart.
     void Index(std::uint32_t rule);
-    void Consider(const std::vector<std::uint32_t>& candidates, std::string_view name,
-                  bool lastIsFile, int& best) const;
+    void Consider(const std::vector<NameCandidate>& candidates, std::string_view name,
+                  const Pieces& path, std::size_t depth, bool lastIsFile, int& best) const;
 
     IgnoreSyntax syntax;
     std::vector<Rule> rules;
-    std::vector<std::uint32_t> byLastByte[256];
-    std::vector<std::uint32_t> byFirstByte[256];
-    std::vector<std::uint32_t> byNoByte;
-    std::vector<std::uint32_t> anchoredRules;
+    // The folders of the tree's files, as components (folded when the syntax folds); the
+    // first is the top.
+    std::vector<std::vector<std::string>> bases;
+    std::vector<NameCandidate> byLastByte[256];
+    std::vector<NameCandidate> byFirstByte[256];
+    std::vector<NameCandidate> byNoByte;
+    std::vector<std::vector<std::uint32_t>> anchoredByDepth;
+    std::vector<std::uint32_t> anyDepthRules;
 };
 
 }  // namespace qzx

@@ -187,7 +187,7 @@ class InotifyTranslator {
     void DropChild(int parentWd, const std::string& name);
     void DropTree(int wd);
     bool IsWithin(int wd, int ancestorWd) const;
-    void Emit(int action, std::string name);
+    void Emit(int action, std::string name, PathKind kind = PathKind::kUnknown);
     void Flush();
     void Warn(WatchWarning warning, const std::string& path);
     void StartRevisit();

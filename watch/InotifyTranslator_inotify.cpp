@@ -165,10 +165,10 @@ void InotifyTranslator::HandleOne(const InotifyEvent& event) {
         return;
     }
     if (event.mask & (IN_MODIFY | IN_ATTRIB)) {
-        Emit(kActionModified, *dir + std::string(event.name));
+        Emit(kActionModified, *dir + std::string(event.name), KindOf(isDirectory));
         return;
     }
-    Emit(kActionOther, *dir + std::string(event.name));
+    Emit(kActionOther, *dir + std::string(event.name), KindOf(isDirectory));
 }
 
 void InotifyTranslator::Appeared(int wd, const std::string& dir, std::string_view name,
@@ -182,7 +182,7 @@ void InotifyTranslator::Appeared(int wd, const std::string& dir, std::string_vie
         // The set-up walk reported it already, and watches a folder of that name.
         return;
     }
-    Emit(kActionAdded, dir + entry);
+    Emit(kActionAdded, dir + entry, KindOf(isDirectory));
     if (isDirectory && !WatchChild(wd, entry, Walk::Report)) side.unwatchedNew.emplace(wd, entry);
 }
 
@@ -191,7 +191,7 @@ void InotifyTranslator::Disappeared(int wd, const std::string& dir, std::string_
     std::string entry(name);
     auto freshIt = side.fresh.find(wd);
     if (freshIt != side.fresh.end()) freshIt->second.present.erase(entry);
-    Emit(kActionRemoved, dir + entry);
+    Emit(kActionRemoved, dir + entry, KindOf(isDirectory));
     if (isDirectory) DropChild(wd, entry);
 }
 
@@ -207,8 +207,8 @@ void InotifyTranslator::PairMove(const HeldMove& from, const InotifyEvent& to) {
     if (fromFresh != side.fresh.end()) fromFresh->second.present.erase(from.name);
     auto toFresh = side.fresh.find(to.wd);
     if (toFresh != side.fresh.end()) toFresh->second.present.insert(newName);
-    Emit(kActionRenamedOld, from.path);
-    Emit(kActionRenamedNew, *toDir + newName);
+    Emit(kActionRenamedOld, from.path, KindOf(from.isDirectory));
+    Emit(kActionRenamedNew, *toDir + newName, KindOf(from.isDirectory));
     if (!from.isDirectory) return;
     // The kernel keeps a moved folder's watches; only our idea of their paths changes.
     auto oldParent = folders.find(from.wd);
@@ -248,7 +248,7 @@ void InotifyTranslator::ResolveHeldMove() {
     side.heldMove.reset();
     auto freshIt = side.fresh.find(from.wd);
     if (freshIt != side.fresh.end()) freshIt->second.present.erase(from.name);
-    Emit(kActionRemoved, from.path);
+    Emit(kActionRemoved, from.path, KindOf(from.isDirectory));
     // Out of the tree its watches would report changes that are none of ours.
     if (from.isDirectory) DropChild(from.wd, from.name);
 }
@@ -351,7 +351,7 @@ void InotifyTranslator::ListFolder(const PendingList& item, std::size_t& budget)
             // Already reported by its own event: it is neither new nor unwatched.
             if (!freshFolder->present.insert(entry.name).second) continue;
             if (side.setUpAdded.count({item.wd, entry.name}) == 0)
-                Emit(kActionAdded, *dir + entry.name);
+                Emit(kActionAdded, *dir + entry.name, KindOf(entry.isDirectory));
         }
         if (withTimes) ReportSetUpChange(item.wd, *dir, entry, item.since, item.armedAt);
         if (entry.isDirectory) WatchChild(item.wd, entry.name, item.walk, item.since);
@@ -367,13 +367,13 @@ void InotifyTranslator::ReportSetUpChange(int wd, const std::string& dir,
     // the watch cannot be placed; it is left out rather than reported twice or from before.
     auto unseen = [&](FileTime t) { return t != kNoTime && t > since && t < armedAt; };
     if (unseen(entry.born)) {
-        Emit(kActionAdded, dir + entry.name);
+        Emit(kActionAdded, dir + entry.name, KindOf(entry.isDirectory));
         side.setUpAdded.emplace(wd, entry.name);
         return;
     }
     // A folder's own stamp moves with its entries, which are reported for themselves.
     if (entry.isDirectory) return;
-    if (unseen(entry.changed)) Emit(kActionModified, dir + entry.name);
+    if (unseen(entry.changed)) Emit(kActionModified, dir + entry.name, PathKind::kFile);
 }
 
 void InotifyTranslator::OnQueueEmpty() {
@@ -465,8 +465,8 @@ void InotifyTranslator::StartRevisit() {
     Queue({rootWd, Walk::Revisit});
 }
 
-void InotifyTranslator::Emit(int action, std::string name) {
-    batch.push_back(ChangeRecord{action, std::move(name)});
+void InotifyTranslator::Emit(int action, std::string name, PathKind kind) {
+    batch.push_back(ChangeRecord{action, std::move(name), kind});
 }
 
 void InotifyTranslator::Flush() {

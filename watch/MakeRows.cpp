@@ -67,14 +67,13 @@ void SetDetails(EventRow& row, const PendingChange& change, const std::string& f
     row.details += change.Name();
 }
 
-// Paths say nothing of whether they name a folder, and asking the file system here would stall
-// the recording thread, so the kind stays unknown.
+// The kind is the one the source saw; asking the file system here would stall the recording
+// thread, and the path may be gone.
 bool IsIgnored(const PendingChange& change, const IgnoreRules* rules) {
     if (!rules || rules->Empty()) return false;
-    if (change.newHalf) {
-        return rules->IgnoresRename(change.Name(), change.NewName(), PathKind::kUnknown);
-    }
-    return rules->Ignores(change.Name(), PathKind::kUnknown);
+    const PathKind kind = change.record->kind;
+    if (change.newHalf) return rules->IgnoresRename(change.Name(), change.NewName(), kind);
+    return rules->Ignores(change.Name(), kind);
 }
 
 // IDs that run on for ever (no list to clear) start again at 1 rather than overflow.

@@ -84,6 +84,8 @@ bool ReadFlag(const std::string& name, ArgumentsRead& r) {
         r.a.duplicateWindow = false;
     } else if (name == "--catch-up") {
         r.a.catchUp = true;
+    } else if (name == "--gitignore") {
+        r.a.treeIgnoreFiles = true;
     } else {
         return false;
     }
@@ -103,6 +105,13 @@ bool ReadIgnoreOption(const std::string& name, const std::string& value, Argumen
         return true;
     }
     const bool include = name == "--include";
+    if (include && r.a.ignoreOptions.empty()) {
+        error =
+            "--include keeps what an earlier --exclude or --exclude-from pattern leaves out; "
+            "give the pattern to leave out first (to watch only some names, use "
+            "--exclude '*' --include '*/' then --include PATTERN)";
+        return false;
+    }
     if (const auto problem = IgnoreRules().AddPattern(value, include)) {
         error = name + ": bad pattern \"" + value + "\": " + PatternProblemText(*problem);
         return false;
@@ -211,10 +220,15 @@ std::string HelpText() {
            "                   after lost changes, print what a new compare finds\n"
            "                   (\"found\":\"recovery\")\n"
            "  --exclude PATTERN       leave out the changes that PATTERN matches (repeatable)\n"
-           "  --include PATTERN       keep them after all: an exception to what comes before\n"
+           "  --include PATTERN       keep them after all: an exception to an earlier --exclude\n"
+           "                          or --exclude-from, which it needs (not a filter alone)\n"
            "  --exclude-from FILE     read patterns from FILE, UTF-8, one a line (\"!\" starts an\n"
            "                          exception, \"#\" a comment), as the window's ignore list\n"
            "                          writes them\n"
+           "  --gitignore             also follow the tree's own .gitignore files and\n"
+           "                          .git/info/exclude, as git does; the options' patterns\n"
+           "                          win over them. A changed .gitignore acts from the next\n"
+           "                          change\n"
            "  -h, --help       show this text\n"
            "  -V, --version    show the version\n"
            "\n"
@@ -227,14 +241,18 @@ std::string HelpText() {
            "after every change made before the signal is printed and logged (on Windows,\n"
            "every change the system had already reported).\n"
            "\n"
-           "Patterns, applied in the order given, the last one that matches deciding:\n"
-           "  *.tmp  ~$*  *.sw?  a name (*, ?, [abc], [!abc]) matched against the file's name\n"
-           "                     and every folder above it\n"
+           "Patterns are git's ignore-file patterns (gitignore(5)), in the order given, the\n"
+           "last one that matches deciding:\n"
+           "  *.tmp  ~$*  *.sw?  a name (*, ?, [abc], [!abc], [[:digit:]]) matched against the\n"
+           "                     file's name and every folder above it\n"
            "  build/             a folder of that name anywhere, with everything under it\n"
-           "  /build/  docs/old/ a path from FOLDER, one name pattern per component\n"
-           "Letters compare as the system's file names do (exactly on Linux, without case on\n"
-           "Windows, where \\ separates as / does). A rename is printed when either name is kept.\n"
-           "With inotify, excluded folders are not watched at all. For example:\n"
+           "  /build  docs/*.md  a path from FOLDER; * and ? stay within one name\n"
+           "  **/x  a/**  a/**/b any folders before, everything inside, any folders between\n"
+           "  \\#x  \\!x  \\*      \\ takes the next character as itself\n"
+           "Nothing below an excluded folder comes back, so excluded folders are never\n"
+           "watched. Letters compare as the system's file names do (exactly on Linux, without\n"
+           "case on Windows, where paths may use \\ but patterns use /). A rename is printed\n"
+           "when either name is kept. For example:\n"
            "  qzxwatch --exclude .git/ --exclude build/ --exclude '*.tmp' --include keep.tmp .\n"
            "\n"
            "Exit codes:\n"

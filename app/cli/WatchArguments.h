@@ -44,6 +44,9 @@ struct WatchArguments {
     std::string folder;
     /// --exclude, --include and --exclude-from in the order given; the file ones not read yet.
     std::vector<IgnoreOption> ignoreOptions;
+    /// --gitignore: the tree's own .gitignore files and .git/info/exclude count too, below the
+    /// patterns of the options.
+    bool treeIgnoreFiles = false;
     /// The rules they make (BuildIgnoreRules), set by the caller once the files are read; null
     /// for none.
     std::shared_ptr<const IgnoreRules> ignoreRules;

@@ -45,8 +45,12 @@ const char* PatternProblemText(PatternProblem problem) {
             return "\"[\" without its \"]\"";
         case PatternProblem::kEmptyPattern:
             return "nothing to match";
-        case PatternProblem::kDoubleStar:
-            return "\"**\" is not supported (use a name pattern or \"folder/\")";
+        case PatternProblem::kTrailingBackslash:
+            return "\"\\\" at the end, with nothing to escape";
+        case PatternProblem::kUnknownClass:
+            return "no such character class";
+        case PatternProblem::kBackslashLetter:
+            return "\"\\\" only escapes the next character; separate folders with \"/\"";
         case PatternProblem::kDotName:
             return "\".\" and \"..\" never name a watched path";
         case PatternProblem::kReversedRange:

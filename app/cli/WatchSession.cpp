@@ -98,6 +98,8 @@ int RunWatchSession(const WatchArguments& arguments, const std::string& folder,
     recorder.SetDuplicateWindow(arguments.duplicateWindow);
     recorder.SetOptions(arguments.options);
     controller.SetIgnoreRules(arguments.ignoreRules);
+    // Read before the set-up walk, which then never enters a folder they ignore.
+    if (arguments.treeIgnoreFiles) controller.SetTreeIgnoreFiles(io.files, true);
     StatusPrinter status(io.writeErr, io.errIsJournal);
     if (arguments.catchUp) controller.SetCatchUp(io.catchUp);
 

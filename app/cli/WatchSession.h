@@ -9,6 +9,7 @@
 #include "app/cli/WatchArguments.h"
 #include "base/Clock.h"
 #include "base/Gbk.h"
+#include "records/FileSystem.h"
 #include "watch/EventRecorder.h"
 
 namespace qzx::cli {
@@ -35,6 +36,8 @@ struct SessionIo {
     bool errIsJournal = false;
     /// Where --catch-up keeps the snapshots; null when it cannot (no state folder).
     CatchUp* catchUp = nullptr;
+    /// Where --gitignore reads the tree's ignore files; null: it is not honoured.
+    const FileSystem* files = nullptr;
 };
 
 /// Runs until stopped or until watching ends; returns the exit code. Takes over the recorder's

@@ -103,6 +103,7 @@ int main(int argc, char** argv) {
     io.steadyMs = SteadyMs;
     io.gbk = qzx::AppendGbk;
     io.errIsJournal = ErrIsJournal();
+    io.files = &qzx::SystemFileSystem();
     return RunWatchSession(run, AbsoluteFolder(arguments->folder), recorder,
                            &qzx::CreateChangeSource, io);
 }

@@ -1,5 +1,6 @@
 #include "app/qt/IgnoreListDialog.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -10,7 +11,7 @@
 
 namespace qzx {
 
-IgnoreListDialog::IgnoreListDialog(const std::string& title, const std::string& text,
+IgnoreListDialog::IgnoreListDialog(const std::string& title, const std::string& text, bool checked,
                                    QWidget* parent)
     : QDialog(parent) {
     const DialogTemplate& t = IgnoreListTemplate();
@@ -26,6 +27,10 @@ IgnoreListDialog::IgnoreListDialog(const std::string& title, const std::string& 
             editor->setTabChangesFocus(true);
             editor->setPlainText(Q(text));
             w = editor;
+        } else if (c.kind == ControlKind::CheckBox) {
+            box = new QCheckBox(Q(c.caption), this);
+            box->setChecked(checked);
+            w = box;
         } else if (c.kind == ControlKind::DefaultPushButton || c.kind == ControlKind::PushButton) {
             auto* button = new QPushButton(Q(c.caption), this);
             // Enter in the text starts a new line; only a click or Space on the button is OK.
@@ -45,6 +50,8 @@ IgnoreListDialog::IgnoreListDialog(const std::string& title, const std::string& 
     }
     if (editor != nullptr) editor->setFocus();
 }
+
+bool IgnoreListDialog::Checked() const { return box != nullptr && box->isChecked(); }
 
 std::string IgnoreListDialog::Text() const {
     return editor != nullptr ? S(editor->toPlainText()) : std::string();

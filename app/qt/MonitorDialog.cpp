@@ -432,9 +432,10 @@ void MonitorDialog::CopyToClipboard(const std::string& text) {
 }
 
 std::optional<std::string> MonitorDialog::EditText(const std::string& title,
-                                                   const std::string& text) {
-    IgnoreListDialog dialog(title, text, this);
+                                                   const std::string& text, bool& check) {
+    IgnoreListDialog dialog(title, text, check, this);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    check = dialog.Checked();
     return dialog.Text();
 }
 

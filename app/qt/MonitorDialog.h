@@ -87,7 +87,8 @@ class MonitorDialog final : public QDialog, private MainWindowView {
     void Close() override;
     int ShowMenu(const std::vector<RowMenuItem>& items, ScreenPoint at) override;
     void CopyToClipboard(const std::string& text) override;
-    std::optional<std::string> EditText(const std::string& title, const std::string& text) override;
+    std::optional<std::string> EditText(const std::string& title, const std::string& text,
+                                        bool& check) override;
     /// The list's menu key: the selected row, the menu at its first cell.
     void OnListMenuKey();
     /// A mouse event on the ticker or the banner (id), which open their links on a click.

@@ -87,6 +87,7 @@ std::wstring WithLf(const std::wstring& text) {
 struct DialogState {
     std::wstring title;
     std::wstring text;
+    bool check = false;
 };
 
 INT_PTR CALLBACK IgnoreListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -97,6 +98,7 @@ INT_PTR CALLBACK IgnoreListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
             SetWindowTextW(hwnd, state->title.c_str());
             HWND edit = GetDlgItem(hwnd, kIdIgnoreText);
             SetWindowTextW(edit, WithCrLf(state->text).c_str());
+            CheckDlgButton(hwnd, kIdFollowTreeFiles, state->check ? BST_CHECKED : BST_UNCHECKED);
             // The caret at the end, nothing selected: the first key a user types must not
             // replace the whole list.
             SetFocus(edit);
@@ -113,6 +115,7 @@ INT_PTR CALLBACK IgnoreListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
                 const int n = GetWindowTextW(edit, text.data(), static_cast<int>(text.size()));
                 text.resize(static_cast<std::size_t>(n > 0 ? n : 0));
                 state->text = WithLf(text);
+                state->check = IsDlgButtonChecked(hwnd, kIdFollowTreeFiles) == BST_CHECKED;
                 EndDialog(hwnd, IDOK);
                 return TRUE;
             }
@@ -167,13 +170,15 @@ std::vector<WORD> DialogTemplateBytes(const DialogTemplate& d) {
 }
 
 std::optional<std::string> RunIgnoreListDialog(HINSTANCE instance, HWND owner,
-                                               const std::string& title, const std::string& text) {
+                                               const std::string& title, const std::string& text,
+                                               bool& check) {
     const std::vector<WORD> bytes = DialogTemplateBytes(IgnoreListTemplate());
-    DialogState state{Widen(title), Widen(text)};
+    DialogState state{Widen(title), Widen(text), check};
     const INT_PTR result =
         DialogBoxIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner,
                                 IgnoreListProc, reinterpret_cast<LPARAM>(&state));
     if (result != IDOK) return std::nullopt;
+    check = state.check;
     return Narrow(state.text);
 }
 

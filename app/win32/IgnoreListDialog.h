@@ -17,9 +17,11 @@ namespace qzx {
 std::vector<WORD> DialogTemplateBytes(const DialogTemplate& dialog);
 
 /// Shows the dialog modally over owner, titled title and holding text (lines joined by "\n",
-/// UTF-8): the edited text after OK, its lines joined by "\n" again; nothing after Cancel or
-/// when the dialog cannot be made.
+/// UTF-8) and its check box ticked as check says: the edited text after OK, its lines joined by
+/// "\n" again, with check as the box was left; nothing after Cancel or when the dialog cannot be
+/// made, check untouched.
 std::optional<std::string> RunIgnoreListDialog(HINSTANCE instance, HWND owner,
-                                               const std::string& title, const std::string& text);
+                                               const std::string& title, const std::string& text,
+                                               bool& check);
 
 }  // namespace qzx

@@ -565,8 +565,8 @@ void Win32MainWindow::CopyToClipboard(const std::string& text) {
 }
 
 std::optional<std::string> Win32MainWindow::EditText(const std::string& title,
-                                                     const std::string& text) {
-    return RunIgnoreListDialog(instance, window, title, text);
+                                                     const std::string& text, bool& check) {
+    return RunIgnoreListDialog(instance, window, title, text, check);
 }
 
 }  // namespace qzx

@@ -56,7 +56,8 @@ class Win32MainWindow final : public MainWindowView {
     void Close() override;
     int ShowMenu(const std::vector<RowMenuItem>& items, ScreenPoint at) override;
     void CopyToClipboard(const std::string& text) override;
-    std::optional<std::string> EditText(const std::string& title, const std::string& text) override;
+    std::optional<std::string> EditText(const std::string& title, const std::string& text,
+                                        bool& check) override;
 
   private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -40,8 +40,8 @@ TEST(IgnoreListEdit, FirstBadLineIsNamed) {
         const char* message;
     } cases[] = {
         {"!", "第 1 行“!”无法使用：没有要匹配的名称。"},
-        {"ok\n**/node_modules",
-         "第 2 行“**/node_modules”无法使用：不支持 “**”；要忽略任何位置的文件夹，请写成 “名称/”。"},
+        {"ok\ndocs\\old",
+         "第 2 行“docs\\old”无法使用：“\\” 只用来转义下一个字符；文件夹之间请用 “/” 分隔。"},
         {"./build/", "第 1 行“./build/”无法使用：路径中不能有 “.” 或 “..”。"},
         {"[z-a]", "第 1 行“[z-a]”无法使用：“[ ]” 中范围的起点大于终点。"},
     };

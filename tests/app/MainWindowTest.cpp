@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 
+#include "app/IgnoreListEdit.h"
 #include "app/MainWindow.h"
 #include "app/Texts.h"
 #include "app/WindowLayout.h"
@@ -477,6 +478,23 @@ TEST_F(MainWindow, IgnoreItemsAndTheDialogSaveAndApplyTheList) {
     window.Poll();
     EXPECT_EQ(list.Size(), 4u) << "f.txt is kept again";
     EXPECT_EQ(controller.Status().ignoredChanges, 3u);
+
+    // The box for the tree's .gitignore files is kept in the file as a comment, shown as the
+    // box and never as a line of the list, and a window started later opens with it ticked.
+    view.editAnswers = {std::string("# mine\n*.c")};
+    view.checkAnswers = {true};
+    window.OnEditIgnoreList();
+    EXPECT_EQ(view.editChecks.back(), false);
+    EXPECT_EQ(settings.files[ignoreFile.path],
+              std::string(kFollowTreeFilesLine) + "\n# mine\n*.c\n");
+    test::FakeWindowView later;
+    qzx::MainWindow restarted{
+        Deps().Exports(files, CopyUtf8).IgnoreFile(settings, ignoreFile).Build(), later};
+    restarted.OnInit(636, 455);
+    EXPECT_EQ(restarted.IgnoreLines(), (std::vector<std::string>{"# mine", "*.c"}));
+    restarted.OnEditIgnoreList();
+    EXPECT_EQ(later.editTexts, std::vector<std::string>{"# mine\n*.c"});
+    EXPECT_EQ(later.editChecks, std::vector<bool>{true});
 }
 
 // The list's file at start-up: its usable lines apply and its faults are said once the window

@@ -14,8 +14,10 @@
 #include "app/MonitorController.h"
 #include "app/StatusTexts.h"
 #include "app/Texts.h"
+#include "records/FileSystem.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/FakePrompts.h"
+#include "tests/support/InotifyWatches_linux.h"
 #include "watch/InotifySource.h"
 
 namespace qzx {
@@ -92,6 +94,60 @@ TEST_F(MonitorControllerWatch, NothingIsMissedOnceMonitoringShows) {
         if (missed > 3) break;  // the verdict is in; no need to wait out every round
     }
     EXPECT_EQ(missed, 0);
+}
+
+bool Eventually(const std::function<bool()>& done) {
+    for (int i = 0; i < 1000; ++i) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+void Write(const std::string& path, const std::string& text) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << path;
+    ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ::close(fd);
+}
+
+// The README's example, and the tree's own ignore files on request: a folder they ignore is never
+// watched, not even by the set-up walk, and a changed .gitignore acts from the next change.
+TEST_F(MonitorControllerWatch, IgnoredFoldersAreNeverWatched) {
+    fs::remove_all(root);
+    for (const char* folder : {"src", ".git/info", "build/out", "web/node_modules/pkg/lib"}) {
+        fs::create_directories(root + "/" + folder);
+    }
+    auto rowFor = [&](const std::string& name) {
+        return [this, path = root + "/" + name] { return HasRowFor(path); };
+    };
+    auto rules = std::make_shared<IgnoreRules>();
+    ASSERT_TRUE(rules->AddLines({".git/", "build/", "*.tmp", "!keep.tmp"}).empty());
+    controller.SetIgnoreRules(rules);
+    ASSERT_TRUE(controller.StartMonitor(root));
+    ASSERT_TRUE(PollUntil([&] { return controller.State() == MonitorState::Monitoring; }));
+    EXPECT_EQ(InotifyWatches(), 6) << "the top, src, web and the three of node_modules";
+    controller.StopMonitor();
+
+    Write(root + "/.gitignore", "node_modules/\n");
+    Write(root + "/.git/info/exclude", "*.log\n");
+    controller.SetIgnoreRules(nullptr);
+    controller.SetTreeIgnoreFiles(&SystemFileSystem(), true);
+    ASSERT_TRUE(controller.StartMonitor(root));
+    ASSERT_TRUE(PollUntil([&] { return controller.State() == MonitorState::Monitoring; }));
+    EXPECT_EQ(InotifyWatches(), 7) << "node_modules and what it holds are not watched";
+    Write(root + "/a.log", "x");
+    Write(root + "/src/a.txt", "x");
+    ASSERT_TRUE(PollUntil(rowFor("src/a.txt")));
+    EXPECT_FALSE(HasRowFor(root + "/a.log"));
+
+    Write(root + "/.gitignore", "");
+    ASSERT_TRUE(PollUntil(rowFor(".gitignore"))) << "its own change is a change";
+    EXPECT_TRUE(Eventually([] { return InotifyWatches() == 10; }));
+    Write(root + "/web/node_modules/pkg/lib/new.js", "x");
+    EXPECT_TRUE(PollUntil(rowFor("web/node_modules/pkg/lib/new.js")));
+    controller.StopMonitor();
+    controller.SetTreeIgnoreFiles(nullptr);
 }
 
 }  // namespace

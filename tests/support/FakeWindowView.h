@@ -51,6 +51,9 @@ class FakeWindowView final : public MainWindowView {
     /// used up).
     std::vector<std::string> editTexts;
     std::deque<std::optional<std::string>> editAnswers;
+    // The check box as each dialog was shown, and as the next ones are left after OK.
+    std::vector<bool> editChecks;
+    std::deque<bool> checkAnswers;
     /// What happened in order, for rules about order ("colour:1019", "text:1019", ...).
     std::vector<std::string> trace;
 
@@ -134,11 +137,17 @@ class FakeWindowView final : public MainWindowView {
         return choice;
     }
     void CopyToClipboard(const std::string& text) override { clipboard.push_back(text); }
-    std::optional<std::string> EditText(const std::string&, const std::string& text) override {
+    std::optional<std::string> EditText(const std::string&, const std::string& text,
+                                        bool& check) override {
         editTexts.push_back(text);
+        editChecks.push_back(check);
         if (editAnswers.empty()) return std::nullopt;
         std::optional<std::string> answer = editAnswers.front();
         editAnswers.pop_front();
+        if (answer && !checkAnswers.empty()) {
+            check = checkAnswers.front();
+            checkAnswers.pop_front();
+        }
         return answer;
     }
 };

@@ -1,6 +1,7 @@
 // The ignore patterns as tables of pattern lists and paths, under both systems' rules.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -121,7 +122,8 @@ TEST(IgnoreRules, TrailingSeparatorMeansAFolder) {
             {"build/", "src/build/deep/x.o", kFile, true},
             {"build/", "builder/x.o", kFile, false},
             {"build/", "src/build", kFile, false},
-            {"build//", "build/x", kFile, true},
+            {"build/**", "build/x/y", kFile, true},
+            {"build/**", "build", kFolder, false},
         },
         kLinux);
 }
@@ -156,14 +158,21 @@ TEST(IgnoreRules, LaterLinesWin) {
             {"*.tmp\n!keep.tmp", "other.tmp", kFile, true},
             {"!keep.tmp\n*.tmp", "keep.tmp", kFile, true},
             {"*.tmp\n!keep.tmp\nsub/", "sub/keep.tmp", kFile, true},
-            {"build/\n!build/keep.txt", "build/keep.txt", kFile, false},
+            // Nothing below an ignored folder comes back.
+            {"build/\n!build/keep.txt", "build/keep.txt", kFile, true},
             {"build/\n!build/keep.txt", "build/other.txt", kFile, true},
             {"build/\n!build/keep.txt", "build", kFolder, true},
-            // An exception by folder keeps everything under it.
-            {"*.log\n!important/", "important/a.log", kFile, false},
+            // An exception for a folder keeps the folder, not what a rule says of its files.
+            {"*.log\n!important/", "important/a.log", kFile, true},
+            {"important/\n!important/", "important/a.log", kFile, false},
             {"*.log\n!important/", "other/a.log", kFile, true},
             {"# all temporary files\n\n*.tmp\n   \n", "a.tmp", kFile, true},
-            {"  *.tmp  \t", "a.tmp", kFile, true},
+            // Only spaces at the end go, unless escaped.
+            {"*.tmp  ", "a.tmp", kFile, true},
+            {"  *.tmp", "a.tmp", kFile, false},
+            {"*.tmp\t", "a.tmp", kFile, false},
+            {"a\\ ", "a ", kFile, true},
+            {"a\\  ", "a ", kFile, true},
             {"! keep.tmp", "keep.tmp", kFile, false},
         },
         kLinux);
@@ -195,24 +204,25 @@ TEST(IgnoreRules, CaseFollowsTheSystem) {
 }
 
 TEST(IgnoreRules, SeparatorsFollowTheSystem) {
+    // On Windows too "/" separates in a pattern and "\" escapes; a path may use either.
     Check(
         {
             {"sub/", "sub\\a.txt", kFile, true},
-            {"docs\\old\\", "docs\\old\\a.md", kFile, true},
-            {"docs\\old\\", "docs/old/a.md", kFile, true},
             {"docs/old/", "docs\\old\\a.md", kFile, true},
-            {"\\build\\", "build\\x.o", kFile, true},
-            {"\\build\\", "src\\build\\x.o", kFile, false},
+            {"docs/old/", "docs/old/a.md", kFile, true},
+            {"/build/", "build\\x.o", kFile, true},
+            {"/build/", "src\\build\\x.o", kFile, false},
             {"*.tmp", "a\\b.tmp", kFile, true},
+            {"\\*.tmp", "*.TMP", kFile, true},
+            {"\\*.tmp", "a.tmp", kFile, false},
         },
         kWindows);
-    // On Linux "\" is part of a name.
+    // On Linux "\" is part of a name, written "\\".
     Check(
         {
             {"a/", "a\\b", kFile, false},
-            {"a\\b", "a\\b", kFile, true},
+            {"a\\\\b", "a\\b", kFile, true},
             {"*.tmp", "a\\b.tmp", kFile, true},
-            {"docs\\old\\", "docs/old/a.md", kFile, false},
         },
         kLinux);
 }
@@ -269,12 +279,15 @@ TEST(IgnoreRules, RenameIsKeptWhenEitherNameIsKept) {
 TEST(IgnoreRules, BadLinesAreReportedWithTheirNumbers) {
     IgnoreRules rules(kLinux);
     const auto errors = rules.AddLines(PatternLines(
-        "*.tmp\n*.[ch\n\n!\n/\n**/x\n./a\n[z-a]\n# [ not a pattern\nx/../y\n[]\n[!]]\nkeep/\n"));
+        "*.tmp\n*.[ch\n\n!\n/\nx\\\n./a\n[z-a]\n# [ not a pattern\nx/../y\n[]\n[!]]\nkeep/\n"
+        "docs\\old\n[[:word:]]\na//b\n"));
     const std::vector<std::pair<int, PatternProblem>> expected = {
-        {2, PatternProblem::kUnclosedBracket}, {4, PatternProblem::kEmptyPattern},
-        {5, PatternProblem::kEmptyPattern},    {6, PatternProblem::kDoubleStar},
-        {7, PatternProblem::kDotName},         {8, PatternProblem::kReversedRange},
-        {10, PatternProblem::kDotName},        {11, PatternProblem::kUnclosedBracket},
+        {2, PatternProblem::kUnclosedBracket},  {4, PatternProblem::kEmptyPattern},
+        {5, PatternProblem::kEmptyPattern},     {6, PatternProblem::kTrailingBackslash},
+        {7, PatternProblem::kDotName},          {8, PatternProblem::kReversedRange},
+        {10, PatternProblem::kDotName},         {11, PatternProblem::kUnclosedBracket},
+        {14, PatternProblem::kBackslashLetter}, {15, PatternProblem::kUnknownClass},
+        {16, PatternProblem::kEmptyPattern},
     };
     ASSERT_EQ(errors.size(), expected.size());
     for (std::size_t i = 0; i < errors.size(); ++i) {
@@ -282,9 +295,10 @@ TEST(IgnoreRules, BadLinesAreReportedWithTheirNumbers) {
         EXPECT_EQ(errors[i].problem, expected[i].second) << i;
     }
     EXPECT_EQ(errors[0].text, "*.[ch");
-    // The good lines are there all the same, in order; "[!]]" is "!" then "]".
+    // The good lines are there all the same, in order; "[!]]" is one character but "]".
     EXPECT_EQ(rules.Size(), 3u);
-    EXPECT_TRUE(rules.Ignores("!]", kFile));
+    EXPECT_TRUE(rules.Ignores("x", kFile));
+    EXPECT_FALSE(rules.Ignores("]", kFile));
     EXPECT_TRUE(rules.Ignores("keep/a", kFile));
     // A single bad pattern adds nothing.
     IgnoreRules one(kLinux);
@@ -347,21 +361,18 @@ TEST(IgnoreRules, FolderIsSkippedOnlyWhenNothingBelowCanBeKept) {
         {"node_modules/", "web/node_modules/pkg", true},
         {"*.tmp", "x.tmp", true},
         {".git/", ".git", true},
-        {"build/\n!build/keep.txt", "build", false},
-        // The exception names build/ at the top only.
-        {"build/\n!build/keep.txt", "src/build", true},
-        {"build/\n!*.keep", "build", false},
-        {"!*.keep\nbuild/", "build", true},
+        // No exception reaches below an ignored folder, so none keeps it watched.
+        {"build/\n!build/keep.txt", "build", true},
+        {"build/\n!*.keep", "build", true},
         {"build/\n!build/", "build", false},
-        {"build/\n!src/", "build", false},
-        {"/a/\n!/a/b/c", "a", false},
-        {"/a/\n!/a/b/c", "a/b", false},
-        {"/a/\n!/a/b/c", "a/x", true},
-        {"/a/*/\n!/a/b/keep", "a/c", true},
-        {"/a/*/\n!/a/b/keep", "a/b", false},
-        {"/a/\n!/*/b/c", "a", false},
-        {"!x\n/a/", "a", true},
-        {"*.tmp\n!keep.tmp", "x.tmp", false},
+        {"build/\n!build/", "build/sub", false},
+        {"/a/\n!/a/b/c", "a/b", true},
+        {"/a/*/\n!/a/b/", "a/c", true},
+        {"/a/*/\n!/a/b/", "a/b", false},
+        {"a/**\n!a/b/", "a", false},
+        {"a/**\n!a/b/", "a/b", false},
+        {"a/**\n!a/b/", "a/c", true},
+        {"*.tmp\n!keep.tmp", "x.tmp", true},
     };
     for (const SkipCase& c : cases) {
         EXPECT_EQ(Rules(c.patterns, kLinux).SkipsFolder(c.folder), c.skipped)
@@ -405,6 +416,64 @@ TEST(IgnoreRules, SkippedFoldersHoldNothingKept) {
                         EXPECT_TRUE(rules.Ignores(below, kFile)) << list << " / " << below;
                     }
                 }
+            }
+        }
+    }
+}
+
+// A tree's files apply below their folders, a deeper one winning, and the user's list (added
+// after them) wins over all; a line git would never match adds nothing there, where the user's
+// list refuses it.
+TEST(IgnoreRules, TreeFilesApplyBelowTheirFoldersAndTheUsersListWins) {
+    IgnoreRules tree(kLinux);
+    tree.AddTreeFile({"*.log", "/top.txt", "[unclosed", "x\\"}, "");
+    tree.AddTreeFile({"!keep.log", "/local/", "*.tmp"}, "sub");
+    IgnoreRules user(kLinux);
+    ASSERT_TRUE(user.AddLines({"!sub/x.tmp"}).empty());
+    IgnoreRules all(kLinux);
+    all.Append(tree);
+    all.Append(user);
+    const MatchCase cases[] = {
+        {"", "a.log", kFile, true},        {"", "sub/keep.log", kFile, false},
+        {"", "keep.log", kFile, true},     {"", "top.txt", kFile, true},
+        {"", "sub/top.txt", kFile, false}, {"", "sub/local", kFolder, true},
+        {"", "local", kFolder, false},     {"", "sub/a.tmp", kFile, true},
+        {"", "a.tmp", kFile, false},       {"", "sub/x.tmp", kFile, false},
+        {"", "[unclosed", kFile, false},
+    };
+    for (const MatchCase& c : cases) {
+        EXPECT_EQ(all.Ignores(c.path, c.kind), c.ignored) << c.path;
+        EXPECT_EQ(all.IgnoresByScan(c.path, c.kind), c.ignored) << c.path;
+    }
+    EXPECT_EQ(all.Size(), 6u);
+}
+
+// The indexes decide as the obvious scan does, on lists made of the syntax's pieces under
+// Windows' rules (folded case, both separators in paths), where git cannot be asked.
+TEST(IgnoreRules, QuickWayDecidesAsTheScanUnderWindowsRules) {
+    const char* pieces[] = {"a",  "B",     "ab",   "*.TMP", "x?",   "[a-c]*",
+                            "**", "Build", "[!a]", "*b",    "\\#h", "[[:upper:]]*"};
+    const char* names[] = {"a", "b", "A", "Ab", "x.tmp", "X1", "build", "#h", "c"};
+    std::mt19937 random(7);
+    for (int list = 0; list < 200; ++list) {
+        IgnoreRules rules(kWindows);
+        for (int line = 0; line < 5; ++line) {
+            std::string text = random() % 4 == 0 ? "!" : "";
+            if (random() % 3 == 0) text += "/";
+            for (unsigned k = 0, n = 1 + random() % 3; k < n; ++k) {
+                text += (k > 0 ? "/" : "") + std::string(pieces[random() % std::size(pieces)]);
+            }
+            if (random() % 3 == 0) text += "/";
+            rules.AddLine(text);
+        }
+        for (int p = 0; p < 50; ++p) {
+            std::string path;
+            for (unsigned k = 0, n = 1 + random() % 4; k < n; ++k) {
+                path += (k > 0 ? (random() % 2 ? "\\" : "/") : "") +
+                        std::string(names[random() % std::size(names)]);
+            }
+            for (PathKind kind : {kFile, kFolder, kUnknown}) {
+                ASSERT_EQ(rules.Ignores(path, kind), rules.IgnoresByScan(path, kind)) << path;
             }
         }
     }

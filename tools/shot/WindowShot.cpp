@@ -74,7 +74,8 @@ QPixmap MenuPicture(qzx::MonitorDialog& window) {
     qzx::IgnoreListDialog dialog("忽略列表",
                                  "# 编辑器和下载的临时文件\n*.tmp\n~$*\n*.sw?\n*.crdownload\n"
                                  "# 构建和版本库\nbuild/\n.git/\nnode_modules/\n/docs/old/\n"
-                                 "!keep.tmp");
+                                 "!keep.tmp",
+                                 false);
     dialog.show();
     QApplication::processEvents();
     const QPixmap dialogShot = dialog.grab();

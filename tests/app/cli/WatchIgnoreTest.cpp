@@ -54,9 +54,13 @@ TEST(WatchIgnore, MistakesNameWhereAndWhy) {
     std::string error;
     EXPECT_FALSE(Parse({"--exclude", "a[b", "d"}, error));
     EXPECT_EQ(error, "--exclude: bad pattern \"a[b\": \"[\" without its \"]\"");
-    EXPECT_FALSE(Parse({"--include=**", "d"}, error));
-    EXPECT_EQ(error.rfind("--include: bad pattern \"**\": \"**\" is not supported", 0), 0u)
+    // Alone it would say nothing and do nothing, so it says what it is for.
+    EXPECT_FALSE(Parse({"--include=keep.tmp", "d"}, error));
+    EXPECT_EQ(error.rfind("--include keeps what an earlier --exclude or --exclude-from", 0), 0u)
         << error;
+    EXPECT_TRUE(Parse({"--exclude=*.tmp", "--include=keep.tmp", "d"}, error)) << error;
+    EXPECT_FALSE(Parse({"--exclude", "docs\\old", "d"}, error));
+    EXPECT_NE(error.find("separate folders with \"/\""), std::string::npos) << error;
     EXPECT_FALSE(Parse({"--exclude", "/", "d"}, error));
     EXPECT_NE(error.find("nothing to match"), std::string::npos) << error;
     EXPECT_FALSE(Parse({"--exclude-from=", "d"}, error));
@@ -74,16 +78,17 @@ TEST(WatchIgnore, MistakesNameWhereAndWhy) {
     files.failReads = true;
     EXPECT_FALSE(BuildIgnoreRules(fromFile, files, error));
     EXPECT_EQ(error, "--exclude-from: cannot read " + kList);
-    for (PatternProblem p :
-         {PatternProblem::kUnclosedBracket, PatternProblem::kEmptyPattern,
-          PatternProblem::kDoubleStar, PatternProblem::kDotName, PatternProblem::kReversedRange}) {
+    for (PatternProblem p : {PatternProblem::kUnclosedBracket, PatternProblem::kEmptyPattern,
+                             PatternProblem::kTrailingBackslash, PatternProblem::kDotName,
+                             PatternProblem::kReversedRange, PatternProblem::kUnknownClass,
+                             PatternProblem::kBackslashLetter}) {
         EXPECT_STRNE(PatternProblemText(p), "");
     }
 }
 
 TEST(WatchIgnore, HelpGivesTheOptionsAndTheRules) {
     for (const char* word : {"--exclude PATTERN", "--include PATTERN", "--exclude-from FILE",
-                             "build/", "*.tmp", "/build/"}) {
+                             "build/", "*.tmp", "**/x", "--gitignore"}) {
         EXPECT_NE(HelpText().find(word), std::string::npos) << word;
     }
 }
