@@ -82,7 +82,7 @@ in_root apt-get install -y -q --no-install-recommends "/tmp/$(basename "$deb")" 
 # The instance with the README's override for the daily log, enabled as an admin enables it.
 mkdir -p "$root/srv/watched" "$root/etc/systemd/system/$unit.d"
 printf '%s\n' '[Service]' 'ExecStart=' \
-  'ExecStart=/usr/bin/qzxwatch --json --log /var/log/qzxwatch/%i %f' \
+  'ExecStart=/usr/bin/qzxwatch --json --catch-up --log /var/log/qzxwatch/%i %f' \
   'LogsDirectory=qzxwatch/%i' >"$root/etc/systemd/system/$unit.d/override.conf"
 in_root systemctl enable "$unit" >>"$work/apt.log" 2>&1 || fail "systemctl enable $unit"
 if [[ "$journald_burst" != default ]]; then

@@ -19,7 +19,7 @@ failed=0
 expect() {  # key=value line the unit must hold
   if grep -qxF -- "$1" "$unit"; then echo "ok: $1"; else echo "missing: $1" >&2; failed=1; fi
 }
-expect "ExecStart=$prefix/bin/qzxwatch --json %f"
+expect "ExecStart=$prefix/bin/qzxwatch --json --catch-up %f"
 expect 'Restart=on-failure'
 expect 'RestartPreventExitStatus=1 2'
 expect 'StandardOutput=journal'
@@ -84,7 +84,7 @@ security "" "$instance"
 # The override that README.md shows for keeping the daily log.
 mkdir -p "$root/etc/systemd/system/$instance.d"
 printf '%s\n' '[Service]' 'ExecStart=' \
-  "ExecStart=$prefix/bin/qzxwatch --json --log /var/log/qzxwatch/%i %f" \
+  "ExecStart=$prefix/bin/qzxwatch --json --catch-up --log /var/log/qzxwatch/%i %f" \
   'LogsDirectory=qzxwatch/%i' >"$root/etc/systemd/system/$instance.d/override.conf"
 verify " with the --log override"
 security " with the --log override" "$instance"
