@@ -20,6 +20,7 @@
 #include <sys/statfs.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -27,6 +28,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -285,7 +287,20 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
     }
     int RefusalError() const override { return refusalError; }
 
+    void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules) override {
+        std::lock_guard<std::mutex> lock(rulesMutex);
+        ignoreRules = std::move(rules);
+        rulesChanged = true;
+    }
+
   private:
+    // The thread takes a new list between reads; the lock is held for a pointer's copy only.
+    void TakeIgnoreRules(FanotifyTranslator& translator) {
+        if (!rulesChanged.exchange(false)) return;
+        std::lock_guard<std::mutex> lock(rulesMutex);
+        translator.SetIgnoreRules(ignoreRules);
+    }
+
     void Wake() override {
         std::uint64_t one = 1;
         // The eventfd counter cannot overflow from one write; the result needs no check.
@@ -427,6 +442,8 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
         FanotifyTranslator translator(access, sink, options.processes ? &processes : nullptr,
                                       group.features);
         translator.Begin(group.rootPath, group.rootKey);
+        rulesChanged = true;
+        TakeIgnoreRules(translator);
         std::unique_ptr<char[]> buffer(new char[kReadBufferSize]);
         std::vector<FanotifyEvent> events;
         using Clock = RenameWait::Clock;
@@ -466,6 +483,7 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
             if (static_cast<std::size_t>(length) >= kShortRead) BoundQueue(events);
             const Clock::time_point now = Clock::now();
             const std::size_t reportedBefore = translator.Reported();
+            TakeIgnoreRules(translator);
             const bool goesOn = translator.HandleEvents(events, now);
             // The process handles have told who each process was; they must not pile up.
             CloseDescriptors(events);
@@ -538,6 +556,9 @@ class FanotifySourceImpl final : public ThreadedChangeSource<FanotifySource> {
     Group group;
     UniqueFd wakeFd;
     int refusalError = 0;
+    std::mutex rulesMutex;
+    std::shared_ptr<const IgnoreRules> ignoreRules;  // guarded by rulesMutex
+    std::atomic<bool> rulesChanged{false};
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -105,6 +106,12 @@ class FanotifyTranslator {
                (processes && processes->WaitsForEmptyQueue());
     }
 
+    /// The ignore patterns (null: none): a tree moved in is listed without entering the folders
+    /// they skip. Filtering the records stays the recorder's job.
+    void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules) {
+        ignoreRules = std::move(rules);
+    }
+
     /// Folders of the tree whose handles are known, the watched folder included.
     std::size_t KnownFolders() const { return nodes.size(); }
     /// Handles known to lie outside the tree.
@@ -194,6 +201,7 @@ class FanotifyTranslator {
     ChangeSink& sink;
     ProcessCache* processes;
     FanotifyFeatures features;
+    std::shared_ptr<const IgnoreRules> ignoreRules;
     std::string root;  // absolute, with "/" at its end
     std::string rootHandle;
     // The watched folder's parent, whose deletions tell of the watched folder's own.

@@ -385,7 +385,10 @@ void FanotifyTranslator::ListMovedIn(const std::string& path,
             std::string child = folder + "/" + entryName;
             Emit(kActionAdded, child, process, KindOf(isDirectory));
             kept.listed.insert(child);
-            if (isDirectory) pending.push_back(std::move(child));
+            // Nothing below a skipped folder can be kept: it need not be read at all.
+            if (isDirectory && !(ignoreRules && ignoreRules->SkipsFolder(child))) {
+                pending.push_back(std::move(child));
+            }
         }
     }
 }

@@ -18,6 +18,7 @@
 #include "tests/watch/FanotifyTestSupport.h"
 #include "watch/EngineTexts.h"
 #include "watch/FanotifySource.h"
+#include "watch/IgnoreRules.h"
 
 namespace qzx {
 namespace {
@@ -180,6 +181,25 @@ TEST_F(FanotifySourceTest, MovesInAndOutOfTheTree) {
                 ::testing::UnorderedElementsAre("1 t/a.txt", "1 t/s", "1 t/s/u", "1 t/s/u/c.txt"));
     EXPECT_THAT(std::vector<std::string>(texts.begin() + 7, texts.end()),
                 ElementsAre("1 t/s/u/d.txt", "1 gone/deep/before.txt", "2 gone", "1 marker"));
+}
+
+// A tree moved in is listed without entering the folders the patterns skip: what lies below
+// them is neither read nor reported, whatever it holds.
+TEST_F(FanotifySourceTest, MovedInTreeSkipsIgnoredFolders) {
+    fs::create_directories(Out("t/node_modules/pkg"));
+    Touch(Out("t/node_modules/pkg/index.js"));
+    Touch(Out("t/keep.txt"));
+    auto rules = std::make_shared<IgnoreRules>();
+    ASSERT_FALSE(rules->AddLine("node_modules/"));
+    source = CreateFanotifySource();
+    source->SetIgnoreRules(rules);
+    ASSERT_TRUE(source->Start(dir + "/", sink)) << source->Refusal();
+    ASSERT_EQ(::rename(Out("t").c_str(), At("t").c_str()), 0);
+    Touch(At("marker"));
+    ASSERT_TRUE(sink.Has(1, "marker"));
+    EXPECT_THAT(sink.Snapshot().texts,
+                ::testing::UnorderedElementsAre("1 t", "1 t/keep.txt", "1 t/node_modules",
+                                                "1 marker"));
 }
 
 // Folders elsewhere whose changes the kernel was told to drop: a move out of one still comes,
