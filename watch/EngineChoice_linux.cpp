@@ -21,6 +21,7 @@ class ChoosingSource final : public ChangeSource {
         std::unique_ptr<FanotifySource> fanotify = makeFanotify ? makeFanotify() : nullptr;
         std::string reason;
         if (fanotify) {
+            fanotify->SetIgnoreRules(ignoreRules);
             if (fanotify->Start(folder, sink)) {
                 status = fanotify->Engine();
                 running = std::move(fanotify);
