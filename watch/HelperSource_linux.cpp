@@ -44,6 +44,12 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
         Stop();
         folder = folderPath;
         while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        // A folder this user cannot open is refused here, as every source refuses it: neither
+        // the helper nor the fallback could watch it, and the user is told at once.
+        if (folder.empty() ||
+            !UniqueFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)).Valid()) {
+            return false;
+        }
         {
             std::lock_guard<std::mutex> lock(mutex);
             engine = EngineStatus{ChangeEngine::Fanotify, true, kHelperEngine, ""};
