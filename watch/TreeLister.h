@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "watch/IgnoreRules.h"
 #include "watch/TreeSnapshot.h"
@@ -31,6 +32,18 @@ struct TreeListing {
 /// platform layer.
 TreeListing ListTree(const std::string& folder, const IgnoreRules* rules,
                      const std::atomic<bool>& cancel);
+
+/// The platform's part of a listing: the entries of one folder (its path relative to the watched
+/// folder, "" for the watched folder itself) with their attributes, in any order; false when it
+/// cannot be listed.
+using FolderLister =
+    std::function<bool(const std::string& relative, std::vector<SnapshotEntry>& out)>;
+
+/// The walk every platform's ListTree shares: depth first in tree order (a folder's entries
+/// right after it, each folder's in byte order of their paths), the folders rules skip left out
+/// with all they hold. startedAt is the platform's precise clock, read before the walk.
+TreeListing WalkTree(const IgnoreRules* rules, char separator, StampNs startedAt,
+                     const FolderLister& listFolder, const std::atomic<bool>& cancel);
 
 /// The seam through which the core lists a tree, so that tests can hand it a made-up one.
 using TreeListerFn = std::function<TreeListing(const std::string& folder, const IgnoreRules* rules,

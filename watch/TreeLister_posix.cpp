@@ -5,7 +5,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -33,100 +32,53 @@ StampNs ClockNow() {
     return static_cast<StampNs>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-class Lister {
-  public:
-    Lister(std::string r, const IgnoreRules* i, const std::atomic<bool>& c)
-        : root(std::move(r)), rules(i), cancel(c) {}
-
-    // The entries of one folder (relative path, "" for the watched one) in byte order of their
-    // names, with their attributes; false when it cannot be opened.
-    bool ListOne(const std::string& relative, std::vector<SnapshotEntry>& out) {
-        const int fd =
-            ::open((root + relative).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) return false;
-        UniqueDir dir(::fdopendir(fd));
-        if (!dir) {
-            ::close(fd);
-            return false;
-        }
-        const std::string prefix = relative.empty() ? relative : relative + '/';
-        while (dirent* found = ::readdir(dir.get())) {
-            const char* name = found->d_name;
-            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
-            SnapshotEntry entry;
-            entry.path = prefix + name;
-            entry.fileId = found->d_ino;
-            entry.kind = found->d_type == DT_DIR   ? EntryKind::kFolder
-                         : found->d_type == DT_REG ? EntryKind::kFile
-                                                   : EntryKind::kOther;
-            struct statx info;
-            if (::statx(::dirfd(dir.get()), name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
-                        STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_CTIME, &info) == 0) {
-                if (info.stx_mask & STATX_TYPE) {
-                    entry.kind = S_ISDIR(info.stx_mode)   ? EntryKind::kFolder
-                                 : S_ISREG(info.stx_mode) ? EntryKind::kFile
-                                                          : EntryKind::kOther;
-                }
-                if (entry.kind != EntryKind::kFolder) entry.size = info.stx_size;
-                if (info.stx_mask & STATX_MTIME) entry.modified = StampOf(info.stx_mtime);
-                if (info.stx_mask & STATX_CTIME) entry.changed = StampOf(info.stx_ctime);
-            }
-            if (entry.kind == EntryKind::kFolder && rules && rules->SkipsFolder(entry.path)) {
-                continue;
-            }
-            out.push_back(std::move(entry));
-        }
-        std::sort(out.begin(), out.end(),
-                  [](const SnapshotEntry& a, const SnapshotEntry& b) { return a.path < b.path; });
-        return true;
+// The entries of one folder with their attributes; false when it cannot be opened. A link is
+// not followed: its own entry is all the tree holds of it.
+bool ListFolder(const std::string& path, const std::string& relative,
+                std::vector<SnapshotEntry>& out) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    UniqueDir dir(::fdopendir(fd));
+    if (!dir) {
+        ::close(fd);
+        return false;
     }
-
-    // Depth first, a folder's entries right after it; a folder's listing is closed before its
-    // subfolders are opened, so the depth of the tree costs no descriptors.
-    bool Descend(SnapshotEntry& folder, TreeListing& listing) {
-        std::vector<SnapshotEntry> entries;
-        folder.listed = ListOne(folder.path, entries);
-        if (!folder.listed) ++listing.unlistedFolders;
-        if (!encoder.Add(folder)) return false;
-        for (SnapshotEntry& entry : entries) {
-            if (cancel.load(std::memory_order_relaxed)) return false;
-            if (entry.kind != EntryKind::kFolder) {
-                if (!encoder.Add(entry)) return false;
-                continue;
+    const std::string prefix = relative.empty() ? relative : relative + '/';
+    while (dirent* found = ::readdir(dir.get())) {
+        const char* name = found->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+        SnapshotEntry entry;
+        entry.path = prefix + name;
+        entry.fileId = found->d_ino;
+        entry.kind = found->d_type == DT_DIR   ? EntryKind::kFolder
+                     : found->d_type == DT_REG ? EntryKind::kFile
+                                               : EntryKind::kOther;
+        struct statx info;
+        if (::statx(::dirfd(dir.get()), name, AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
+                    STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_CTIME, &info) == 0) {
+            if (info.stx_mask & STATX_TYPE) {
+                entry.kind = S_ISDIR(info.stx_mode)   ? EntryKind::kFolder
+                             : S_ISREG(info.stx_mode) ? EntryKind::kFile
+                                                      : EntryKind::kOther;
             }
-            if (!Descend(entry, listing)) return false;
+            if (entry.kind != EntryKind::kFolder) entry.size = info.stx_size;
+            if (info.stx_mask & STATX_MTIME) entry.modified = StampOf(info.stx_mtime);
+            if (info.stx_mask & STATX_CTIME) entry.changed = StampOf(info.stx_ctime);
         }
-        return true;
+        out.push_back(std::move(entry));
     }
-
-    TreeEncoder encoder{'/'};
-
-  private:
-    std::string root;
-    const IgnoreRules* rules;
-    const std::atomic<bool>& cancel;
-};
+    return true;
+}
 
 }  // namespace
 
 TreeListing ListTree(const std::string& folder, const IgnoreRules* rules,
                      const std::atomic<bool>& cancel) {
-    TreeListing listing;
-    listing.startedAt = ClockNow();
-    Lister lister(folder, rules, cancel);
-    std::vector<SnapshotEntry> entries;
-    if (!lister.ListOne("", entries)) return listing;
-    for (SnapshotEntry& entry : entries) {
-        if (cancel.load(std::memory_order_relaxed)) return listing;
-        if (entry.kind != EntryKind::kFolder) {
-            if (!lister.encoder.Add(entry)) return listing;
-            continue;
-        }
-        if (!lister.Descend(entry, listing)) return listing;
-    }
-    listing.tree = lister.encoder.Take();
-    listing.complete = true;
-    return listing;
+    const FolderLister listFolder = [&folder](const std::string& relative,
+                                              std::vector<SnapshotEntry>& out) {
+        return ListFolder(folder + relative, relative, out);
+    };
+    return WalkTree(rules, '/', ClockNow(), listFolder, cancel);
 }
 
 }  // namespace qzx

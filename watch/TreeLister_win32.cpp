@@ -3,7 +3,6 @@
 // size and times in the listing itself, so no entry is opened.
 #include <windows.h>
 
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -32,105 +31,65 @@ StampNs ClockNow() {
     return StampOf(t);
 }
 
-class Lister {
-  public:
-    Lister(std::string r, const IgnoreRules* i, const std::atomic<bool>& c)
-        : root(std::move(r)), rules(i), cancel(c) {}
-
-    bool ListOne(const std::string& relative, std::vector<SnapshotEntry>& out) {
-        UniqueHandle dir(::CreateFileW(
-            Widen(root + relative).c_str(), FILE_LIST_DIRECTORY,
-            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (!dir.Valid()) return false;
-        const std::string prefix = relative.empty() ? relative : relative + '\\';
-        // DWORD-aligned, as the call requires.
-        std::vector<DWORD> buffer(16384);
-        for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;;
-             kind = FileIdBothDirectoryInfo) {
-            if (!::GetFileInformationByHandleEx(dir.Get(), kind, buffer.data(),
-                                                static_cast<DWORD>(buffer.size() * 4))) {
-                if (::GetLastError() == ERROR_NO_MORE_FILES) break;
-                return false;
-            }
-            const auto* at = reinterpret_cast<const unsigned char*>(buffer.data());
-            for (;;) {
-                const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
-                Add(prefix, *info, out);
-                if (info->NextEntryOffset == 0) break;
-                at += info->NextEntryOffset;
-            }
-        }
-        std::sort(out.begin(), out.end(),
-                  [](const SnapshotEntry& a, const SnapshotEntry& b) { return a.path < b.path; });
-        return true;
+void AddEntry(const std::string& prefix, const FILE_ID_BOTH_DIR_INFO& info,
+              std::vector<SnapshotEntry>& out) {
+    const std::wstring_view name(info.FileName, info.FileNameLength / sizeof(wchar_t));
+    if (name == L"." || name == L"..") return;
+    SnapshotEntry entry;
+    entry.path = prefix + Narrow(name);
+    entry.fileId = static_cast<std::uint64_t>(info.FileId.QuadPart);
+    // A junction or a link is not followed: its own entry is all the tree holds of it.
+    const DWORD attributes = info.FileAttributes;
+    entry.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryKind::kOther
+                 : (attributes & FILE_ATTRIBUTE_DIRECTORY)   ? EntryKind::kFolder
+                                                             : EntryKind::kFile;
+    if (entry.kind != EntryKind::kFolder) {
+        entry.size = static_cast<std::uint64_t>(info.EndOfFile.QuadPart);
     }
+    entry.modified = StampOf(info.LastWriteTime);
+    entry.changed = StampOf(info.ChangeTime);
+    out.push_back(std::move(entry));
+}
 
-    bool Descend(SnapshotEntry& folder, TreeListing& listing) {
-        std::vector<SnapshotEntry> entries;
-        folder.listed = ListOne(folder.path, entries);
-        if (!folder.listed) ++listing.unlistedFolders;
-        if (!encoder.Add(folder)) return false;
-        for (SnapshotEntry& entry : entries) {
-            if (cancel.load(std::memory_order_relaxed)) return false;
-            if (entry.kind != EntryKind::kFolder) {
-                if (!encoder.Add(entry)) return false;
-                continue;
-            }
-            if (!Descend(entry, listing)) return false;
+// The entries of one folder with their attributes, from the listing alone; false when it
+// cannot be opened.
+bool ListFolder(const std::string& path, const std::string& relative,
+                std::vector<SnapshotEntry>& out) {
+    UniqueHandle dir(::CreateFileW(
+        Widen(path).c_str(), FILE_LIST_DIRECTORY,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!dir.Valid()) return false;
+    const std::string prefix = relative.empty() ? relative : relative + '\\';
+    // DWORD-aligned, as the call requires.
+    std::vector<DWORD> buffer(16384);
+    for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;;
+         kind = FileIdBothDirectoryInfo) {
+        if (!::GetFileInformationByHandleEx(dir.Get(), kind, buffer.data(),
+                                            static_cast<DWORD>(buffer.size() * 4))) {
+            if (::GetLastError() == ERROR_NO_MORE_FILES) break;
+            return false;
         }
-        return true;
-    }
-
-    TreeEncoder encoder{'\\'};
-
-  private:
-    void Add(const std::string& prefix, const FILE_ID_BOTH_DIR_INFO& info,
-             std::vector<SnapshotEntry>& out) {
-        const std::wstring_view name(info.FileName, info.FileNameLength / sizeof(wchar_t));
-        if (name == L"." || name == L"..") return;
-        SnapshotEntry entry;
-        entry.path = prefix + Narrow(name);
-        entry.fileId = static_cast<std::uint64_t>(info.FileId.QuadPart);
-        // A junction or a link is not followed: its own entry is all the tree holds of it.
-        const DWORD attributes = info.FileAttributes;
-        entry.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryKind::kOther
-                     : (attributes & FILE_ATTRIBUTE_DIRECTORY)   ? EntryKind::kFolder
-                                                                 : EntryKind::kFile;
-        if (entry.kind != EntryKind::kFolder) {
-            entry.size = static_cast<std::uint64_t>(info.EndOfFile.QuadPart);
+        const auto* at = reinterpret_cast<const unsigned char*>(buffer.data());
+        for (;;) {
+            const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            AddEntry(prefix, *info, out);
+            if (info->NextEntryOffset == 0) break;
+            at += info->NextEntryOffset;
         }
-        entry.modified = StampOf(info.LastWriteTime);
-        entry.changed = StampOf(info.ChangeTime);
-        if (entry.kind == EntryKind::kFolder && rules && rules->SkipsFolder(entry.path)) return;
-        out.push_back(std::move(entry));
     }
-
-    std::string root;
-    const IgnoreRules* rules;
-    const std::atomic<bool>& cancel;
-};
+    return true;
+}
 
 }  // namespace
 
 TreeListing ListTree(const std::string& folder, const IgnoreRules* rules,
                      const std::atomic<bool>& cancel) {
-    TreeListing listing;
-    listing.startedAt = ClockNow();
-    Lister lister(folder, rules, cancel);
-    std::vector<SnapshotEntry> entries;
-    if (!lister.ListOne("", entries)) return listing;
-    for (SnapshotEntry& entry : entries) {
-        if (cancel.load(std::memory_order_relaxed)) return listing;
-        if (entry.kind != EntryKind::kFolder) {
-            if (!lister.encoder.Add(entry)) return listing;
-            continue;
-        }
-        if (!lister.Descend(entry, listing)) return listing;
-    }
-    listing.tree = lister.encoder.Take();
-    listing.complete = true;
-    return listing;
+    const FolderLister listFolder = [&folder](const std::string& relative,
+                                              std::vector<SnapshotEntry>& out) {
+        return ListFolder(folder + relative, relative, out);
+    };
+    return WalkTree(rules, '\\', ClockNow(), listFolder, cancel);
 }
 
 }  // namespace qzx
