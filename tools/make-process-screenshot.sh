@@ -28,17 +28,8 @@ cleanup() {
 }
 trap cleanup EXIT
 useradd -m -s /bin/sh "$user"
-install -D -m 0755 "$build/app/helper/qzxfile-helper" "$target"
-install -m 0644 "$policy" /usr/share/polkit-1/actions/org.qzxfile.helper.policy
-if ! dbus-send --system --dest=org.freedesktop.DBus --print-reply / \
-  org.freedesktop.DBus.GetId >/dev/null 2>&1; then
-  mkdir -p /run/dbus
-  rm -f /run/dbus/pid /run/dbus/system_bus_socket
-  started+=("$(dbus-daemon --system --fork --print-pid)")
-  own_bus=1
-fi
-/usr/lib/polkit-1/polkitd --no-debug >/dev/null 2>&1 &
-started+=($!)
+source "$top/tools/polkit-session.sh"
+qzx_polkit_start "$build" "$target" "$policy"
 printf 'polkit.addRule(function(action, subject) {\n  if (action.id == "org.qzxfile.helper" && subject.user == "%s") return polkit.Result.YES;\n});\n' \
   "$user" >/etc/polkit-1/rules.d/50-qzx-shot.rules
 sleep 3

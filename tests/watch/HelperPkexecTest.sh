@@ -31,18 +31,8 @@ cleanup() {
 }
 trap cleanup EXIT
 id "$user" >/dev/null 2>&1 || { useradd -M -s /bin/sh "$user"; made_user=1; }
-install -D -m 0755 "$build/app/helper/qzxfile-helper" "$target"
-install -m 0644 "$policy" /usr/share/polkit-1/actions/org.qzxfile.helper.policy
-# A bus of its own unless one answers; what a stopped one left behind would stop the start.
-if ! dbus-send --system --dest=org.freedesktop.DBus --print-reply / \
-  org.freedesktop.DBus.GetId >/dev/null 2>&1; then
-  mkdir -p /run/dbus
-  rm -f /run/dbus/pid /run/dbus/system_bus_socket
-  started+=("$(dbus-daemon --system --fork --print-pid)")
-  own_bus=1
-fi
-/usr/lib/polkit-1/polkitd --no-debug >/dev/null 2>&1 &
-started+=($!)
+source "$(dirname "$0")/../../tools/polkit-session.sh"
+qzx_polkit_start "$build" "$target" "$policy"
 rule() {
   printf 'polkit.addRule(function(action, subject) {\n  if (action.id == "org.qzxfile.helper" && subject.user == "%s") return polkit.Result.%s;\n});\n' \
     "$user" "$1" >/etc/polkit-1/rules.d/50-qzx-pkexec-test.rules
