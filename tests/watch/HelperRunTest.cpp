@@ -213,7 +213,7 @@ TEST_F(HelperRunTest, WindowSourceNamesFallsBackAndEnds) {
         ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ready == 1; }));
         const int pid = test::TouchOnce("create", dir + "/named");
         ASSERT_TRUE(sink.Has(1, "named"));
-        const ChangeRecord& r = sink.Snapshot().batches.back().back();
+        const ChangeRecord r = sink.Snapshot().batches.back().back();
         ASSERT_TRUE(r.process);
         EXPECT_EQ(r.process->pid, pid);
         EXPECT_EQ(r.process->name, "qzxtouch");
