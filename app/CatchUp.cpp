@@ -75,24 +75,41 @@ CatchUp::~CatchUp() {
 }
 
 void CatchUp::Begin(const std::string& folder, std::shared_ptr<const IgnoreRules> rules,
-                    ChangeQueue& q) {
+                    ChangeQueue& q, bool catchUp) {
+    std::unique_ptr<GatheredTree> stale;
     std::lock_guard<std::mutex> lock(mutex);
     if (!worker.joinable()) return;
     ++run;
     queue = &q;
     runFolder = folder;
     runRules = rules;
+    runSaves = catchUp;
+    stale = std::move(offered);
     status = CatchUpStatus{};
     status.active = true;
-    status.comparing = true;
+    status.comparing = catchUp;
     statusChanged = true;
     sourceReady = false;
     hasView = false;
     noted.clear();
     noteCount = 0;
     notedTooMany = false;
-    jobs.push_back({JobKind::Begin, run, folder, std::move(rules)});
+    jobs.push_back({JobKind::Begin, run, folder, std::move(rules), catchUp});
     wake.notify_all();
+}
+
+SetUpListingTaker CatchUp::ListingTaker() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return [this, forRun = run](std::unique_ptr<GatheredTree> listing) {
+        Offer(forRun, std::move(listing));
+    };
+}
+
+void CatchUp::Offer(int forRun, std::unique_ptr<GatheredTree> listing) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (forRun != run) return;
+    offered.swap(listing);
+    offeredRun = forRun;
 }
 
 void CatchUp::Note(const ChangeBatch& batch) {
@@ -127,7 +144,9 @@ void CatchUp::SourceReady() {
 }
 
 void CatchUp::End(bool save) {
+    std::unique_ptr<GatheredTree> untaken;
     std::lock_guard<std::mutex> lock(mutex);
+    untaken = std::move(offered);
     if (!status.active) return;
     const int ended = run;
     ++run;
@@ -138,7 +157,7 @@ void CatchUp::End(bool save) {
     for (auto it = jobs.begin(); it != jobs.end();) {
         it = it->run == ended && it->kind != JobKind::Save ? jobs.erase(it) : it + 1;
     }
-    if (save) jobs.push_back({JobKind::Save, run, runFolder, runRules});
+    if (save && runSaves) jobs.push_back({JobKind::Save, run, runFolder, runRules});
     wake.notify_all();
 }
 
@@ -197,6 +216,13 @@ void CatchUp::Run() {
     }
 }
 
+void CatchUp::ForgetNotedBefore(std::size_t from) {
+    for (auto it = noted.begin(); it != noted.end();) {
+        it = it->second <= from ? noted.erase(it) : std::next(it);
+    }
+    notedTooMany = false;
+}
+
 bool CatchUp::Known(std::string_view path) const {
     if (notedTooMany) return true;
     // A record names a path and with it everything below: a folder's rename or deletion.
@@ -253,12 +279,66 @@ std::size_t CatchUp::LeaveOutKnown(ChangeBatch& records) const {
 }
 
 void CatchUp::DoBegin(const Job& job) {
-    const std::string path = SnapshotFileFor(snapshotFolder, job.folder);
+    LoadedSnapshot saved;
+    if (job.catchUp) ReadSaved(job.folder, saved);
+    {
+        // The set-up walk of the source goes first: the listing never delays "监控中..".
+        std::unique_lock<std::mutex> lock(mutex);
+        wake.wait(lock, [&] { return sourceReady || job.run != run || quitting; });
+        if (job.run != run) return;
+    }
+    std::unique_ptr<GatheredTree> gathered;
+    std::size_t listingFrom = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (offeredRun == job.run) gathered = std::move(offered);
+        // The set-up walk began at Start, before any record: every path noted may have been
+        // listed before its change. A listing of its own begins now.
+        listingFrom = gathered ? 0 : noteCount;
+    }
+    TreeListing listing = gathered ? gathered->Take(job.rules.get(), kPathSeparator, cancel)
+                                   : lister(job.folder, job.rules.get(), cancel);
+    gathered.reset();
+    // Outside the lock: the status and the recording thread never wait for a compare.
+    TreeDifference found;
+    if (job.catchUp && listing.complete && saved.problem == SnapshotProblem::kNone) {
+        found = CompareTrees(saved.tree, listing.tree);
+        MarkFound(found.changes, kFoundCatchUp);
+    }
+    saved.tree = EncodedTree{};
+
+    std::unique_lock<std::mutex> lock(mutex);
+    if (job.run != run) return;
+    status.comparing = false;
+    if (job.catchUp) status.problem = saved.problem;
+    statusChanged = true;
+    if (!listing.complete) {
+        status.listingFailed = true;
+        return;
+    }
+    if (job.catchUp && saved.problem == SnapshotProblem::kNone) {
+        // Records of this run already name what changed since Start; the rest changed before.
+        status.found = LeaveOutKnown(found.changes);
+        status.compared = true;
+        status.since = saved.header.savedAt;
+    }
+    view = std::move(listing.tree);
+    hasView = true;
+    ForgetNotedBefore(listingFrom);
+    lock.unlock();
+    HandOn(job.run, found.changes);
+}
+
+void CatchUp::ReadSaved(const std::string& folder, LoadedSnapshot& saved) {
+    if (snapshotFolder.empty()) {
+        saved.problem = SnapshotProblem::kUnreadable;
+        return;
+    }
+    const std::string path = SnapshotFileFor(snapshotFolder, folder);
     std::string bytes;
     const ReadResult read = files.ReadWholeFile(path, kMaxSnapshotFileBytes, bytes);
-    LoadedSnapshot saved;
     if (read == ReadResult::kRead) {
-        saved = ParseSnapshotFile(bytes, job.folder);
+        saved = ParseSnapshotFile(bytes, folder);
     } else {
         saved.problem = read == ReadResult::kMissing    ? SnapshotProblem::kMissing
                         : read == ReadResult::kTooLarge ? SnapshotProblem::kTooLarge
@@ -269,43 +349,6 @@ void CatchUp::DoBegin(const Job& job) {
         !bytes.empty()) {
         files.ReplaceFile(path + ".bad", bytes);
     }
-    bytes = std::string();
-    {
-        // The set-up walk of the source goes first: the listing never delays "监控中..".
-        std::unique_lock<std::mutex> lock(mutex);
-        wake.wait(lock, [&] { return sourceReady || job.run != run || quitting; });
-        if (job.run != run) return;
-    }
-    TreeListing listing = lister(job.folder, job.rules.get(), cancel);
-    // Outside the lock: the status and the recording thread never wait for a compare.
-    TreeDifference found;
-    if (listing.complete && saved.problem == SnapshotProblem::kNone) {
-        found = CompareTrees(saved.tree, listing.tree);
-        MarkFound(found.changes, kFoundCatchUp);
-    }
-    saved.tree = EncodedTree{};
-
-    std::unique_lock<std::mutex> lock(mutex);
-    if (job.run != run) return;
-    status.comparing = false;
-    status.problem = saved.problem;
-    statusChanged = true;
-    if (!listing.complete) {
-        status.listingFailed = true;
-        return;
-    }
-    if (saved.problem == SnapshotProblem::kNone) {
-        // Records of this run already name what changed since Start; the rest changed before.
-        status.found = LeaveOutKnown(found.changes);
-        status.compared = true;
-        status.since = saved.header.savedAt;
-    }
-    view = std::move(listing.tree);
-    hasView = true;
-    noted.clear();
-    notedTooMany = false;
-    lock.unlock();
-    HandOn(job.run, found.changes);
 }
 
 void CatchUp::DoRecover(const Job& job) {
@@ -340,10 +383,7 @@ void CatchUp::DoRecover(const Job& job) {
     statusChanged = true;
     view = std::move(listing.tree);
     // Paths named while the listing ran may have been listed before their change.
-    for (auto it = noted.begin(); it != noted.end();) {
-        it = it->second <= listingFrom ? noted.erase(it) : std::next(it);
-    }
-    notedTooMany = false;
+    ForgetNotedBefore(listingFrom);
     lock.unlock();
     HandOn(job.run, found.changes);
 }
@@ -352,8 +392,9 @@ void CatchUp::DoSave(const Job& job) {
     if (job.folder.empty()) return;
     TreeListing listing = lister(job.folder, job.rules.get(), cancel);
     bool failed = !listing.complete;
-    bool saveFailed = false;
-    if (!failed) {
+    // No state folder: nowhere to keep it (never the current folder).
+    bool saveFailed = snapshotFolder.empty();
+    if (!failed && !saveFailed) {
         SnapshotHeader header;
         header.folder = job.folder;
         header.takenAt = listing.startedAt;

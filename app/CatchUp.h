@@ -5,7 +5,9 @@
 // How it works. One worker thread of its own does every listing, compare and save, one job
 // after another, so the GUI thread only ever hands over a job and reads the outcome:
 // - Begin (at Start): reads the folder's snapshot file, lists the tree, and hands what differs
-//   to the run's queue as records marked kFoundCatchUp; the listing becomes the view.
+//   to the run's queue as records marked kFoundCatchUp; the listing becomes the view. The
+//   listing is the source's own set-up walk where it shares one (inotify's), so that the tree is
+//   walked once. With catch-up off, only the view is made: recovery is for every run.
 // - Recover (after an overflow): lists the tree again and compares it with the view; what
 //   differs, less the paths that recorded changes already named (Note), is handed on marked
 //   kFoundRecovered, and the new listing becomes the view.
@@ -30,6 +32,7 @@
 #include "base/Clock.h"
 #include "records/FileSystem.h"
 #include "watch/ChangeQueue.h"
+#include "watch/ChangeSource.h"
 #include "watch/IgnoreRules.h"
 #include "watch/TreeLister.h"
 #include "watch/TreeSnapshot.h"
@@ -70,10 +73,14 @@ class CatchUp {
     CatchUp(const CatchUp&) = delete;
     CatchUp& operator=(const CatchUp&) = delete;
 
-    /// A run starts on folder: the compare with the saved snapshot, its records into queue.
-    /// GUI thread; returns at once.
+    /// A run starts on folder: the compare with the saved snapshot (with catchUp; without it,
+    /// neither compare nor save, only the view for recovery), its records into queue. GUI
+    /// thread; returns at once.
     void Begin(const std::string& folder, std::shared_ptr<const IgnoreRules> rules,
-               ChangeQueue& queue);
+               ChangeQueue& queue, bool catchUp = true);
+    /// For the run just begun: what the source's set-up walk listed, so that the tree is not
+    /// listed again (ChangeSource::ShareSetUpListing). A listing of an earlier run is dropped.
+    SetUpListingTaker ListingTaker();
     /// The recorded records of the run, so that the recovery leaves their paths to them. Any
     /// thread (the recording one).
     void Note(const ChangeBatch& batch);
@@ -108,13 +115,19 @@ class CatchUp {
         int run;
         std::string folder;
         std::shared_ptr<const IgnoreRules> rules;
+        bool catchUp = true;
     };
 
     void Run();
     void DoBegin(const Job& job);
+    // The folder's snapshot file, read and checked; a damaged one is set aside.
+    void ReadSaved(const std::string& folder, LoadedSnapshot& saved);
     void DoRecover(const Job& job);
     void DoSave(const Job& job);
     bool Known(std::string_view path) const;
+    // Forgets the paths noted before a listing began (number from): the listing shows them.
+    void ForgetNotedBefore(std::size_t from);
+    void Offer(int forRun, std::unique_ptr<GatheredTree> listing);
     // Hands records of the run jobRun to the queue, without the mutex held while it waits.
     void HandOn(int jobRun, const ChangeBatch& records);
     // Drops the records (a rename's two together) whose paths records of the run named; under
@@ -139,6 +152,10 @@ class CatchUp {
     ChangeQueue* queue = nullptr;
     std::string runFolder;
     std::shared_ptr<const IgnoreRules> runRules;
+    bool runSaves = false;
+    // The source's set-up listing for the run offeredRun, until Begin's job takes it.
+    std::unique_ptr<GatheredTree> offered;
+    int offeredRun = -1;
     CatchUpStatus status;
     bool statusChanged = false;
     std::function<void()> onChange;  // under notifyMutex

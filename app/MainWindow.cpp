@@ -430,18 +430,18 @@ bool MainWindow::OnCommand(int id) {
 
 void MainWindow::LoadCatchUpSetting() {
     std::string text;
-    if (deps.ignoreFiles == nullptr || deps.catchUpSettingFile.empty()) return;
-    if (deps.ignoreFiles->ReadWholeFile(deps.catchUpSettingFile, 16, text) != ReadResult::kRead) {
-        return;
+    // Recovery after an overflow is for every run; the setting only adds the compare at Start.
+    if (deps.ignoreFiles != nullptr && !deps.catchUpSettingFile.empty() &&
+        deps.ignoreFiles->ReadWholeFile(deps.catchUpSettingFile, 16, text) == ReadResult::kRead) {
+        catchUpOn = !text.empty() && text[0] == '1';
     }
-    catchUpOn = !text.empty() && text[0] == '1';
-    deps.controller.SetCatchUp(catchUpOn ? deps.catchUp : nullptr);
+    deps.controller.SetCatchUp(deps.catchUp, catchUpOn);
 }
 
 bool MainWindow::OnSystemCommand(int item) {
     if (item == kCommandCatchUp) {
         catchUpOn = !catchUpOn;
-        deps.controller.SetCatchUp(catchUpOn ? deps.catchUp : nullptr);
+        deps.controller.SetCatchUp(deps.catchUp, catchUpOn);
         const std::string& path = deps.catchUpSettingFile;
         if (deps.ignoreFiles != nullptr && !path.empty()) {
             const std::size_t cut = path.rfind(kPathSeparator);

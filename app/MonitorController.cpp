@@ -233,7 +233,8 @@ bool MonitorController::StartMonitor(const std::string& pathText) {
     const bool queued = started && queue->Start();
     if (queued && catchUp) {
         sink->noter = catchUp;
-        catchUp->Begin(folder, firstRules, *queue);
+        catchUp->Begin(folder, firstRules, *queue, catchUpCompares);
+        started->ShareSetUpListing(catchUp->ListingTaker());
     }
     if (!queued || !started->Start(folder, *queue)) {
         if (queued && catchUp) catchUp->End(false);
@@ -339,9 +340,10 @@ void MonitorController::ApplyRules(std::shared_ptr<const IgnoreRules> rules) {
 
 void MonitorController::ClearEvents() { recorder.ClearEvents(); }
 
-void MonitorController::SetCatchUp(CatchUp* c) {
-    if (catchUp && catchUp != runCatchUp) catchUp->SetOnChange(nullptr);
+void MonitorController::SetCatchUp(CatchUp* c, bool compareAtStart) {
+    if (catchUp && catchUp != runCatchUp && catchUp != c) catchUp->SetOnChange(nullptr);
     catchUp = c;
+    catchUpCompares = compareAtStart;
     if (catchUp) catchUp->SetOnChange([this] { sink->Wake(); });
 }
 

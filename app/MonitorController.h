@@ -119,9 +119,11 @@ class MonitorController {
     void SetTreeIgnoreFiles(const FileSystem* files, bool firstReadHere = false);
     /// Empties the list and restarts the IDs, without a question.
     void ClearEvents();
-    /// Where the runs from the next Start on keep and compare the tree's snapshot; null (the
-    /// default) for none. Not owned; it must outlive the controller.
-    void SetCatchUp(CatchUp* catchUp);
+    /// What keeps the runs' view of the tree from the next Start on, so that changes an overflow
+    /// hid are recovered; with compareAtStart it also saves the tree's snapshot at Stop and
+    /// compares it at the next Start. Null (the default) for none. Not owned; it must outlive
+    /// the controller.
+    void SetCatchUp(CatchUp* catchUp, bool compareAtStart = true);
 
     /// changed runs on the watcher's threads after each batch recorded and each report, so
     /// that Poll need not be called while nothing happens; it may only wake the GUI thread.
@@ -177,6 +179,7 @@ class MonitorController {
     EngineStatus engine;
     std::shared_ptr<const IgnoreRules> ignoreRules;
     CatchUp* catchUp = nullptr;
+    bool catchUpCompares = true;
     CatchUp* runCatchUp = nullptr;  // the current run's
     CatchUpStatus catchUpStatus;
     const FileSystem* treeFiles = nullptr;

@@ -18,11 +18,10 @@ ProgramParts::ProgramParts()
       notices(ServiceStrings::Decode(), FetchThrough(httpTools)) {
     log.CreateLogDirectory();
     WriteLogTo(recorder, log);
-    const std::string snapshots = SystemSnapshotFolder();
-    if (!snapshots.empty()) {
-        catchUp =
-            std::make_unique<CatchUp>(snapshots, SystemFileSystem(), &ListTree, SystemClock());
-    }
+    // Without a state folder there is no snapshot to keep, but still the run's view for the
+    // recovery after an overflow.
+    catchUp = std::make_unique<CatchUp>(SystemSnapshotFolder(), SystemFileSystem(), &ListTree,
+                                        SystemClock());
 }
 
 MainWindowDeps ProgramParts::WindowDeps(MonitorController& controller, Prompts& prompts,

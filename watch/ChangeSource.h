@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,10 @@ enum class WatchWarning {
 
 /// Receives what a change source sees. Every call comes from the source's own thread, one at a
 /// time; none may call ChangeSource::Stop.
+class GatheredTree;
+/// Takes what a source's set-up walk listed; called on the source's thread, before OnReady.
+using SetUpListingTaker = std::function<void(std::unique_ptr<GatheredTree>)>;
+
 class ChangeSink {
   public:
     virtual ~ChangeSink() = default;
@@ -68,6 +73,11 @@ class ChangeSource {
     /// tree with one watch does nothing here. Before Start or while running, from the thread
     /// that calls Start and Stop.
     virtual void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules) { (void)rules; }
+    /// A source whose set-up walk lists the whole tree with every entry's attributes hands that
+    /// listing to take (once per run, before OnReady, unless the walk gave up), so that whoever
+    /// wants a snapshot of the tree need not list it again; any other never calls take. Before
+    /// Start, from the thread that calls Start.
+    virtual void ShareSetUpListing(SetUpListingTaker take) { (void)take; }
 };
 
 /// The platform's change source. On Linux: fanotify where the process may use it and the

@@ -35,6 +35,7 @@ class ChoosingSource final : public ChangeSource {
         if (!fallback) return false;
         // The folders the patterns skip are never watched, from the first one on.
         fallback->SetIgnoreRules(ignoreRules);
+        fallback->ShareSetUpListing(listingTaker);
         if (!fallback->Start(folder, sink)) return false;
         status = EngineStatus{ChangeEngine::Inotify, false, texts::kEngineInotify, reason};
         if (!reason.empty()) {
@@ -59,12 +60,16 @@ class ChoosingSource final : public ChangeSource {
         if (running) running->SetIgnoreRules(std::move(rules));
     }
 
+    // Only inotify's set-up walk lists the tree; fanotify's needs none.
+    void ShareSetUpListing(SetUpListingTaker take) override { listingTaker = std::move(take); }
+
   private:
     FanotifyMaker makeFanotify;
     SourceMaker makeFallback;
     std::unique_ptr<ChangeSource> running;
     EngineStatus status;
     std::shared_ptr<const IgnoreRules> ignoreRules;
+    SetUpListingTaker listingTaker;
 };
 
 }  // namespace

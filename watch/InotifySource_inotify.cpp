@@ -98,6 +98,9 @@ class RealDirectories : public DirectoryAccess {
             const char* name = entry->d_name;
             if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
             DirectoryEntry found{name, entry->d_type == DT_DIR};
+            // The number the listing gives, as the snapshot's own listing takes it.
+            found.fileId = entry->d_ino;
+            found.isOther = entry->d_type != DT_DIR && entry->d_type != DT_REG;
             if (withTimes || entry->d_type == DT_UNKNOWN) Inspect(::dirfd(dir.get()), found);
             entries.push_back(std::move(found));
         }
@@ -115,10 +118,16 @@ class RealDirectories : public DirectoryAccess {
         struct statx info;
         // Cached attributes are enough: only changes this machine made matter here.
         if (::statx(dirFd, entry.name.c_str(), AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC,
-                    STATX_TYPE | STATX_CTIME | STATX_BTIME, &info) != 0) {
+                    STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_CTIME | STATX_BTIME,
+                    &info) != 0) {
             return;
         }
-        if (info.stx_mask & STATX_TYPE) entry.isDirectory = S_ISDIR(info.stx_mode);
+        if (info.stx_mask & STATX_TYPE) {
+            entry.isDirectory = S_ISDIR(info.stx_mode);
+            entry.isOther = !entry.isDirectory && !S_ISREG(info.stx_mode);
+        }
+        entry.size = info.stx_size;
+        if (info.stx_mask & STATX_MTIME) entry.modified = StampOf(info.stx_mtime);
         if (info.stx_mask & STATX_CTIME) entry.changed = StampOf(info.stx_ctime);
         if (info.stx_mask & STATX_BTIME) entry.born = StampOf(info.stx_btime);
     }
@@ -165,6 +174,8 @@ class InotifySource final : public ThreadedChangeSource<> {
         if (wakeFd.Valid()) Wake();
     }
 
+    void ShareSetUpListing(SetUpListingTaker take) override { listingTaker = std::move(take); }
+
   private:
     void Wake() override {
         std::uint64_t one = 1;
@@ -180,6 +191,7 @@ class InotifySource final : public ThreadedChangeSource<> {
     bool Watch(ChangeSink& sink) override {
         RealDirectories directories(inotifyFd.Get(), root);
         InotifyTranslator translator(directories, sink);
+        translator.ShareSetUpListing(listingTaker);
         FileTime changedAt = kNoTime;
         translator.SetIgnoreRules(TakeRules(changedAt));
         translator.Begin(rootWd, startTime, rootArmedAt);
@@ -288,6 +300,7 @@ class InotifySource final : public ThreadedChangeSource<> {
     FileTime rootArmedAt = kNoTime;  // the coarse clock once the root's watch was in place
     UniqueFd inotifyFd;
     UniqueFd wakeFd;
+    SetUpListingTaker listingTaker;  // set before Start
     // Set by SetIgnoreRules on the caller's thread, taken by the source's thread.
     std::mutex rulesMutex;
     std::shared_ptr<const IgnoreRules> ignoreRules;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "watch/ChangeSource.h"
+#include "watch/TreeLister.h"
 
 namespace qzx {
 
@@ -41,6 +42,12 @@ struct DirectoryEntry {
     /// asked for times, and birth only where the file system keeps it.
     FileTime changed = kNoTime;
     FileTime born = kNoTime;
+    /// What a snapshot of the tree keeps besides; only with times as well. Neither a file nor a
+    /// folder (a link, a device) is other.
+    bool isOther = false;
+    std::uint64_t size = 0;
+    FileTime modified = kNoTime;
+    std::uint64_t fileId = 0;
 };
 
 /// The folder operations the translator needs. Paths are relative to the watched folder,
@@ -76,6 +83,10 @@ class InotifyTranslator {
     /// the list changed) and before their watch is reported, as the set-up walk does: changes
     /// made while a folder was left out were left out with it.
     void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules, FileTime changedAt = kNoTime);
+    /// Hands what the set-up walk listed, as a snapshot listing, to take just before OnReady,
+    /// so that a snapshot of the tree costs no second walk. Only with Begin's stamps (without
+    /// them the walk reads no attributes, and take is never called). Before Begin.
+    void ShareSetUpListing(SetUpListingTaker take) { listingTaker = std::move(take); }
     /// Registers the watched folder's own watch and queues the set-up walk of its subfolders.
     /// With startTime (the precise clock when watching was asked for) and rootArmedAt (Now()
     /// just after the watched folder's own watch was set), the walk reports what was stamped
@@ -179,6 +190,7 @@ class InotifyTranslator {
     bool WatchChild(int parentWd, const std::string& name, Walk walk, FileTime since = kNoTime);
     bool Skips(const std::string& path) const;
     void ListFolder(const PendingList& item, std::size_t& budget);
+    void Gather(const std::string& dir, const std::vector<DirectoryEntry>& entries);
     void ReportSetUpChange(int wd, const std::string& dir, const DirectoryEntry& entry,
                            FileTime since, FileTime armedAt);
     void Queue(const PendingList& item);
@@ -201,6 +213,8 @@ class InotifyTranslator {
     bool warnedLimit = false;
     FileTime startTime = kNoTime;
     bool readySent = false;
+    SetUpListingTaker listingTaker;
+    std::unique_ptr<GatheredTree> gathered;  // while the set-up walk runs, when shared
 
     // Everything kept between events besides the tree itself, with what fills each table,
     // what empties it and what bounds it. Begin starts from none of it.

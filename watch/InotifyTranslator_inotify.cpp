@@ -28,6 +28,8 @@ void InotifyTranslator::Begin(int wd, FileTime start, FileTime rootArmedAt) {
     side = SideTables{};
     rootWd = wd;
     startTime = start;
+    // Without stamps the walk reads no attributes to gather.
+    if (listingTaker && start != kNoTime) gathered = std::make_unique<GatheredTree>(start);
     folders[wd] = Folder{};
     Queue({wd, Walk::Silent, start == kNoTime ? kNoTime : rootArmedAt, start});
 }
@@ -325,6 +327,7 @@ void InotifyTranslator::DoPendingWork(std::size_t budget) {
         return;
     }
     readySent = true;
+    if (gathered) listingTaker(std::move(gathered));
     sink.OnReady();
 }
 
@@ -343,6 +346,7 @@ void InotifyTranslator::ListFolder(const PendingList& item, std::size_t& budget)
         budget = budget > 1 ? budget - 1 : 0;
         return;
     }
+    if (gathered && rule.setUp && withTimes) Gather(*dir, entries);
     FreshFolder* freshFolder = nullptr;
     if (rule.reportsContents) freshFolder = &side.fresh[item.wd];
     for (DirectoryEntry& entry : entries) {
@@ -357,6 +361,26 @@ void InotifyTranslator::ListFolder(const PendingList& item, std::size_t& budget)
         if (entry.isDirectory) WatchChild(item.wd, entry.name, item.walk, item.since);
     }
     if (freshFolder) freshFolder->listed = true;
+}
+
+void InotifyTranslator::Gather(const std::string& dir, const std::vector<DirectoryEntry>& entries) {
+    std::vector<SnapshotEntry> found;
+    found.reserve(entries.size());
+    for (const DirectoryEntry& entry : entries) {
+        // A skipped folder is no part of the tree, as for every listing of it.
+        if (entry.isDirectory && Skips(dir + entry.name)) continue;
+        SnapshotEntry e;
+        e.path = entry.name;
+        e.kind = entry.isDirectory ? EntryKind::kFolder
+                 : entry.isOther   ? EntryKind::kOther
+                                   : EntryKind::kFile;
+        e.size = entry.isDirectory ? 0 : entry.size;
+        e.modified = entry.modified;
+        e.changed = entry.changed;
+        e.fileId = entry.fileId;
+        found.push_back(std::move(e));
+    }
+    gathered->AddFolder(WithoutSlash(dir), std::move(found));
 }
 
 void InotifyTranslator::ReportSetUpChange(int wd, const std::string& dir,

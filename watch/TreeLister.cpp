@@ -60,6 +60,45 @@ class Walk {
 
 }  // namespace
 
+void GatheredTree::AddFolder(const std::string& relative, std::vector<SnapshotEntry> found) {
+    if (gaveUp) return;
+    entries += found.size();
+    if (entries > kMaxSnapshotEntries) {
+        gaveUp = true;
+        folders.clear();
+        return;
+    }
+    std::sort(found.begin(), found.end(),
+              [](const SnapshotEntry& a, const SnapshotEntry& b) { return a.path < b.path; });
+    TreeEncoder encoder;
+    for (const SnapshotEntry& entry : found) encoder.Add(entry);
+    folders[relative] = encoder.Take();
+}
+
+TreeListing GatheredTree::Take(const IgnoreRules* rules, char separator,
+                               const std::atomic<bool>& cancel) {
+    TreeListing listing;
+    if (!gaveUp) {
+        const FolderLister fromGathered = [this, separator](const std::string& relative,
+                                                            std::vector<SnapshotEntry>& out) {
+            auto it = folders.find(relative);
+            if (it == folders.end()) return false;
+            const std::string prefix = relative.empty() ? relative : relative + separator;
+            TreeReader reader(it->second);
+            SnapshotEntry entry;
+            while (reader.Next(entry)) {
+                entry.path.insert(0, prefix);
+                out.push_back(entry);
+            }
+            folders.erase(it);
+            return true;
+        };
+        listing = WalkTree(rules, separator, startedAt, fromGathered, cancel);
+    }
+    folders.clear();
+    return listing;
+}
+
 TreeListing WalkTree(const IgnoreRules* rules, char separator, StampNs startedAt,
                      const FolderLister& listFolder, const std::atomic<bool>& cancel) {
     TreeListing listing;

@@ -5,7 +5,9 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "watch/IgnoreRules.h"
@@ -44,6 +46,30 @@ using FolderLister =
 /// with all they hold. startedAt is the platform's precise clock, read before the walk.
 TreeListing WalkTree(const IgnoreRules* rules, char separator, StampNs startedAt,
                      const FolderLister& listFolder, const std::atomic<bool>& cancel);
+
+/// A listing gathered folder by folder, in whatever order a walk that does more than list meets
+/// the folders (the inotify set-up walk, which reads every entry's attributes anyway), and put in
+/// tree order only when it is taken, so that the walk pays for no second one. One thread at a
+/// time.
+class GatheredTree {
+  public:
+    explicit GatheredTree(StampNs startedAt = kNoStamp) : startedAt(startedAt) {}
+    /// The entries of one folder (relative to the watched folder, "" for itself), each entry's
+    /// path its name alone; a folder given again replaces what it had. Past kMaxSnapshotEntries
+    /// the gathering gives up: Take then says incomplete.
+    void AddFolder(const std::string& relative, std::vector<SnapshotEntry> entries);
+    /// The tree in tree order, as ListTree would list it; a folder below that was never given is
+    /// in it as not listed. Empties this; cancel as for ListTree.
+    TreeListing Take(const IgnoreRules* rules, char separator, const std::atomic<bool>& cancel);
+
+  private:
+    StampNs startedAt;
+    // Each folder's entries encoded on their own (names only, so byte order is tree order):
+    // held at the snapshot's size rather than as objects.
+    std::unordered_map<std::string, EncodedTree> folders;
+    std::uint64_t entries = 0;
+    bool gaveUp = false;
+};
 
 /// The seam through which the core lists a tree, so that tests can hand it a made-up one.
 using TreeListerFn = std::function<TreeListing(const std::string& folder, const IgnoreRules* rules,

@@ -101,7 +101,7 @@ int RunWatchSession(const WatchArguments& arguments, const std::string& folder,
     // Read before the set-up walk, which then never enters a folder they ignore.
     if (arguments.treeIgnoreFiles) controller.SetTreeIgnoreFiles(io.files, true);
     StatusPrinter status(io.writeErr, io.errIsJournal);
-    if (arguments.catchUp) controller.SetCatchUp(io.catchUp);
+    controller.SetCatchUp(io.catchUp, arguments.catchUp);
 
     if (!controller.StartMonitor(folder)) return kExitCannotWatch;
     status.Show(controller.Status());

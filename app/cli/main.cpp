@@ -82,16 +82,14 @@ int main(int argc, char** argv) {
     }
 
     // Outlives the session, so that the snapshot of its end is saved before the program ends.
-    std::unique_ptr<qzx::CatchUp> catchUp;
-    if (run.catchUp) {
-        const std::string place = qzx::SystemSnapshotFolder();
-        if (place.empty()) {
-            WriteErrLine("qzxwatch: --catch-up: no state folder (set HOME or XDG_STATE_HOME)");
-            return kExitBadArguments;
-        }
-        catchUp = std::make_unique<qzx::CatchUp>(place, qzx::SystemFileSystem(), &qzx::ListTree,
-                                                 qzx::SystemClock());
+    // Without --catch-up it still keeps the run's view, for the recovery after an overflow.
+    const std::string place = qzx::SystemSnapshotFolder();
+    if (run.catchUp && place.empty()) {
+        WriteErrLine("qzxwatch: --catch-up: no state folder (set HOME or XDG_STATE_HOME)");
+        return kExitBadArguments;
     }
+    auto catchUp = std::make_unique<qzx::CatchUp>(place, qzx::SystemFileSystem(), &qzx::ListTree,
+                                                  qzx::SystemClock());
 
     SessionIo io;
     io.catchUp = catchUp.get();
