@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -175,43 +176,71 @@ TEST(CatchUp, FailedSaveKeepsTheOld) {
 
 // A queue of four records overflows in a burst of ten; the compare after it finds the six it
 // dropped, as recovered, and none that was recorded.
-TEST(CatchUp, OverflowHiddenChangesAreRecovered) {
-    Harness h;
-    Write(h.temp.Sub("a"), "1");
-    ChangeQueue queue(h.sink, 4);
-    ASSERT_TRUE(queue.Start());
-    h.catchUp.Begin(h.folder, h.rules, queue);
-    h.catchUp.SourceReady();
-    ASSERT_TRUE(h.catchUp.WaitIdle(10s));
-    h.sink.Hold();
-    for (int i = 0; i < 10; ++i) {
-        const std::string name = "f" + std::to_string(i);
-        Write(h.temp.Sub(name), "x");
-        queue.OnBatch({ChangeRecord(kActionAdded, name)});
-        if (i == 0) h.sink.WaitEntered();
+// The tree as a source's set-up walk would hand it over, folder by folder.
+std::unique_ptr<GatheredTree> GatheredFrom(const std::string& folder) {
+    const std::atomic<bool> cancel{false};
+    const TreeListing listed = ListTree(folder, nullptr, cancel);
+    std::map<std::string, std::vector<SnapshotEntry>> byFolder{{"", {}}};
+    TreeReader reader(listed.tree);
+    for (SnapshotEntry e; reader.Next(e);) {
+        const std::size_t cut = e.path.rfind('/');
+        const std::string parent = cut == std::string::npos ? "" : e.path.substr(0, cut);
+        if (e.kind == EntryKind::kFolder) byFolder[e.path];
+        e.path.erase(0, cut == std::string::npos ? 0 : cut + 1);
+        byFolder[parent].push_back(e);
     }
-    fs::remove(h.temp.Sub("a"));  // lost as well: no record tells it
-    h.sink.Release();
-    ASSERT_TRUE(queue.WaitUntilHandedOn(10s));
-    ASSERT_EQ(h.sink.Snapshot().overflows, 1);
-    h.catchUp.Recover();
-    ASSERT_TRUE(h.catchUp.WaitIdle(10s));
-    ASSERT_TRUE(queue.WaitUntilHandedOn(10s));
+    auto gathered = std::make_unique<GatheredTree>(listed.startedAt);
+    for (auto& [relative, entries] : byFolder) gathered->AddFolder(relative, std::move(entries));
+    return gathered;
+}
 
-    std::vector<std::string> recovered;
-    for (const ChangeBatch& batch : h.sink.Snapshot().batches) {
-        for (const ChangeRecord& r : batch) {
-            if (r.found == kFoundRecovered)
-                recovered.push_back(std::to_string(r.action) + " " + r.name);
+// Recovery runs whether catch-up is on or not, on a view listed by itself or handed over by the
+// source; only with catch-up is a snapshot kept at the end.
+TEST(CatchUp, OverflowHiddenChangesAreRecovered) {
+    for (const bool catchUpOn : {true, false}) {
+        SCOPED_TRACE(catchUpOn ? "catch-up on, own listing" : "catch-up off, the source's listing");
+        Harness h;
+        Write(h.temp.Sub("a"), "1");
+        fs::create_directories(h.temp.Sub("d/e"));
+        Write(h.temp.Sub("d/e/g"), "1");
+        ChangeQueue queue(h.sink, 4);
+        ASSERT_TRUE(queue.Start());
+        h.catchUp.Begin(h.folder, h.rules, queue, catchUpOn);
+        if (!catchUpOn) h.catchUp.ListingTaker()(GatheredFrom(h.folder));
+        h.catchUp.SourceReady();
+        ASSERT_TRUE(h.catchUp.WaitIdle(10s));
+        h.sink.Hold();
+        for (int i = 0; i < 10; ++i) {
+            const std::string name = "f" + std::to_string(i);
+            Write(h.temp.Sub(name), "x");
+            queue.OnBatch({ChangeRecord(kActionAdded, name)});
+            if (i == 0) h.sink.WaitEntered();
         }
+        fs::remove(h.temp.Sub("a"));  // lost as well: no record tells it
+        Write(h.temp.Sub("d/e/g"), "22");
+        h.sink.Release();
+        ASSERT_TRUE(queue.WaitUntilHandedOn(10s));
+        ASSERT_EQ(h.sink.Snapshot().overflows, 1);
+        h.catchUp.Recover();
+        ASSERT_TRUE(h.catchUp.WaitIdle(10s));
+        ASSERT_TRUE(queue.WaitUntilHandedOn(10s));
+
+        std::vector<std::string> recovered;
+        for (const ChangeBatch& batch : h.sink.Snapshot().batches) {
+            for (const ChangeRecord& r : batch) {
+                if (r.found == kFoundRecovered)
+                    recovered.push_back(std::to_string(r.action) + " " + r.name);
+            }
+        }
+        const std::vector<std::string> expected = {"2 a",  "3 d/e/g", "1 f4", "1 f5",
+                                                   "1 f6", "1 f7",    "1 f8", "1 f9"};
+        EXPECT_EQ(recovered, expected);
+        EXPECT_EQ(h.catchUp.Status().recovered, 8u);
+        h.catchUp.End();
+        h.catchUp.WaitIdle(10s);
+        queue.Stop(Backlog::Discard);
+        EXPECT_EQ(h.files.files.count(h.SnapshotPath()), catchUpOn ? 1u : 0u);
     }
-    const std::vector<std::string> expected = {"2 a",  "1 f4", "1 f5", "1 f6",
-                                               "1 f7", "1 f8", "1 f9"};
-    EXPECT_EQ(recovered, expected);
-    EXPECT_EQ(h.catchUp.Status().recovered, 7u);
-    h.catchUp.End();
-    h.catchUp.WaitIdle(10s);
-    queue.Stop(Backlog::Discard);
 }
 
 }  // namespace

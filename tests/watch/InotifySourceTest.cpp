@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -18,6 +19,7 @@
 #include "tests/watch/ChangeSourceContract_posix.h"
 #include "watch/ChangeSource.h"
 #include "watch/InotifySource.h"
+#include "watch/TreeLister.h"
 
 namespace qzx {
 namespace {
@@ -273,6 +275,51 @@ TEST_F(InotifySource, SkippedFoldersCostNoWatchUntilTheListKeepsThem) {
     auto s = sink.Snapshot();
     EXPECT_EQ(CountOf(s, "1 keep/late.txt"), 0);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(CountOf(s, "1 keep/f" + std::to_string(i)), 1) << i;
+}
+
+// The set-up walk's listing, shared for a snapshot, is the one the snapshot's own listing makes
+// of the same tree, entry for entry: kinds, sizes, times, inodes, the skipped folder left out.
+TEST_F(InotifySource, SharedSetUpListingIsTheSnapshotListing) {
+    fs::create_directories(At("a/b/c"));
+    fs::create_directories(At("a/skip/deep"));
+    Touch(At("a/skip/deep/x"));
+    for (const char* name : {"top.txt", "a/one", "a/b/two", "a/b/c/three"}) Touch(At(name));
+    ASSERT_EQ(::truncate(At("a/b/two").c_str(), 12345), 0);
+    ASSERT_EQ(::symlink("a/b", At("link").c_str()), 0);
+    ASSERT_EQ(::mkfifo(At("a/pipe").c_str(), 0600), 0);
+    const auto rules = RulesOf({"skip/"});
+    std::mutex mutex;
+    std::unique_ptr<GatheredTree> shared;
+    source->SetIgnoreRules(rules);
+    source->ShareSetUpListing([&](std::unique_ptr<GatheredTree> listing) {
+        std::lock_guard<std::mutex> lock(mutex);
+        shared = std::move(listing);
+    });
+    ASSERT_TRUE(StartWatching());
+    ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ready > 0; }));
+    std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_TRUE(shared) << "handed over before OnReady";
+    const std::atomic<bool> cancel{false};
+    const TreeListing walked = shared->Take(rules.get(), '/', cancel);
+    const TreeListing listed = ListTree(dir.path + "/", rules.get(), cancel);
+    ASSERT_TRUE(walked.complete);
+    ASSERT_TRUE(listed.complete);
+    TreeReader a(walked.tree), b(listed.tree);
+    SnapshotEntry x, y;
+    std::size_t entries = 0;
+    while (b.Next(y)) {
+        ASSERT_TRUE(a.Next(x)) << "missing " << y.path;
+        ++entries;
+        EXPECT_EQ(x.path, y.path);
+        EXPECT_EQ(x.kind, y.kind) << y.path;
+        EXPECT_EQ(x.size, y.size) << y.path;
+        EXPECT_EQ(x.modified, y.modified) << y.path;
+        EXPECT_EQ(x.changed, y.changed) << y.path;
+        EXPECT_EQ(x.fileId, y.fileId) << y.path;
+        EXPECT_EQ(x.listed, y.listed) << y.path;
+    }
+    EXPECT_FALSE(a.Next(x)) << "more than listed: " << x.path;
+    EXPECT_EQ(entries, 9u) << "top.txt link a a/one a/pipe a/b a/b/two a/b/c a/b/c/three, skip";
 }
 
 // The contract of every source, over a folder under /tmp.
