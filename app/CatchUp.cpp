@@ -114,15 +114,20 @@ void CatchUp::Offer(int forRun, std::unique_ptr<GatheredTree> listing) {
 
 void CatchUp::Note(const ChangeBatch& batch) {
     std::lock_guard<std::mutex> lock(mutex);
-    if (!status.active || notedTooMany) return;
+    if (!status.active) return;
     for (const ChangeRecord& record : batch) {
         if (record.found != kFoundLive) continue;
         noted[record.name] = ++noteCount;
-        if (noted.size() > kMaxNotedPaths) {
-            notedTooMany = true;
-            noted.clear();
-            return;
+        if (noted.size() <= kMaxNotedPaths) continue;
+        // Too many to tell what they explain: the view is listed anew, and until then a
+        // recovery gives nothing. What is named from here on is noted again, since the new
+        // listing may come before its change.
+        noted.clear();
+        if (!notedTooMany && hasView && worker.joinable()) {
+            jobs.push_back({JobKind::Rebase, run, {}, nullptr});
+            wake.notify_all();
         }
+        notedTooMany = true;
     }
 }
 
@@ -200,6 +205,7 @@ void CatchUp::Run() {
                 DoBegin(job);
                 break;
             case JobKind::Recover:
+            case JobKind::Rebase:
                 DoRecover(job);
                 break;
             case JobKind::Save:
@@ -373,14 +379,18 @@ void CatchUp::DoRecover(const Job& job) {
     }
     if (q) q->WaitUntilHandedOn(std::chrono::milliseconds(2000));
     // Only the worker replaces the view, so it can be read here without the lock.
-    TreeDifference found = CompareTrees(view, listing.tree);
+    const bool recovering = job.kind == JobKind::Recover;
+    TreeDifference found;
+    if (recovering) found = CompareTrees(view, listing.tree);
     MarkFound(found.changes, kFoundRecovered);
 
     std::unique_lock<std::mutex> lock(mutex);
     if (job.run != run) return;
-    status.recovered += LeaveOutKnown(found.changes);
-    ++status.recoveries;
-    statusChanged = true;
+    if (recovering) {
+        status.recovered += LeaveOutKnown(found.changes);
+        ++status.recoveries;
+        statusChanged = true;
+    }
     view = std::move(listing.tree);
     // Paths named while the listing ran may have been listed before their change.
     ForgetNotedBefore(listingFrom);

@@ -104,12 +104,13 @@ class CatchUp {
     /// Bytes held for the view (the encoded listing). Any thread.
     std::size_t HeldBytes() const;
 
-    /// Paths named by more records than this make the recovery give up: it could no longer
-    /// tell what the records explain.
+    /// Paths named by more records than this make the view be listed anew: until then a
+    /// recovery could not tell what the records explain, and gives nothing.
     static constexpr std::size_t kMaxNotedPaths = 1000000;
 
   private:
-    enum class JobKind { Begin, Recover, Save };
+    // Rebase: the view listed anew without a compare, once the records named too many paths.
+    enum class JobKind { Begin, Recover, Rebase, Save };
     struct Job {
         JobKind kind;
         int run;
