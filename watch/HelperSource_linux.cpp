@@ -9,9 +9,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "base/UniqueFd.h"
@@ -140,22 +140,26 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
     }
 
     // The helper ends when its output closes; pkexec still asking for the password ends on
-    // SIGTERM, which it may still receive from its caller.
-    int EndChild() {
+    // SIGTERM, which it may still receive from its caller. Stop runs on the window's thread,
+    // so the child is reaped by a thread of its own rather than waited for here; that thread
+    // holds nothing but the pid and ends when the child does.
+    void EndChild() {
         stream.Reset();
-        if (child <= 0) return -1;
-        ::kill(child, SIGTERM);
-        int status = 0;
-        for (int i = 0; i < 500; ++i) {
-            if (::waitpid(child, &status, WNOHANG) == child) {
-                child = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        // Never reaped here rather than waited for without end; it is the system's then.
+        if (child <= 0) return;
+        const pid_t ending = child;
         child = -1;
-        return -1;
+        ::kill(ending, SIGTERM);
+        int status = 0;
+        if (::waitpid(ending, &status, WNOHANG) == ending) return;
+        try {
+            std::thread([ending] {
+                int code = 0;
+                while (::waitpid(ending, &code, 0) < 0 && errno == EINTR) {
+                }
+            }).detach();
+        } catch (const std::system_error&) {
+            // No thread to be had: it is the system's then, as a child that outlives us is.
+        }
     }
 
     int Reap() {
@@ -207,7 +211,12 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
                 break;
             }
         }
-        const int code = problem.empty() ? Reap() : EndChild();
+        int code = -1;
+        if (problem.empty()) {
+            code = Reap();
+        } else {
+            EndChild();
+        }
         if (StopAsked()) return true;
         if (!ready) {
             std::string why;
