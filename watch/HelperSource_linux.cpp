@@ -205,6 +205,8 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
     bool Watch(ChangeSink& sink) override {
         std::string buffered;
         bool ready = false;
+        helperReady = false;
+        rulesTaken = false;
         std::string problem;
         std::string outgoing;
         for (;;) {
@@ -238,6 +240,7 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
                     // leaves out what the rules ignore.
                     rulesFd.Reset();
                     outgoing.clear();
+                    rulesTaken = true;
                 }
             }
             if (!fds[1].revents) continue;
@@ -296,9 +299,8 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
                 return true;
             }
             case HelperMessage::Kind::Ready:
-                ready = true;
-                sink.OnReady();
-                return true;
+                helperReady = true;
+                break;
             case HelperMessage::Kind::Change:
                 if (ready) sink.OnBatch(m.records);
                 return true;
@@ -309,11 +311,18 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
                 sink.OnWarning(m.warning, m.path);
                 return true;
             case HelperMessage::Kind::Rules:
-                return true;
+                rulesTaken = true;
+                break;
             case HelperMessage::Kind::Ended:
                 return false;
         }
-        return false;
+        // Ready once the helper watches with the rules given at Start: nothing the rules
+        // leave out is recorded before they are in place.
+        if (helperReady && rulesTaken && !ready) {
+            ready = true;
+            sink.OnReady();
+        }
+        return true;
     }
 
     bool WaitForStop() {
@@ -337,6 +346,9 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
     std::unique_ptr<ChangeSource> fallback;
     UniqueFd stream;
     UniqueFd rulesFd;
+    // Watcher's thread: the helper said "ready", and took the first block of rules.
+    bool helperReady = false;
+    bool rulesTaken = false;
     UniqueFd wakeFd;
     // The block the source's thread is to write next; empty when none is waiting.
     std::string rulesBlock;

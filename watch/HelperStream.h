@@ -11,7 +11,8 @@
 //   overflow
 //   warning <0 unreadable folder|1 watch limit> <path>
 //   ended
-//   rules                       (a block of rules from the window was taken)
+//   rules                       (a block of rules from the window was taken or refused, or
+//                                its input closed: the rules in force are the ones to wait for)
 // The window writes blocks of ignore rules to the helper's standard input, the same way:
 //   rules
 //   line <a line of the user's list>

@@ -115,8 +115,10 @@ class StreamSink : public qzx::ChangeSink {
             std::lock_guard<std::mutex> lock(rulesMutex);
             rules = std::move(taken);
         }
-        Send("rules\n");
+        RulesSettled();
     }
+    // The rules in force are the ones to wait for: a block was taken, or no more can come.
+    void RulesSettled() { Send("rules\n"); }
 
     void OnBatch(const qzx::ChangeBatch& batch) override {
         std::shared_ptr<const qzx::IgnoreRules> current;
@@ -296,6 +298,7 @@ int main(int argc, char** argv) {
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
                 input = false;
+                sink.RulesSettled();
             } else {
                 for (qzx::HelperRulesRead& read :
                      reader.Read(std::string_view(chunk, static_cast<std::size_t>(n)))) {

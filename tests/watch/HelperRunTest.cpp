@@ -268,10 +268,18 @@ TEST_F(HelperRunTest, WindowSourceNamesFallsBackAndEnds) {
     {
         CollectingSink sink;
         auto source = CreateHelperSource({}, QZX_HELPER_PATH, inotify);
+        auto rules = std::make_shared<IgnoreRules>();
+        rules->AddLine("*.skip");
+        source->SetIgnoreRules(rules);
         ASSERT_TRUE(source->Start(dir + "/", sink));
         ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ready == 1; }));
+        // Ready means the helper has the rules: what they ignore never reaches the window.
+        test::TouchOnce("create", dir + "/left.skip");
         const int pid = test::TouchOnce("create", dir + "/named");
         ASSERT_TRUE(sink.Has(1, "named"));
+        for (const std::string& t : sink.Snapshot().texts) {
+            EXPECT_EQ(t.find("left.skip"), std::string::npos) << t;
+        }
         const ChangeRecord r = sink.Snapshot().batches.back().back();
         ASSERT_TRUE(r.process);
         EXPECT_EQ(r.process->pid, pid);
