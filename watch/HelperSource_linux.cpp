@@ -5,13 +5,14 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "base/UniqueFd.h"
@@ -69,8 +70,15 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
         return engine;
     }
 
+    // The helper leaves out what the rules ignore. The block is written on the source's
+    // thread, so the window never waits for the helper to read it.
     void SetIgnoreRules(std::shared_ptr<const IgnoreRules> rules) override {
         ignoreRules = std::move(rules);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            rulesBlock = HelperRulesBlock(ignoreRules.get());
+        }
+        if (wakeFd.Valid()) Wake();
         if (fallback) fallback->SetIgnoreRules(ignoreRules);
     }
 
@@ -81,8 +89,24 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
             why = std::strerror(errno);
             return false;
         }
+        // A socket rather than a pipe for the rules: a write to a helper gone is EPIPE with
+        // MSG_NOSIGNAL, never a SIGPIPE that would end the window.
+        int in[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, in) != 0) {
+            why = std::strerror(errno);
+            ::close(out[0]);
+            ::close(out[1]);
+            return false;
+        }
+        UniqueFd childIn(in[0]);
+        rulesFd.Reset(in[1]);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            rulesBlock = HelperRulesBlock(ignoreRules.get());
+        }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         std::vector<std::string> args = elevation;
         args.push_back(helper);
@@ -97,6 +121,7 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
         if (error != 0) {
+            rulesFd.Reset();
             ::close(out[0]);
             why = std::string(argv[0]) + ": " + std::strerror(error);
             return false;
@@ -140,22 +165,27 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
     }
 
     // The helper ends when its output closes; pkexec still asking for the password ends on
-    // SIGTERM, which it may still receive from its caller.
-    int EndChild() {
+    // SIGTERM, which it may still receive from its caller. Stop runs on the window's thread,
+    // so the child is reaped by a thread of its own rather than waited for here; that thread
+    // holds nothing but the pid and ends when the child does.
+    void EndChild() {
         stream.Reset();
-        if (child <= 0) return -1;
-        ::kill(child, SIGTERM);
-        int status = 0;
-        for (int i = 0; i < 500; ++i) {
-            if (::waitpid(child, &status, WNOHANG) == child) {
-                child = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        // Never reaped here rather than waited for without end; it is the system's then.
+        rulesFd.Reset();
+        if (child <= 0) return;
+        const pid_t ending = child;
         child = -1;
-        return -1;
+        ::kill(ending, SIGTERM);
+        int status = 0;
+        if (::waitpid(ending, &status, WNOHANG) == ending) return;
+        try {
+            std::thread([ending] {
+                int code = 0;
+                while (::waitpid(ending, &code, 0) < 0 && errno == EINTR) {
+                }
+            }).detach();
+        } catch (const std::system_error&) {
+            // No thread to be had: it is the system's then, as a child that outlives us is.
+        }
     }
 
     int Reap() {
@@ -175,15 +205,45 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
     bool Watch(ChangeSink& sink) override {
         std::string buffered;
         bool ready = false;
+        helperReady = false;
+        rulesTaken = false;
         std::string problem;
+        std::string outgoing;
         for (;;) {
-            pollfd fds[2] = {{wakeFd.Get(), POLLIN, 0}, {stream.Get(), POLLIN, 0}};
-            if (::poll(fds, 2, -1) < 0) {
+            {
+                // A block half written goes out whole before a newer one.
+                std::lock_guard<std::mutex> lock(mutex);
+                if (outgoing.empty() && !rulesBlock.empty()) outgoing = std::move(rulesBlock);
+                rulesBlock.clear();
+            }
+            const bool writing = !outgoing.empty() && rulesFd.Valid();
+            pollfd fds[3] = {{wakeFd.Get(), POLLIN, 0},
+                             {stream.Get(), POLLIN, 0},
+                             {writing ? rulesFd.Get() : -1, POLLOUT, 0}};
+            if (::poll(fds, 3, -1) < 0) {
                 if (errno == EINTR) continue;
                 problem = std::strerror(errno);
                 break;
             }
-            if (fds[0].revents) return true;
+            if (fds[0].revents) {
+                std::uint64_t count = 0;
+                [[maybe_unused]] ssize_t r = ::read(wakeFd.Get(), &count, sizeof count);
+                if (StopAsked()) return true;
+            }
+            if (fds[2].revents) {
+                const ssize_t n = ::send(rulesFd.Get(), outgoing.data(), outgoing.size(),
+                                         MSG_NOSIGNAL | MSG_DONTWAIT);
+                if (n > 0) {
+                    outgoing.erase(0, static_cast<std::size_t>(n));
+                } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                    // A helper that reads no more ends by its output soon; the recorder still
+                    // leaves out what the rules ignore.
+                    rulesFd.Reset();
+                    outgoing.clear();
+                    rulesTaken = true;
+                }
+            }
+            if (!fds[1].revents) continue;
             char chunk[16384];
             const ssize_t n = ::read(stream.Get(), chunk, sizeof chunk);
             if (n < 0 && errno == EINTR) continue;
@@ -207,7 +267,12 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
                 break;
             }
         }
-        const int code = problem.empty() ? Reap() : EndChild();
+        int code = -1;
+        if (problem.empty()) {
+            code = Reap();
+        } else {
+            EndChild();
+        }
         if (StopAsked()) return true;
         if (!ready) {
             std::string why;
@@ -234,9 +299,8 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
                 return true;
             }
             case HelperMessage::Kind::Ready:
-                ready = true;
-                sink.OnReady();
-                return true;
+                helperReady = true;
+                break;
             case HelperMessage::Kind::Change:
                 if (ready) sink.OnBatch(m.records);
                 return true;
@@ -246,16 +310,29 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
             case HelperMessage::Kind::Warning:
                 sink.OnWarning(m.warning, m.path);
                 return true;
+            case HelperMessage::Kind::Rules:
+                rulesTaken = true;
+                break;
             case HelperMessage::Kind::Ended:
                 return false;
         }
-        return false;
+        // Ready once the helper watches with the rules given at Start: nothing the rules
+        // leave out is recorded before they are in place.
+        if (helperReady && rulesTaken && !ready) {
+            ready = true;
+            sink.OnReady();
+        }
+        return true;
     }
 
     bool WaitForStop() {
         for (;;) {
+            // New rules wake it too; they are the fallback's already.
             pollfd p{wakeFd.Get(), POLLIN, 0};
-            if (::poll(&p, 1, -1) > 0 || errno != EINTR) return true;
+            if (::poll(&p, 1, -1) < 0 && errno != EINTR) return true;
+            std::uint64_t count = 0;
+            [[maybe_unused]] ssize_t r = ::read(wakeFd.Get(), &count, sizeof count);
+            if (StopAsked()) return true;
         }
     }
 
@@ -268,7 +345,13 @@ class HelperSourceImpl final : public ThreadedChangeSource<ChangeSource> {
     EngineStatus engine;
     std::unique_ptr<ChangeSource> fallback;
     UniqueFd stream;
+    UniqueFd rulesFd;
+    // Watcher's thread: the helper said "ready", and took the first block of rules.
+    bool helperReady = false;
+    bool rulesTaken = false;
     UniqueFd wakeFd;
+    // The block the source's thread is to write next; empty when none is waiting.
+    std::string rulesBlock;
     pid_t child = -1;
 };
 

@@ -151,6 +151,10 @@ std::optional<HelperMessage> ParseHelperLine(std::string_view line) {
         m.kind = HelperMessage::Kind::Overflow;
         return m;
     }
+    if (f[0] == "rules" && f.size() == 1) {
+        m.kind = HelperMessage::Kind::Rules;
+        return m;
+    }
     if (f[0] == "ended" && f.size() == 1) {
         m.kind = HelperMessage::Kind::Ended;
         return m;
@@ -206,6 +210,127 @@ std::optional<HelperMessage> ParseHelperLine(std::string_view line) {
     m.records.emplace_back(static_cast<int>(*action), std::move(v[5]));
     m.records.back().process = process;
     return m;
+}
+
+std::string HelperRulesBlock(const IgnoreRules* rules) {
+    static const std::string kNone = "rules\nend\n";
+    if (!rules) return kNone;
+    std::string block = "rules\n";
+    std::size_t lines = 2;
+    for (const IgnoreSource& source : rules->Sources()) {
+        std::string line;
+        switch (source.type) {
+            case IgnoreSource::Type::kLine:
+                line = "line";
+                break;
+            case IgnoreSource::Type::kPattern:
+                line = "pattern\t0";
+                break;
+            case IgnoreSource::Type::kException:
+                line = "pattern\t1";
+                break;
+            case IgnoreSource::Type::kTreeFile:
+                line = "tree";
+                break;
+            case IgnoreSource::Type::kTreeLine:
+                line = "treeline";
+                break;
+        }
+        AppendField(line, source.text);
+        if (line.size() >= kHelperLineMax || ++lines > kHelperRulesMaxLines) return kNone;
+        block += line;
+        block += '\n';
+    }
+    block += "end\n";
+    return block.size() <= kHelperRulesMaxBytes ? block : kNone;
+}
+
+std::vector<HelperRulesRead> HelperRulesReader::Read(std::string_view in) {
+    std::vector<HelperRulesRead> out;
+    while (!in.empty()) {
+        const std::size_t nl = in.find('\n');
+        const std::string_view piece = in.substr(0, nl);
+        in = nl == std::string_view::npos ? std::string_view() : in.substr(nl + 1);
+        if (buffered.size() + piece.size() >= kHelperLineMax) {
+            buffered.clear();
+            if (!skipping) Refuse("a line longer than " + std::to_string(kHelperLineMax), out);
+            skipping = nl == std::string_view::npos;
+            continue;
+        }
+        if (nl == std::string_view::npos) {
+            if (!skipping) buffered.append(piece);
+            break;
+        }
+        if (skipping) {
+            skipping = false;
+            continue;
+        }
+        buffered.append(piece);
+        const std::string line = std::move(buffered);
+        buffered.clear();
+        Line(line, out);
+    }
+    return out;
+}
+
+void HelperRulesReader::Refuse(const std::string& why, std::vector<HelperRulesRead>& out) {
+    out.push_back({nullptr, "rules refused at line " + std::to_string(lines) + ": " + why});
+    inBlock = false;
+    passingOver = true;
+    pending.reset();
+}
+
+void HelperRulesReader::Line(std::string_view line, std::vector<HelperRulesRead>& out) {
+    if (!inBlock) {
+        if (line != "rules") {
+            // After a refusal the rest of that block is passed over without a word.
+            if (passingOver) return;
+            lines = 1;
+            return Refuse("expected \"rules\"", out);
+        }
+        passingOver = false;
+        inBlock = true;
+        lines = 1;
+        bytes = line.size() + 1;
+        pending = std::make_shared<IgnoreRules>();
+        return;
+    }
+    ++lines;
+    bytes += line.size() + 1;
+    if (lines > kHelperRulesMaxLines || bytes > kHelperRulesMaxBytes) {
+        Refuse("more than " + std::to_string(kHelperRulesMaxLines) + " lines or " +
+                   std::to_string(kHelperRulesMaxBytes) + " bytes",
+               out);
+        return;
+    }
+    if (line == "end") {
+        out.push_back({pending->Empty() ? nullptr : std::move(pending), ""});
+        pending.reset();
+        inBlock = false;
+        return;
+    }
+    const std::vector<std::string_view> f = Split(line);
+    std::vector<std::string> v;
+    for (std::size_t i = 1; i < f.size(); ++i) {
+        std::optional<std::string> field = Unescape(f[i]);
+        if (!field) return Refuse("a bad escape", out);
+        v.push_back(std::move(*field));
+    }
+    IgnoreSource source;
+    if (f[0] == "line" && v.size() == 1) {
+        source = {IgnoreSource::Type::kLine, v[0]};
+    } else if (f[0] == "pattern" && v.size() == 2 && (v[0] == "0" || v[0] == "1")) {
+        source = {v[0] == "1" ? IgnoreSource::Type::kException : IgnoreSource::Type::kPattern,
+                  v[1]};
+    } else if (f[0] == "tree" && v.size() == 1 && (v[0].empty() || IsPathBelow(v[0]))) {
+        source = {IgnoreSource::Type::kTreeFile, v[0]};
+    } else if (f[0] == "treeline" && v.size() == 1) {
+        source = {IgnoreSource::Type::kTreeLine, v[0]};
+    } else {
+        return Refuse("not a line of a rules block", out);
+    }
+    // What the window sends added a rule there; a line that adds none here was not its.
+    if (!pending->AddSource(source)) Refuse("a line that adds no rule", out);
 }
 
 HelperRequest ParseHelperArguments(const std::vector<std::string>& args, const char* pkexecUid) {

@@ -11,12 +11,23 @@
 //   overflow
 //   warning <0 unreadable folder|1 watch limit> <path>
 //   ended
+//   rules                       (a block of rules from the window was taken or refused, or
+//                                its input closed: the rules in force are the ones to wait for)
+// The window writes blocks of ignore rules to the helper's standard input, the same way:
+//   rules
+//   line <a line of the user's list>
+//   pattern <0 ignores|1 keeps> <a pattern as an option gives it>
+//   tree <folder of a tree's ignore file, "" for the top>
+//   treeline <a line of the tree file begun last>
+//   end
+// A block replaces the rules the helper had; a block refused leaves the helper with none.
 // A rename is one line of kind 5 with its old path; every other kind has an empty old path.
 // Paths are relative to the watched folder, without a leading "/", and never hold an empty,
 // "." or ".." part.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,15 +36,21 @@
 #include "watch/ChangeRecord.h"
 #include "watch/ChangeSource.h"
 #include "watch/EngineStatus.h"
+#include "watch/IgnoreRules.h"
 
 namespace qzx {
 
 /// The longest line either side writes or accepts, in bytes.
 constexpr std::size_t kHelperLineMax = 64 * 1024;
 
+/// The most lines and bytes of one rules block, its first and last line included: a root
+/// process holds no more than this of what the user sends.
+constexpr std::size_t kHelperRulesMaxLines = 65536;
+constexpr std::size_t kHelperRulesMaxBytes = 4 * 1024 * 1024;
+
 /// One line of the stream, read.
 struct HelperMessage {
-    enum class Kind { Engine, Ready, Change, Overflow, Warning, Ended };
+    enum class Kind { Engine, Ready, Change, Overflow, Warning, Ended, Rules };
     Kind kind = Kind::Ready;
     EngineStatus engine;      // Engine
     ChangeBatch records;      // Change: one record, or the two of a rename (4 then 5)
@@ -50,6 +67,36 @@ std::string HelperChangeLine(const ChangeRecord& record, const ChangeRecord* ren
                              std::int64_t timeMs);
 /// The line for a warning, with its "\n".
 std::string HelperWarningLine(WatchWarning warning, const std::string& path);
+
+/// The block that hands rules (null: none) to the helper. Rules too many for the bounds
+/// become the block of none: the window's recorder still leaves out what they ignore.
+std::string HelperRulesBlock(const IgnoreRules* rules);
+
+/// A rules block as the helper read it: the rules (null for none), or why it was refused.
+struct HelperRulesRead {
+    std::shared_ptr<const IgnoreRules> rules;
+    std::string error;
+};
+
+/// Reads rules blocks from the bytes of the helper's standard input, in pieces as they come.
+/// A bad block is refused whole; what follows it up to the next "rules" line is passed over.
+class HelperRulesReader {
+  public:
+    /// The blocks that the bytes complete or refuse, in order.
+    std::vector<HelperRulesRead> Read(std::string_view bytes);
+
+  private:
+    void Line(std::string_view line, std::vector<HelperRulesRead>& out);
+    void Refuse(const std::string& why, std::vector<HelperRulesRead>& out);
+
+    std::string buffered;
+    bool skipping = false;  // until the end of an overlong line, or the next block
+    bool inBlock = false;
+    bool passingOver = false;  // the rest of a refused block
+    std::size_t lines = 0;
+    std::size_t bytes = 0;
+    std::shared_ptr<IgnoreRules> pending;
+};
 
 /// Reads one line, without its "\n"; nullopt for anything that is not exactly one of the
 /// lines above (unknown word, wrong number of fields, bad escape, number out of range, a path

@@ -238,11 +238,45 @@ class IgnoreRules::Pieces {
 IgnoreRules::IgnoreRules(IgnoreSyntax syntax) : syntax(syntax) { bases.emplace_back(); }
 
 std::optional<PatternProblem> IgnoreRules::AddLine(std::string_view line) {
-    return AddRule(line, Reading::kUser, 0);
+    const std::size_t before = rules.size();
+    const auto problem = AddRule(line, Reading::kUser, 0);
+    if (rules.size() > before) sources.push_back({IgnoreSource::Type::kLine, std::string(line)});
+    return problem;
 }
 
 std::optional<PatternProblem> IgnoreRules::AddPattern(std::string_view pattern, bool exception) {
-    return Compile(pattern, exception, Reading::kUser, 0);
+    const auto problem = Compile(pattern, exception, Reading::kUser, 0);
+    if (!problem) {
+        sources.push_back(
+            {exception ? IgnoreSource::Type::kException : IgnoreSource::Type::kPattern,
+             std::string(pattern)});
+    }
+    return problem;
+}
+
+bool IgnoreRules::AddSource(const IgnoreSource& source) {
+    switch (source.type) {
+        case IgnoreSource::Type::kLine: {
+            const std::size_t before = rules.size();
+            AddLine(source.text);
+            return rules.size() > before;
+        }
+        case IgnoreSource::Type::kPattern:
+        case IgnoreSource::Type::kException:
+            return !AddPattern(source.text, source.type == IgnoreSource::Type::kException);
+        case IgnoreSource::Type::kTreeFile:
+            AddTreeFile({}, source.text);
+            return true;
+        case IgnoreSource::Type::kTreeLine: {
+            if (bases.size() < 2) return false;
+            const std::size_t before = rules.size();
+            AddRule(source.text, Reading::kTree, static_cast<std::uint32_t>(bases.size() - 1));
+            if (rules.size() == before) return false;
+            sources.push_back(source);
+            return true;
+        }
+    }
+    return false;
 }
 
 std::vector<PatternError> IgnoreRules::AddLines(const std::vector<std::string>& lines) {
@@ -267,10 +301,16 @@ void IgnoreRules::AddTreeFile(const std::vector<std::string>& lines, std::string
     }
     const auto base = static_cast<std::uint32_t>(bases.size());
     bases.push_back(std::move(components));
-    for (const std::string& line : lines) AddRule(line, Reading::kTree, base);
+    sources.push_back({IgnoreSource::Type::kTreeFile, std::string(folder)});
+    for (const std::string& line : lines) {
+        const std::size_t before = rules.size();
+        AddRule(line, Reading::kTree, base);
+        if (rules.size() > before) sources.push_back({IgnoreSource::Type::kTreeLine, line});
+    }
 }
 
 void IgnoreRules::Append(const IgnoreRules& other) {
+    sources.insert(sources.end(), other.sources.begin(), other.sources.end());
     const auto offset = static_cast<std::uint32_t>(bases.size());
     bases.insert(bases.end(), other.bases.begin(), other.bases.end());
     for (Rule rule : other.rules) {

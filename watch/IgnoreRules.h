@@ -82,6 +82,20 @@ std::vector<std::string> PatternLines(std::string_view text);
 /// so that no line ends in one; an LF, which no line can hold, becomes "?".
 std::string LiteralNamePattern(std::string_view name);
 
+/// One line that added a rule, kept so that an equal list can be built elsewhere (the
+/// administrator helper gets the window's rules this way).
+struct IgnoreSource {
+    enum class Type : std::uint8_t {
+        kLine,       // AddLine
+        kPattern,    // AddPattern, ignoring
+        kException,  // AddPattern, keeping
+        kTreeFile,   // AddTreeFile begins: text is the folder
+        kTreeLine,   // a line of the tree file begun last
+    };
+    Type type = Type::kLine;
+    std::string text;
+};
+
 /// A compiled pattern list. Build it on one thread, then share it: the const functions may be
 /// called from any number of threads at once, and none of them allocates for paths of up to
 /// 64 components.
@@ -105,6 +119,13 @@ class IgnoreRules {
     void AddTreeFile(const std::vector<std::string>& lines, std::string_view folder);
     /// Adds every rule of other after this list's own, so that they win over them.
     void Append(const IgnoreRules& other);
+
+    /// What the list was built from, in order: only lines that added a rule, and every tree
+    /// file. Adding them in order to an empty list of the same syntax builds an equal one.
+    const std::vector<IgnoreSource>& Sources() const { return sources; }
+    /// Adds one source as the call it names would; false when it adds nothing (a line that
+    /// cannot be used, a tree line before any tree file).
+    bool AddSource(const IgnoreSource& source);
 
     /// True when no rule was added: then nothing is ever ignored.
     bool Empty() const { return rules.empty(); }
@@ -210,6 +231,7 @@ class IgnoreRules {
                   const Pieces& path, std::size_t depth, bool lastIsFile, int& best) const;
 
     IgnoreSyntax syntax;
+    std::vector<IgnoreSource> sources;
     std::vector<Rule> rules;
     // The folders of the tree's files, as components (folded when the syntax folds); the
     // first is the top.

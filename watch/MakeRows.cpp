@@ -67,19 +67,23 @@ void SetDetails(EventRow& row, const PendingChange& change, const std::string& f
     row.details += change.Name();
 }
 
-// The kind is the one the source saw; asking the file system here would stall the recording
-// thread, and the path may be gone.
 bool IsIgnored(const PendingChange& change, const IgnoreRules* rules) {
-    if (!rules || rules->Empty()) return false;
-    const PathKind kind = change.record->kind;
-    if (change.newHalf) return rules->IgnoresRename(change.Name(), change.NewName(), kind);
-    return rules->Ignores(change.Name(), kind);
+    return IgnoresChange(rules, *change.record, change.newHalf);
 }
 
 // IDs that run on for ever (no list to clear) start again at 1 rather than overflow.
 int NextId(int eventCount) { return eventCount == INT_MAX ? 1 : eventCount + 1; }
 
 }  // namespace
+
+// The kind is the one the source saw; asking the file system here would stall the recording
+// thread, and the path may be gone.
+bool IgnoresChange(const IgnoreRules* rules, const ChangeRecord& record,
+                   const ChangeRecord* newHalf) {
+    if (!rules || rules->Empty()) return false;
+    if (newHalf) return rules->IgnoresRename(record.name, newHalf->name, record.kind);
+    return rules->Ignores(record.name, record.kind);
+}
 
 MadeRows MakeRows(const ChangeBatch& batch, const RecordingSettings& settings, RecordingState state,
                   const LocalTime& now) {

@@ -56,6 +56,11 @@ struct MadeRows {
     RecordingState next;
 };
 
+/// Whether the ignore rules (null: none) leave out one change: a record, or the old half of a
+/// rename with its new half. The recorder and the administrator helper decide alike.
+bool IgnoresChange(const IgnoreRules* rules, const ChangeRecord& record,
+                   const ChangeRecord* newHalf);
+
 /// Applies the rules to batch (oldest first), stamping every row with now. Touches nothing but
 /// its result, so any thread may call it; the caller keeps calls for one list in order.
 MadeRows MakeRows(const ChangeBatch& batch, const RecordingSettings& settings, RecordingState state,

@@ -1,7 +1,8 @@
 // qzxfile-helper: the only code of the desktop program that runs as root. Started by the
 // window through pkexec, it watches one folder with the fanotify engine and writes what it
 // sees to its standard output (watch/HelperStream.h), until that output closes or it is told
-// to end (SIGTERM, SIGINT, SIGHUP). It takes one argument, the folder, which the user who
+// to end (SIGTERM, SIGINT, SIGHUP). Its standard input brings the window's ignore rules, and
+// what they leave out is never written. It takes one argument, the folder, which the user who
 // started it (PKEXEC_UID) must be able to read with that user's own rights, and it tells only
 // of changes in the folders below it that the user may list; it reads no
 // configuration, opens no file for its contents, writes no file and uses no network.
@@ -27,6 +28,7 @@
 #include "base/UniqueFd.h"
 #include "watch/FanotifySource.h"
 #include "watch/HelperStream.h"
+#include "watch/MakeRows.h"
 
 namespace {
 
@@ -107,7 +109,30 @@ class StreamSink : public qzx::ChangeSink {
         pending.clear();
     }
 
+    // A block read from the window: from the next batch on, and "rules" tells it so.
+    void SetRules(std::shared_ptr<const qzx::IgnoreRules> taken) {
+        {
+            std::lock_guard<std::mutex> lock(rulesMutex);
+            rules = std::move(taken);
+        }
+        RulesSettled();
+    }
+    // The rules in force are the ones to wait for: a block was taken, or no more can come.
+    void RulesSettled() { Send("rules\n"); }
+
     void OnBatch(const qzx::ChangeBatch& batch) override {
+        std::shared_ptr<const qzx::IgnoreRules> current;
+        {
+            std::lock_guard<std::mutex> lock(rulesMutex);
+            current = rules;
+        }
+        // What the window's recorder would leave out of the line is not written.
+        auto line = [&](const qzx::ChangeRecord& record, const qzx::ChangeRecord* from,
+                        std::int64_t at) {
+            const bool ignored = from ? qzx::IgnoresChange(current.get(), *from, &record)
+                                      : qzx::IgnoresChange(current.get(), record, nullptr);
+            return ignored ? std::string() : qzx::HelperChangeLine(record, from, at);
+        };
         std::string lines;
         const std::int64_t now = NowMs();
         for (std::size_t i = 0; i < batch.size(); ++i) {
@@ -120,15 +145,15 @@ class StreamSink : public qzx::ChangeSink {
                 const bool into = MayTell(to.name);
                 // Half of a move the user may see is an arrival or a departure.
                 if (from && into) {
-                    lines += qzx::HelperChangeLine(to, &record, now);
+                    lines += line(to, &record, now);
                 } else if (from || into) {
                     qzx::ChangeRecord half = from ? record : to;
                     half.action = from ? qzx::kActionRemoved : qzx::kActionAdded;
-                    lines += qzx::HelperChangeLine(half, nullptr, now);
+                    lines += line(half, nullptr, now);
                 }
                 continue;
             }
-            if (MayTell(record.name)) lines += qzx::HelperChangeLine(record, nullptr, now);
+            if (MayTell(record.name)) lines += line(record, nullptr, now);
         }
         Send(lines);
     }
@@ -165,6 +190,8 @@ class StreamSink : public qzx::ChangeSink {
         [[maybe_unused]] ssize_t n = ::write(wakeFd, &one, sizeof one);
     }
 
+    std::mutex rulesMutex;
+    std::shared_ptr<const qzx::IgnoreRules> rules;
     std::mutex mutex;
     bool started = false;
     bool closed = false;
@@ -253,12 +280,32 @@ int main(int argc, char** argv) {
     }
     sink.Begin(source->Engine());
 
+    qzx::HelperRulesReader reader;
+    // Once the window's end of the input closes, no rules come any more: the last ones stay.
+    bool input = true;
     for (;;) {
-        pollfd fds[3] = {
-            {signals.Get(), POLLIN, 0}, {wake.Get(), POLLIN, 0}, {STDOUT_FILENO, 0, 0}};
-        if (::poll(fds, 3, -1) < 0) {
+        pollfd fds[4] = {{signals.Get(), POLLIN, 0},
+                         {wake.Get(), POLLIN, 0},
+                         {STDOUT_FILENO, 0, 0},
+                         {input ? STDIN_FILENO : -1, POLLIN, 0}};
+        if (::poll(fds, 4, -1) < 0) {
             if (errno == EINTR) continue;
             break;
+        }
+        if (fds[3].revents) {
+            char chunk[16384];
+            const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                input = false;
+                sink.RulesSettled();
+            } else {
+                for (qzx::HelperRulesRead& read :
+                     reader.Read(std::string_view(chunk, static_cast<std::size_t>(n)))) {
+                    if (!read.error.empty()) Fail(0, read.error);
+                    sink.SetRules(std::move(read.rules));
+                }
+            }
         }
         // A pipe whose reader has gone reports an error on its writing end.
         if (fds[0].revents || fds[1].revents || (fds[2].revents & (POLLERR | POLLHUP | POLLNVAL))) {

@@ -1,6 +1,6 @@
 // The helper's stream and arguments on any bytes: a line is read or refused, never half read;
 // what is read is what the writing side would have written for it; the arguments never name
-// a folder that is not absolute and clean.
+// a folder that is not absolute and clean; a rules block is read whole or refused.
 #include <string>
 #include <vector>
 
@@ -28,6 +28,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(qzx::IsPathBelow(read->path));
             FUZZ_CHECK(qzx::HelperWarningLine(read->warning, read->path) ==
                        std::string(line) + "\n");
+        }
+    }
+
+    // The same bytes as the helper's standard input, in two pieces: every block read is one
+    // the window could have written, and reads back the same.
+    qzx::HelperRulesReader reader;
+    const std::size_t cut = line.size() / 2;
+    for (std::string_view piece : {line.substr(0, cut), line.substr(cut)}) {
+        for (const qzx::HelperRulesRead& read : reader.Read(piece)) {
+            FUZZ_CHECK(read.error.empty() || !read.rules);
+            if (!read.rules) continue;
+            FUZZ_CHECK(!read.rules->Empty());
+            const std::string block = qzx::HelperRulesBlock(read.rules.get());
+            const auto again = qzx::HelperRulesReader().Read(block);
+            FUZZ_CHECK(again.size() == 1 && again[0].rules &&
+                       again[0].rules->Size() == read.rules->Size());
         }
     }
 

@@ -24,18 +24,23 @@
 namespace qzx {
 namespace {
 
-// The helper with its standard output and error on pipes.
+// The helper with its standard input, output and error on pipes.
 struct HelperRun {
     pid_t pid = -1;
+    int in = -1;
     int out = -1;
     int err = -1;
     std::string buffered;
 
     HelperRun(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-        int o[2], e[2];
-        if (::pipe2(o, O_CLOEXEC) != 0 || ::pipe2(e, O_CLOEXEC) != 0) return;
+        int i[2], o[2], e[2];
+        if (::pipe2(i, O_CLOEXEC) != 0 || ::pipe2(o, O_CLOEXEC) != 0 ||
+            ::pipe2(e, O_CLOEXEC) != 0) {
+            return;
+        }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, i[0], 0);
         posix_spawn_file_actions_adddup2(&actions, o[1], 1);
         posix_spawn_file_actions_adddup2(&actions, e[1], 2);
         std::vector<std::string> all{QZX_HELPER_PATH};
@@ -51,12 +56,15 @@ struct HelperRun {
             pid = -1;
         }
         posix_spawn_file_actions_destroy(&actions);
+        ::close(i[0]);
         ::close(o[1]);
         ::close(e[1]);
+        in = i[1];
         out = o[0];
         err = e[0];
     }
     ~HelperRun() {
+        if (in >= 0) ::close(in);
         if (out >= 0) ::close(out);
         if (err >= 0) ::close(err);
         if (pid > 0) {
@@ -175,6 +183,57 @@ TEST_F(HelperRunTest, TellsTheUserOnlyWhatTheUserMayList) {
     EXPECT_EQ(told, (std::vector<std::string>{"public/shown", "public/last"}));
 }
 
+// The names of the changes told up to the one of last, each line read as the window reads it.
+std::vector<std::string> ToldUntil(HelperRun& helper, const std::string& last) {
+    std::vector<std::string> told;
+    while (told.empty() || told.back() != last) {
+        const std::string line = helper.Line();
+        if (line.empty()) return told;
+        auto m = ParseHelperLine(line);
+        if (!m) return {"bad line: " + line};
+        for (const ChangeRecord& r : m->records) told.push_back(r.name);
+    }
+    return told;
+}
+
+// The window's ignore rules are applied in the helper: what they leave out never leaves it,
+// a new block replaces them at once, and a bad block is refused with a message and leaves none.
+TEST_F(HelperRunTest, LeavesOutWhatTheWindowsRulesIgnore) {
+    ASSERT_EQ(::mkdir((dir + "/skip").c_str(), 0755), 0);
+    HelperRun helper({"--folder", dir}, {"PKEXEC_UID=0"});
+    ASSERT_GT(helper.pid, 0);
+    ASSERT_TRUE(ParseHelperLine(helper.Line()));  // engine
+    ASSERT_EQ(helper.Line(), "ready");
+    IgnoreRules first;
+    first.AddLines({"skip/", "*.tmp", "!keep.tmp"});
+    IgnoreRules second;
+    second.AddTreeFile({"*.txt"}, "");
+    struct Step {
+        std::string block;
+        std::vector<std::string> touched;
+        std::vector<std::string> told;
+    };
+    const Step steps[] = {
+        {HelperRulesBlock(&first), {"skip/a", "b.tmp", "keep.tmp", "c.txt"}, {"keep.tmp", "c.txt"}},
+        {HelperRulesBlock(&second), {"skip/d", "e.tmp", "f.txt", "g"}, {"skip/d", "e.tmp", "g"}},
+        // Half a block is not kept, and the rules before it are gone.
+        {"rules\nline\t*.md\nnonsense\nend\n", {"h.md", "i.txt", "j"}, {"h.md", "i.txt", "j"}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.block);
+        ASSERT_EQ(::write(helper.in, step.block.data(), step.block.size()),
+                  static_cast<ssize_t>(step.block.size()));
+        ASSERT_EQ(helper.Line(), "rules");
+        for (const std::string& name : step.touched) test::TouchOnce("create", dir + "/" + name);
+        EXPECT_EQ(ToldUntil(helper, step.told.back()), step.told);
+    }
+    ::close(helper.out);
+    helper.out = -1;
+    EXPECT_EQ(helper.Wait(), 0);
+    const std::string errors = helper.Errors();
+    EXPECT_NE(errors.find("rules refused at line 3"), std::string::npos) << errors;
+}
+
 TEST_F(HelperRunTest, RefusesWithAClearMessage) {
     struct Case {
         std::vector<std::string> args;
@@ -209,10 +268,18 @@ TEST_F(HelperRunTest, WindowSourceNamesFallsBackAndEnds) {
     {
         CollectingSink sink;
         auto source = CreateHelperSource({}, QZX_HELPER_PATH, inotify);
+        auto rules = std::make_shared<IgnoreRules>();
+        rules->AddLine("*.skip");
+        source->SetIgnoreRules(rules);
         ASSERT_TRUE(source->Start(dir + "/", sink));
         ASSERT_TRUE(sink.WaitFor([](const CollectingSink::State& s) { return s.ready == 1; }));
+        // Ready means the helper has the rules: what they ignore never reaches the window.
+        test::TouchOnce("create", dir + "/left.skip");
         const int pid = test::TouchOnce("create", dir + "/named");
         ASSERT_TRUE(sink.Has(1, "named"));
+        for (const std::string& t : sink.Snapshot().texts) {
+            EXPECT_EQ(t.find("left.skip"), std::string::npos) << t;
+        }
         const ChangeRecord r = sink.Snapshot().batches.back().back();
         ASSERT_TRUE(r.process);
         EXPECT_EQ(r.process->pid, pid);

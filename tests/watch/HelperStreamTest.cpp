@@ -82,6 +82,63 @@ TEST(HelperStream, AnythingElseIsRefused) {
     EXPECT_FALSE(ParseHelperLine(std::string(kHelperLineMax, 'x')));
 }
 
+// The rules the window hands on decide in the helper as in the window, and a block that is
+// not exactly as written is refused whole, the next one read again.
+TEST(HelperStream, RulesBlocksComeBackAsBuiltOrAreRefused) {
+    IgnoreRules tree;
+    tree.AddTreeFile({"*.o", "!keep.o", "# note", "bad["}, "");
+    tree.AddTreeFile({"/gen/", "x\ty%"}, "src/sub");
+    IgnoreRules window;
+    window.AddTreeFile({"*.log"}, "");
+    window.Append(tree);
+    window.AddLines({"build/", "!important.log", "\\#hash", "", "bad\\q"});
+    window.AddPattern("!literal", false);
+    window.AddPattern("kept", true);
+    HelperRulesReader reader;
+    const std::string block = HelperRulesBlock(&window);
+    std::vector<HelperRulesRead> read;
+    for (char c : block) {  // as it may come, a byte at a time
+        for (HelperRulesRead& r : reader.Read(std::string_view(&c, 1))) read.push_back(r);
+    }
+    ASSERT_EQ(read.size(), 1u);
+    ASSERT_EQ(read[0].error, "");
+    ASSERT_TRUE(read[0].rules);
+    for (const char* path : {"a.o", "keep.o", "src/sub/gen", "src/gen", "src/sub/x\ty%", "x.log",
+                             "important.log", "build", "d/build", "#hash", "!literal", "kept"}) {
+        for (PathKind kind : {PathKind::kFile, PathKind::kFolder}) {
+            EXPECT_EQ(read[0].rules->Ignores(path, kind), window.Ignores(path, kind)) << path;
+        }
+    }
+    EXPECT_EQ(read[0].rules->Size(), window.Size());
+    EXPECT_FALSE(reader.Read(HelperRulesBlock(nullptr))[0].rules);
+
+    const std::string good = "rules\nline\ta\nend\n";
+    std::string many = "rules\n";
+    for (std::size_t i = 0; i < kHelperRulesMaxLines; ++i) many += "line\ta\n";
+    const std::string bad[] = {
+        "line\ta\nend\n",                          // no "rules"
+        "rules\nline\ta\nrules\nend\n",            // a block inside a block
+        "rules\nLine\ta\nend\n",                   // unknown word
+        "rules\nline\ta\tb\nend\n",                // a field too many
+        "rules\nline\ta%41\nend\n",                // an escape not needed
+        "rules\nline\t#comment\nend\n",            // adds no rule
+        "rules\ntreeline\ta\nend\n",               // a tree line before its file
+        "rules\ntree\t../up\ntreeline\ta\nend\n",  // a folder that leaves the tree
+        "rules\npattern\t2\ta\nend\n",             // neither ignores nor keeps
+        "rules\nline\t" + std::string(kHelperLineMax, 'x') + "\nend\n",
+        many + "end\n",
+    };
+    for (const std::string& b : bad) {
+        const std::vector<HelperRulesRead> r = reader.Read(b + good);
+        SCOPED_TRACE(b.substr(0, 40));
+        ASSERT_EQ(r.size(), 2u);
+        EXPECT_FALSE(r[0].rules);
+        EXPECT_NE(r[0].error.find("rules refused"), std::string::npos);
+        EXPECT_EQ(r[1].error, "");
+        EXPECT_TRUE(r[1].rules && r[1].rules->Ignores("a", PathKind::kFile));
+    }
+}
+
 TEST(HelperStream, Arguments) {
     struct Case {
         std::vector<std::string> args;
