@@ -118,12 +118,21 @@ class StreamSink : public qzx::ChangeSink {
         RulesSettled();
     }
     // The rules in force are the ones to wait for: a block was taken, or no more can come.
-    void RulesSettled() { Send("rules\n"); }
+    void RulesSettled() {
+        {
+            std::lock_guard<std::mutex> lock(rulesMutex);
+            settled = true;
+        }
+        Send("rules\n");
+    }
 
     void OnBatch(const qzx::ChangeBatch& batch) override {
         std::shared_ptr<const qzx::IgnoreRules> current;
         {
             std::lock_guard<std::mutex> lock(rulesMutex);
+            // Before the window's rules are known nothing is told that they might leave out;
+            // the window records nothing before they are in place either.
+            if (!settled) return;
             current = rules;
         }
         // What the window's recorder would leave out of the line is not written.
@@ -192,6 +201,7 @@ class StreamSink : public qzx::ChangeSink {
 
     std::mutex rulesMutex;
     std::shared_ptr<const qzx::IgnoreRules> rules;
+    bool settled = false;
     std::mutex mutex;
     bool started = false;
     bool closed = false;

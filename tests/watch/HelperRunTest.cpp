@@ -91,6 +91,13 @@ struct HelperRun {
             buffered.append(chunk, static_cast<std::size_t>(n));
         }
     }
+    // The window gives no rules and closes the helper's input: the helper says it has done
+    // with them, and tells every change from then on.
+    bool NoRules() {
+        ::close(in);
+        in = -1;
+        return Line() == "rules";
+    }
     std::string Errors() {
         std::string text;
         char chunk[512];
@@ -132,6 +139,7 @@ TEST_F(HelperRunTest, StreamsNamedWritersUntilItsOutputCloses) {
         EXPECT_TRUE(engine->engine.knowsProcess);
         auto ready = ParseHelperLine(helper.Line());
         ASSERT_TRUE(ready && ready->kind == HelperMessage::Kind::Ready);
+        ASSERT_TRUE(helper.NoRules());
         const int pid = test::TouchOnce("create", dir + "/gone.txt");
         ASSERT_GT(pid, 0);
         std::optional<HelperMessage> change;
@@ -169,6 +177,7 @@ TEST_F(HelperRunTest, TellsTheUserOnlyWhatTheUserMayList) {
     ASSERT_GT(helper.pid, 0);
     ASSERT_TRUE(ParseHelperLine(helper.Line()));  // engine
     ASSERT_EQ(helper.Line(), "ready");
+    ASSERT_TRUE(helper.NoRules());
     test::TouchOnce("create", open + "/secret/hidden");
     ASSERT_EQ(::rename((open + "/secret/hidden").c_str(), (open + "/public/shown").c_str()), 0);
     test::TouchOnce("create", open + "/public/last");
